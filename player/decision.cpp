@@ -1,0 +1,10 @@
+// The field player's decision maker. It is called after every "see" that the play mode lets
+// through; the field player's decisions are not built yet, so it queues nothing.
+
+#include "runtime/program.h"
+
+namespace vorn {
+
+void decisionmaker() {}
+
+} // namespace vorn

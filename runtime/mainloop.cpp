@@ -1,0 +1,168 @@
+// The receive loop: one poll at a time over standard input and the server socket. Datagrams
+// go lower-cased to the parser; after a "see" the decision maker runs unless the play mode
+// holds it back; after a "sense_body" a new cycle of send slots begins; whenever a poll finds
+// nothing, the send-slot scheduler serves the queue.
+
+#include "runtime/runtime.h"
+
+#include "perception/landmarks.h"
+#include "perception/parser.h"
+#include "perception/referee.h"
+#include "runtime/program.h"
+#include "runtime/slots.h"
+#include "runtime/stdinlines.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vorn {
+
+static fd_set watched;   // standard input (while it has not ended) and the socket
+static int maxfd = 0;    // highest watched descriptor plus one
+static int inputfd = -1; // standard input; -1 once it has ended or when it is not usable
+static char line[BufSize]; // the latest standard-input line or datagram
+
+static void watch(int infd)
+{
+    FD_ZERO(&watched);
+    FD_SET(SockSer.socketfd, &watched);
+    maxfd = SockSer.socketfd + 1;
+    // Standard input is watched only when it is open and is not the socket itself (with
+    // descriptor 0 closed at start, the socket takes its number).
+    inputfd = -1;
+    if (infd >= 0 && infd != SockSer.socketfd && infd < FD_SETSIZE) {
+        inputfd = infd;
+        FD_SET(infd, &watched);
+        if (infd + 1 > maxfd)
+            maxfd = infd + 1;
+    }
+}
+
+static void unwatchinput()
+{
+    FD_CLR(inputfd, &watched);
+    inputfd = -1;
+    maxfd = SockSer.socketfd + 1;
+}
+
+void printrecords()
+{
+    if (Ball == nullptr) {
+        printf("No ball or player records yet: the server has not answered the init command\n");
+        return;
+    }
+    printf("Ball turn:%d distance:%f direction:%d\n", Ball->time, Ball->distance, Ball->direction);
+    for (int i = 0; i < TeamSize; i++)
+        printf("Teamplayer %d turn:%d distance:%f direction:%d\n", i + 1, TeamPlayer[i]->time,
+               TeamPlayer[i]->distance, TeamPlayer[i]->direction);
+    for (int i = 0; i < TeamSize; i++)
+        printf("Oppplayer %d turn:%d distance:%f direction:%d\n", i + 1, OppPlayer[i]->time,
+               OppPlayer[i]->distance, OppPlayer[i]->direction);
+}
+
+[[noreturn]] static void quit()
+{
+    closelogfile();
+    close(SockSer.socketfd);
+    exit(0);
+}
+
+// One standard-input line: "quit" ends the agent, "pl" prints the records.
+static int handleinput()
+{
+    int got = readline(inputfd, line);
+    if (got < 0) {
+        unwatchinput(); // end of input: the agent plays on, serving only the socket
+        return 3;
+    }
+    if (got == 0)
+        return 3; // an unfinished line; the rest comes later
+    if (strcmp(line, "quit\n") == 0)
+        quit();
+    if (strcmp(line, "pl\n") == 0) {
+        printrecords();
+        return 3;
+    }
+    logf("Unknown user command\n");
+    return 3;
+}
+
+// One datagram from the server's address: lower-cased into bufin and parsed. The reply port
+// follows the sender, so that commands go to the port the server answers from.
+static int handledatagram()
+{
+    logf(TextReceive);
+    sockaddr_in sender;
+    socklen_t senderlength = sizeof sender;
+    ssize_t n = recvfrom(SockSer.socketfd, line, BufSize - 1, 0,
+                         reinterpret_cast<sockaddr *>(&sender), &senderlength);
+    if (n < 0) {
+        line[0] = '\0';
+        return 3;
+    }
+    if (senderlength < sizeof sender || sender.sin_family != AF_INET ||
+        sender.sin_addr.s_addr != SockSer.servaddr.sin_addr.s_addr)
+        return 3; // not from the server: ignored entirely
+    line[n] = '\0';
+    memcpy(bufin, line, n + 1);
+    strlwr(bufin);
+    SockSer.servaddr.sin_port = sender.sin_port;
+    return recvmess(bufin);
+}
+
+int getfromserver()
+{
+    logf("getfromserver \n");
+    bool inputready = inputfd >= 0 && linepending();
+    if (!inputready) {
+        fd_set ready = watched;
+        // While no send slot is pending an idle poll would change nothing, so the poll may
+        // wait for input as long as it takes; otherwise it waits 1 ms.
+        timeval timeout = {0, 1000};
+        int n = select(maxfd, &ready, nullptr, nullptr, slotpending() ? &timeout : nullptr);
+        if (n < 0 && errno == EINTR)
+            return 0;
+        if (n < 0)
+            errorf("Select gfs");
+        if (n == 0)
+            return 0;
+        inputready = inputfd >= 0 && FD_ISSET(inputfd, &ready);
+    }
+    if (clock_gettime(CLOCK_REALTIME, Rec_time) != 0)
+        errorf("\nClock failed Rec_time\n");
+    if (inputready)
+        return handleinput();
+    return handledatagram();
+}
+
+void mainloop(int infd)
+{
+    resetlines();
+    watch(infd);
+    initteamname();
+    for (;;) {
+        int r = getfromserver();
+        logf("mainloop\n");
+        if (r == 2) {
+            TimeSlot = 1;
+            SenseRec_time->tv_nsec = Rec_time->tv_nsec;
+        }
+        if (r == 1 && strcmp(Event, "before_kick_off") != 0 &&
+            strcmp(Eventtype, GoalHoldType) != 0)
+            decisionmaker();
+        if (r != 0)
+            continue;
+        if (clock_gettime(CLOCK_REALTIME, Now_time) != 0)
+            errorf("\nClock failed Now_time\n");
+        long sleep = serveslot(elapsedmicros(Now_time->tv_nsec, SenseRec_time->tv_nsec));
+        if (sleep > 0)
+            usleep(sleep);
+    }
+}
+
+} // namespace vorn

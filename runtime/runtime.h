@@ -1,0 +1,56 @@
+// Agent runtime: start-up, the connection to the server, the log file, and the receive loop
+// that feeds the parser, runs the decision maker and serves the send slots.
+// Both programs share all of it; what differs is declared in runtime/program.h.
+#pragma once
+
+#include <netinet/in.h>
+#include <time.h>
+
+namespace vorn {
+
+constexpr int BufSize = 2048;         // every text buffer of the agent, terminator included
+constexpr int CommandSize = 60;       // messtosend and tempc: one command text
+constexpr int DefaultPort = 6000;     // the server's port when none is given
+constexpr const char *DefaultHost = "localhost";
+
+// The server connection.
+struct Connection {
+    int socketfd;         // the UDP socket; -1 while there is no usable socket
+    sockaddr_in servaddr; // where commands go; the port follows the server's replies
+};
+
+// Globals
+extern Connection SockSer;      // the one server connection
+extern double Kickable_area;    // metres: the ball is kickable within this distance
+extern timespec *Rec_time;      // clock reading when select last reported input
+extern timespec *SenseRec_time; // cycle start: only tv_nsec is used (copied from Rec_time)
+extern timespec *Now_time;      // clock reading at the latest idle poll
+extern int TimeSlot;            // 0 before the first cycle, 1-3 next slot to serve, 4 all served
+extern const char *TeamName;    // "vorn"
+extern char *messtosend;        // CommandSize bytes: the command under construction
+extern char *bufin;             // BufSize bytes: lower-cased copy of the latest datagram
+
+// startup.cpp -- entry, start values, fatal errors, small services
+[[noreturn]] void agentmain(int argc, char **argv); // the programs' main
+void initvar();                                     // allocate buffers (once), set start values
+void initteamname();                                // send this program's init command
+[[noreturn]] void errorf(const char *message);      // close the log, exit with status 0
+void logf(const char *text);                        // trace hook: discards its text
+char *strlwr(char *text);                           // lower-case in place, returns text
+void *mymalloc(int size);                           // a block of size bytes, or errorf
+
+// connection.cpp -- resolve the host, open and bind the non-blocking UDP socket
+void initserconnection(const char *host, int port); // socketfd stays -1 on any failure
+int portfromtext(const char *text);                 // atoi-like; the low 16 bits of the number
+
+// logfile.cpp -- Vorne.log in the working directory; runs on without it if it cannot be made
+void openlogfile();
+void writelog(const char *text);
+void closelogfile();
+
+// mainloop.cpp -- the receive loop
+[[noreturn]] void mainloop(int infd);
+int getfromserver();         // 0 idle, 1 see, 2 sense_body, 3 anything else
+void printrecords();         // the "pl" command
+
+} // namespace vorn

@@ -1,0 +1,55 @@
+// The send-slot table and its scheduler.
+
+#include "runtime/slots.h"
+
+#include "actions/queue.h"
+#include "runtime/runtime.h"
+
+namespace vorn {
+
+struct SendSlot {
+    long deadline;   // on time while elapsed is at most this many microseconds
+    long next;       // the next slot begins this many microseconds into the cycle (0: none)
+    const char *missed; // the log line when the slot is reached too late
+};
+
+// ORDER: TimeSlot 1, 2, 3.
+static const SendSlot Slots[] = {
+    //  deadline  next     missed
+    {33332, 33333, "Missed slot 1\n"},
+    {66665, 66666, "Missed slot 2\n"},
+    {99998, 0, "Missed slot 3\n"},
+};
+
+long elapsedmicros(long nownsec, long startnsec)
+{
+    long elapsed = nownsec / 1000 - startnsec / 1000;
+    if (elapsed < 0)
+        elapsed += 1000000;
+    return elapsed;
+}
+
+bool slotpending()
+{
+    return TimeSlot >= 1 && TimeSlot <= 3;
+}
+
+long serveslot(long elapsed)
+{
+    if (!slotpending())
+        return 0;
+    const SendSlot &slot = Slots[TimeSlot - 1];
+    long sleep = 0;
+    if (elapsed <= slot.deadline) {
+        sendmess_list();
+        if (slot.next > 0)
+            sleep = slot.next - elapsed;
+    } else {
+        removemess_list();
+        writelog(slot.missed);
+    }
+    TimeSlot++;
+    return sleep;
+}
+
+} // namespace vorn
