@@ -1,0 +1,156 @@
+// chasers.cpp -- the built-in opponent.
+//
+// Each robot decides once per step from the true world state (it needs no see) and
+// issues at most one body command through the same cmd* functions a client's text
+// reaches, so the one-body-command rule, stamina and the referee apply unchanged.
+// Positions below are in the robots' own frame (own goal at negative x); the right side
+// maps them to world coordinates by negation.
+
+#include "pitch/chasers.h"
+
+#include <cmath>
+
+#include "pitch/command.h"
+#include "pitch/connect.h"
+#include "pitch/geom.h"
+#include "pitch/params.h"
+#include "pitch/referee.h"
+#include "pitch/world.h"
+
+namespace vorn::pitch {
+
+// Home positions of uniform numbers 1..11, own frame.
+static const double Home[TeamSize][2] = {
+    {-50, 0},                                    // 1 goalie
+    {-36, -20}, {-38, -7}, {-38, 7},  {-36, 20}, // 2-5 defenders
+    {-22, -15}, {-22, 0},  {-22, 15},            // 6-8 midfield
+    {-12, -22}, {-12, 0},  {-12, 22},            // 9-11 forwards
+};
+
+bool chasersjoin() {
+    char err[80];
+    for (int u = 1; u <= TeamSize; u++)
+        if (joinplayer(ChaserTeam, u == 1, true, err, sizeof err) < 0)
+            return false;
+    return true;
+}
+
+// runto: face the target first, then run; arrive means within tolerance.
+static void runto(int slot, double wx, double wy, double tolerance, double power) {
+    Player &p = Players[slot];
+    double dx = wx - p.x, dy = wy - p.y;
+    if (std::hypot(dx, dy) < tolerance)
+        return;
+    double a = normangle(dirof(dx, dy) - p.body);
+    if (std::fabs(a) > 12)
+        cmdturn(slot, a * (1 + InertiaMoment * std::hypot(p.vx, p.vy)));
+    else
+        cmddash(slot, power, 0);
+}
+
+static void faceball(int slot) {
+    Player &p = Players[slot];
+    double a = normangle(dirof(TheBall.x - p.x, TheBall.y - p.y) - p.body);
+    if (std::fabs(a) > 20)
+        cmdturn(slot, a);
+}
+
+// kicktoward: kick the ball at full power toward a world point.
+static void kicktoward(int slot, double wx, double wy) {
+    const Player &p = Players[slot];
+    cmdkick(slot, 100, normangle(dirof(wx - TheBall.x, wy - TheBall.y) - p.body));
+}
+
+static bool ourrestart() {
+    return Mode == ModePlayOn || Mode == ModeDropBall || ModeSide == -1;
+}
+
+static void goalie(int slot) {
+    Player &g = Players[slot];
+    const Ball &b = TheBall;
+    if (b.holder == slot) {
+        if (ModeSteps >= 10)
+            kicktoward(slot, -PitchHalfLength, b.y < 0 ? -20 : 20);
+        return;
+    }
+    double d = std::hypot(b.x - g.x, b.y - g.y);
+    if (Mode == ModePlayOn && d < CatchAreaLength && inpenaltyarea(-1, b.x, b.y, 0)) {
+        cmdcatch(slot, clampd(normangle(dirof(b.x - g.x, b.y - g.y) - g.body), -90, 90));
+        return;
+    }
+    if (kickable(g) && ourrestart()) {
+        kicktoward(slot, -PitchHalfLength, 0);
+        return;
+    }
+    // keep to the goal line, between the ball and the goal centre
+    double tx = PitchHalfLength - 1.5,
+           ty = clampd(b.y * 0.25, -GoalHalfWidth + 1, GoalHalfWidth - 1);
+    double dx = tx - g.x, dy = ty - g.y;
+    if (std::hypot(dx, dy) > 0.6)
+        cmddash(slot, 100, normangle(dirof(dx, dy) - g.body));
+    else
+        faceball(slot);
+}
+
+// chaser: the field robot nearest the ball (ties to the lower number).
+static int chaser() {
+    int best = -1;
+    double bestd = 1e9;
+    for (int u = 2; u <= TeamSize; u++) {
+        int s = slotof(-1, u);
+        const Player &p = Players[s];
+        if (!p.on)
+            continue;
+        double d = std::hypot(TheBall.x - p.x, TheBall.y - p.y);
+        if (d < bestd) {
+            bestd = d;
+            best = s;
+        }
+    }
+    return best;
+}
+
+static void fielder(int slot, bool chasing) {
+    Player &p = Players[slot];
+    if (chasing && ourrestart()) {
+        if (kickable(p))
+            kicktoward(slot, -PitchHalfLength, 0);
+        else
+            runto(slot, TheBall.x, TheBall.y, 0, 100);
+        return;
+    }
+    // formation: home position shifted toward the ball's depth
+    const double *h = Home[p.unum - 1];
+    double ballown = -TheBall.x; // ball x in our frame
+    double hx = clampd(h[0] + 0.5 * (ballown + 10), -45, 40);
+    double hy = h[1] + 0.2 * -TheBall.y;
+    runto(slot, -hx, -hy, 2, 60);
+    if (p.bodyused == false)
+        faceball(slot);
+}
+
+void chasersact() {
+    if (Mode == ModeTimeOver)
+        return;
+    int chase = chaser();
+    for (int u = 1; u <= TeamSize; u++) {
+        int slot = slotof(-1, u);
+        Player &p = Players[slot];
+        if (!p.on || !p.robot)
+            continue;
+        if (Mode == ModeBeforeKickOff || Mode == ModeGoal) {
+            const double *h = Home[u - 1];
+            if (std::hypot(p.x + h[0], p.y + h[1]) > 0.5)
+                cmdmove(slot, h[0], h[1]);
+            else
+                faceball(slot);
+            continue;
+        }
+        if (u == 1)
+            goalie(slot);
+        else
+            fielder(slot, slot == chase);
+    }
+}
+
+} // namespace vorn::pitch

@@ -1,0 +1,220 @@
+// connect.cpp -- datagrams from unknown addresses: init and reconnect.
+//
+// The first team name to arrive plays on the left, the second on the right; uniform
+// numbers go out in connection order. Only protocol version 6 is served: pitch writes
+// no other message formats, so any other version is refused the way the real server
+// refuses a version it has no formats for.
+
+#include "pitch/connect.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "pitch/net.h"
+#include "pitch/referee.h"
+#include "pitch/world.h"
+
+namespace vorn::pitch {
+
+static const char ErrForm[] = "(error illegal_command_form)";
+static const char ErrNoMorePlayer[] = "(error no_more_player_or_goalie_or_illegal_client_version)";
+
+int findsender(uint32_t addr, uint16_t port) {
+    for (int i = 0; i < MaxPlayers; i++) {
+        const Player &p = Players[i];
+        if (p.on && !p.robot && p.addr == addr && p.port == port)
+            return i;
+    }
+    return -1;
+}
+
+static bool namechar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+}
+
+static void skipblanks(const char *s, size_t n, size_t &i) {
+    while (i < n && (s[i] == ' ' || s[i] == '\t'))
+        i++;
+}
+
+// Init: a team name, then "(version V)" and "(goalie)" in any order. Fills the
+// parsed fields; returns the error reply, or nullptr when well formed.
+struct InitRequest {
+    char team[TeamNameMax + 1];
+    double version;
+    bool goalie;
+};
+
+static const char *parseinit(const char *s, size_t n, InitRequest &r) {
+    size_t i = 5, k = 0; // after "(init"
+    skipblanks(s, n, i);
+    size_t start = i;
+    while (i < n && s[i] != ' ' && s[i] != '\t' && s[i] != '(' && s[i] != ')') {
+        if (!namechar(s[i]))
+            return "(error illegal_teamname)";
+        i++;
+    }
+    k = i - start;
+    if (k == 0)
+        return "(error illegal_teamname)";
+    if (k > TeamNameMax)
+        return "(error illegal_teamname_or_too_long_teamname)";
+    std::memcpy(r.team, s + start, k);
+    r.team[k] = '\0';
+    r.version = 3;
+    r.goalie = false;
+    for (int guard = 0; guard < 4; guard++) {
+        skipblanks(s, n, i);
+        if (i < n && s[i] == ')')
+            return nullptr;
+        if (n - i >= 8 && !std::strncmp(s + i, "(goalie)", 8)) {
+            r.goalie = true;
+            i += 8;
+        } else if (n - i >= 8 && !std::strncmp(s + i, "(version", 8)) {
+            i += 8;
+            char num[32];
+            skipblanks(s, n, i);
+            size_t j = 0;
+            while (i < n && j + 1 < sizeof num &&
+                   (std::isdigit((unsigned char)s[i]) || s[i] == '.'))
+                num[j++] = s[i++];
+            num[j] = '\0';
+            skipblanks(s, n, i);
+            if (j == 0 || i >= n || s[i] != ')')
+                return ErrForm;
+            i++;
+            r.version = std::strtod(num, nullptr);
+        } else {
+            return ErrForm;
+        }
+    }
+    return ErrForm;
+}
+
+// sidefor: the side a team name plays on, seating a new team if there is room.
+// 0 when both sides belong to other teams.
+static int sidefor(const char *team, bool claim) {
+    for (int s = 0; s < 2; s++) {
+        if (TeamName[s][0] && !std::strcmp(TeamName[s], team))
+            return s == 0 ? 1 : -1;
+    }
+    for (int s = 0; s < 2; s++) {
+        if (!TeamName[s][0]) {
+            if (claim)
+                std::snprintf(TeamName[s], sizeof TeamName[s], "%s", team);
+            return s == 0 ? 1 : -1;
+        }
+    }
+    return 0;
+}
+
+int joinplayer(const char *team, bool goalie, bool robot, char *err, size_t errcap) {
+    int side = sidefor(team, false);
+    if (side == 0) {
+        std::snprintf(err, errcap, "(error no_more_team)");
+        return -1;
+    }
+    int free = -1;
+    for (int u = 1; u <= TeamSize; u++) {
+        const Player &p = Players[slotof(side, u)];
+        if (p.on && goalie && p.goalie) {
+            free = -1;
+            break;
+        }
+        if (!p.on && free < 0)
+            free = slotof(side, u);
+    }
+    if (free < 0) {
+        std::snprintf(err, errcap, "%s", ErrNoMorePlayer);
+        return -1;
+    }
+    sidefor(team, true);
+    initplayer(free, side, free % TeamSize + 1, goalie);
+    Players[free].robot = robot;
+    TeamEver[sideindex(side)] = true;
+    return free;
+}
+
+static void handleinit(uint32_t addr, uint16_t port, const char *s, size_t n) {
+    InitRequest r{};
+    const char *err = parseinit(s, n, r);
+    if (err) {
+        sendfrommain(addr, port, err);
+        return;
+    }
+    if (static_cast<int>(r.version) != 6) {
+        sendfrommain(addr, port, ErrNoMorePlayer);
+        return;
+    }
+    char why[80];
+    int slot = joinplayer(r.team, r.goalie, false, why, sizeof why);
+    if (slot < 0) {
+        sendfrommain(addr, port, why);
+        return;
+    }
+    Player &p = Players[slot];
+    p.fd = openreply(addr, port);
+    if (p.fd < 0) {
+        p.on = false;
+        sendfrommain(addr, port, ErrNoMorePlayer);
+        return;
+    }
+    p.addr = addr;
+    p.port = port;
+    LastJoinStep = StepCount;
+    char mode[40], reply[80];
+    modeword(mode, sizeof mode, Mode, ModeSide);
+    std::snprintf(reply, sizeof reply, "(init %c %d %s)", p.side > 0 ? 'l' : 'r', p.unum, mode);
+    sendplayer(slot, reply);
+}
+
+// Reconnect: "(reconnect TEAM UNUM)" takes over a seated player from a new address.
+static void handlereconnect(uint32_t addr, uint16_t port, const char *s, size_t n) {
+    char team[32];
+    int unum = 0, used = 0;
+    if (std::sscanf(s, "(reconnect %31[A-Za-z0-9_-] %d)%n", team, &unum, &used) != 2 || used == 0 ||
+        static_cast<size_t>(used) > n) {
+        sendfrommain(addr, port, ErrForm);
+        return;
+    }
+    if (Mode == ModePlayOn) {
+        sendfrommain(addr, port, "(error cannot_reconnect_while_playon)");
+        return;
+    }
+    int side = sidefor(team, false);
+    bool known = side != 0 && TeamName[sideindex(side)][0] && unum >= 1 && unum <= TeamSize;
+    int slot = known ? slotof(side, unum) : -1;
+    if (slot < 0 || !Players[slot].on || Players[slot].robot) {
+        sendfrommain(addr, port, "(error no_such_team_or_player)");
+        return;
+    }
+    Player &p = Players[slot];
+    closereply(slot);
+    p.fd = openreply(addr, port);
+    p.addr = addr;
+    p.port = port;
+    char mode[40], reply[80];
+    modeword(mode, sizeof mode, Mode, ModeSide);
+    std::snprintf(reply, sizeof reply, "(reconnect %c %s)", p.side > 0 ? 'l' : 'r', mode);
+    sendplayer(slot, reply);
+}
+
+void handlenew(uint32_t addr, uint16_t port, const char *text, size_t len) {
+    char s[DatagramMax + 1];
+    size_t n = len < DatagramMax ? len : DatagramMax;
+    std::memcpy(s, text, n);
+    s[n] = '\0';
+    n = std::strlen(s); // a client's NUL ends its text
+    while (n > 0 && (s[n - 1] == '\n' || s[n - 1] == '\r'))
+        s[--n] = '\0';
+    if (n >= 6 && !std::strncmp(s, "(init ", 6))
+        handleinit(addr, port, s, n);
+    else if (n >= 11 && !std::strncmp(s, "(reconnect ", 11))
+        handlereconnect(addr, port, s, n);
+    else
+        sendfrommain(addr, port, "(error unknown_command)");
+}
+
+} // namespace vorn::pitch

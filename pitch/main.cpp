@@ -1,0 +1,41 @@
+// main.cpp -- pitch: a compact soccer simulation server for protocol-6 clients.
+//
+// Reads the options, opens the well-known port, seats the built-in opponent if asked,
+// and runs the match loop until time is over or the user interrupts it.
+
+#include <cstdio>
+
+#include "pitch/chasers.h"
+#include "pitch/net.h"
+#include "pitch/options.h"
+#include "pitch/record.h"
+#include "pitch/referee.h"
+#include "pitch/rng.h"
+#include "pitch/server.h"
+#include "pitch/world.h"
+
+using namespace vorn::pitch;
+
+int main(int argc, char **argv) {
+    int r = parseoptions(argc, argv, stdout, stderr);
+    if (r != 0)
+        return r == 1 ? 0 : 2;
+    initworld();
+    initreferee();
+    resetstats();
+    seedrandom(Opt.seed);
+    char err[160];
+    if (!netopen(Opt.bind, Opt.port, err, sizeof err)) {
+        std::fprintf(stderr, "pitch: %s\n", err);
+        return 1;
+    }
+    if (Opt.record[0] && !recordopen(Opt.record)) {
+        std::fprintf(stderr, "pitch: cannot write the record file \"%s\"\n", Opt.record);
+        return 1;
+    }
+    if (Opt.chasers)
+        chasersjoin();
+    std::printf("pitch: listening on port %d\n", netport());
+    std::fflush(stdout);
+    return runserver();
+}

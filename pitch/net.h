@@ -1,0 +1,29 @@
+// net.h -- the UDP sockets: the well-known port and one reply socket per player.
+//
+// Each wrapper makes one system call and returns its result to the single caller that
+// decides what to do. Every datagram pitch sends is the message text plus one NUL byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vorn::pitch {
+
+constexpr size_t DatagramMax = 8192; // longer client datagrams are cut
+
+// Globals
+extern int MainFd; // the well-known socket, -1 when closed
+
+bool netopen(const char *bind, int port, char *err, size_t errcap); // opens MainFd
+int netport();                                                      // the port MainFd is bound to
+int openreply(uint32_t addr, uint16_t port); // new socket connected to the client
+void closereply(int slot);                   // close a player's reply socket
+void sendplayer(int slot, const char *text); // text + NUL from the player's socket
+void sendfrommain(uint32_t addr, uint16_t port, const char *text); // text + NUL from MainFd
+// Read one datagram: from MainFd (source address filled in) or from a reply socket.
+// Returns the byte count (text NUL-terminated in buf of size DatagramMax + 1), 0 when
+// nothing is waiting, -1 when the socket reported an error (peer gone).
+long recvmain(char *buf, uint32_t *addr, uint16_t *port);
+long recvreply(int fd, char *buf);
+
+} // namespace vorn::pitch

@@ -1,0 +1,153 @@
+// options.cpp -- the command line of pitch.
+//
+// Every option takes the form "--name value" or "--name=value"; numbers are checked for
+// range, and anything unknown stops pitch with a message naming the option.
+
+#include "pitch/options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "pitch/world.h"
+
+namespace vorn::pitch {
+
+static const char HelpText[] =
+    "usage: pitch [options]\n"
+    "\n"
+    "pitch is a compact soccer simulation server for clients of protocol version 6\n"
+    "(init with \"(init TEAM (version 6.02))\", add \"(goalie)\" for the goalie). It runs one\n"
+    "match in 100 ms steps, referees it, and reports what the clients sent.\n"
+    "\n"
+    "options:\n"
+    "  --port N           UDP port for init messages (default 6000; 0 picks a free port,\n"
+    "                     printed at start as \"pitch: listening on port N\")\n"
+    "  --bind ADDR        IPv4 address to listen on (default 0.0.0.0, every interface)\n"
+    "  --step-ms N        length of a simulation step in ms, 1..1000 (default 100)\n"
+    "  --cycles N         the match ends when the cycle counter reaches N, half time at\n"
+    "                     N/2 (default 6000)\n"
+    "  --wait-players N   kick off once N clients are connected (and 2 s have passed since\n"
+    "                     the last one joined); default 22, or 11 with --opponent\n"
+    "  --kickoff-after S  kick off S seconds after start even if fewer clients came;\n"
+    "                     0 waits for the players only (default 30)\n"
+    "  --opponent chasers eleven built-in players on the right side: a goalie on its\n"
+    "                     goal line, the nearest field player chases and kicks the ball\n"
+    "                     toward the left goal, the others keep a formation\n"
+    "  --record FILE      write a JSON-lines record: one line per step (play mode, score,\n"
+    "                     ball, every player) and one per command received (cycle, player,\n"
+    "                     text, ms after that player's sense_body, executed or ignored)\n"
+    "  --no-noise         no movement, turn or kick noise (exact physics)\n"
+    "  --seed N           seed of the random source (default 1)\n"
+    "  --quiet            no progress line every 100 cycles\n"
+    "  --help             this text\n"
+    "\n"
+    "At the end pitch prints the score, per player the commands per kind, the cycles with\n"
+    "two or more body commands, when commands arrived after sense_body, and how closely\n"
+    "steps kept their deadlines. Ctrl-C ends the match early with the same summary.\n";
+
+void printhelp(FILE *out) {
+    std::fputs(HelpText, out);
+}
+
+static bool intarg(const char *text, long lo, long hi, long &v) {
+    char *end = nullptr;
+    errno = 0;
+    v = std::strtol(text, &end, 10);
+    return errno == 0 && end != text && *end == '\0' && v >= lo && v <= hi;
+}
+
+static bool realarg(const char *text, double lo, double hi, double &v) {
+    char *end = nullptr;
+    v = std::strtod(text, &end);
+    return end != text && *end == '\0' && v >= lo && v <= hi;
+}
+
+// apply: one option with its value (nullptr for flags). Returns an error text or nullptr.
+static const char *apply(const char *name, const char *value) {
+    long n = 0;
+    double d = 0;
+    if (!std::strcmp(name, "port"))
+        return intarg(value, 0, 65535, n) ? (Opt.port = n, nullptr) : "a port 0..65535";
+    if (!std::strcmp(name, "bind")) {
+        if (std::strlen(value) >= sizeof Opt.bind)
+            return "an IPv4 address";
+        std::strcpy(Opt.bind, value);
+        return nullptr;
+    }
+    if (!std::strcmp(name, "step-ms"))
+        return intarg(value, 1, 1000, n) ? (Opt.stepms = n, nullptr) : "milliseconds 1..1000";
+    if (!std::strcmp(name, "cycles"))
+        return intarg(value, 1, 1000000, n) ? (Opt.cycles = n, nullptr) : "cycles 1..1000000";
+    if (!std::strcmp(name, "wait-players"))
+        return intarg(value, 0, 22, n) ? (Opt.waitplayers = n, nullptr) : "a count 0..22";
+    if (!std::strcmp(name, "kickoff-after"))
+        return realarg(value, 0, 86400, d) ? (Opt.kickoffafter = d, nullptr) : "seconds 0..86400";
+    if (!std::strcmp(name, "seed"))
+        return intarg(value, 0, 2147483647, n) ? (Opt.seed = n, nullptr) : "a number";
+    if (!std::strcmp(name, "opponent"))
+        return !std::strcmp(value, "chasers") ? (Opt.chasers = true, nullptr)
+                                              : "\"chasers\" (the only built-in opponent)";
+    if (!std::strcmp(name, "record")) {
+        if (std::strlen(value) >= sizeof Opt.record)
+            return "a shorter file name";
+        std::strcpy(Opt.record, value);
+        return nullptr;
+    }
+    return "";
+}
+
+static bool isflag(const char *name) {
+    return !std::strcmp(name, "no-noise") || !std::strcmp(name, "quiet") ||
+           !std::strcmp(name, "help");
+}
+
+int parseoptions(int argc, char **argv, FILE *out, FILE *err) {
+    initoptions();
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        if (std::strncmp(arg, "--", 2) != 0) {
+            std::fprintf(err, "pitch: unexpected argument \"%s\" (try --help)\n", arg);
+            return 2;
+        }
+        char name[32];
+        const char *eq = std::strchr(arg, '=');
+        size_t len = eq ? static_cast<size_t>(eq - arg - 2) : std::strlen(arg + 2);
+        if (len >= sizeof name) {
+            std::fprintf(err, "pitch: unknown option \"%s\" (try --help)\n", arg);
+            return 2;
+        }
+        std::memcpy(name, arg + 2, len);
+        name[len] = '\0';
+        if (isflag(name)) {
+            if (!std::strcmp(name, "help")) {
+                printhelp(out);
+                return 1;
+            }
+            if (!std::strcmp(name, "no-noise"))
+                Opt.noise = false;
+            else
+                Opt.quiet = true;
+            continue;
+        }
+        const char *value = eq ? eq + 1 : (i + 1 < argc ? argv[++i] : nullptr);
+        if (!value) {
+            std::fprintf(err, "pitch: option --%s needs a value (try --help)\n", name);
+            return 2;
+        }
+        const char *why = apply(name, value);
+        if (why && !*why) {
+            std::fprintf(err, "pitch: unknown option \"--%s\" (try --help)\n", name);
+            return 2;
+        }
+        if (why) {
+            std::fprintf(err, "pitch: bad value \"%s\" for --%s: expected %s\n", value, name, why);
+            return 2;
+        }
+    }
+    if (Opt.waitplayers < 0)
+        Opt.waitplayers = Opt.chasers ? TeamSize : 2 * TeamSize;
+    return 0;
+}
+
+} // namespace vorn::pitch

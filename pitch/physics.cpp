@@ -1,0 +1,322 @@
+// physics.cpp -- how players and the ball move.
+//
+// Per step every object takes its queued acceleration (capped), gets its speed capped,
+// receives noise proportional to its speed, bounces off goal posts, moves by its velocity
+// and then slows down by its decay. Players turn more slowly the faster they run (inertia
+// moment). Overlaps are resolved afterwards, and each object that collided bounces back
+// with a tenth of its speed.
+
+#include "pitch/physics.h"
+
+#include <cmath>
+
+#include "pitch/geom.h"
+#include "pitch/params.h"
+#include "pitch/rng.h"
+
+namespace vorn::pitch {
+
+static void capvector(double &x, double &y, double max) {
+    double len = std::hypot(x, y);
+    if (len > max) {
+        x *= max / len;
+        y *= max / len;
+    }
+}
+
+// addnoise: a random vector of length uniform in [0, scale] and uniform direction.
+static void addnoise(double &x, double &y, double scale) {
+    if (!Opt.noise || scale <= 0)
+        return;
+    double len = urand(0, scale);
+    double dir = urand(-180, 180) * Rad;
+    x += len * std::cos(dir);
+    y += len * std::sin(dir);
+}
+
+// The dash direction rate: full power straight ahead, 0.4 sideways, 0.7 straight back.
+static double dashdirrate(double dir) {
+    double a = std::fabs(dir);
+    if (a <= 90)
+        return 0.4 + 0.6 * (1 - a / 90);
+    return 0.7 - 0.3 * (1 - (a - 90) / 90);
+}
+
+void applydashes() {
+    for (Player &p : Players) {
+        if (p.on && p.dashqueued && p.dashpower > 0) {
+            double cost = p.dashpower;
+            double power = p.dashpower;
+            if (cost > p.stamina + ExtraStamina) {
+                cost = p.stamina + ExtraStamina;
+                power = cost;
+            }
+            p.stamina = std::max(0.0, p.stamina - cost);
+            double acc = p.effort * power * DashPowerRate * dashdirrate(p.dashdir);
+            double dir = (p.body + p.dashdir) * Rad;
+            p.ax += acc * std::cos(dir);
+            p.ay += acc * std::sin(dir);
+        }
+        p.dashqueued = false;
+        p.dashpower = 0;
+        p.dashdir = 0;
+        p.bodyused = false;
+        p.neckused = false;
+    }
+}
+
+void commitangles() {
+    for (Player &p : Players) {
+        if (!p.on)
+            continue;
+        p.body = normangle(p.nextbody);
+        p.neck = p.nextneck;
+    }
+}
+
+void zeromotion() {
+    for (Player &p : Players)
+        p.vx = p.vy = p.ax = p.ay = 0;
+    TheBall.vx = TheBall.vy = TheBall.ax = TheBall.ay = 0;
+}
+
+// bounceposts: an object of radius r that would end inside a goal post is stopped at
+// the post's surface and its velocity is reflected about the contact normal.
+static void bounceposts(double &x, double &y, double &vx, double &vy, double r) {
+    static const double posts[4][2] = {{GoalPostX, GoalPostY},
+                                       {GoalPostX, -GoalPostY},
+                                       {-GoalPostX, GoalPostY},
+                                       {-GoalPostX, -GoalPostY}};
+    for (const auto &post : posts) {
+        double nx = x + vx - post[0], ny = y + vy - post[1];
+        double d = std::hypot(nx, ny);
+        double touch = r + GoalPostRadius;
+        if (d >= touch || d == 0)
+            continue;
+        nx /= d;
+        ny /= d;
+        double dot = vx * nx + vy * ny;
+        if (dot < 0) {
+            vx -= 2 * dot * nx;
+            vy -= 2 * dot * ny;
+        }
+        // end the move on the surface: from the contact point along the new velocity
+        x = post[0] + nx * touch - vx;
+        y = post[1] + ny * touch - vy;
+    }
+}
+
+static void moveone(double &x, double &y, double &vx, double &vy, double &ax, double &ay,
+                    double accmax, double speedmax, double rand, double decay, double r) {
+    capvector(ax, ay, accmax);
+    vx += ax;
+    vy += ay;
+    capvector(vx, vy, speedmax);
+    addnoise(vx, vy, rand * std::hypot(vx, vy));
+    bounceposts(x, y, vx, vy, r);
+    x += vx;
+    y += vy;
+    vx *= decay;
+    vy *= decay;
+    ax = ay = 0;
+}
+
+void moveobjects() {
+    for (Player &p : Players) {
+        if (!p.on)
+            continue;
+        p.body = normangle(p.nextbody);
+        p.neck = p.nextneck;
+        moveone(p.x, p.y, p.vx, p.vy, p.ax, p.ay, PlayerAccelMax, PlayerSpeedMax, PlayerRand,
+                PlayerDecay, PlayerSize);
+    }
+    Ball &b = TheBall;
+    b.prevx = b.x;
+    b.prevy = b.y;
+    if (b.holder < 0)
+        moveone(b.x, b.y, b.vx, b.vy, b.ax, b.ay, BallAccelMax, BallSpeedMax, BallRand, BallDecay,
+                BallSize);
+}
+
+// pushapart: move a and/or b along their joining line until they are dist apart.
+// share is the part of the correction that a takes (0.5 symmetric, 0 only b moves).
+static void pushapart(double &ax, double &ay, double &bx, double &by, double dist, double share) {
+    double dx = bx - ax, dy = by - ay;
+    double d = std::hypot(dx, dy);
+    if (d < 1e-9) {
+        dx = 1; // coincident: separate along +x
+        dy = 0;
+        d = 0;
+    } else {
+        dx /= d;
+        dy /= d;
+    }
+    double gap = dist - d;
+    ax -= dx * gap * share;
+    ay -= dy * gap * share;
+    bx += dx * gap * (1 - share);
+    by += dy * gap * (1 - share);
+}
+
+int collide(bool playon) {
+    bool hit[MaxPlayers] = {};
+    bool ballhit = false;
+    int toucher = -1;
+    Ball &b = TheBall;
+    for (int pass = 0; pass < 10; pass++) {
+        bool any = false;
+        for (int i = 0; i < MaxPlayers; i++) {
+            Player &p = Players[i];
+            if (!p.on || b.holder >= 0)
+                continue;
+            if (std::hypot(b.x - p.x, b.y - p.y) < PlayerSize + BallSize) {
+                pushapart(b.x, b.y, p.x, p.y, PlayerSize + BallSize + 1e-6, playon ? 0.5 : 0);
+                hit[i] = ballhit = any = true;
+                toucher = i;
+            }
+        }
+        for (int i = 0; i < MaxPlayers; i++) {
+            for (int j = i + 1; j < MaxPlayers; j++) {
+                Player &p = Players[i], &q = Players[j];
+                if (!p.on || !q.on)
+                    continue;
+                if (std::hypot(p.x - q.x, p.y - q.y) < 2 * PlayerSize) {
+                    pushapart(p.x, p.y, q.x, q.y, 2 * PlayerSize + 1e-6, 0.5);
+                    hit[i] = hit[j] = any = true;
+                }
+            }
+        }
+        if (!any)
+            break;
+    }
+    for (int i = 0; i < MaxPlayers; i++) {
+        if (hit[i]) {
+            Players[i].vx *= -0.1;
+            Players[i].vy *= -0.1;
+        }
+    }
+    if (ballhit && playon) {
+        b.vx *= -0.1;
+        b.vy *= -0.1;
+    }
+    return toucher;
+}
+
+void placeheldball() {
+    Ball &b = TheBall;
+    if (b.holder < 0)
+        return;
+    const Player &g = Players[b.holder];
+    double dir = g.body * Rad;
+    b.x = g.x + (PlayerSize + BallSize) * std::cos(dir);
+    b.y = g.y + (PlayerSize + BallSize) * std::sin(dir);
+    b.vx = b.vy = b.ax = b.ay = 0;
+}
+
+void updatestamina() {
+    for (Player &p : Players) {
+        if (!p.on)
+            continue;
+        if (p.stamina <= EffortDecThr * StaminaMax) {
+            p.recovery = std::max(RecoveryMin, p.recovery - RecoveryDec);
+            p.effort = std::max(EffortMin, p.effort - EffortDec);
+        }
+        if (p.stamina >= EffortIncThr * StaminaMax)
+            p.effort = std::min(1.0, p.effort + EffortInc);
+        double inc = std::min(p.recovery * StaminaIncMax, StaminaMax - p.stamina);
+        inc = std::min(inc, p.capacity);
+        p.stamina += inc;
+        p.capacity -= inc;
+        p.hearmate = std::min(1.0, p.hearmate + 1);
+        p.hearopp = std::min(1.0, p.hearopp + 1);
+        if (p.catchban > 0)
+            p.catchban--;
+    }
+}
+
+void turnby(Player &p, double moment) {
+    moment = clampd(moment, -180, 180);
+    double r = Opt.noise ? urand(-PlayerRand, PlayerRand) : 0;
+    double speed = std::hypot(p.vx, p.vy);
+    p.nextbody = normangle(p.body + moment * (1 + r) / (1 + InertiaMoment * speed));
+}
+
+void turnneckby(Player &p, double moment) {
+    p.nextneck = clampd(p.neck + clampd(moment, -180, 180), -90, 90);
+}
+
+void queuedash(Player &p, double power, double dir) {
+    p.dashqueued = true;
+    p.dashpower = clampd(power, 0, 100);
+    p.dashdir = std::round(clampd(dir, -180, 180));
+}
+
+// The farther the ball is from the foot and the more it lies to the side or behind, the
+// less of the kick's power reaches it.
+double kickpower(const Player &p, double power) {
+    double dx = TheBall.x - p.x, dy = TheBall.y - p.y;
+    double gap = std::max(0.0, std::hypot(dx, dy) - PlayerSize - BallSize);
+    double theta = std::fabs(normangle(dirof(dx, dy) - p.body)) * Rad;
+    return power * KickPowerRate * (1 - 0.25 * theta / Pi - 0.25 * gap / KickableMargin);
+}
+
+void kickball(Player &p, double power, double dir) {
+    power = clampd(power, -100, 100);
+    dir = clampd(dir, -180, 180);
+    Ball &b = TheBall;
+    double dx = b.x - p.x, dy = b.y - p.y;
+    double gap = std::max(0.0, std::hypot(dx, dy) - PlayerSize - BallSize);
+    double theta = std::fabs(normangle(dirof(dx, dy) - p.body)) * Rad;
+    double eff = kickpower(p, power);
+    double a = (p.body + dir) * Rad;
+    double ax = eff * std::cos(a), ay = eff * std::sin(a);
+    double posrate = 0.5 + 0.25 * (theta / Pi + gap / KickableMargin);
+    double speedrate = 0.5 + 0.5 * std::hypot(b.vx, b.vy) / (BallSpeedMax * BallDecay);
+    addnoise(ax, ay, KickRand * std::fabs(power) / 100 * (posrate + speedrate));
+    b.ax += ax;
+    b.ay += ay;
+    b.holder = -1;
+}
+
+// The catch rectangle reaches 1.2 m out from the goalie's centre in the catch direction
+// and is 1 m wide.
+bool incatcharea(const Player &p, double dir) {
+    double a = (p.body + clampd(dir, -90, 90)) * Rad;
+    double dx = TheBall.x - p.x, dy = TheBall.y - p.y;
+    double along = dx * std::cos(a) + dy * std::sin(a);
+    double across = -dx * std::sin(a) + dy * std::cos(a);
+    return along >= 0 && along <= CatchAreaLength && std::fabs(across) <= CatchAreaWidth / 2;
+}
+
+// The goalie steps up to the ball and turns to face it; the ball stops in his hands.
+void catchball(int slot) {
+    Player &g = Players[slot];
+    Ball &b = TheBall;
+    double dx = b.x - g.x, dy = b.y - g.y;
+    double d = std::hypot(dx, dy);
+    double face = dirof(dx, dy);
+    if (d > PlayerSize + BallSize) {
+        double step = d - (PlayerSize + BallSize);
+        g.x += dx / d * step;
+        g.y += dy / d * step;
+    }
+    g.body = g.nextbody = normangle(face);
+    g.vx = g.vy = g.ax = g.ay = 0;
+    b.holder = slot;
+    b.vx = b.vy = b.ax = b.ay = 0;
+    g.moves = 0;
+}
+
+void keepinmargin(Player &p) {
+    p.x = clampd(p.x, -PitchHalfLength - PitchMargin, PitchHalfLength + PitchMargin);
+    p.y = clampd(p.y, -PitchHalfWidth - PitchMargin, PitchHalfWidth + PitchMargin);
+}
+
+void restorestamina(Player &p) {
+    p.stamina = StaminaMax;
+    p.effort = 1;
+    p.recovery = 1;
+    p.capacity = StaminaCapacity;
+}
+
+} // namespace vorn::pitch

@@ -1,0 +1,34 @@
+// physics.h -- how players and the ball move: dash, turn, kick, catch, decay, noise,
+// collisions and stamina.
+//
+// The step code calls these in the order of one simulation step; the command code calls
+// the command helpers when a client's command is taken. Nothing here decides play modes:
+// the referee looks at the results.
+#pragma once
+
+#include "pitch/world.h"
+
+namespace vorn::pitch {
+
+// One step, in this order (the loop decides which parts apply in which play mode).
+void applydashes();       // queued dashes become accelerations; frees every body/neck slot
+void commitangles();      // pending body and neck angles become the observed ones
+void zeromotion();        // before kick-off: nothing may move
+void moveobjects();       // accelerate, add noise, move, decay; commits angles
+int collide(bool playon); // separate overlapping objects; returns the last player slot
+                          // that touched the ball, -1 if none
+void placeheldball();     // a held ball sits just in front of its goalie
+void updatestamina();     // stamina, effort, recovery, hearing capacity, catch ban
+
+// Command effects. Arguments are clamped to their legal ranges here.
+void turnby(Player &p, double moment);
+void turnneckby(Player &p, double moment);
+void queuedash(Player &p, double power, double dir);
+double kickpower(const Player &p, double power); // effective kick acceleration
+void kickball(Player &p, double power, double dir);
+bool incatcharea(const Player &p, double dir); // ball centre inside the catch rectangle
+void catchball(int slot);                      // take the ball into the goalie's hands
+void keepinmargin(Player &p);                  // players stay within 5 m of the lines
+void restorestamina(Player &p);                // full stamina at a half's kick-off
+
+} // namespace vorn::pitch

@@ -1,0 +1,211 @@
+// record.cpp -- the match record, command statistics and step timing.
+//
+// The record is written line by line with stdio buffering and flushed at every step, so
+// a reader tailing the file sees whole cycles. Texts of commands are escaped for JSON:
+// quotes and backslashes get a backslash, control bytes and bytes above 126 become
+// \u00XX, so any datagram makes a valid line.
+
+#include "pitch/record.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "pitch/referee.h"
+#include "pitch/world.h"
+
+namespace vorn::pitch {
+
+// Globals
+static FILE *Record = nullptr;
+static long Counts[MaxPlayers][KindCount]; // commands per player and kind
+static int BodyThisCycle[MaxPlayers];      // body commands received this cycle
+static long MultiBody[MaxPlayers];         // cycles with two or more body commands
+static long Offsets[OffsetBuckets];        // commands by ms after sense_body
+static long PlayerOffsets[MaxPlayers][OffsetBuckets];
+static std::vector<int64_t> Lateness; // per step, microseconds
+
+// ORDER KIND
+static const char *const KindNames[KindCount] = {
+    "move", "turn",        "dash",       "kick",  "catch", "turn_neck",
+    "say",  "change_view", "sense_body", "score", "bye",   "other",
+};
+
+// ORDER OUTCOME
+static const char *const OutcomeNames[] = {"executed", "ignored_second_body_command",
+                                           "ignored_move_not_allowed", "dropped"};
+
+bool isbodykind(int kind) {
+    return kind == KindMove || kind == KindTurn || kind == KindDash || kind == KindKick ||
+           kind == KindCatch;
+}
+
+const char *kindname(int kind) {
+    return kind >= 0 && kind < KindCount ? KindNames[kind] : "other";
+}
+
+void resetstats() {
+    std::memset(Counts, 0, sizeof Counts);
+    std::memset(BodyThisCycle, 0, sizeof BodyThisCycle);
+    std::memset(MultiBody, 0, sizeof MultiBody);
+    std::memset(Offsets, 0, sizeof Offsets);
+    std::memset(PlayerOffsets, 0, sizeof PlayerOffsets);
+    Lateness.clear();
+}
+
+bool recordopen(const char *path) {
+    Record = std::fopen(path, "w");
+    return Record != nullptr;
+}
+
+void recordclose() {
+    if (Record)
+        std::fclose(Record);
+    Record = nullptr;
+}
+
+static void putjsontext(const char *text, size_t len) {
+    std::fputc('"', Record);
+    for (size_t i = 0; i < len; i++) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\')
+            std::fprintf(Record, "\\%c", c);
+        else if (c < 32 || c > 126)
+            std::fprintf(Record, "\\u%04x", c);
+        else
+            std::fputc(c, Record);
+    }
+    std::fputc('"', Record);
+}
+
+void recordstep() {
+    if (!Record)
+        return;
+    char mode[40];
+    modeword(mode, sizeof mode, Mode, ModeSide);
+    const Ball &b = TheBall;
+    std::fprintf(Record,
+                 "{\"type\":\"cycle\",\"step\":%d,\"cycle\":%d,\"mode\":\"%s\",\"score\":[%d,%d],"
+                 "\"ball\":{\"x\":%.4f,\"y\":%.4f,\"vx\":%.4f,\"vy\":%.4f},\"players\":[",
+                 StepCount, Time, mode, Score[0], Score[1], b.x, b.y, b.vx, b.vy);
+    bool first = true;
+    for (const Player &p : Players) {
+        if (!p.on)
+            continue;
+        std::fprintf(Record,
+                     "%s{\"side\":\"%c\",\"unum\":%d,\"x\":%.4f,\"y\":%.4f,\"body\":%.2f,"
+                     "\"neck\":%.2f}",
+                     first ? "" : ",", p.side > 0 ? 'l' : 'r', p.unum, p.x, p.y, p.body, p.neck);
+        first = false;
+    }
+    std::fputs("]}\n", Record);
+    std::fflush(Record);
+}
+
+void notecommand(int slot, int kind, int outcome, const char *text, size_t len, int64_t nowus) {
+    if (slot < 0 || slot >= MaxPlayers || kind < 0 || kind >= KindCount)
+        return;
+    const Player &p = Players[slot];
+    Counts[slot][kind]++;
+    if (isbodykind(kind) && ++BodyThisCycle[slot] == 2)
+        MultiBody[slot]++;
+    double ms = p.sensebodyus > 0 ? (nowus - p.sensebodyus) / 1000.0 : -1;
+    if (ms >= 0) {
+        int bucket = std::min(OffsetBuckets - 1, static_cast<int>(ms / 10));
+        Offsets[bucket]++;
+        PlayerOffsets[slot][bucket]++;
+    }
+    if (!Record)
+        return;
+    std::fprintf(Record,
+                 "{\"type\":\"command\",\"step\":%d,\"cycle\":%d,\"side\":\"%c\",\"unum\":%d,"
+                 "\"text\":",
+                 StepCount, Time, p.side > 0 ? 'l' : 'r', p.unum);
+    putjsontext(text, len);
+    std::fprintf(Record, ",\"ms\":%.1f,\"kind\":\"%s\",\"outcome\":\"%s\"}\n", ms, KindNames[kind],
+                 OutcomeNames[outcome]);
+}
+
+void notestep() {
+    std::memset(BodyThisCycle, 0, sizeof BodyThisCycle);
+}
+
+void notelateness(int64_t us) {
+    Lateness.push_back(us);
+}
+
+long commandcount(int slot, int kind) {
+    return Counts[slot][kind];
+}
+
+long multibodycycles(int slot) {
+    return MultiBody[slot];
+}
+
+long offsetcount(int bucket) {
+    return bucket >= 0 && bucket < OffsetBuckets ? Offsets[bucket] : 0;
+}
+
+void printprogress(FILE *f) {
+    char mode[40];
+    modeword(mode, sizeof mode, Mode, ModeSide);
+    std::fprintf(f, "pitch: cycle %d  %s  score %s %d : %d %s  players %d\n", Time, mode,
+                 TeamName[0][0] ? TeamName[0] : "-", Score[0], Score[1],
+                 TeamName[1][0] ? TeamName[1] : "-", connectedclients());
+    std::fflush(f);
+}
+
+static void printoffsets(FILE *f, const long *buckets) {
+    for (int i = 0; i < OffsetBuckets; i++)
+        std::fprintf(f, " %ld", buckets[i]);
+    std::fputc('\n', f);
+}
+
+// Step lateness: how long after its deadline each step started.
+static void printtiming(FILE *f) {
+    if (Lateness.empty())
+        return;
+    std::vector<int64_t> v = Lateness;
+    std::sort(v.begin(), v.end());
+    auto pct = [&](double q) {
+        return v[std::min(v.size() - 1, static_cast<size_t>(q * v.size()))] / 1000.0;
+    };
+    long within = std::count_if(v.begin(), v.end(), [](int64_t us) { return us <= 1000; });
+    std::fprintf(f,
+                 "step timing: %zu steps, late by median %.3f ms, p99 %.3f ms, p99.9 %.3f ms, "
+                 "max %.3f ms; within 1 ms: %.2f%%\n",
+                 v.size(), pct(0.5), pct(0.99), pct(0.999), v.back() / 1000.0,
+                 100.0 * within / v.size());
+}
+
+void printsummary(FILE *f, double wallseconds, double cpuseconds) {
+    std::fprintf(f, "pitch: match over at cycle %d\n", Time);
+    std::fprintf(f, "score: %s %d : %d %s\n", TeamName[0][0] ? TeamName[0] : "-", Score[0],
+                 Score[1], TeamName[1][0] ? TeamName[1] : "-");
+    std::fprintf(f, "commands per player (kinds:");
+    for (int k = 0; k < KindCount; k++)
+        std::fprintf(f, " %s", KindNames[k]);
+    std::fprintf(f, "; cycles with 2+ body commands)\n");
+    for (int i = 0; i < MaxPlayers; i++) {
+        long total = 0;
+        for (int k = 0; k < KindCount; k++)
+            total += Counts[i][k];
+        if (total == 0)
+            continue;
+        std::fprintf(f, "  %c%-2d", i < TeamSize ? 'l' : 'r', i % TeamSize + 1);
+        for (int k = 0; k < KindCount; k++)
+            std::fprintf(f, " %ld", Counts[i][k]);
+        std::fprintf(f, "; %ld\n", MultiBody[i]);
+        std::fprintf(f, "      offsets:");
+        printoffsets(f, PlayerOffsets[i]);
+    }
+    std::fprintf(f, "command offsets after sense_body, 10 ms buckets from 0 (last: 110+):");
+    printoffsets(f, Offsets);
+    printtiming(f);
+    if (wallseconds > 0)
+        std::fprintf(f, "cpu: %.2f s in %.1f s (%.1f%% of one core)\n", cpuseconds, wallseconds,
+                     100.0 * cpuseconds / wallseconds);
+    std::fflush(f);
+}
+
+} // namespace vorn::pitch

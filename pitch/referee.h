@@ -1,0 +1,71 @@
+// referee.h -- play modes, the match clock, and the referee's decisions.
+//
+// The referee watches the ball after every step (goals, balls out of play, set plays
+// that end or time out, goalie catches), moves players that stand where the rules forbid,
+// and announces every decision to all players as "(hear T referee WORD)".
+#pragma once
+
+#include <cstddef>
+
+namespace vorn::pitch {
+
+// Play modes. The side-specific ones carry the side in ModeSide.
+enum PlayMode {
+    ModeBeforeKickOff,
+    ModePlayOn,
+    ModeTimeOver,
+    ModeKickOff,    // side: who kicks off
+    ModeKickIn,     // side: who takes it
+    ModeFreeKick,   // side: who takes it
+    ModeCornerKick, // side: who takes it
+    ModeGoalKick,   // side: who takes it
+    ModeGoal,       // side: who scored; a pause with the clock stopped
+    ModeCatchFault, // side: who committed it; a pause with the clock stopped
+    ModeDropBall,   // passes at once to play_on
+};
+
+constexpr int KickOffGrace = 20; // steps between the last expected client and kick-off
+constexpr int CallLogSize = 16;
+
+// Globals
+extern int Mode;                      // current PlayMode
+extern int ModeSide;                  // +1 left, -1 right, 0 for modes without a side
+extern int Time;                      // the cycle counter T printed in messages
+extern int StepCount;                 // steps since start (runs on when T is frozen)
+extern int ModeSteps;                 // steps since the mode began
+extern bool ModeChanged;              // the mode changed during the current step
+extern int Score[2];                  // goals of left [0] and right [1]
+extern int LastToucher;               // slot that last kicked or touched the ball, -1 none
+extern int KickOffSide;               // side kicking off when before_kick_off ends
+extern int Half;                      // 1 or 2
+extern int LastJoinStep;              // StepCount when the last client connected
+extern int TimeOverSteps;             // steps spent in time_over
+extern char CallLog[CallLogSize][40]; // the most recent referee words, oldest first
+extern int CallCount;                 // words in CallLog
+
+void initreferee();
+void modeword(char *buf, size_t cap, int mode, int side); // e.g. "kick_off_l"
+void announce(const char *word);                          // tell every player; also kept in CallLog
+void changemode(int mode, int side);
+bool lastcall(const char *word); // the latest referee word equals word
+
+// Questions the command code asks.
+bool kickallowed();
+bool moveallowed(int slot); // move is possible for this player in the current mode
+bool stoppage();            // a pause in which the clock is stopped
+
+// Reactions to commands and to the step.
+void refereekicked(int slot);
+void refereecaught(int slot);
+void refereegoaliemoved(int slot);
+void refereeafterstep(); // clock, goals, out of play, set plays (play modes that run)
+void refereepause();     // end of a goal or fault pause
+void refereeplacement(); // keep players where the current mode wants them
+bool kickoffdue();       // before_kick_off: time for the automatic kick-off
+void startkickoff(int side);
+void dropball(double x, double y);
+
+// Geometry shared with the built-in opponent.
+bool inpenaltyarea(int side, double x, double y, double margin); // side's own area
+
+} // namespace vorn::pitch

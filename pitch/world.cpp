@@ -1,0 +1,86 @@
+// world.cpp -- the state of the simulated match and its start values.
+
+#include "pitch/world.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "pitch/params.h"
+
+namespace vorn::pitch {
+
+// Globals
+Player Players[MaxPlayers];
+Ball TheBall;
+Options Opt;
+char TeamName[2][TeamNameMax + 1];
+bool TeamEver[2];
+
+void initoptions() {
+    Opt = Options{};
+    Opt.port = 6000;
+    std::strcpy(Opt.bind, "0.0.0.0");
+    Opt.stepms = 100;
+    Opt.cycles = 6000;
+    Opt.waitplayers = -1; // resolved after parsing: 11 with the built-in opponent, else 22
+    Opt.kickoffafter = 30;
+    Opt.noise = true;
+    Opt.seed = 1;
+    Opt.chasers = false;
+    Opt.record[0] = '\0';
+    Opt.quiet = false;
+}
+
+void initworld() {
+    for (Player &p : Players) {
+        p = Player{};
+        p.fd = -1;
+    }
+    TheBall = Ball{};
+    TheBall.holder = -1;
+    std::memset(TeamName, 0, sizeof TeamName);
+    TeamEver[0] = TeamEver[1] = false;
+}
+
+// A new player stands in a row 3 m outside the top touch line, facing +x whatever its
+// side, at rest and fully rested, with the default view.
+void initplayer(int slot, int side, int unum, bool goalie) {
+    Player &p = Players[slot];
+    int fd = p.fd;
+    p = Player{};
+    p.fd = fd;
+    p.on = true;
+    p.side = side;
+    p.unum = unum;
+    p.goalie = goalie;
+    p.x = side * 3.0 * unum;
+    p.y = -37;
+    p.stamina = StaminaMax;
+    p.effort = 1;
+    p.recovery = 1;
+    p.capacity = StaminaCapacity;
+    p.viewwidth = ViewNormal;
+    p.hearmate = p.hearopp = 1;
+}
+
+int slotof(int side, int unum) {
+    return (side > 0 ? 0 : TeamSize) + unum - 1;
+}
+
+int sideindex(int side) {
+    return side > 0 ? 0 : 1;
+}
+
+bool kickable(const Player &p) {
+    return std::hypot(TheBall.x - p.x, TheBall.y - p.y) <= KickableArea;
+}
+
+int connectedclients() {
+    int n = 0;
+    for (const Player &p : Players)
+        if (p.on && !p.robot)
+            n++;
+    return n;
+}
+
+} // namespace vorn::pitch
