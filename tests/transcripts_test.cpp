@@ -1,0 +1,209 @@
+// Real shapes: every datagram that a real server sent to seven clients goes through the
+// receive path (a loopback socket, the lower-casing, the parser) of an agent initialised by
+// that client's own init reply, and what the records hold afterwards is checked against the
+// text of the datagram, read here independently of the parser.
+
+#include "perception/landmarks.h"
+#include "perception/parser.h"
+#include "runtime/runtime.h"
+#include "tests/support/agent.h"
+#include "tests/support/udp.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <poll.h>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace vorn;
+
+namespace {
+
+std::string transcriptpath(const std::string &name) {
+    const char *shared = getenv("VORN_SHARED");
+    if (shared != nullptr)
+        return std::string(shared) + "/transcripts/" + name;
+    std::string here = __FILE__;
+    return here.substr(0, here.rfind('/')) + "/../../shared/transcripts/" + name;
+}
+
+// The "msg" string of one JSON line, as bytes: every escape is a character of ISO 8859-1.
+std::string jsonmessage(const std::string &line) {
+    size_t at = line.find("\"msg\": \"");
+    if (at == std::string::npos)
+        return "";
+    std::string text;
+    for (size_t i = at + 8; i < line.size() && line[i] != '"'; i++) {
+        if (line[i] != '\\') {
+            text += line[i];
+            continue;
+        }
+        char e = line[++i];
+        switch (e) {
+        case 'n':
+            text += '\n';
+            break;
+        case 't':
+            text += '\t';
+            break;
+        case 'r':
+            text += '\r';
+            break;
+        case 'u':
+            text += static_cast<char>(std::stoi(line.substr(i + 1, 4), nullptr, 16));
+            i += 4;
+            break;
+        default:
+            text += e; // \" \\ \/
+        }
+    }
+    return text;
+}
+
+std::vector<std::string> datagrams(const std::string &name) {
+    std::ifstream in(transcriptpath(name));
+    std::vector<std::string> all;
+    for (std::string line; std::getline(in, line);)
+        all.push_back(jsonmessage(line));
+    return all;
+}
+
+std::string lowered(std::string text) {
+    for (char &c : text)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text.substr(0, text.find('\0'));
+}
+
+std::vector<std::string> words(const std::string &text) {
+    std::istringstream in(text);
+    std::vector<std::string> all;
+    for (std::string w; in >> w;)
+        all.push_back(w);
+    return all;
+}
+
+// What one datagram says, read with regular expressions.
+struct Expected {
+    std::string head;
+    int time = 0;
+    bool hasball = false;
+    std::vector<std::string> ball; // the ball's numbers
+    struct Numbered {
+        std::string team;
+        int number;
+        std::vector<std::string> values;
+        bool displaceable; // slot 0 may be taken later in the message by a player without number
+    };
+    std::vector<Numbered> players;
+};
+
+Expected expect(const std::string &text) {
+    Expected e;
+    std::vector<std::string> head = words(text.substr(1, text.find_first_of("()", 1) - 1));
+    e.head = head.empty() ? "" : head[0];
+    if (head.size() > 1)
+        e.time = std::atoi(head[1].c_str());
+    std::smatch m;
+    static const std::regex ball(R"(\(\(b\)([^)]*)\))");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), ball);
+         it != std::sregex_iterator(); ++it) {
+        e.hasball = true;
+        e.ball = words((*it)[1]);
+    }
+    static const std::regex player(R"re(\(\(p "([^"]*)" (\d+)( goalie)?\)([^)]*)\))re");
+    static const std::regex unnumbered(R"re(\(\(p( "[^"]*")?\))re");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), player);
+         it != std::sregex_iterator(); ++it) {
+        std::string rest = text.substr(it->position() + it->length());
+        bool later = std::regex_search(rest, unnumbered);
+        e.players.push_back({(*it)[1], std::stoi((*it)[2]), words((*it)[4]), later});
+    }
+    return e;
+}
+
+int expectedresult(const std::string &head) {
+    return head == "see" ? 1 : head == "sense_body" ? 2 : 3;
+}
+
+class Transcript : public ::testing::TestWithParam<const char *> {
+  protected:
+    vorntest::Peer server;
+    void SetUp() override {
+        ASSERT_TRUE(server.ok());
+        vorntest::startagent(server);
+        initpoll(-1);
+    }
+    // Sends one datagram to the agent and lets the receive path take it.
+    int deliver(const std::string &bytes) {
+        server.send(vorntest::agentport(), bytes);
+        pollfd ready = {SockSer.socketfd, POLLIN, 0};
+        if (poll(&ready, 1, 2000) != 1)
+            return -1;
+        return getfromserver();
+    }
+};
+
+} // namespace
+
+TEST_P(Transcript, EveryDatagramParsesAndTheRecordsFollowIt) {
+    std::vector<std::string> all = datagrams(GetParam());
+    ASSERT_GT(all.size(), 100u) << transcriptpath(GetParam());
+    int hears = 0, balls = 0, numbered = 0;
+    vorntest::Capture console; // hear lines, still-working lines, the placement's trace
+    for (size_t i = 0; i < all.size(); i++) {
+        std::string text = lowered(all[i]);
+        Expected e = expect(text);
+        ASSERT_EQ(deliver(all[i]), expectedresult(e.head)) << i << ": " << text;
+        if (e.head == "init") {
+            std::vector<std::string> w = words(text.substr(1, text.size() - 2));
+            ASSERT_EQ(AgentSide, w[1] == "l" ? 0 : 1);
+            ASSERT_EQ(AgentNumber, std::atoi(w[2].c_str()));
+            ASSERT_EQ(Turn, 0);
+            server.collect(0.05); // the placement commands
+            continue;
+        }
+        hears += e.head == "hear";
+        ASSERT_EQ(Turn, e.time) << i << ": " << text;
+        if (e.hasball) {
+            balls++;
+            ASSERT_EQ(Ball->time, Turn) << i;
+            ASSERT_FLOAT_EQ(Ball->distance, std::strtof(e.ball[0].c_str(), nullptr)) << i;
+            ASSERT_EQ(Ball->direction, std::atoi(e.ball[1].c_str())) << i;
+            if (e.ball.size() == 4) {
+                ASSERT_FLOAT_EQ(Ball->distchange, std::strtof(e.ball[2].c_str(), nullptr)) << i;
+                ASSERT_EQ(Ball->dirchange, std::atoi(e.ball[3].c_str())) << i;
+            }
+        }
+        for (const Expected::Numbered &p : e.players) {
+            if (p.number == 1 && p.displaceable)
+                continue;
+            numbered++;
+            ExtObs *record = (p.team == "vorn" ? TeamPlayer : OppPlayer)[p.number - 1];
+            ASSERT_EQ(record->time, Turn) << i << ": " << text;
+            ASSERT_FLOAT_EQ(record->distance, std::strtof(p.values[0].c_str(), nullptr)) << i;
+            ASSERT_EQ(record->direction, std::atoi(p.values[1].c_str())) << i;
+        }
+    }
+    EXPECT_GT(balls, 0); // the checks above were reached
+    EXPECT_GT(numbered, 0);
+    std::string printed = console.take();
+    size_t heard = 0;
+    for (size_t at = 0; (at = printed.find("in hear out[0]=hear ", at)) != std::string::npos; at++)
+        heard++;
+    EXPECT_EQ(heard, static_cast<size_t>(hears));
+    EXPECT_NE(printed.find(" still working turn 0 \n"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServer, Transcript,
+                         ::testing::Values("vorn_1.jsonl", "vorn_2.jsonl", "vorn_3.jsonl",
+                                           "vorn_4.jsonl", "opp_1.jsonl", "opp_2.jsonl",
+                                           "opp_3.jsonl"),
+                         [](const ::testing::TestParamInfo<const char *> &info) {
+                             std::string name = info.param;
+                             return name.substr(0, name.find('.'));
+                         });
