@@ -21,36 +21,32 @@ int ForceMove = 0;
 char *awaymess = nullptr;
 
 // Copies text into a slot buffer, cut at the buffer's end if it would not fit.
-static void copyslot(char *slot, const char *text)
-{
+static void copyslot(char *slot, const char *text) {
     snprintf(slot, SlotTextSize, "%s", text);
 }
 
 // The slot at the read index, or nullptr when the read index is past the last slot.
-static char *readslot()
-{
+static char *readslot() {
     return ListPek >= 0 && ListPek < ListSize ? List[ListPek] : nullptr;
 }
 
-int sendmess(const char *text)
-{
+int sendmess(const char *text) {
     printf(TextSendStart, text, Turn);
     if (PrintsQueueOnSend)
         printcommands();
     copyslot(awaymess, text);
     printf(TextSendCopied, awaymess);
     size_t n = strlen(awaymess);
-    ssize_t sent = sendto(SockSer.socketfd, awaymess, n, 0,
-                          reinterpret_cast<const sockaddr *>(&SockSer.servaddr),
-                          sizeof SockSer.servaddr);
+    ssize_t sent =
+        sendto(SockSer.socketfd, awaymess, n, 0,
+               reinterpret_cast<const sockaddr *>(&SockSer.servaddr), sizeof SockSer.servaddr);
     if (sent < 0 || static_cast<size_t>(sent) != n)
         errorf("Error in sending\n");
     printf(TextSendDone, Turn, ntohs(SockSer.servaddr.sin_port), text);
     return 0;
 }
 
-void sendmess_list()
-{
+void sendmess_list() {
     char *slot = readslot();
     printf(TextServeEntry);
     if (slot == nullptr || slot[0] == '\0')
@@ -77,8 +73,7 @@ void sendmess_list()
     printf(TextServeExit);
 }
 
-void addmess_list(const char *text)
-{
+void addmess_list(const char *text) {
     printf(TextAddEntry, ListPek, ListEnd, text);
     char *slot = readslot();
     if (ListEnd < ListSize - 1 && slot != nullptr && slot[0] != '\0') {
@@ -97,8 +92,7 @@ void addmess_list(const char *text)
     printf(TextAddExit);
 }
 
-void removemess_list()
-{
+void removemess_list() {
     logf("*********removemess_list ***********************\n");
     char *slot = readslot();
     if (slot != nullptr)
@@ -106,15 +100,13 @@ void removemess_list()
     ListPek++; // past the last index, the next serve restarts the queue
 }
 
-void new_list()
-{
+void new_list() {
     ListPek = 0;
     ListEnd = 0;
     List[0][0] = '\0';
 }
 
-void newmess_list(const char *text)
-{
+void newmess_list(const char *text) {
     printf(TextNewEntry);
     ListPek = 0;
     ListEnd = 0;
@@ -122,8 +114,7 @@ void newmess_list(const char *text)
     printf(TextNewExit);
 }
 
-void printcommands()
-{
+void printcommands() {
     printf("ListPek=%d Listend=%d\n", ListPek, ListEnd);
     for (int i = 0; i <= ListEnd && i < ListSize; i++) {
         if (List[i][0] != '\0')

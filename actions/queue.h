@@ -11,18 +11,18 @@ constexpr int SlotTextSize = 2048; // bytes per slot, terminator included
 constexpr const char *Nop = "NOP"; // the placeholder
 
 // Globals
-extern char **List;     // ListSize slots of SlotTextSize bytes; "" is an empty slot
-extern int ListPek;     // read index: the slot served next, 0..ListSize
-extern int ListEnd;     // last index written since the last restart, 0..ListSize-1
-extern int ForceMove;   // 1 while a queued manoeuvre holds decisions back
-extern char *awaymess;  // SlotTextSize bytes: copy of the text being sent
+extern char **List;    // ListSize slots of SlotTextSize bytes; "" is an empty slot
+extern int ListPek;    // read index: the slot served next, 0..ListSize
+extern int ListEnd;    // last index written since the last restart, 0..ListSize-1
+extern int ForceMove;  // 1 while a queued manoeuvre holds decisions back
+extern char *awaymess; // SlotTextSize bytes: copy of the text being sent
 
 int sendmess(const char *text); // send now; 0, or the process ends through errorf
 void sendmess_list();           // serve the slot at the read index
 void addmess_list(const char *text);
-void removemess_list();         // drop the slot at the read index (its send slot came late)
-void new_list();                // forget every pending command
+void removemess_list(); // drop the slot at the read index (its send slot came late)
+void new_list();        // forget every pending command
 void newmess_list(const char *text);
-void printcommands();           // console listing of the queue
+void printcommands(); // console listing of the queue
 
 } // namespace vorn

@@ -24,8 +24,7 @@ int Eventturn = 0;
 static const char *const ResetTypes[] = {"kick_in_", "corner_kick_", "goal_", "half_time"};
 
 // Stores c at index i of Eventtype when it fits; a longer type keeps its first characters.
-static void settype(int i, char c)
-{
+static void settype(int i, char c) {
     if (i < EventtypeSize - 1)
         Eventtype[i] = c;
 }
@@ -33,8 +32,7 @@ static void settype(int i, char c)
 // The side letter is the first "l" or "r" after the call's first underscore, and the type is
 // everything before that letter: goal_l_1 gives "goal_" and 'l', drop_ball gives "drop_ba"
 // and 'l', play_on gives "play_on" and 'u' (its "l" stands before the underscore).
-void getEvent()
-{
+void getEvent() {
     int i = 0;
     Eventside = 'u';
     while (Event[i] != '\0' && Event[i] != '_') {
@@ -57,16 +55,14 @@ void getEvent()
     Eventtype[i < EventtypeSize - 1 ? i : EventtypeSize - 1] = '\0';
 }
 
-static bool resetsformation()
-{
+static bool resetsformation() {
     for (const char *type : ResetTypes)
         if (strcmp(Eventtype, type) == 0)
             return true;
     return false;
 }
 
-void refereecall(const char *call)
-{
+void refereecall(const char *call) {
     Eventturn = Turn;
     snprintf(Event, BufSize, "%s", call);
     getEvent();

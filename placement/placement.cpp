@@ -5,6 +5,7 @@
 #include "placement/placement.h"
 
 #include "actions/queue.h"
+#include "perception/landmarks.h"
 #include "perception/parser.h"
 #include "runtime/program.h"
 #include "runtime/runtime.h"
@@ -24,41 +25,37 @@ struct Place {
 // Indexed by uniform number - 1: the goalie, the front line at x = -3, the middle line at
 // x = -20 and the back line at x = -40.
 static const Place Formation[TeamSize] = {
-    {"(move -50 0)", "(turn 0)"},     //  1  in front of the own goal
-    {"(move -3 0)", "(turn -30)"},    //  2  front line
-    {"(move -3 -20)", "(turn 80)"},   //  3  front line
-    {"(move -3 20)", "(turn -80)"},   //  4  front line
-    {"(move -20 0)", "(turn 0)"},     //  5  middle line
-    {"(move -20 -20)", "(turn 45)"},  //  6  middle line
-    {"(move -20 20)", "(turn -45)"},  //  7  middle line
-    {"(move -40 -25)", "(turn 45)"},  //  8  back line
-    {"(move -40 25)", "(turn -45)"},  //  9  back line
-    {"(move -40 -10)", "(turn 30)"},  // 10  back line
-    {"(move -40 10)", "(turn -30)"},  // 11  back line
+    {"(move -50 0)", "(turn 0)"},    //  1  in front of the own goal
+    {"(move -3 0)", "(turn -30)"},   //  2  front line
+    {"(move -3 -20)", "(turn 80)"},  //  3  front line
+    {"(move -3 20)", "(turn -80)"},  //  4  front line
+    {"(move -20 0)", "(turn 0)"},    //  5  middle line
+    {"(move -20 -20)", "(turn 45)"}, //  6  middle line
+    {"(move -20 20)", "(turn -45)"}, //  7  middle line
+    {"(move -40 -25)", "(turn 45)"}, //  8  back line
+    {"(move -40 25)", "(turn -45)"}, //  9  back line
+    {"(move -40 -10)", "(turn 30)"}, // 10  back line
+    {"(move -40 10)", "(turn -30)"}, // 11  back line
 };
 
 static const char TurnRound[] = "(turn 180)";
 static const int PlacementPause = 100000; // microseconds between two placement commands
 
-static const Place *place()
-{
+static const Place *place() {
     return AgentNumber >= 1 && AgentNumber <= TeamSize ? &Formation[AgentNumber - 1] : nullptr;
 }
 
-static void sendnow(const char *command)
-{
+static void sendnow(const char *command) {
     tempc = command;
     sendmess(tempc);
 }
 
-static void queue(const char *command)
-{
+static void queue(const char *command) {
     tempc = command;
     addmess_list(tempc);
 }
 
-void initplace()
-{
+void initplace() {
     if (const Place *p = place()) {
         if (FirstPlacementPause > 0)
             usleep(FirstPlacementPause);
@@ -73,8 +70,7 @@ void initplace()
     logf("Initplace finished\n");
 }
 
-void replace()
-{
+void replace() {
     if (const Place *p = place()) {
         queue(p->move);
         queue(Nop);

@@ -4,6 +4,7 @@
 #include "runtime/runtime.h"
 
 #include <arpa/inet.h>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -14,14 +15,12 @@ namespace vorn {
 
 // Like atoi, but defined for every text: leading blanks and a sign are read, anything that is
 // not a number gives 0, and the low 16 bits of the number form the port (70000 gives 4464).
-int portfromtext(const char *text)
-{
+int portfromtext(const char *text) {
     long long value = strtoll(text, nullptr, 10);
     return static_cast<int>(static_cast<unsigned long long>(value) & 0xffff);
 }
 
-void initserconnection(const char *host, int port)
-{
+void initserconnection(const char *host, int port) {
     SockSer.socketfd = -1;
 
     // A name that resolves is used through its dotted-decimal text; otherwise the host text

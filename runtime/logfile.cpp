@@ -10,19 +10,16 @@ namespace vorn {
 
 static FILE *Logfile = nullptr;
 
-void openlogfile()
-{
+void openlogfile() {
     Logfile = fopen("Vorne.log", "wb");
 }
 
-void writelog(const char *text)
-{
+void writelog(const char *text) {
     if (Logfile != nullptr)
         fputs(text, Logfile);
 }
 
-void closelogfile()
-{
+void closelogfile() {
     if (Logfile != nullptr)
         fclose(Logfile);
     Logfile = nullptr;

@@ -15,6 +15,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sys/select.h>
 #include <sys/socket.h>
@@ -22,13 +23,12 @@
 
 namespace vorn {
 
-static fd_set watched;   // standard input (while it has not ended) and the socket
-static int maxfd = 0;    // highest watched descriptor plus one
-static int inputfd = -1; // standard input; -1 once it has ended or when it is not usable
+static fd_set watched;     // standard input (while it has not ended) and the socket
+static int maxfd = 0;      // highest watched descriptor plus one
+static int inputfd = -1;   // standard input; -1 once it has ended or when it is not usable
 static char line[BufSize]; // the latest standard-input line or datagram
 
-static void watch(int infd)
-{
+void initpoll(int infd) {
     FD_ZERO(&watched);
     FD_SET(SockSer.socketfd, &watched);
     maxfd = SockSer.socketfd + 1;
@@ -43,15 +43,13 @@ static void watch(int infd)
     }
 }
 
-static void unwatchinput()
-{
+static void unwatchinput() {
     FD_CLR(inputfd, &watched);
     inputfd = -1;
     maxfd = SockSer.socketfd + 1;
 }
 
-void printrecords()
-{
+void printrecords() {
     if (Ball == nullptr) {
         printf("No ball or player records yet: the server has not answered the init command\n");
         return;
@@ -65,16 +63,14 @@ void printrecords()
                OppPlayer[i]->distance, OppPlayer[i]->direction);
 }
 
-[[noreturn]] static void quit()
-{
+[[noreturn]] static void quit() {
     closelogfile();
     close(SockSer.socketfd);
     exit(0);
 }
 
 // One standard-input line: "quit" ends the agent, "pl" prints the records.
-static int handleinput()
-{
+static int handleinput() {
     int got = readline(inputfd, line);
     if (got < 0) {
         unwatchinput(); // end of input: the agent plays on, serving only the socket
@@ -94,8 +90,7 @@ static int handleinput()
 
 // One datagram from the server's address: lower-cased into bufin and parsed. The reply port
 // follows the sender, so that commands go to the port the server answers from.
-static int handledatagram()
-{
+static int handledatagram() {
     logf(TextReceive);
     sockaddr_in sender;
     socklen_t senderlength = sizeof sender;
@@ -115,8 +110,7 @@ static int handledatagram()
     return recvmess(bufin);
 }
 
-int getfromserver()
-{
+int getfromserver() {
     logf("getfromserver \n");
     bool inputready = inputfd >= 0 && linepending();
     if (!inputready) {
@@ -140,10 +134,9 @@ int getfromserver()
     return handledatagram();
 }
 
-void mainloop(int infd)
-{
+void mainloop(int infd) {
     resetlines();
-    watch(infd);
+    initpoll(infd);
     initteamname();
     for (;;) {
         int r = getfromserver();
@@ -152,8 +145,7 @@ void mainloop(int infd)
             TimeSlot = 1;
             SenseRec_time->tv_nsec = Rec_time->tv_nsec;
         }
-        if (r == 1 && strcmp(Event, "before_kick_off") != 0 &&
-            strcmp(Eventtype, GoalHoldType) != 0)
+        if (r == 1 && strcmp(Event, "before_kick_off") != 0 && strcmp(Eventtype, GoalHoldType) != 0)
             decisionmaker();
         if (r != 0)
             continue;

@@ -20,24 +20,24 @@ extern const bool PrintsQueueOnSend;
 
 // Console texts of the command queue, printf formats; "" where the program prints nothing.
 // Each is printed with the arguments named in its comment (unused ones are ignored).
-extern const char TextSendStart[];    // text, Turn: a send begins
-extern const char TextSendCopied[];   // awaymess: after the copy into awaymess
-extern const char TextSendDone[];     // Turn, port, text: the send went out whole
-extern const char TextServeEntry[];   // serving a slot begins
-extern const char TextServeEmpty[];   // the slot at the read index is empty
-extern const char TextServeSlot[];    // the slot's text
-extern const char TextServeIndices[]; // read index, slot count, last index
-extern const char TextServeTaken[];   // the slot will be served
-extern const char TextServeExit[];    // serving a slot ends
-extern const char TextAddEntry[];     // read index, last index, text: adding begins
-extern const char TextAddAppend[];    // text: appended after the last index
-extern const char TextAddRestart[];   // text: the queue restarts at slot 0
-extern const char TextAddBeforeCopy[];// the restart copies into slot 0
-extern const char TextAddSlotZero[];  // slot 0's text after a restart
-extern const char TextAddExit[];      // adding ends
-extern const char TextNewEntry[];     // newmess_list begins
-extern const char TextNewExit[];      // newmess_list ends
-extern const char TextReceive[];      // trace before a datagram is received
+extern const char TextSendStart[];     // text, Turn: a send begins
+extern const char TextSendCopied[];    // awaymess: after the copy into awaymess
+extern const char TextSendDone[];      // Turn, port, text: the send went out whole
+extern const char TextServeEntry[];    // serving a slot begins
+extern const char TextServeEmpty[];    // the slot at the read index is empty
+extern const char TextServeSlot[];     // the slot's text
+extern const char TextServeIndices[];  // read index, slot count, last index
+extern const char TextServeTaken[];    // the slot will be served
+extern const char TextServeExit[];     // serving a slot ends
+extern const char TextAddEntry[];      // read index, last index, text: adding begins
+extern const char TextAddAppend[];     // text: appended after the last index
+extern const char TextAddRestart[];    // text: the queue restarts at slot 0
+extern const char TextAddBeforeCopy[]; // the restart copies into slot 0
+extern const char TextAddSlotZero[];   // slot 0's text after a restart
+extern const char TextAddExit[];       // adding ends
+extern const char TextNewEntry[];      // newmess_list begins
+extern const char TextNewExit[];       // newmess_list ends
+extern const char TextReceive[];       // trace before a datagram is received
 
 // This program's decision maker, run after each "see" unless the play mode holds it back.
 void decisionmaker();

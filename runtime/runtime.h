@@ -8,9 +8,9 @@
 
 namespace vorn {
 
-constexpr int BufSize = 2048;         // every text buffer of the agent, terminator included
-constexpr int CommandSize = 60;       // messtosend and tempc: one command text
-constexpr int DefaultPort = 6000;     // the server's port when none is given
+constexpr int BufSize = 2048;     // every text buffer of the agent, terminator included
+constexpr int CommandSize = 60;   // messtosend and tempc: one command text
+constexpr int DefaultPort = 6000; // the server's port when none is given
 constexpr const char *DefaultHost = "localhost";
 
 // The server connection.
@@ -50,7 +50,8 @@ void closelogfile();
 
 // mainloop.cpp -- the receive loop
 [[noreturn]] void mainloop(int infd);
-int getfromserver();         // 0 idle, 1 see, 2 sense_body, 3 anything else
-void printrecords();         // the "pl" command
+void initpoll(int infd); // watch infd (-1: none) and the socket
+int getfromserver();     // 0 idle, 1 see, 2 sense_body, 3 anything else
+void printrecords();     // the "pl" command
 
 } // namespace vorn

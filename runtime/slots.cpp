@@ -8,8 +8,8 @@
 namespace vorn {
 
 struct SendSlot {
-    long deadline;   // on time while elapsed is at most this many microseconds
-    long next;       // the next slot begins this many microseconds into the cycle (0: none)
+    long deadline;      // on time while elapsed is at most this many microseconds
+    long next;          // the next slot begins this many microseconds into the cycle (0: none)
     const char *missed; // the log line when the slot is reached too late
 };
 
@@ -21,21 +21,18 @@ static const SendSlot Slots[] = {
     {99998, 0, "Missed slot 3\n"},
 };
 
-long elapsedmicros(long nownsec, long startnsec)
-{
+long elapsedmicros(long nownsec, long startnsec) {
     long elapsed = nownsec / 1000 - startnsec / 1000;
     if (elapsed < 0)
         elapsed += 1000000;
     return elapsed;
 }
 
-bool slotpending()
-{
+bool slotpending() {
     return TimeSlot >= 1 && TimeSlot <= 3;
 }
 
-long serveslot(long elapsed)
-{
+long serveslot(long elapsed) {
     if (!slotpending())
         return 0;
     const SendSlot &slot = Slots[TimeSlot - 1];

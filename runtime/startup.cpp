@@ -14,6 +14,7 @@
 #include <cctype>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <type_traits>
@@ -38,8 +39,7 @@ static int nspacers = 0;
 // Allocates a zeroed block once; later calls keep the block and clear it (an array of
 // pointers keeps its pointers), so that initvar can put the agent back to its start state
 // as often as tests need without leaking.
-template <typename T> static void allocate(T *&block, size_t count)
-{
+template <typename T> static void allocate(T *&block, size_t count) {
     if (block == nullptr) {
         block = static_cast<T *>(calloc(count, sizeof(T)));
         if (block == nullptr)
@@ -49,8 +49,7 @@ template <typename T> static void allocate(T *&block, size_t count)
     }
 }
 
-void initvar()
-{
+void initvar() {
     Kickable_area = 1.085;
     allocate(Rec_time, 1);
     allocate(SenseRec_time, 1);
@@ -79,8 +78,7 @@ void initvar()
     allocate(com, BufSize);
 }
 
-void initteamname()
-{
+void initteamname() {
     snprintf(messtosend, CommandSize, "%s", InitCommand);
     TeamName = "vorn";
     if (sendmess(messtosend) == -1)
@@ -88,8 +86,7 @@ void initteamname()
     logf("Initteamname\n");
 }
 
-void errorf(const char *message)
-{
+void errorf(const char *message) {
     logf("\n\n***************ERROR***************\n");
     logf(message);
     logf("***************ERROR***************\n\n");
@@ -99,8 +96,7 @@ void errorf(const char *message)
 
 void logf(const char *) {}
 
-char *strlwr(char *text)
-{
+char *strlwr(char *text) {
     for (char *c = text; *c != '\0'; c++)
         *c = static_cast<char>(tolower(static_cast<unsigned char>(*c)));
     return text;
@@ -109,8 +105,7 @@ char *strlwr(char *text)
 // Returns a block of size bytes. When the first block is not aligned to a multiple of size, a
 // spacer of the missing bytes is allocated and kept, in the hope that the next block lands on
 // such a multiple; the second block is returned whatever its address.
-void *mymalloc(int size)
-{
+void *mymalloc(int size) {
     logf("mymalloc\n");
     if (size <= 0)
         errorf("mymalloc of nothing\n");
@@ -132,8 +127,7 @@ void *mymalloc(int size)
     return block;
 }
 
-void agentmain(int argc, char **argv)
-{
+void agentmain(int argc, char **argv) {
     // A closed standard output must not end the player through SIGPIPE.
     signal(SIGPIPE, SIG_IGN);
     // Each console line goes out whole as it is printed, on a terminal, a pipe or a file.

@@ -14,8 +14,7 @@ static char pending[BufSize]; // input read but not yet handed out
 static int npending = 0;      // bytes in pending, at most BufSize - 1
 static bool ended = false;    // standard input reported its end
 
-static int linelength()
-{
+static int linelength() {
     const void *newline = memchr(pending, '\n', npending);
     if (newline != nullptr)
         return static_cast<int>(static_cast<const char *>(newline) - pending) + 1;
@@ -24,19 +23,16 @@ static int linelength()
     return 0;
 }
 
-bool linepending()
-{
+bool linepending() {
     return memchr(pending, '\n', npending) != nullptr;
 }
 
-void resetlines()
-{
+void resetlines() {
     npending = 0;
     ended = false;
 }
 
-int readline(int fd, char *line)
-{
+int readline(int fd, char *line) {
     if (!linepending() && !ended && npending < BufSize - 1) {
         ssize_t n = read(fd, pending + npending, BufSize - 1 - npending);
         if (n > 0)

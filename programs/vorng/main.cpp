@@ -3,7 +3,6 @@
 
 #include "runtime/runtime.h"
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     vorn::agentmain(argc, argv);
 }

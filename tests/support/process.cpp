@@ -13,8 +13,7 @@ namespace vorntest {
 
 Child::Child(const std::string &program, const std::vector<std::string> &args,
              const std::string &folder, Input input)
-    : folder_(folder)
-{
+    : folder_(folder) {
     signal(SIGPIPE, SIG_IGN);
     int pipefd[2] = {-1, -1};
     if (input == Input::Pipe && pipe(pipefd) != 0)
@@ -54,28 +53,24 @@ Child::Child(const std::string &program, const std::vector<std::string> &args,
     }
 }
 
-Child::~Child()
-{
+Child::~Child() {
     if (running())
         kill();
     closeinput();
 }
 
-void Child::write(const std::string &text)
-{
+void Child::write(const std::string &text) {
     if (input_ >= 0 && ::write(input_, text.data(), text.size()) < 0)
         closeinput();
 }
 
-void Child::closeinput()
-{
+void Child::closeinput() {
     if (input_ >= 0)
         close(input_);
     input_ = -1;
 }
 
-int Child::wait(double timeout)
-{
+int Child::wait(double timeout) {
     if (pid_ <= 0)
         return status_;
     double end = now() + timeout;
@@ -93,29 +88,25 @@ int Child::wait(double timeout)
     }
 }
 
-bool Child::running()
-{
+bool Child::running() {
     return pid_ > 0 && wait(0) == -1;
 }
 
-void Child::kill()
-{
+void Child::kill() {
     if (pid_ > 0) {
         ::kill(pid_, SIGKILL);
         wait(10);
     }
 }
 
-std::string Child::output() const
-{
+std::string Child::output() const {
     std::ifstream in(folder_ + "/stdout.txt", std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-double Child::cputime() const
-{
+double Child::cputime() const {
     std::ifstream in("/proc/" + std::to_string(pid_) + "/stat");
     std::string stat;
     std::getline(in, stat);

@@ -19,8 +19,12 @@ class Child {
     Child(const Child &) = delete;
     Child &operator=(const Child &) = delete;
 
-    bool started() const { return pid_ > 0; }
-    pid_t pid() const { return pid_; }
+    bool started() const {
+        return pid_ > 0;
+    }
+    pid_t pid() const {
+        return pid_;
+    }
     void write(const std::string &text); // to standard input
     void closeinput();
     // Waits up to timeout seconds; the exit status, -1 while still running, or 128 + the

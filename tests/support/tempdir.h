@@ -12,8 +12,12 @@ class TempDir {
     TempDir(const TempDir &) = delete;
     TempDir &operator=(const TempDir &) = delete;
 
-    const std::string &path() const { return path_; }
-    std::string file(const std::string &name) const { return path_ + "/" + name; }
+    const std::string &path() const {
+        return path_;
+    }
+    std::string file(const std::string &name) const {
+        return path_ + "/" + name;
+    }
     bool exists(const std::string &name) const;
     std::string read(const std::string &name) const; // "" when missing
 

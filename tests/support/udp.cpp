@@ -9,15 +9,13 @@
 
 namespace vorntest {
 
-double now()
-{
+double now() {
     timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
     return t.tv_sec + t.tv_nsec / 1e9;
 }
 
-static sockaddr_in loopback(int port)
-{
+static sockaddr_in loopback(int port) {
     sockaddr_in a;
     memset(&a, 0, sizeof a);
     a.sin_family = AF_INET;
@@ -26,8 +24,7 @@ static sockaddr_in loopback(int port)
     return a;
 }
 
-Peer::Peer(int port)
-{
+Peer::Peer(int port) {
     fd_ = socket(AF_INET, SOCK_DGRAM, 0);
     if (fd_ < 0)
         return;
@@ -44,14 +41,12 @@ Peer::Peer(int port)
     port_ = ntohs(a.sin_port);
 }
 
-Peer::~Peer()
-{
+Peer::~Peer() {
     if (fd_ >= 0)
         close(fd_);
 }
 
-bool Peer::receive(Datagram &d, double timeout)
-{
+bool Peer::receive(Datagram &d, double timeout) {
     double end = now() + timeout;
     for (;;) {
         double left = end - now();
@@ -63,7 +58,8 @@ bool Peer::receive(Datagram &d, double timeout)
             char buf[9000];
             sockaddr_in from;
             socklen_t n = sizeof from;
-            ssize_t got = recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &n);
+            ssize_t got =
+                recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &n);
             if (got >= 0) {
                 d.text.assign(buf, static_cast<size_t>(got));
                 d.port = ntohs(from.sin_port);
@@ -76,8 +72,7 @@ bool Peer::receive(Datagram &d, double timeout)
     }
 }
 
-std::vector<Datagram> Peer::collect(double seconds)
-{
+std::vector<Datagram> Peer::collect(double seconds) {
     std::vector<Datagram> all;
     double end = now() + seconds;
     Datagram d;
@@ -86,8 +81,7 @@ std::vector<Datagram> Peer::collect(double seconds)
     return all;
 }
 
-void Peer::send(int port, const std::string &text)
-{
+void Peer::send(int port, const std::string &text) {
     sockaddr_in a = loopback(port);
     sendto(fd_, text.data(), text.size(), 0, reinterpret_cast<sockaddr *>(&a), sizeof a);
 }

@@ -21,8 +21,12 @@ class Peer {
     Peer(const Peer &) = delete;
     Peer &operator=(const Peer &) = delete;
 
-    bool ok() const { return fd_ >= 0; }
-    int port() const { return port_; }
+    bool ok() const {
+        return fd_ >= 0;
+    }
+    int port() const {
+        return port_;
+    }
     // Waits up to timeout seconds for one datagram.
     bool receive(Datagram &d, double timeout);
     // Collects every datagram that arrives within the given seconds.

@@ -1,0 +1,255 @@
+// The agent runtime: start values, the connection, the send-slot scheduler as a function of
+// the times it is given, and the receive path on a real loopback socket.
+
+#include "actions/queue.h"
+#include "perception/landmarks.h"
+#include "perception/parser.h"
+#include "runtime/runtime.h"
+#include "runtime/slots.h"
+#include "tests/support/agent.h"
+#include "tests/support/tempdir.h"
+#include "tests/support/udp.h"
+
+#include <arpa/inet.h>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace vorn;
+using namespace vorntest;
+
+namespace {
+
+// Runs the scheduler's log inside a temporary folder, so Vorne.log can be read back.
+class LogFolder {
+  public:
+    LogFolder() {
+        char *cwd = getcwd(nullptr, 0);
+        previous_ = cwd;
+        free(cwd);
+        EXPECT_EQ(chdir(folder_.path().c_str()), 0);
+        openlogfile();
+    }
+    ~LogFolder() {
+        EXPECT_EQ(chdir(previous_.c_str()), 0);
+    }
+    std::string text() {
+        closelogfile();
+        return folder_.read("Vorne.log");
+    }
+
+  private:
+    TempDir folder_;
+    std::string previous_;
+};
+
+std::vector<std::string> texts(const std::vector<Datagram> &all) {
+    std::vector<std::string> t;
+    for (const Datagram &d : all)
+        t.push_back(d.text);
+    return t;
+}
+
+} // namespace
+
+TEST(Startup, InitvarSetsStartValuesAndRestoresThem) {
+    initvar();
+    char *slot = List[5];
+    char *buffer = bufin;
+    addmess_list("(dash 10)");
+    strcpy(List[5], "left over");
+    ListPek = 3;
+    ForceMove = 1;
+    Kickable_area = 0;
+    initvar();
+    EXPECT_DOUBLE_EQ(Kickable_area, 1.085);
+    EXPECT_EQ(ListPek, 0);
+    EXPECT_EQ(ListEnd, 0);
+    EXPECT_EQ(ForceMove, 0);
+    for (int i = 0; i < ListSize; i++)
+        ASSERT_STREQ(List[i], "") << "slot " << i;
+    // The buffers are allocated once and kept.
+    EXPECT_EQ(List[5], slot);
+    EXPECT_EQ(bufin, buffer);
+}
+
+TEST(Startup, StrlwrLowersInPlace) {
+    char text[] = "(See 12 ((F C) 10 0))";
+    EXPECT_EQ(strlwr(text), text);
+    EXPECT_STREQ(text, "(see 12 ((f c) 10 0))");
+}
+
+TEST(Startup, MymallocGivesUsableBlocks) {
+    for (int size : {1, 12, 20, 4096}) {
+        auto *block = static_cast<unsigned char *>(mymalloc(size));
+        ASSERT_NE(block, nullptr);
+        memset(block, 0xab, size); // the sanitizer build checks the block's extent
+        EXPECT_EQ(block[size - 1], 0xab);
+        free(block);
+    }
+}
+
+TEST(Connection, PortTextKeepsTheLow16Bits) {
+    EXPECT_EQ(portfromtext("6001"), 6001);
+    EXPECT_EQ(portfromtext("70000"), 4464);
+    EXPECT_EQ(portfromtext("server"), 0);
+    EXPECT_EQ(portfromtext(""), 0);
+    EXPECT_EQ(portfromtext("-1"), 65535);
+    EXPECT_EQ(portfromtext("6000abc"), 6000);
+    EXPECT_EQ(portfromtext("99999999999999999999999"), portfromtext("9223372036854775807"));
+}
+
+TEST(Connection, ResolvesNamesAndDottedAddresses) {
+    initserconnection("localhost", 6001);
+    ASSERT_GE(SockSer.socketfd, 0);
+    EXPECT_EQ(SockSer.servaddr.sin_family, AF_INET);
+    EXPECT_EQ(ntohl(SockSer.servaddr.sin_addr.s_addr), INADDR_LOOPBACK);
+    EXPECT_EQ(ntohs(SockSer.servaddr.sin_port), 6001);
+    close(SockSer.socketfd);
+
+    initserconnection("127.0.0.1", 70000);
+    ASSERT_GE(SockSer.socketfd, 0);
+    EXPECT_EQ(ntohs(SockSer.servaddr.sin_port), 4464);
+    close(SockSer.socketfd);
+
+    initserconnection("no.such.host.invalid", 6000);
+    EXPECT_EQ(SockSer.socketfd, -1);
+}
+
+TEST(Slots, ElapsedTimeWrapsAtTheSecond) {
+    EXPECT_EQ(elapsedmicros(10000000, 999000000), 11000);
+    EXPECT_EQ(elapsedmicros(500000000, 400000000), 100000);
+    EXPECT_EQ(elapsedmicros(400000999, 400000000), 0); // sub-microsecond parts are cut
+    EXPECT_EQ(elapsedmicros(0, 999999999), 1);
+}
+
+TEST(Slots, OnTimeSlotsSendOneEntryEachAndSleepToTheNext) {
+    Peer server;
+    startagent(server);
+    LogFolder log;
+    for (const char *c : {"(turn 1)", "(turn 2)", "(turn 3)", "(turn 4)"})
+        addmess_list(c);
+    TimeSlot = 1;
+    EXPECT_EQ(serveslot(0), 33333);
+    EXPECT_EQ(TimeSlot, 2);
+    EXPECT_EQ(serveslot(33400), 66666 - 33400);
+    EXPECT_EQ(TimeSlot, 3);
+    EXPECT_EQ(serveslot(99998), 0);
+    EXPECT_EQ(TimeSlot, 4);
+    // All three slots served: nothing more goes out until the next cycle begins.
+    EXPECT_EQ(serveslot(99999), 0);
+    EXPECT_EQ(TimeSlot, 4);
+    EXPECT_EQ(texts(server.collect(0.2)),
+              (std::vector<std::string>{"(turn 1)", "(turn 2)", "(turn 3)"}));
+    EXPECT_EQ(log.text(), "");
+    EXPECT_EQ(ListPek, 3);
+}
+
+TEST(Slots, BoundariesOfEachSlot) {
+    Peer server;
+    startagent(server);
+    LogFolder log;
+    struct Case {
+        int slot;
+        long elapsed;
+        bool ontime;
+    } cases[] = {{1, 33332, true},  {1, 33333, false}, {2, 66665, true},
+                 {2, 66666, false}, {3, 99998, true},  {3, 99999, false}};
+    std::string expected;
+    for (const Case &c : cases) {
+        new_list();
+        addmess_list("(dash 1)");
+        TimeSlot = c.slot;
+        serveslot(c.elapsed);
+        EXPECT_EQ(TimeSlot, c.slot + 1);
+        Datagram d;
+        EXPECT_EQ(server.receive(d, c.ontime ? 1.0 : 0.05), c.ontime)
+            << "slot " << c.slot << " at " << c.elapsed;
+        if (!c.ontime)
+            expected += "Missed slot " + std::to_string(c.slot) + "\n";
+    }
+    EXPECT_EQ(log.text(), expected);
+}
+
+TEST(Slots, LateSlotDropsOneEntryAndLaterSlotsKeepTheirPlace) {
+    Peer server;
+    startagent(server);
+    LogFolder log;
+    addmess_list("(turn 10)");
+    addmess_list("(turn 20)");
+    addmess_list("(turn 30)");
+    TimeSlot = 1;
+    EXPECT_EQ(serveslot(40000), 0);
+    EXPECT_EQ(TimeSlot, 2);
+    EXPECT_EQ(ListPek, 1);
+    EXPECT_STREQ(List[0], "");
+    EXPECT_EQ(serveslot(40001), 66666 - 40001);
+    EXPECT_EQ(serveslot(100500), 0);
+    EXPECT_EQ(texts(server.collect(0.2)), (std::vector<std::string>{"(turn 20)"}));
+    EXPECT_EQ(log.text(), "Missed slot 1\nMissed slot 3\n");
+}
+
+TEST(Slots, NothingIsServedBeforeTheFirstCycle) {
+    Peer server;
+    startagent(server);
+    LogFolder log;
+    addmess_list("(dash 100)");
+    for (long t : {0L, 50000L, 99999L})
+        EXPECT_EQ(serveslot(t), 0);
+    EXPECT_EQ(TimeSlot, 0);
+    EXPECT_FALSE(slotpending());
+    EXPECT_EQ(ListPek, 0);
+    EXPECT_STREQ(List[0], "(dash 100)");
+    Datagram d;
+    EXPECT_FALSE(server.receive(d, 0.05));
+    EXPECT_EQ(log.text(), "");
+}
+
+TEST(ReceivePath, DatagramIsLowerCasedParsedAndTheReplyPortFollowed) {
+    Peer server;
+    Peer replies;
+    initagent(server, 0, 5);
+    initpoll(-1);
+    replies.send(agentport(), std::string("(SEE 7 ((B) 1 2))\0", 18));
+    TimeSlot = 1; // a slot is pending, so an idle poll returns after 1 ms
+    int r = 0;
+    for (int i = 0; i < 2000 && r == 0; i++)
+        r = getfromserver();
+    EXPECT_EQ(r, 1);
+    EXPECT_STREQ(bufin, "(see 7 ((b) 1 2))");
+    EXPECT_EQ(ntohs(SockSer.servaddr.sin_port), replies.port());
+    EXPECT_EQ(Turn, 7);
+    EXPECT_EQ(Ball->time, 7);
+}
+
+TEST(ReceivePath, DatagramFromAnotherAddressIsIgnored) {
+    Peer server;
+    Peer stranger;
+    initagent(server, 0, 5);
+    initpoll(-1);
+    // Pretend the server lives elsewhere (nothing is ever sent there), so that a datagram
+    // from 127.0.0.1 comes from a stranger.
+    SockSer.servaddr.sin_addr.s_addr = inet_addr("192.0.2.1");
+    in_port_t port = SockSer.servaddr.sin_port;
+    strcpy(bufin, "untouched");
+    stranger.send(agentport(), "(see 9 ((b) 1 2))");
+    TimeSlot = 1;
+    int r = 0;
+    for (int i = 0; i < 2000 && r == 0; i++)
+        r = getfromserver();
+    EXPECT_EQ(r, 3);
+    EXPECT_STREQ(bufin, "untouched");
+    EXPECT_EQ(SockSer.servaddr.sin_port, port);
+    EXPECT_EQ(Turn, 0);
+    EXPECT_EQ(Ball->time, -1);
+}
+
+TEST(ReceivePath, IdlePollWithASlotPendingReturnsWithinMilliseconds) {
+    Peer server;
+    startagent(server);
+    initpoll(-1);
+    TimeSlot = 2;
+    double start = now();
+    EXPECT_EQ(getfromserver(), 0);
+    EXPECT_LT(now() - start, 0.5);
+}

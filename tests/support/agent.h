@@ -1,0 +1,32 @@
+// Setting up the agent's global state inside a test: start values, a connection to a
+// loopback peer, and standard output captured to compare console texts byte for byte.
+#pragma once
+
+#include "tests/support/udp.h"
+
+#include <string>
+
+namespace vorntest {
+
+// Puts the agent back to its start state (initvar) and points its connection at the peer.
+void startagent(Peer &server);
+
+// Also builds the object records, as an init reply for the given side and number would,
+// without sending the placement.
+void initagent(Peer &server, int side, int number);
+
+// The local port of the agent's socket, where a peer sends what the server would.
+int agentport();
+
+// Captures everything printed on standard output between its construction and take().
+class Capture {
+  public:
+    Capture();
+    ~Capture();
+    std::string take(); // stops capturing and returns the bytes
+  private:
+    int saved_ = -1;
+    std::string path_;
+};
+
+} // namespace vorntest
