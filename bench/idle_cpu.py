@@ -70,17 +70,19 @@ def main():
     proc = start(a.program, port, None, closed=True)
     report("no server, standard input closed", measure(proc, s), s)
 
-    proc = start(a.program, port, subprocess.PIPE)
-    sink.settimeout(5)
-    _, agent = sink.recvfrom(4096)
-    sink.sendto(b"(init l 5 before_kick_off)\0", agent)
+    peer = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    peer.bind(("127.0.0.1", 0))
+    proc = start(a.program, peer.getsockname()[1], subprocess.PIPE)
+    peer.settimeout(5)
+    _, agent = peer.recvfrom(4096)
+    peer.sendto(b"(init l 5 before_kick_off)\0", agent)
 
     def cycles(seconds):
         end = time.monotonic() + seconds
         deadline = time.monotonic()
         cycle = 0
         while time.monotonic() < end:
-            sink.sendto(SENSE.format(cycle).encode(), agent)
+            peer.sendto(SENSE.format(cycle).encode(), agent)
             cycle += 1
             deadline += 0.1
             time.sleep(max(0, deadline - time.monotonic()))
