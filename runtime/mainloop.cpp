@@ -113,6 +113,9 @@ static int handledatagram() {
 int getfromserver() {
     logf("getfromserver \n");
     bool inputready = inputfd >= 0 && linepending();
+    // The console trace leaves before every wait, in one write however many lines it holds,
+    // so a pipe or a file sees it as promptly as a terminal does.
+    fflush(stdout);
     if (!inputready) {
         fd_set ready = watched;
         // While no send slot is pending an idle poll would change nothing, so the poll may

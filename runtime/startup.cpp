@@ -130,8 +130,6 @@ void *mymalloc(int size) {
 void agentmain(int argc, char **argv) {
     // A closed standard output must not end the player through SIGPIPE.
     signal(SIGPIPE, SIG_IGN);
-    // Each console line goes out whole as it is printed, on a terminal, a pipe or a file.
-    setvbuf(stdout, nullptr, _IOLBF, 0);
     openlogfile();
     logf("File Created\n");
     const char *host = DefaultHost;
