@@ -17,6 +17,7 @@
 #include "placement/placement.h"
 #include "runtime/runtime.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -198,7 +199,7 @@ char **getpart(const char *mess, int &pos) {
 
 int getnbrargs(const char *text) {
     int words = 0;
-    for (int i = 0; text[i] != '\0'; i++)
+    for (size_t i = 0; text[i] != '\0'; i++)
         if (text[i] != ' ' && (i == 0 || text[i - 1] == ' '))
             words++;
     return words;
@@ -337,8 +338,12 @@ static int hear() {
     return 3;
 }
 
+// A text of 2 GiB or more is no datagram, and the parse position could not address it: it is
+// passed over like an unknown message.
 int recvmess(const char *mess) {
     logf("recvmess\n");
+    if (strnlen(mess, INT_MAX) == INT_MAX)
+        return 3;
     int pos = 0;
     getpart(mess, pos);
     if (!readhead(out[0]))
