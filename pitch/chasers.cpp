@@ -9,6 +9,7 @@
 #include "pitch/chasers.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "pitch/command.h"
 #include "pitch/connect.h"
@@ -27,7 +28,12 @@ static const double Home[TeamSize][2] = {
     {-12, -22}, {-12, 0},  {-12, 22},            // 9-11 forwards
 };
 
+// The robots claim the right side before anyone connects, so the first team to
+// connect plays on the left against them.
 bool chasersjoin() {
+    if (TeamName[1][0])
+        return false;
+    std::snprintf(TeamName[1], sizeof TeamName[1], "%s", ChaserTeam);
     char err[80];
     for (int u = 1; u <= TeamSize; u++)
         if (joinplayer(ChaserTeam, u == 1, true, err, sizeof err) < 0)

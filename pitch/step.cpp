@@ -23,6 +23,7 @@ void simstep() {
     case ModeBeforeKickOff:
         commitangles();
         zeromotion();
+        ModeSteps++;
         refereeplacement();
         if (kickoffdue())
             startkickoff(KickOffSide);

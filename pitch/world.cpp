@@ -53,7 +53,7 @@ void initplayer(int slot, int side, int unum, bool goalie) {
     p.side = side;
     p.unum = unum;
     p.goalie = goalie;
-    p.x = side * 3.0 * unum;
+    p.x = -side * 3.0 * unum;
     p.y = -37;
     p.stamina = StaminaMax;
     p.effort = 1;

@@ -1,0 +1,141 @@
+// command_test.cpp -- how pitch reads a player's datagram: several commands in a row,
+// a malformed command stopping the rest, the say rules, and hostile bytes.
+
+#include <gtest/gtest.h>
+#include <random>
+
+#include "pitch/command.h"
+#include "pitch/step.h"
+#include "tests/pitch/fixture.h"
+
+using namespace pitchtest;
+
+static void run(int slot, const std::string &text) {
+    runcommands(slot, text.data(), text.size(), 0);
+}
+
+static int seated() {
+    freshmatch();
+    int p = seat("A");
+    place(p, 0, 0, 0);
+    placeball(20, 20);
+    changemode(ModePlayOn, 0);
+    return p;
+}
+
+TEST(Commands, SeveralInOneDatagramRunInOrder) {
+    int p = seated();
+    run(p, "(turn 30)(turn_neck -20)(change_view wide low)");
+    EXPECT_EQ(Players[p].turns, 1);
+    EXPECT_EQ(Players[p].necks, 1);
+    EXPECT_EQ(Players[p].viewwidth, ViewWide);
+    EXPECT_TRUE(Players[p].lowquality);
+}
+
+TEST(Commands, NumberFormsAreAccepted) {
+    int p = seated();
+    run(p, "( dash  .5e2 )");
+    simstep();
+    EXPECT_NEAR(Players[p].x, 0.3, 1e-9);
+    run(p, "(turn -3.0)"); // while running at 0.12 m per cycle
+    simstep();
+    EXPECT_NEAR(Players[p].body, -3 / (1 + 5 * 0.12), 1e-9);
+}
+
+TEST(Commands, MalformedCommandStopsTheRest) {
+    int p = seated();
+    run(p, "(dash 50)(dash)(turn 30)");
+    EXPECT_EQ(Players[p].dashes, 1);
+    EXPECT_EQ(Players[p].turns, 0);
+    simstep();
+    run(p, "(turn 30)(flyaway 1)(turn_neck 10)");
+    EXPECT_EQ(Players[p].turns, 1);
+    EXPECT_EQ(Players[p].necks, 0);
+    simstep();
+    for (const char *bad : {"(turn nan)", "(turn 1e999)", "(kick 10)", "(move 1 2 3)",
+                            "(change_view sideways)", "turn 30", "(turn 30", "((turn 30))"}) {
+        run(p, bad);
+        simstep();
+    }
+    EXPECT_EQ(Players[p].turns, 1);
+}
+
+TEST(Commands, UnmodelledCommandsAreAcceptedAndSkipped) {
+    int p = seated();
+    run(p, "(pointto 10 20)(attentionto our 5)(turn 10)");
+    EXPECT_EQ(Players[p].turns, 1);
+    EXPECT_EQ(commandcount(p, KindOther), 2);
+}
+
+TEST(Commands, AClientsNulEndsItsText) {
+    int p = seated();
+    std::string text("(turn 10)\0(dash 100)", 20);
+    run(p, text);
+    EXPECT_EQ(Players[p].turns, 1);
+    EXPECT_EQ(Players[p].dashes, 0);
+}
+
+TEST(Say, UnquotedMessageRunsToTheLastParenthesis) {
+    int p = seated();
+    run(p, "(say hi)(turn 3)");
+    EXPECT_EQ(Players[p].says, 1);
+    EXPECT_EQ(Players[p].turns, 0); // "hi)(turn 3" was the message
+    run(p, "(say \"go\")(turn 30)");
+    EXPECT_EQ(Players[p].says, 2);
+    EXPECT_EQ(Players[p].turns, 1);
+}
+
+TEST(Say, LongMessagesAreDropped) {
+    int p = seated();
+    run(p, "(say abcdefghijk)");
+    EXPECT_EQ(Players[p].says, 0);
+    run(p, "(say abcdefghij)");
+    EXPECT_EQ(Players[p].says, 1);
+}
+
+TEST(Say, HearingIsLimitedPerTeamAndCycle) {
+    int a = seated(), b = seat("A"), c = seat("A");
+    place(b, 5, 0, 0);
+    place(c, 10, 0, 0);
+    run(a, "(say one)");
+    EXPECT_DOUBLE_EQ(Players[c].hearmate, 0); // c heard a
+    run(b, "(say two)");
+    EXPECT_DOUBLE_EQ(Players[c].hearmate, 0); // and could not hear b as well
+    EXPECT_DOUBLE_EQ(Players[a].hearmate, 0);
+    simstep();
+    EXPECT_DOUBLE_EQ(Players[c].hearmate, 1);
+}
+
+TEST(Commands, ByeRemovesThePlayer) {
+    int p = seated();
+    run(p, "(bye)");
+    EXPECT_FALSE(Players[p].on);
+}
+
+// Random bytes and truncated commands must never crash or read out of bounds; the
+// sanitizer build checks the latter.
+TEST(Commands, HostileBytesAreHarmless) {
+    int p = seated();
+    std::mt19937 gen(7);
+    const std::string pieces[] = {"(",     ")",    "say ", "\"",         "dash ", "1e308",
+                                  "-",     ".",    " ",    "turn",       "move",  "kick",
+                                  "catch", "\xff", "\n",   "change_view"};
+    for (int i = 0; i < 3000; i++) {
+        std::string text;
+        int n = gen() % 12;
+        for (int k = 0; k < n; k++)
+            text += pieces[gen() % (sizeof pieces / sizeof pieces[0])];
+        if (i % 3 == 0)
+            for (int k = 0; k < 20; k++)
+                text += static_cast<char>(gen() % 256);
+        run(p, text);
+        if (!Players[p].on) {
+            Players[p].on = true;
+        }
+        if (i % 50 == 0)
+            simstep();
+    }
+    std::string huge(8192, '(');
+    run(p, huge);
+    SUCCEED();
+}

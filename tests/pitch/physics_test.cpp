@@ -1,0 +1,281 @@
+// physics_test.cpp -- dash, turn, kick, catch and the one-body-command rule, stepped
+// without noise so the formulas' exact amounts can be checked.
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "pitch/command.h"
+#include "pitch/physics.h"
+#include "pitch/step.h"
+#include "tests/pitch/fixture.h"
+
+using namespace pitchtest;
+
+// inplay: one left player at (0, 0) facing +x in play_on, the ball out of the way.
+static int inplay() {
+    freshmatch();
+    int p = seat("A");
+    place(p, 0, 0, 0);
+    placeball(20, 20);
+    changemode(ModePlayOn, 0);
+    return p;
+}
+
+TEST(Dash, FullPowerMovesSixTenthsAndCostsStamina) {
+    int p = inplay();
+    EXPECT_EQ(cmddash(p, 100, 0), Executed);
+    simstep();
+    EXPECT_NEAR(Players[p].x, 0.6, 1e-9);
+    EXPECT_NEAR(Players[p].vx, 0.24, 1e-9);
+    EXPECT_EQ(Players[p].stamina, 8000 - 100 + 45);
+    EXPECT_NE(sensetext(p).find("(stamina 7945 1) (speed 0.24 0)"), std::string::npos)
+        << sensetext(p);
+    EXPECT_NE(sensetext(p).find("(dash 1)"), std::string::npos);
+}
+
+TEST(Dash, PowerIsClampedAndScaledByEffort) {
+    int p = inplay();
+    Players[p].effort = 0.8;
+    cmddash(p, 250, 0);
+    simstep();
+    EXPECT_NEAR(Players[p].x, 0.8 * 100 * 0.006, 1e-9);
+    int q = seat("A");
+    place(q, 0, 10, 0);
+    cmddash(q, -50, 0); // negative power is clamped to 0: no motion
+    simstep();
+    EXPECT_NEAR(Players[q].x, 0, 1e-9);
+}
+
+TEST(Dash, ExhaustedPlayerDashesWithWhatIsLeft) {
+    int p = inplay();
+    Players[p].stamina = 20; // may spend 20 + 50 extra
+    cmddash(p, 100, 0);
+    simstep();
+    EXPECT_NEAR(Players[p].x, 70 * 0.006, 1e-9); // effort was still 1 when it dashed
+    EXPECT_LT(Players[p].stamina, 100);
+}
+
+TEST(Dash, BeforeKickOffCostsButDoesNotMove) {
+    freshmatch();
+    int p = seat("A");
+    place(p, -10, 0, 0);
+    cmddash(p, 100, 0);
+    simstep();
+    EXPECT_NEAR(Players[p].x, -10, 1e-9);
+    EXPECT_EQ(Players[p].stamina, 7945);
+    EXPECT_EQ(Players[p].dashes, 1);
+}
+
+TEST(Turn, TakesEffectAfterTheStep) {
+    int p = inplay();
+    cmdturn(p, 60);
+    EXPECT_DOUBLE_EQ(Players[p].body, 0); // still the committed angle
+    simstep();
+    EXPECT_NEAR(Players[p].body, 60, 1e-9);
+}
+
+TEST(Turn, SlowerWhenRunning) {
+    int p = inplay();
+    Players[p].vx = 0.5;
+    cmdturn(p, 60);
+    simstep();
+    EXPECT_NEAR(Players[p].body, 60 / (1 + 5.0 * 0.5), 1e-9);
+}
+
+TEST(Turn, MomentIsClampedAndAngleNormalised) {
+    int p = inplay();
+    place(p, 0, 0, 170);
+    cmdturn(p, 400);
+    simstep();
+    EXPECT_NEAR(Players[p].body, -10, 1e-9); // 170 + 180 wraps to -10
+}
+
+TEST(TurnNeck, ClampedToNinetyAndOncePerCycle) {
+    int p = inplay();
+    EXPECT_EQ(cmdturnneck(p, 120), Executed);
+    EXPECT_EQ(cmdturnneck(p, -30), IgnoredSecond);
+    simstep();
+    EXPECT_DOUBLE_EQ(Players[p].neck, 90);
+    EXPECT_NE(sensetext(p).find("(head_angle 90)"), std::string::npos);
+    EXPECT_EQ(Players[p].necks, 1);
+}
+
+TEST(Kick, PowerFallsWithDistanceAndAngle) {
+    int p = inplay();
+    placeball(0.5, 0);
+    double gap = 0.5 - 0.385;
+    double expect = 100 * 0.027 * (1 - 0.25 * gap / 0.7);
+    EXPECT_NEAR(kickpower(Players[p], 100), expect, 1e-12);
+    placeball(0, -0.5); // 90 degrees to the side
+    EXPECT_NEAR(kickpower(Players[p], 100), 100 * 0.027 * (1 - 0.125 - 0.25 * gap / 0.7), 1e-12);
+}
+
+TEST(Kick, BallAcceleratesAlongBodyPlusDirection) {
+    int p = inplay();
+    placeball(0.5, 0);
+    double a = kickpower(Players[p], 100);
+    EXPECT_EQ(cmdkick(p, 100, 90), Executed);
+    simstep();
+    EXPECT_NEAR(TheBall.x, 0.5, 1e-9);
+    EXPECT_NEAR(TheBall.y, a, 1e-9);
+    EXPECT_NEAR(TheBall.vy, a * 0.94, 1e-9);
+    EXPECT_EQ(Players[p].kicks, 1);
+}
+
+TEST(Kick, OutOfReachStillUsesTheBodyCommand) {
+    int p = inplay();
+    placeball(1.2, 0); // kickable area ends at 1.085
+    EXPECT_EQ(cmdkick(p, 100, 0), Executed);
+    EXPECT_EQ(cmddash(p, 100, 0), IgnoredSecond);
+    simstep();
+    EXPECT_EQ(Players[p].kicks, 0);
+    EXPECT_NEAR(TheBall.x, 1.2, 1e-9);
+    EXPECT_NEAR(Players[p].x, 0, 1e-9);
+}
+
+TEST(BodyCommand, OnlyTheFirstOfACycleCounts) {
+    int p = inplay();
+    EXPECT_EQ(cmddash(p, 100, 0), Executed);
+    EXPECT_EQ(cmddash(p, 100, 0), IgnoredSecond);
+    EXPECT_EQ(cmdturn(p, 90), IgnoredSecond);
+    simstep();
+    EXPECT_NEAR(Players[p].x, 0.6, 1e-9);
+    EXPECT_DOUBLE_EQ(Players[p].body, 0);
+    EXPECT_EQ(Players[p].dashes, 1);
+    EXPECT_EQ(Players[p].turns, 0);
+    EXPECT_EQ(cmdturn(p, 90), Executed); // the next cycle has a new slot
+}
+
+TEST(BodyCommand, ForbiddenMoveDoesNotUseTheSlot) {
+    int p = inplay();
+    EXPECT_EQ(cmdmove(p, -20, 0), IgnoredMode);
+    EXPECT_NEAR(Players[p].x, 0, 1e-9);
+    EXPECT_EQ(cmddash(p, 100, 0), Executed);
+}
+
+TEST(BodyCommand, CountedFromTheTextOfADatagram) {
+    int p = inplay();
+    runcommands(p, "(turn 30)(dash 100)(turn_neck 10)", 34, 0);
+    simstep();
+    EXPECT_NEAR(Players[p].body, 30, 1e-9);
+    EXPECT_NEAR(Players[p].x, 0, 1e-9);
+    EXPECT_DOUBLE_EQ(Players[p].neck, 10);
+    EXPECT_EQ(multibodycycles(p), 1);
+}
+
+TEST(Move, BeforeKickOffPlacesInOwnFrame) {
+    freshmatch();
+    int l = seat("A"), r = seat("B");
+    EXPECT_EQ(cmdmove(l, -20, 5), Executed);
+    EXPECT_EQ(cmdmove(r, -20, 5), Executed);
+    EXPECT_DOUBLE_EQ(Players[l].x, -20);
+    EXPECT_DOUBLE_EQ(Players[l].y, 5);
+    EXPECT_DOUBLE_EQ(Players[r].x, 20); // the right side's frame is turned around
+    EXPECT_DOUBLE_EQ(Players[r].y, -5);
+}
+
+// catcher: a left goalie at (-50, 0) facing +x in play_on.
+static int catcher() {
+    freshmatch();
+    int g = seat("A", true);
+    seat("B");
+    place(g, -50, 0, 0);
+    changemode(ModePlayOn, 0);
+    return g;
+}
+
+TEST(Catch, InsideTheRectangleHoldsTheBall) {
+    int g = catcher();
+    placeball(-48.9, 0.45); // 1.1 ahead, 0.45 aside: inside 1.2 x 1.0
+    cmdcatch(g, 0);
+    EXPECT_EQ(TheBall.holder, g);
+    EXPECT_NEAR(std::hypot(TheBall.x - Players[g].x, TheBall.y - Players[g].y), 0.385, 1e-9);
+    EXPECT_EQ(CallCount, 3); // play_on, goalie_catch_ball_l, free_kick_l
+    EXPECT_STREQ(CallLog[1], "goalie_catch_ball_l");
+    EXPECT_STREQ(CallLog[2], "free_kick_l");
+    EXPECT_EQ(Mode, ModeFreeKick);
+}
+
+TEST(Catch, OutsideTheRectangleMisses) {
+    int g = catcher();
+    placeball(-48.7, 0); // 1.3 ahead
+    cmdcatch(g, 0);
+    EXPECT_EQ(TheBall.holder, -1);
+    EXPECT_EQ(Players[g].catchban, 5);
+    g = catcher();
+    placeball(-49.5, 0.6); // 0.6 aside
+    cmdcatch(g, 0);
+    EXPECT_EQ(TheBall.holder, -1);
+    g = catcher();
+    placeball(-50.5, 0); // behind
+    cmdcatch(g, 0);
+    EXPECT_EQ(TheBall.holder, -1);
+    EXPECT_EQ(Mode, ModePlayOn);
+}
+
+TEST(Catch, DirectionTurnsTheRectangle) {
+    int g = catcher();
+    placeball(-50, 1.0); // straight to the goalie's right
+    cmdcatch(g, 90);
+    EXPECT_EQ(TheBall.holder, g);
+    EXPECT_NEAR(Players[g].body, 90, 1e-9); // turned to face the ball
+}
+
+TEST(Catch, BanLastsFiveCycles) {
+    int g = catcher();
+    placeball(-40, 0);
+    cmdcatch(g, 0); // misses, starts the ban
+    for (int i = 0; i < 4; i++) {
+        simstep();
+        placeball(-49, 0);
+        cmdcatch(g, 0);
+        EXPECT_EQ(TheBall.holder, -1) << "cycle " << i;
+    }
+    simstep();
+    placeball(-49, 0);
+    cmdcatch(g, 0);
+    EXPECT_EQ(TheBall.holder, g);
+}
+
+TEST(Catch, OnlyTheGoalieCatches) {
+    freshmatch();
+    int p = seat("A");
+    place(p, -50, 0, 0);
+    changemode(ModePlayOn, 0);
+    placeball(-49, 0);
+    cmdcatch(p, 0);
+    EXPECT_EQ(TheBall.holder, -1);
+}
+
+TEST(Catch, OutsideThePenaltyAreaIsAFault) {
+    int g = catcher();
+    place(g, -30, 0, 0);
+    placeball(-29, 0);
+    cmdcatch(g, 0);
+    EXPECT_EQ(Mode, ModeCatchFault);
+    EXPECT_TRUE(lastcall("catch_fault_l"));
+    int t = Time;
+    for (int i = 0; i < 30; i++)
+        simstep();
+    EXPECT_EQ(Time, t); // the clock stands during the pause
+    simstep();
+    EXPECT_EQ(Time, t + 1);
+    EXPECT_TRUE(lastcall("free_kick_r"));
+}
+
+TEST(Collision, PlayersArePushedApart) {
+    int p = inplay();
+    int q = seat("B");
+    place(q, 0.4, 0, 180);
+    simstep();
+    EXPECT_GE(std::hypot(Players[p].x - Players[q].x, Players[p].y - Players[q].y), 0.6 - 1e-6);
+}
+
+TEST(Stamina, EffortFallsWhenTired) {
+    int p = inplay();
+    Players[p].stamina = 2000;
+    simstep();
+    EXPECT_NEAR(Players[p].effort, 1 - 0.005, 1e-12);
+    EXPECT_NEAR(Players[p].recovery, 1 - 0.002, 1e-12);
+    EXPECT_NEAR(Players[p].stamina, 2000 + 0.998 * 45, 1e-9);
+}

@@ -1,0 +1,283 @@
+// process_test.cpp -- build/bin/pitch as a process: its replies on real loopback
+// sockets, its timing (with tolerances a loaded machine keeps), the effect of commands,
+// the record file, the end of a match and the command line.
+
+#include <arpa/inet.h>
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "tests/pitch/support.h"
+
+using namespace pitchtest;
+
+static double secs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+// Server: a pitch that is stopped when the test ends, however it ends.
+struct Server {
+    PitchProcess p;
+    explicit Server(const std::vector<std::string> &args) {
+        started = startpitch(p, args);
+    }
+    ~Server() {
+        stoppitch(p);
+    }
+    bool started = false;
+};
+
+static std::string errorfor(int port, const std::string &init, int *fromport = nullptr) {
+    Client c;
+    openclient(c, port);
+    sendmain(c, init);
+    std::string msg;
+    sockaddr_in from{};
+    if (!recvraw(c, msg, 3000, &from))
+        msg = "(no reply)";
+    if (fromport)
+        *fromport = ntohs(from.sin_port);
+    closeclient(c);
+    return strip(msg);
+}
+
+TEST(Connect, InitReplyComesFromANewPortAndEndsInNul) {
+    Server s({"--kickoff-after", "0", "--quiet"});
+    ASSERT_TRUE(s.started);
+    Client c;
+    ASSERT_TRUE(openclient(c, s.p.port));
+    sendmain(c, "(init vorn (version 6.02)(goalie))\n");
+    std::string msg;
+    sockaddr_in from{};
+    ASSERT_TRUE(recvraw(c, msg, 3000, &from));
+    EXPECT_EQ(msg, std::string("(init l 1 before_kick_off)\0", 27));
+    EXPECT_NE(ntohs(from.sin_port), s.p.port);
+    EXPECT_EQ(from.sin_addr.s_addr, htonl(INADDR_LOOPBACK));
+    closeclient(c);
+}
+
+TEST(Connect, RefusalsNameTheReason) {
+    Server s({"--kickoff-after", "0", "--quiet"});
+    ASSERT_TRUE(s.started);
+    std::vector<Client> team(13);
+    std::string reply;
+    ASSERT_TRUE(initclient(team[0], s.p.port, "(init a (version 6.02)(goalie))", reply));
+    int from = 0;
+    EXPECT_EQ(errorfor(s.p.port, "(init a (goalie)(version 6.02))", &from),
+              "(error no_more_player_or_goalie_or_illegal_client_version)");
+    EXPECT_EQ(from, s.p.port); // refusals come from the well-known port
+    for (int i = 1; i < 11; i++)
+        ASSERT_TRUE(initclient(team[i], s.p.port, "(init a (version 6.02))", reply));
+    EXPECT_EQ(reply, "(init l 11 before_kick_off)");
+    EXPECT_EQ(errorfor(s.p.port, "(init a (version 6.02))"),
+              "(error no_more_player_or_goalie_or_illegal_client_version)");
+    ASSERT_TRUE(initclient(team[11], s.p.port, "(init b (version 6.02))", reply));
+    EXPECT_EQ(reply, "(init r 1 before_kick_off)");
+    EXPECT_EQ(errorfor(s.p.port, "(init c (version 6.02))"), "(error no_more_team)");
+    EXPECT_EQ(errorfor(s.p.port, "(init b (version 7))"),
+              "(error no_more_player_or_goalie_or_illegal_client_version)");
+    EXPECT_EQ(errorfor(s.p.port, "(init abcdefghijklmnop (version 6.02))"),
+              "(error illegal_teamname_or_too_long_teamname)");
+    EXPECT_EQ(errorfor(s.p.port, "(init b@d (version 6.02))"), "(error illegal_teamname)");
+    EXPECT_EQ(errorfor(s.p.port, "(init b (version))"), "(error illegal_command_form)");
+    EXPECT_EQ(errorfor(s.p.port, "(hello)"), "(error unknown_command)");
+    for (Client &c : team)
+        closeclient(c);
+}
+
+TEST(Connect, MalformedCommandGetsAnErrorFromThePlayersPort) {
+    Server s({"--kickoff-after", "0", "--quiet"});
+    ASSERT_TRUE(s.started);
+    Client c;
+    std::string reply, msg;
+    ASSERT_TRUE(initclient(c, s.p.port, "(init vorn (version 6.02))", reply));
+    sendreply(c, "(dash 100)(jump high)");
+    EXPECT_TRUE(waitfor(c, "(error", msg, 3000));
+    EXPECT_EQ(msg, std::string("(error illegal_command_form)\0", 29));
+    sendreply(c, "(score)");
+    EXPECT_TRUE(waitfor(c, "(score", msg, 3000));
+    EXPECT_EQ(strip(msg), "(score 0 0 0)");
+    closeclient(c);
+}
+
+TEST(Timing, SenseBodyAboutEveryHundredMilliseconds) {
+    Server s({"--kickoff-after", "0", "--quiet"});
+    ASSERT_TRUE(s.started);
+    Client c;
+    std::string reply, msg;
+    ASSERT_TRUE(initclient(c, s.p.port, "(init vorn (version 6.02))", reply));
+    ASSERT_TRUE(waitfor(c, "(sense_body", msg, 3000));
+    double start = secs();
+    int n = 0;
+    while (n < 15 && waitfor(c, "(sense_body", msg, 3000))
+        n++;
+    double mean = (secs() - start) / n * 1000;
+    EXPECT_EQ(n, 15);
+    EXPECT_GT(mean, 80);
+    EXPECT_LT(mean, 125);
+    closeclient(c);
+}
+
+TEST(Timing, SeeAboutEveryHundredFiftyMilliseconds) {
+    Server s({"--kickoff-after", "0", "--quiet"});
+    ASSERT_TRUE(s.started);
+    Client c;
+    std::string reply, msg;
+    ASSERT_TRUE(initclient(c, s.p.port, "(init vorn (version 6.02))", reply));
+    ASSERT_TRUE(waitfor(c, "(see", msg, 3000));
+    double start = secs();
+    int n = 0;
+    while (n < 12 && waitfor(c, "(see", msg, 3000))
+        n++;
+    double mean = (secs() - start) / n * 1000;
+    EXPECT_EQ(n, 12);
+    EXPECT_GT(mean, 125);
+    EXPECT_LT(mean, 185);
+    closeclient(c);
+}
+
+TEST(Commands, MoveBeforeKickOffShowsInTheNextSee) {
+    Server s({"--kickoff-after", "0", "--quiet"});
+    ASSERT_TRUE(s.started);
+    Client c;
+    std::string reply, msg;
+    ASSERT_TRUE(initclient(c, s.p.port, "(init vorn (version 6.02))", reply));
+    ASSERT_TRUE(waitfor(c, "(see", msg, 3000));
+    EXPECT_EQ(msg.find("((f c) 10 0 0 0)"), std::string::npos);
+    sendmain(c, "(move -10 0)"); // the well-known port also takes a player's commands
+    double sent = secs();
+    ASSERT_TRUE(waitfor(c, "(see", msg, 3000));
+    if (secs() - sent < 0.003) { // that see may have been on its way already
+        ASSERT_TRUE(waitfor(c, "(see", msg, 3000));
+    }
+    EXPECT_NE(msg.find("((f c) 10 0 0 0)"), std::string::npos) << msg;
+    closeclient(c);
+}
+
+// readrecord: the lines of the record file.
+static std::vector<std::string> readrecord(const std::string &path) {
+    std::ifstream in(path);
+    std::vector<std::string> out;
+    std::string line;
+    while (std::getline(in, line))
+        out.push_back(line);
+    return out;
+}
+
+static std::string tempfile(const char *name) {
+    char dir[] = "/tmp/pitchtestXXXXXX";
+    if (!mkdtemp(dir))
+        return "";
+    return std::string(dir) + "/" + name;
+}
+
+TEST(Commands, DashMovesByTheFormulaAndTheRecordShowsIt) {
+    std::string record = tempfile("match.jsonl");
+    ASSERT_FALSE(record.empty());
+    Server s({"--no-noise", "--wait-players", "1", "--kickoff-after", "0", "--quiet", "--record",
+              record});
+    ASSERT_TRUE(s.started);
+    Client c;
+    std::string reply, msg;
+    ASSERT_TRUE(initclient(c, s.p.port, "(init vorn (version 6.02))", reply));
+    sendreply(c, "(move -10 0)");
+    ASSERT_TRUE(waitfor(c, "(hear 0 referee kick_off_l)", msg, 5000));
+    ASSERT_TRUE(waitfor(c, "(sense_body", msg, 3000));
+    sendreply(c, "(dash 100)");
+    ASSERT_TRUE(waitfor(c, "(sense_body", msg, 3000));
+    EXPECT_NE(msg.find("(stamina 7945 1) (speed 0.24 0)"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("(dash 1)"), std::string::npos) << msg;
+    closeclient(c);
+    ASSERT_EQ(stoppitch(s.p), 0);
+
+    std::vector<std::string> lines = readrecord(record);
+    int dashcycle = -1, lastcycle = -1;
+    bool moved = false, movecmd = false;
+    std::set<int> cycles;
+    for (const std::string &l : lines) {
+        int cyc = -1;
+        size_t at = l.find("\"cycle\":");
+        if (at != std::string::npos)
+            cyc = std::atoi(l.c_str() + at + 8);
+        if (l.find("\"type\":\"cycle\"") != std::string::npos) {
+            cycles.insert(cyc);
+            lastcycle = std::max(lastcycle, cyc);
+            if (dashcycle >= 0 && cyc == dashcycle + 1)
+                moved = moved || l.find("\"x\":-9.4000,\"y\":0.0000") != std::string::npos;
+        }
+        if (l.find("\"text\":\"(dash 100)\"") != std::string::npos) {
+            EXPECT_NE(l.find("\"outcome\":\"executed\""), std::string::npos) << l;
+            dashcycle = cyc;
+        }
+        if (l.find("\"text\":\"(move -10 0)\"") != std::string::npos)
+            movecmd = true;
+    }
+    EXPECT_TRUE(movecmd);
+    ASSERT_GE(dashcycle, 0);
+    EXPECT_TRUE(moved) << "no cycle line shows the player at x = -9.4";
+    for (int t = 0; t <= lastcycle; t++)
+        EXPECT_EQ(cycles.count(t), 1u) << "no line for cycle " << t;
+}
+
+TEST(Match, EndsWithTimeOverAndASummary) {
+    Server s({"--wait-players", "1", "--kickoff-after", "0", "--step-ms", "10", "--cycles", "20"});
+    ASSERT_TRUE(s.started);
+    Client c;
+    std::string reply, msg;
+    ASSERT_TRUE(initclient(c, s.p.port, "(init vorn (version 6.02))", reply));
+    EXPECT_TRUE(waitfor(c, "(hear 10 referee half_time)", msg, 5000));
+    EXPECT_TRUE(waitfor(c, "(hear 10 referee kick_off_r)", msg, 5000));
+    EXPECT_TRUE(waitfor(c, "(hear 20 referee time_up_without_a_team)", msg, 5000));
+    EXPECT_TRUE(waitfor(c, "(hear 20 referee time_over)", msg, 5000));
+    sendreply(c, "(turn 10)(turn 20)");
+    EXPECT_EQ(waitexit(s.p, 5000), 0);
+    EXPECT_NE(s.p.text.find("score: vorn 0 : 0 -"), std::string::npos) << s.p.text;
+    EXPECT_NE(s.p.text.find("  l1  0 2 0"), std::string::npos) << s.p.text;
+    EXPECT_NE(s.p.text.find("step timing:"), std::string::npos) << s.p.text;
+    closeclient(c);
+}
+
+TEST(Match, ChasersScoreAgainstAnIdleTeam) {
+    Server s({"--opponent", "chasers", "--wait-players", "1", "--kickoff-after", "0", "--step-ms",
+              "5", "--cycles", "1000", "--quiet"});
+    ASSERT_TRUE(s.started);
+    Client c;
+    std::string reply, msg;
+    ASSERT_TRUE(initclient(c, s.p.port, "(init vorn (version 6.02))", reply));
+    EXPECT_TRUE(waitfor(c, "(hear 0 referee kick_off_l)", msg, 5000));
+    bool scored = false;
+    double end = secs() + 20;
+    for (int i = 0; i < 1000 && !scored && secs() < end; i++)
+        if (waitfor(c, "(hear ", msg, 2000))
+            scored = msg.find("goal_r_1") != std::string::npos;
+    EXPECT_TRUE(scored);
+    closeclient(c);
+}
+
+TEST(CommandLine, HelpDescribesEveryOption) {
+    FILE *f = popen((pitchpath() + " --help").c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    std::string text;
+    char buf[512];
+    while (fgets(buf, sizeof buf, f))
+        text += buf;
+    EXPECT_EQ(pclose(f), 0);
+    for (const char *opt :
+         {"--port", "--bind", "--step-ms", "--cycles", "--wait-players", "--kickoff-after",
+          "--opponent", "--record", "--no-noise", "--seed", "--quiet", "--help"})
+        EXPECT_NE(text.find(opt), std::string::npos) << opt;
+}
+
+TEST(CommandLine, BadOptionsStopWithAClearMessage) {
+    std::string bin = pitchpath();
+    EXPECT_EQ(WEXITSTATUS(system((bin + " --step-ms 0 2>/dev/null").c_str())), 2);
+    EXPECT_EQ(WEXITSTATUS(system((bin + " --frobnicate 2>/dev/null").c_str())), 2);
+    EXPECT_EQ(WEXITSTATUS(system((bin + " --opponent robots 2>/dev/null").c_str())), 2);
+}
