@@ -48,14 +48,14 @@ int sendmess(const char *text) {
 
 void sendmess_list() {
     char *slot = readslot();
-    printf(TextServeEntry);
+    fputs(TextServeEntry, stdout);
     if (slot == nullptr || slot[0] == '\0')
-        printf(TextServeEmpty);
+        fputs(TextServeEmpty, stdout);
     else
         printf(TextServeSlot, slot);
     printf(TextServeIndices, ListPek, ListSize, ListEnd);
     if (slot != nullptr && ListPek <= ListEnd && slot[0] != '\0') {
-        printf(TextServeTaken);
+        fputs(TextServeTaken, stdout);
         if (ListPek == ListEnd)
             ForceMove = 0;
         if (strcmp(slot, Nop) == 0)
@@ -70,7 +70,7 @@ void sendmess_list() {
         ForceMove = 0;
         logf("Nothing to send\n");
     }
-    printf(TextServeExit);
+    fputs(TextServeExit, stdout);
 }
 
 void addmess_list(const char *text) {
@@ -85,11 +85,11 @@ void addmess_list(const char *text) {
         printf(TextAddRestart, text);
         ListPek = 0;
         ListEnd = 0;
-        printf(TextAddBeforeCopy);
+        fputs(TextAddBeforeCopy, stdout);
         copyslot(List[0], text);
         printf(TextAddSlotZero, List[0]);
     }
-    printf(TextAddExit);
+    fputs(TextAddExit, stdout);
 }
 
 void removemess_list() {
@@ -107,11 +107,11 @@ void new_list() {
 }
 
 void newmess_list(const char *text) {
-    printf(TextNewEntry);
+    fputs(TextNewEntry, stdout);
     ListPek = 0;
     ListEnd = 0;
     copyslot(List[0], text);
-    printf(TextNewExit);
+    fputs(TextNewExit, stdout);
 }
 
 void printcommands() {

@@ -110,6 +110,11 @@ static int handledatagram() {
     return recvmess(bufin);
 }
 
+// No decisions before kick-off, nor while the play mode is the one after a goal.
+bool decisionsheld() {
+    return strcmp(Event, "before_kick_off") == 0 || strcmp(Eventtype, GoalHoldType) == 0;
+}
+
 int getfromserver() {
     logf("getfromserver \n");
     bool inputready = inputfd >= 0 && linepending();
@@ -148,7 +153,7 @@ void mainloop(int infd) {
             TimeSlot = 1;
             SenseRec_time->tv_nsec = Rec_time->tv_nsec;
         }
-        if (r == 1 && strcmp(Event, "before_kick_off") != 0 && strcmp(Eventtype, GoalHoldType) != 0)
+        if (r == 1 && !decisionsheld())
             decisionmaker();
         if (r != 0)
             continue;

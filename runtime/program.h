@@ -18,8 +18,9 @@ extern const int FirstPlacementPause;
 // Whether the field player's trace of the whole queue accompanies every send.
 extern const bool PrintsQueueOnSend;
 
-// Console texts of the command queue, printf formats; "" where the program prints nothing.
-// Each is printed with the arguments named in its comment (unused ones are ignored).
+// Console texts of the command queue; "" where the program prints nothing. A text whose
+// comment names arguments is a printf format given those arguments (a program's text may use
+// fewer of them); the others are printed as they stand.
 extern const char TextSendStart[];     // text, Turn: a send begins
 extern const char TextSendCopied[];    // awaymess: after the copy into awaymess
 extern const char TextSendDone[];      // Turn, port, text: the send went out whole

@@ -53,5 +53,6 @@ void closelogfile();
 void initpoll(int infd); // watch infd (-1: none) and the socket
 int getfromserver();     // 0 idle, 1 see, 2 sense_body, 3 anything else
 void printrecords();     // the "pl" command
+bool decisionsheld();    // the play mode holds the decision maker back
 
 } // namespace vorn

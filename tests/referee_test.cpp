@@ -181,3 +181,22 @@ TEST(Referee, HeardThroughTheParser) {
     EXPECT_EQ(Eventturn, 120);
     EXPECT_EQ(queued(), before);
 }
+
+TEST(Referee, PlayModesThatHoldDecisionsBack) {
+    Peer server;
+    initagent(server, 0, 5);
+    snprintf(Event, BufSize, "before_kick_off"); // as the init reply leaves it
+    EXPECT_TRUE(decisionsheld());
+    refereecall("kick_off_l");
+    EXPECT_FALSE(decisionsheld());
+    refereecall("play_on");
+    EXPECT_FALSE(decisionsheld());
+    refereecall("goal_r_1"); // the walk back to formation is not interrupted
+    EXPECT_TRUE(decisionsheld());
+    refereecall("kick_off_l");
+    EXPECT_FALSE(decisionsheld());
+    refereecall("goal_kick_r");
+    EXPECT_FALSE(decisionsheld());
+    refereecall("before_kick_off");
+    EXPECT_TRUE(decisionsheld());
+}
