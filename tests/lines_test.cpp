@@ -14,14 +14,9 @@
 #include <vector>
 
 using namespace vorn;
+using vorntest::parse;
 
 namespace {
-
-int parse(const std::string &text) {
-    std::vector<char> copy(text.begin(), text.end());
-    copy.push_back('\0');
-    return recvmess(copy.data());
-}
 
 class Lines : public ::testing::Test {
   protected:

@@ -20,6 +20,7 @@
 #include <vector>
 
 using namespace vorn;
+using vorntest::parse;
 
 namespace {
 
@@ -95,12 +96,6 @@ bool same(const Snapshot &a, const Snapshot &b) {
             a.values[i].direction != b.values[i].direction)
             return false;
     return true;
-}
-
-int parse(const std::string &text) {
-    std::vector<char> copy(text.begin(), text.end());
-    copy.push_back('\0');
-    return recvmess(copy.data());
 }
 
 class Parser : public ::testing::Test {

@@ -35,6 +35,10 @@ void initagent(Peer &server, int side, int number) {
     vorn::initinfo();
 }
 
+int parse(const std::string &text) {
+    return vorn::recvmess(text.c_str());
+}
+
 int agentport() {
     sockaddr_in a;
     socklen_t n = sizeof a;

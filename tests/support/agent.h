@@ -15,6 +15,9 @@ void startagent(Peer &server);
 // without sending the placement.
 void initagent(Peer &server, int side, int number);
 
+// Hands a message to the parser as the receive loop would (already lower-cased).
+int parse(const std::string &text);
+
 // The local port of the agent's socket, where a peer sends what the server would.
 int agentport();
 
