@@ -139,7 +139,7 @@ bool inpenaltyarea(int side, double x, double y, double margin) {
 
 void refereekicked(int slot) {
     LastToucher = slot;
-    if (setplay(Mode) || (Mode == ModeFreeKick))
+    if (setplay(Mode))
         changemode(ModePlayOn, 0);
 }
 
@@ -295,8 +295,13 @@ void refereeafterstep() {
     if (checkclock())
         return;
     Ball &b = TheBall;
-    if (b.holder < 0 && (checkgoalline() || checktouchline()))
+    if (b.holder >= 0) { // a goalie who carries the ball out of his area commits a fault
+        refereegoaliemoved(b.holder);
+        if (Mode == ModeCatchFault)
+            return;
+    } else if (checkgoalline() || checktouchline()) {
         return;
+    }
     if (Mode == ModeGoalKick && !inpenaltyarea(ModeSide, b.x, b.y, 0)) {
         changemode(ModePlayOn, 0);
         return;

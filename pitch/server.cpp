@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 
 #include "pitch/chasers.h"
@@ -147,6 +148,7 @@ int runserver() {
     sa.sa_handler = onsignal;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    prctl(PR_SET_TIMERSLACK, 1UL); // wake at the deadline, not up to 50 us after it
     const int64_t step = static_cast<int64_t>(Opt.stepms) * 1000;
     const int64_t tick = static_cast<int64_t>(Opt.stepms) * 375; // 3 steps = 8 ticks
     const int64_t start = nowus();

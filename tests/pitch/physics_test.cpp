@@ -279,3 +279,32 @@ TEST(Stamina, EffortFallsWhenTired) {
     EXPECT_NEAR(Players[p].recovery, 1 - 0.002, 1e-12);
     EXPECT_NEAR(Players[p].stamina, 2000 + 0.998 * 45, 1e-9);
 }
+
+TEST(Catch, CarryingTheBallOutOfTheAreaIsAFault) {
+    int g = catcher();
+    place(g, -37, 0, 0);
+    placeball(-36.2, 0); // inside the area widened by a ball radius (x <= -35.915)
+    cmdcatch(g, 0);
+    ASSERT_EQ(TheBall.holder, g);
+    ASSERT_TRUE(lastcall("free_kick_l"));
+    simstep();
+    cmddash(g, 100, 0); // 0.6 m forward takes the held ball to x = -35.6
+    simstep();
+    EXPECT_TRUE(lastcall("catch_fault_l"));
+    EXPECT_EQ(TheBall.holder, -1);
+}
+
+TEST(Catch, HoldingGoalieMayMoveTwice) {
+    int g = catcher();
+    placeball(-49, 0);
+    cmdcatch(g, 0);
+    ASSERT_EQ(TheBall.holder, g);
+    simstep();
+    EXPECT_EQ(cmdmove(g, -45, 5), Executed);
+    EXPECT_NEAR(TheBall.x, -45 + 0.385 * std::cos(Players[g].body * 3.14159265358979 / 180), 1e-6);
+    simstep();
+    EXPECT_EQ(cmdmove(g, -45, -5), Executed);
+    simstep();
+    EXPECT_EQ(cmdmove(g, -46, 0), IgnoredMode); // a third move is refused
+    EXPECT_DOUBLE_EQ(Players[g].y, -5);
+}

@@ -224,6 +224,8 @@ TEST(Commands, DashMovesByTheFormulaAndTheRecordShowsIt) {
     EXPECT_TRUE(moved) << "no cycle line shows the player at x = -9.4";
     for (int t = 0; t <= lastcycle; t++)
         EXPECT_EQ(cycles.count(t), 1u) << "no line for cycle " << t;
+    std::remove(record.c_str());
+    rmdir(record.substr(0, record.rfind('/')).c_str());
 }
 
 TEST(Match, EndsWithTimeOverAndASummary) {

@@ -1,0 +1,36 @@
+#!/bin/sh
+# pitch_timing.sh -- how well pitch keeps its 100 ms step with 22 connected clients,
+# and how much processor time it uses doing it.
+#
+# Starts build/bin/pitch on a free port, connects 22 scripted clients (two teams of
+# eleven, one body command per cycle each), plays CYCLES cycles (default 3000: about
+# five and a half minutes with the half-time pause) and prints pitch's own figures:
+# how late each step started after its deadline, and pitch's processor use.
+#
+# usage: bench/pitch_timing.sh [CYCLES] [BUILD_DIR]
+set -eu
+cycles=${1:-3000}
+build=${2:-build}
+here=$(cd "$(dirname "$0")" && pwd)
+pitch="$build/bin/pitch"
+[ -x "$pitch" ] || { echo "pitch_timing: $pitch not found (build the pitch target first)" >&2; exit 1; }
+
+out=$(mktemp)
+trap 'rm -f "$out"; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true' EXIT
+"$pitch" --port 0 --bind 127.0.0.1 --cycles "$cycles" --wait-players 22 --kickoff-after 0 \
+    --quiet >"$out" &
+pid=$!
+port=
+for _ in $(seq 1 50); do
+    port=$(sed -n 's/^pitch: listening on port \([0-9]*\)$/\1/p' "$out")
+    [ -n "$port" ] && break
+    sleep 0.1
+done
+[ -n "$port" ] || { echo "pitch_timing: pitch did not start" >&2; exit 1; }
+
+python3 "$here/pitch_clients.py" "$port" $((cycles / 10 + 60))
+wait "$pid"
+pid=
+echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)"
+echo "cycles: $cycles, clients: 22"
+grep -E '^(score|step timing|cpu):' "$out"
