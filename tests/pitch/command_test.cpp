@@ -1,10 +1,16 @@
 // command_test.cpp -- how pitch reads a player's datagram: several commands in a row,
 // a malformed command stopping the rest, the say rules, and hostile bytes.
 
+#include <arpa/inet.h>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <random>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "pitch/command.h"
+#include "pitch/net.h"
 #include "pitch/step.h"
 #include "tests/pitch/fixture.h"
 
@@ -138,4 +144,42 @@ TEST(Commands, HostileBytesAreHarmless) {
     std::string huge(8192, '(');
     run(p, huge);
     SUCCEED();
+}
+
+// Init and reconnect texts from unknown addresses: hostile variants must be refused
+// without harm, well-formed ones seat players (their replies go to a socket of ours).
+TEST(Connect, InitParsingSurvivesHostileBytes) {
+    freshmatch();
+    int sink = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(sink, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    socklen_t len = sizeof a;
+    getsockname(sink, reinterpret_cast<sockaddr *>(&a), &len);
+    std::mt19937 gen(11);
+    const std::string heads[] = {"(init ", "(reconnect ", "(init a", "(init b (version 6"};
+    const std::string pieces[] = {
+        "(", ")", "version ", "goalie", "6.02", " ", "a", "-", "\xfe", "..", "9999999999999999999",
+        "\0"};
+    for (int i = 0; i < 2000; i++) {
+        std::string text = heads[gen() % 4];
+        int n = gen() % 10;
+        for (int k = 0; k < n; k++)
+            text += pieces[gen() % (sizeof pieces / sizeof pieces[0])];
+        a.sin_port = htons(static_cast<uint16_t>(20000 + i % 7)); // a few "addresses"
+        handlenew(a.sin_addr.s_addr, a.sin_port, text.data(), text.size());
+    }
+    std::string huge = "(init " + std::string(9000, 'x');
+    handlenew(a.sin_addr.s_addr, a.sin_port, huge.data(), huge.size());
+    int seated = 0;
+    for (int i = 0; i < MaxPlayers; i++) {
+        if (Players[i].on) {
+            seated++;
+            EXPECT_LE(std::strlen(TeamName[sideindex(Players[i].side)]), 15u);
+        }
+        closereply(i);
+    }
+    EXPECT_GT(seated, 0);
+    close(sink);
 }
