@@ -164,7 +164,8 @@ int cmdkick(int slot, double power, double dir) {
     Player &p = Players[slot];
     if (!bodyfree(p))
         return IgnoredSecond;
-    if (!kickallowed() || !kickable(p))
+    bool heldbyother = TheBall.holder >= 0 && TheBall.holder != slot;
+    if (!kickallowed() || !kickable(p) || heldbyother)
         return Executed;
     kickball(p, power, dir);
     p.kicks++;

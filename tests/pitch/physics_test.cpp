@@ -308,3 +308,16 @@ TEST(Catch, HoldingGoalieMayMoveTwice) {
     EXPECT_EQ(cmdmove(g, -46, 0), IgnoredMode); // a third move is refused
     EXPECT_DOUBLE_EQ(Players[g].y, -5);
 }
+
+TEST(Kick, NobodyKicksTheBallOutOfTheGoaliesHands) {
+    int g = catcher();
+    int r = slotof(-1, 1);
+    placeball(-49, 0);
+    cmdcatch(g, 0);
+    ASSERT_EQ(TheBall.holder, g);
+    place(r, -49.2, 0.8, -90); // (the referee would push him away at the next step)
+    ASSERT_TRUE(kickable(Players[r]));
+    cmdkick(r, 100, 0);
+    EXPECT_EQ(TheBall.holder, g);
+    EXPECT_EQ(Players[r].kicks, 0);
+}
