@@ -8,6 +8,8 @@
 # how late each step started after its deadline, and pitch's processor use.
 #
 # usage: bench/pitch_timing.sh [CYCLES] [BUILD_DIR]
+# PITCH_WRAP, when set, is put before the pitch command, e.g. PITCH_WRAP="chrt -f 10"
+# to run pitch with real-time priority on a busy machine.
 set -eu
 cycles=${1:-3000}
 build=${2:-build}
@@ -17,7 +19,7 @@ pitch="$build/bin/pitch"
 
 out=$(mktemp)
 trap 'rm -f "$out"; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true' EXIT
-"$pitch" --port 0 --bind 127.0.0.1 --cycles "$cycles" --wait-players 22 --kickoff-after 0 \
+${PITCH_WRAP:-} "$pitch" --port 0 --bind 127.0.0.1 --cycles "$cycles" --wait-players 22 --kickoff-after 0 \
     --quiet >"$out" &
 pid=$!
 port=
@@ -32,5 +34,5 @@ python3 "$here/pitch_clients.py" "$port" $((cycles / 10 + 60))
 wait "$pid"
 pid=
 echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)"
-echo "cycles: $cycles, clients: 22"
+echo "cycles: $cycles, clients: 22${PITCH_WRAP:+, pitch run under: $PITCH_WRAP}"
 grep -E '^(score|step timing|cpu):' "$out"

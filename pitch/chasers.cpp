@@ -131,7 +131,7 @@ static void fielder(int slot, bool chasing) {
     double hx = clampd(h[0] + 0.5 * (ballown + 10), -45, 40);
     double hy = h[1] + 0.2 * -TheBall.y;
     runto(slot, -hx, -hy, 2, 60);
-    if (p.bodyused == false)
+    if (!p.bodyused)
         faceball(slot);
 }
 

@@ -42,7 +42,7 @@ int CallCount;
 
 // Ball position when the stuck-ball watch last restarted, and cycles since.
 static double StuckX, StuckY;
-static int StuckCycles_;
+static int StuckCount;
 
 // ORDER PLAYMODE: the words of the PlayMode values.
 static const char *const ModeWords[] = {
@@ -65,7 +65,7 @@ void initreferee() {
     TimeOverSteps = 0;
     CallCount = 0;
     StuckX = StuckY = 0;
-    StuckCycles_ = 0;
+    StuckCount = 0;
 }
 
 void modeword(char *buf, size_t cap, int mode, int side) {
@@ -203,7 +203,7 @@ void dropball(double x, double y) {
     changemode(ModePlayOn, 0);
     StuckX = x;
     StuckY = y;
-    StuckCycles_ = 0;
+    StuckCount = 0;
 }
 
 static void scoregoal(int side) {
@@ -284,10 +284,10 @@ static void checkstuck() {
     if (std::hypot(b.x - StuckX, b.y - StuckY) > StuckArea || Mode != ModePlayOn || b.holder >= 0) {
         StuckX = b.x;
         StuckY = b.y;
-        StuckCycles_ = 0;
+        StuckCount = 0;
         return;
     }
-    if (++StuckCycles_ >= StuckCycles)
+    if (++StuckCount >= StuckCycles)
         dropball(b.x, b.y);
 }
 

@@ -10,6 +10,7 @@
 namespace vorn::pitch {
 
 // Play modes. The side-specific ones carry the side in ModeSide.
+// ORDER PLAYMODE: referee.cpp keeps their words in this order.
 enum PlayMode {
     ModeBeforeKickOff,
     ModePlayOn,
