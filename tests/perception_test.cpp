@@ -98,14 +98,8 @@ bool same(const Snapshot &a, const Snapshot &b) {
     return true;
 }
 
-class Parser : public ::testing::Test {
-  protected:
-    vorntest::Peer server;
-    void SetUp() override {
-        ASSERT_TRUE(server.ok());
-        vorntest::initagent(server, 0, 9);
-    }
-};
+// Starts from the agent of uniform number 9 on the left.
+using Parser = vorntest::AgentTest;
 
 } // namespace
 

@@ -61,14 +61,8 @@ std::vector<std::string> replaced(const Tables &before) {
 
 using Slots = std::vector<std::string>;
 
-class Players : public ::testing::Test {
-  protected:
-    vorntest::Peer server;
-    void SetUp() override {
-        ASSERT_TRUE(server.ok());
-        vorntest::initagent(server, 0, 9);
-    }
-};
+// Starts from the agent of uniform number 9 on the left.
+using Players = vorntest::AgentTest;
 
 } // namespace
 

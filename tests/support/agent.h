@@ -4,6 +4,7 @@
 
 #include "tests/support/udp.h"
 
+#include <gtest/gtest.h>
 #include <string>
 
 namespace vorntest {
@@ -14,6 +15,17 @@ void startagent(Peer &server);
 // Also builds the object records, as an init reply for the given side and number would,
 // without sending the placement.
 void initagent(Peer &server, int side, int number);
+
+// A test that starts from the agent of uniform number 9 on the left, built as its init reply
+// would build it, with its connection on a loopback peer.
+class AgentTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.ok());
+        initagent(server, 0, 9);
+    }
+    Peer server;
+};
 
 // Hands a message to the parser as the receive loop would (already lower-cased).
 int parse(const std::string &text);
