@@ -20,17 +20,8 @@ static void run(int slot, const std::string &text) {
     runcommands(slot, text.data(), text.size(), 0);
 }
 
-static int seated() {
-    freshmatch();
-    int p = seat("A");
-    place(p, 0, 0, 0);
-    placeball(20, 20);
-    changemode(ModePlayOn, 0);
-    return p;
-}
-
 TEST(Commands, SeveralInOneDatagramRunInOrder) {
-    int p = seated();
+    int p = inplay();
     run(p, "(turn 30)(turn_neck -20)(change_view wide low)");
     EXPECT_EQ(Players[p].turns, 1);
     EXPECT_EQ(Players[p].necks, 1);
@@ -39,7 +30,7 @@ TEST(Commands, SeveralInOneDatagramRunInOrder) {
 }
 
 TEST(Commands, NumberFormsAreAccepted) {
-    int p = seated();
+    int p = inplay();
     run(p, "( dash  .5e2 )");
     simstep();
     EXPECT_NEAR(Players[p].x, 0.3, 1e-9);
@@ -49,7 +40,7 @@ TEST(Commands, NumberFormsAreAccepted) {
 }
 
 TEST(Commands, MalformedCommandStopsTheRest) {
-    int p = seated();
+    int p = inplay();
     run(p, "(dash 50)(dash)(turn 30)");
     EXPECT_EQ(Players[p].dashes, 1);
     EXPECT_EQ(Players[p].turns, 0);
@@ -67,14 +58,14 @@ TEST(Commands, MalformedCommandStopsTheRest) {
 }
 
 TEST(Commands, UnmodelledCommandsAreAcceptedAndSkipped) {
-    int p = seated();
+    int p = inplay();
     run(p, "(pointto 10 20)(attentionto our 5)(turn 10)");
     EXPECT_EQ(Players[p].turns, 1);
     EXPECT_EQ(commandcount(p, KindOther), 2);
 }
 
 TEST(Commands, AClientsNulEndsItsText) {
-    int p = seated();
+    int p = inplay();
     std::string text("(turn 10)\0(dash 100)", 20);
     run(p, text);
     EXPECT_EQ(Players[p].turns, 1);
@@ -82,7 +73,7 @@ TEST(Commands, AClientsNulEndsItsText) {
 }
 
 TEST(Say, UnquotedMessageRunsToTheLastParenthesis) {
-    int p = seated();
+    int p = inplay();
     run(p, "(say hi)(turn 3)");
     EXPECT_EQ(Players[p].says, 1);
     EXPECT_EQ(Players[p].turns, 0); // "hi)(turn 3" was the message
@@ -92,7 +83,7 @@ TEST(Say, UnquotedMessageRunsToTheLastParenthesis) {
 }
 
 TEST(Say, LongMessagesAreDropped) {
-    int p = seated();
+    int p = inplay();
     run(p, "(say abcdefghijk)");
     EXPECT_EQ(Players[p].says, 0);
     run(p, "(say abcdefghij)");
@@ -100,7 +91,7 @@ TEST(Say, LongMessagesAreDropped) {
 }
 
 TEST(Say, HearingIsLimitedPerTeamAndCycle) {
-    int a = seated(), b = seat("A"), c = seat("A");
+    int a = inplay(), b = seat("A"), c = seat("A");
     place(b, 5, 0, 0);
     place(c, 10, 0, 0);
     run(a, "(say one)");
@@ -113,7 +104,7 @@ TEST(Say, HearingIsLimitedPerTeamAndCycle) {
 }
 
 TEST(Commands, ByeRemovesThePlayer) {
-    int p = seated();
+    int p = inplay();
     run(p, "(bye)");
     EXPECT_FALSE(Players[p].on);
 }
@@ -121,7 +112,7 @@ TEST(Commands, ByeRemovesThePlayer) {
 // Random bytes and truncated commands must never crash or read out of bounds; the
 // sanitizer build checks the latter.
 TEST(Commands, HostileBytesAreHarmless) {
-    int p = seated();
+    int p = inplay();
     std::mt19937 gen(7);
     const std::string pieces[] = {"(",     ")",    "say ", "\"",         "dash ", "1e308",
                                   "-",     ".",    " ",    "turn",       "move",  "kick",

@@ -69,4 +69,14 @@ inline void placeball(double x, double y, double vx = 0, double vy = 0) {
     b.holder = -1;
 }
 
+// inplay: one left player at (0, 0) facing +x in play_on, the ball out of the way.
+inline int inplay() {
+    freshmatch();
+    int p = seat("A");
+    place(p, 0, 0, 0);
+    placeball(20, 20);
+    changemode(ModePlayOn, 0);
+    return p;
+}
+
 } // namespace pitchtest

@@ -11,16 +11,6 @@
 
 using namespace pitchtest;
 
-// inplay: one left player at (0, 0) facing +x in play_on, the ball out of the way.
-static int inplay() {
-    freshmatch();
-    int p = seat("A");
-    place(p, 0, 0, 0);
-    placeball(20, 20);
-    changemode(ModePlayOn, 0);
-    return p;
-}
-
 TEST(Dash, FullPowerMovesSixTenthsAndCostsStamina) {
     int p = inplay();
     EXPECT_EQ(cmddash(p, 100, 0), Executed);
