@@ -16,6 +16,9 @@ import time
 
 
 def main():
+    if len(sys.argv) < 2 or sys.argv[1] in ("-h", "--help") or not sys.argv[1].isdigit():
+        print(__doc__.strip())
+        sys.exit(0 if len(sys.argv) > 1 and sys.argv[1] in ("-h", "--help") else 2)
     port = int(sys.argv[1])
     limit = float(sys.argv[2]) if len(sys.argv) > 2 else 600
     socks, replyaddr, cycle = [], {}, {}

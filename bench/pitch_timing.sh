@@ -11,6 +11,9 @@
 # PITCH_WRAP, when set, is put before the pitch command, e.g. PITCH_WRAP="chrt -f 10"
 # to run pitch with real-time priority on a busy machine.
 set -eu
+case "${1:-}" in
+    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+esac
 cycles=${1:-3000}
 build=${2:-build}
 here=$(cd "$(dirname "$0")" && pwd)
