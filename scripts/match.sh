@@ -18,7 +18,7 @@
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-bin="$here/build/bin"
+bin="${VORN_BIN:-$here/build/bin}"
 cycles=6000 opponent=chasers players=11 record="" dir="" noise=""
 usage() { sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
@@ -66,8 +66,10 @@ team=$!
 
 # Progress: pitch prints a line every 100 cycles; show them as they come.
 tail -n +1 -f "$dir/pitch.txt" --pid=$pitch | grep --line-buffered -v '^pitch: listening' &
+progress=$!
 wait $pitch
 status=$?
+wait $progress 2>/dev/null
 kill -TERM $team 2>/dev/null
 wait $team 2>/dev/null
 echo

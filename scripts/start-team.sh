@@ -17,7 +17,7 @@
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-host=localhost port=6000 players=11 dir="" bin="$here/build/bin"
+host=localhost port=6000 players=11 dir="" bin="${VORN_BIN:-$here/build/bin}"
 usage() { sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -37,6 +37,7 @@ esac
 for p in Vorn Vorng; do
   [ -x "$bin/$p" ] || { echo "start-team.sh: $bin/$p is missing; build first (./run.sh or ./test.sh)" >&2; exit 1; }
 done
+bin=$(cd "$bin" && pwd) # each player starts in its own folder
 [ -n "$dir" ] || dir=$(mktemp -d /tmp/vorn-team.XXXXXX)
 mkdir -p "$dir"
 
