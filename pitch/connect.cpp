@@ -144,7 +144,8 @@ static void handleinit(uint32_t addr, uint16_t port, const char *s, size_t n) {
         sendfrommain(addr, port, err);
         return;
     }
-    if (static_cast<int>(r.version) != 6) {
+    // Compared as a double: a version too large for an int must not be converted to one.
+    if (!(r.version >= 6 && r.version < 7)) {
         sendfrommain(addr, port, ErrNoMorePlayer);
         return;
     }

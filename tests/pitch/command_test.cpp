@@ -174,3 +174,27 @@ TEST(Connect, InitParsingSurvivesHostileBytes) {
     EXPECT_GT(seated, 0);
     close(sink);
 }
+
+// The version is compared as a number: one too large for an int is refused like any other
+// version but 6.x, without being converted to an int (an overflow the sanitizers report).
+TEST(Connect, VersionTooLargeForAnIntIsRefused) {
+    freshmatch();
+    int sink = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(sink, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    socklen_t len = sizeof a;
+    getsockname(sink, reinterpret_cast<sockaddr *>(&a), &len);
+    for (std::string v : {"6999999999.02", "99999999999999999999999999999", "7", "5.99"}) {
+        std::string text = "(init vorn (version " + v + "))";
+        handlenew(a.sin_addr.s_addr, a.sin_port, text.data(), text.size());
+    }
+    EXPECT_EQ(connectedclients(), 0);
+    std::string good = "(init vorn (version 6.99))";
+    handlenew(a.sin_addr.s_addr, a.sin_port, good.data(), good.size());
+    EXPECT_EQ(connectedclients(), 1);
+    for (int i = 0; i < MaxPlayers; i++)
+        closereply(i);
+    close(sink);
+}
