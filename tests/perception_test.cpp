@@ -119,41 +119,36 @@ TEST(GetPart, FlagEntryGivesNameAndNumbers) {
     EXPECT_STREQ(out[1], " 5 10");
 }
 
-TEST(GetPart, HeadOfNestedMessageKeepsValuePart) {
-    initvar();
-    strcpy(out[1], "earlier");
-    int pos = 0;
-    getpart("(see 12 ((f l t) 40.3 -20))", pos);
-    EXPECT_STREQ(out[0], "see 12 ");
-    EXPECT_STREQ(out[1], "earlier");
-    EXPECT_EQ(pos, 8);
-}
+// One getpart call from a given position: the name part, the value part (nullptr: it keeps
+// what it held, "earlier") and the position left.
+struct PartCase {
+    const char *text;
+    int from;
+    const char *name;
+    const char *value;
+    int pos;
+};
 
-TEST(GetPart, FlatMessageIsAllName) {
-    initvar();
-    int pos = 0;
-    getpart("(hear 40 -30 hello)", pos);
-    EXPECT_STREQ(out[0], "hear 40 -30 hello");
-    EXPECT_STREQ(out[1], "");
-    EXPECT_EQ(pos, 19);
-}
-
-TEST(GetPart, EndOfTextGivesEmptyNameAndStays) {
-    initvar();
-    const char *text = "(see 1)";
-    int pos = 7;
-    getpart(text, pos);
-    EXPECT_STREQ(out[0], "");
-    EXPECT_EQ(pos, 7);
-}
-
-TEST(GetPart, NestingIsNotTrackedAndLaterClosersAreDropped) {
-    initvar();
-    int pos = 0;
-    getpart("(((a) b) c)) (x)", pos);
-    EXPECT_STREQ(out[0], "a");
-    EXPECT_STREQ(out[1], " b c ");
-    EXPECT_EQ(pos, 13);
+TEST(GetPart, ShapesOfParts) {
+    const PartCase cases[] = {
+        // the head of a nested message: everything before the first "(", value part kept
+        {"(see 12 ((f l t) 40.3 -20))", 0, "see 12 ", nullptr, 8},
+        // a flat message is all name part
+        {"(hear 40 -30 hello)", 0, "hear 40 -30 hello", "", 19},
+        // at the end of the text: an empty name part, the position stays
+        {"(see 1)", 7, "", nullptr, 7},
+        // nesting is not tracked and closers after the first are dropped
+        {"(((a) b) c)) (x)", 0, "a", " b c ", 13},
+    };
+    for (const PartCase &c : cases) {
+        initvar();
+        strcpy(out[1], "earlier");
+        int pos = c.from;
+        getpart(c.text, pos);
+        EXPECT_STREQ(out[0], c.name) << c.text;
+        EXPECT_STREQ(out[1], c.value != nullptr ? c.value : "earlier") << c.text;
+        EXPECT_EQ(pos, c.pos) << c.text;
+    }
 }
 
 TEST(GetPart, OverlongPartsAreCutToTheBuffers) {
