@@ -137,17 +137,30 @@ TEST(Commands, HostileBytesAreHarmless) {
     SUCCEED();
 }
 
+// A socket of ours on 127.0.0.1 that stands in for the clients' address: pitch's replies to
+// the inits below go there. Its address is left in a; -1 when it cannot be bound.
+static int opensink(sockaddr_in &a) {
+    int sink = socket(AF_INET, SOCK_DGRAM, 0);
+    a = sockaddr_in{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (sink < 0 || bind(sink, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
+        getsockname(sink, reinterpret_cast<sockaddr *>(&a), &len) != 0) {
+        if (sink >= 0)
+            close(sink);
+        return -1;
+    }
+    return sink;
+}
+
 // Init and reconnect texts from unknown addresses: hostile variants must be refused
 // without harm, well-formed ones seat players (their replies go to a socket of ours).
 TEST(Connect, InitParsingSurvivesHostileBytes) {
     freshmatch();
-    int sink = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(sink, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-    socklen_t len = sizeof a;
-    getsockname(sink, reinterpret_cast<sockaddr *>(&a), &len);
+    int sink = opensink(a);
+    ASSERT_GE(sink, 0);
     std::mt19937 gen(11);
     const std::string heads[] = {"(init ", "(reconnect ", "(init a", "(init b (version 6"};
     const std::string pieces[] = {
@@ -179,13 +192,9 @@ TEST(Connect, InitParsingSurvivesHostileBytes) {
 // version but 6.x, without being converted to an int (an overflow the sanitizers report).
 TEST(Connect, VersionTooLargeForAnIntIsRefused) {
     freshmatch();
-    int sink = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(sink, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-    socklen_t len = sizeof a;
-    getsockname(sink, reinterpret_cast<sockaddr *>(&a), &len);
+    int sink = opensink(a);
+    ASSERT_GE(sink, 0);
     for (std::string v : {"6999999999.02", "99999999999999999999999999999", "7", "5.99"}) {
         std::string text = "(init vorn (version " + v + "))";
         handlenew(a.sin_addr.s_addr, a.sin_port, text.data(), text.size());
