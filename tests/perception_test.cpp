@@ -236,7 +236,8 @@ TEST(Readers, FloatsMatchScanf) {
 TEST(Readers, RandomDecimalsMatchScanf) {
     std::mt19937 rng(7);
     for (int i = 0; i < 20000; i++) {
-        std::string text = (rng() % 2 ? "-" : "") + std::to_string(rng() % 100000);
+        std::string text = rng() % 2 ? "-" : "";
+        text += std::to_string(rng() % 100000);
         int decimals = static_cast<int>(rng() % 9);
         if (decimals > 0)
             text += '.';
