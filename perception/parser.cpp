@@ -5,8 +5,10 @@
 //
 // Numbers and words are read with scanf's rules (a field that cannot be read keeps its value,
 // "%d" stops at a decimal point), but through small readers of our own: the common shapes are
-// converted here directly, and only unusual ones ("1e3", "0x1p3", "inf", overlong digit runs)
-// are handed to sscanf, so that the hot path stays free of format parsing.
+// converted here directly, and only unusual floats ("1e3", "0x1p3", overlong digit runs) are
+// handed to sscanf, so that the hot path stays free of format parsing. Where scanf has no
+// sound answer the readers choose one: integers beyond int are clamped, and floats that are
+// not finite are not read.
 
 #include "perception/parser.h"
 
@@ -18,6 +20,7 @@
 #include "runtime/runtime.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -86,28 +89,24 @@ static bool readchar(const char *&p, char *c) {
     return true;
 }
 
-// "%d". Up to nine digits are converted here; longer runs go to sscanf so that its overflow
-// behaviour is kept.
+// "%d", but defined for every number: one beyond the range of int is clamped to INT_MIN or
+// INT_MAX. (scanf leaves such a number undefined, and the C library wraps it round, so that a
+// cycle number of 2147483648 came out negative.)
 bool scanint(const char *&p, int *value) {
     skipspace(p);
     const char *q = p;
     bool negative = *q == '-';
     if (*q == '-' || *q == '+')
         ++q;
+    const char *first = q;
     int64_t v = 0;
-    int digits = 0;
-    for (; isdigitchar(*q) && digits <= 9; ++q, ++digits)
-        v = v * 10 + (*q - '0');
-    if (digits == 0)
+    for (; isdigitchar(*q); ++q)
+        if (v <= INT_MAX + 1LL) // past that the clamped result is known; v stays small
+            v = v * 10 + (*q - '0');
+    if (q == first)
         return false; // a sign or anything else without a digit: matching failure
-    if (digits > 9) {
-        int n = 0;
-        if (sscanf(p, "%d%n", value, &n) != 1)
-            return false;
-        p += n;
-        return true;
-    }
-    *value = static_cast<int>(negative ? -v : v);
+    v = negative ? -v : v;
+    *value = static_cast<int>(v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : v);
     p = q;
     return true;
 }
@@ -115,10 +114,12 @@ bool scanint(const char *&p, int *value) {
 // Exact powers of ten in single precision (10^10 is the largest one a float holds exactly).
 static const float Pow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
-// "%f". A plain decimal (sign, digits, point, digits) whose digits fit in 24 bits and that has
-// at most ten decimals is an exact float divided by an exact power of ten: one correctly
-// rounded division, the same float that scanf's correctly rounded conversion gives. Anything
-// else, or a number followed by a character that could continue it, goes to sscanf.
+// "%f", but only for finite numbers: "nan", "inf" and a number too large for a float (1e40)
+// are no distance, and are refused like any field that cannot be read. A plain decimal (sign,
+// digits, point, digits) whose digits fit in 24 bits and that has at most ten decimals is an exact
+// float divided by an exact power of ten: one correctly rounded division, the same float that
+// scanf's correctly rounded conversion gives. Anything else, or a number followed by a character
+// that could continue it, goes to sscanf.
 bool scanfloat(const char *&p, float *value) {
     skipspace(p);
     const char *q = p;
@@ -140,8 +141,10 @@ bool scanfloat(const char *&p, float *value) {
                      next == 'p' || next == 'P';
     if (digits == 0 || !fits || decimals > 10 || continues) {
         int n = 0;
-        if (sscanf(p, "%f%n", value, &n) != 1)
+        float v = 0;
+        if (sscanf(p, "%f%n", &v, &n) != 1 || !std::isfinite(v))
             return false;
+        *value = v;
         p += n;
         return true;
     }
@@ -286,6 +289,9 @@ static int see(const char *mess, int pos) {
     if (scanword(p, dump))
         scanint(p, &Turn);
     while (mess[pos] != '\0') {
+        // An entry cut off before its closing parenthesis has no value part; without this the
+        // numbers of the entry before it would be read as its own.
+        out[1][0] = '\0';
         getpart(mess, pos);
         if (readhead(out[0]))
             seeentry();

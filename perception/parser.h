@@ -19,7 +19,8 @@ int recvmess(const char *mess);             // 1 see, 2 sense_body, 3 anything e
 char **getpart(const char *mess, int &pos); // next part into out; advances pos
 int getnbrargs(const char *text);           // words separated by blanks
 
-// Readers with scanf's rules, shared by the object handlers. Each reads one field at p ("%s"
+// Readers with scanf's rules (but integers beyond int are clamped and floats that are not
+// finite are refused), shared by the object handlers. Each reads one field at p ("%s"
 // into a BufSize buffer, "%d", "%f") and moves p past it; false when the field cannot be read,
 // and then the caller reads no further fields, as sscanf would stop.
 bool scanword(const char *&p, char *word);

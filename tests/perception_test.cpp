@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -192,33 +193,12 @@ TEST(Length, NearlyEqualPositionsGiveZeroNotNan) {
 // The readers must give exactly what scanf gives, field for field and position for position.
 
 TEST(Readers, FloatsMatchScanf) {
-    const char *samples[] = {"40.3",
-                             "-20",
-                             "0.1",
-                             "1e3",
-                             "1.5e-2",
-                             "0x1p3",
-                             "inf",
-                             "-nan",
-                             ".5",
-                             "5.",
-                             "-",
-                             "+7",
-                             "16777217",
-                             "0.000000000001",
-                             "123456789012",
-                             "3.14159265",
-                             "1.2.3",
-                             "7.9",
-                             "-0",
-                             "  \t 44.7 8",
-                             "1e",
-                             "abc",
-                             "",
-                             "99999.99",
-                             "0.00001",
-                             "16777216",
-                             "1.0000000001"};
+    const char *samples[] = {
+        "40.3",         "-20",        "0.1",   "1e3",      "1.5e-2",   "0x1p3",
+        ".5",           "5.",         "-",     "+7",       "16777217", "0.000000000001",
+        "123456789012", "3.14159265", "1.2.3", "7.9",      "-0",       "  \t 44.7 8",
+        "1e",           "abc",        "",      "99999.99", "0.00001",  "16777216",
+        "1.0000000001"};
     for (const char *s : samples) {
         float mine = -123, theirs = -123;
         int n = -1;
@@ -252,9 +232,8 @@ TEST(Readers, RandomDecimalsMatchScanf) {
 }
 
 TEST(Readers, IntegersMatchScanf) {
-    const char *samples[] = {
-        "30", "-15",     "+4",        "7.9",        "0x10",        "-",           "x",
-        "",   "  12 13", "123456789", "2147483647", "-2147483648", "99999999999", "007"};
+    const char *samples[] = {"30", "-15",     "+4",        "7.9",        "0x10",        "-",  "x",
+                             "",   "  12 13", "123456789", "2147483647", "-2147483648", "007"};
     for (const char *s : samples) {
         int mine = -123, theirs = -123, n = -1;
         const char *p = s;
@@ -265,6 +244,33 @@ TEST(Readers, IntegersMatchScanf) {
             EXPECT_EQ(mine, theirs) << s;
             EXPECT_EQ(p - s, n) << s;
         }
+    }
+}
+
+// Where scanf has no sound answer: integers beyond int are clamped (scanf would wrap them
+// round), and floats that are not finite are refused like text that is no number.
+TEST(Readers, OutOfRangeIntegersClampAndNonFiniteFloatsAreRefused) {
+    struct {
+        const char *text;
+        int value;
+        int length;
+    } ints[] = {{"2147483648", INT_MAX, 10},
+                {"-2147483649", INT_MIN, 11},
+                {"99999999999999999999999 5", INT_MAX, 23},
+                {"-000000000000000000012", -12, 22}};
+    for (const auto &c : ints) {
+        int v = 0;
+        const char *p = c.text;
+        ASSERT_TRUE(scanint(p, &v)) << c.text;
+        EXPECT_EQ(v, c.value) << c.text;
+        EXPECT_EQ(p - c.text, c.length) << c.text;
+    }
+    for (const char *text : {"inf", "-nan", "nan", "infinity", "1e40", "-1e39", "0x1p200"}) {
+        float v = 7;
+        const char *p = text;
+        EXPECT_FALSE(scanfloat(p, &v)) << text;
+        EXPECT_EQ(v, 7) << text;
+        EXPECT_EQ(p, text) << text;
     }
 }
 
@@ -540,6 +546,15 @@ TEST_F(Parser, BareSeeIsVisualButKeepsTheTime) {
     EXPECT_EQ(Turn, 12);
     EXPECT_EQ(parse("(see 14)"), 1);
     EXPECT_EQ(Turn, 14);
+}
+
+// A cut-off entry has no numbers of its own: it must not take those of the entry before it.
+TEST_F(Parser, EntryWithoutClosingParenthesisReadsNoNumbers) {
+    parse("(see 5 ((b) 3 4 ((p \"opp\" 2");
+    EXPECT_EQ(Ball->distance, 3);
+    EXPECT_EQ(OppPlayer[1]->time, 5); // stamped, as any sighting whose numbers cannot be read
+    EXPECT_EQ(OppPlayer[1]->distance, 0);
+    EXPECT_EQ(OppPlayer[1]->direction, 0);
 }
 
 TEST_F(Parser, UnknownEntriesAreSkipped) {
