@@ -1,13 +1,10 @@
 // Both programs as processes, fed what a server sends over loopback: the "pl" command shows
 // the ball and player records that the datagrams left, before and after the init reply.
 
-#include "tests/support/process.h"
-#include "tests/support/tempdir.h"
-#include "tests/support/udp.h"
+#include "tests/support/served.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,60 +18,19 @@ const char NoRecords[] =
 class Perception : public ::testing::TestWithParam<const char *> {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(server.ok());
-        child = std::make_unique<Child>(
-            binpath(GetParam()),
-            std::vector<std::string>{"127.0.0.1", std::to_string(server.port())}, folder.path());
-        ASSERT_TRUE(child->started());
-        Datagram d;
-        ASSERT_TRUE(server.receive(d, 10)) << "no init datagram";
-        agentport = d.port;
+        ASSERT_TRUE(agent.start(GetParam())) << "no init datagram";
     }
-
-    // What the server would send: the text and its terminating NUL.
     void send(const std::string &text) {
-        server.send(agentport, text + '\0');
+        agent.send(text);
     }
-
-    // Sends a player's "hear" of the given time behind what was sent before and waits until
-    // the agent has printed it: datagrams are handled in order, so all before it are parsed.
     bool settle(int time, const std::string &tag) {
-        std::string hear = "hear " + std::to_string(time) + " 0 " + tag;
-        send("(" + hear + ")");
-        for (double end = now() + 10; now() < end; server.collect(0.02))
-            if (child->output().find("in hear out[0]=" + hear + ",") != std::string::npos)
-                return true;
-        return false;
+        return agent.settle(time, tag);
     }
-
-    // Types "pl" and returns the printed block that begins with first, once it holds the
-    // given number of lines (empty if it does not within ten seconds).
     std::string pl(const std::string &first, int lines) {
-        size_t from = child->output().size();
-        child->write("pl\n");
-        for (double end = now() + 10; now() < end;) {
-            std::string out = child->output();
-            size_t at = out.find(first, from);
-            if (at != std::string::npos) {
-                std::string block = out.substr(at);
-                int n = 0;
-                size_t cut = 0;
-                while (n < lines && (cut = block.find('\n', cut)) != std::string::npos) {
-                    cut++;
-                    n++;
-                }
-                if (n == lines)
-                    return block.substr(0, cut);
-            }
-            server.collect(0.02); // whatever the agent sends meanwhile
-        }
-        return "";
+        return agent.pl(first, lines);
     }
 
-    TempDir folder;
-    Peer server;
-    std::unique_ptr<Child> child;
-    int agentport = 0;
+    ServedAgent agent;
 };
 
 std::string records(const std::string &ball, const std::vector<std::string> &team,
@@ -94,8 +50,8 @@ TEST_P(Perception, SeeBeforeTheInitReplyTouchesNothing) {
     send("(sense_body 3 (view_mode high normal))");
     ASSERT_TRUE(settle(3, "parsed"));
     EXPECT_EQ(pl("No ball", 1), NoRecords);
-    child->write("quit\n");
-    EXPECT_EQ(child->wait(10), 0);
+    agent.child->write("quit\n");
+    EXPECT_EQ(agent.child->wait(10), 0);
 }
 
 TEST_P(Perception, PlShowsWhatTheDatagramsLeft) {
@@ -118,8 +74,8 @@ TEST_P(Perception, PlShowsWhatTheDatagramsLeft) {
     send("(see 58 ((b) 3 4 0.5 1))");
     ASSERT_TRUE(settle(58, "second"));
     EXPECT_EQ(pl("Ball turn:58", 23), records("58 distance:3.000000 direction:4", team, opp));
-    child->write("quit\n");
-    EXPECT_EQ(child->wait(10), 0);
+    agent.child->write("quit\n");
+    EXPECT_EQ(agent.child->wait(10), 0);
 }
 
 TEST_P(Perception, MalformedDatagramsLeaveTheAgentRunning) {
@@ -134,8 +90,8 @@ TEST_P(Perception, MalformedDatagramsLeaveTheAgentRunning) {
     ASSERT_TRUE(settle(8, "last"));
     std::string shown = pl("Ball turn:8", 1);
     EXPECT_EQ(shown, "Ball turn:8 distance:9.000000 direction:9\n");
-    child->write("quit\n");
-    EXPECT_EQ(child->wait(10), 0);
+    agent.child->write("quit\n");
+    EXPECT_EQ(agent.child->wait(10), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, Perception, ::testing::Values("Vorn", "Vorng"),
