@@ -1,19 +1,33 @@
-// Fuzz target: any bytes, cut at their first NUL as a datagram is, go to recvmess of an agent
-// whose init reply has been taken. Nothing may read or write out of bounds, leak or overflow,
-// whatever the text holds; the sanitizers report what does.
+// Fuzz target: an agent just after its init reply, fed datagrams through its own receive path.
+// Nothing may read or write out of bounds, leak or overflow, whatever the datagrams hold; the
+// sanitizers report what does.
 //
-// The init reply sends the placement to a loopback socket of this process and pauses between
-// commands; the pauses are taken out (usleep below) so that an "init" costs no more than any
-// other message.
+// The target plays the server from a loopback socket it owns (the sink): every datagram goes
+// over 127.0.0.1 to the agent's socket and is taken by getfromserver, exactly as in a match
+// (cut at 2047 bytes and at the first NUL, lower-cased, parsed), and every command the agent
+// sends comes back to the sink, which drops it. Each input starts a fresh agent, so a finding
+// replays from its input alone:
+//   - the first byte picks the init reply: side (bit 0), uniform number 0..12 (bits 1-4, 13
+//     and above wrap), play mode before_kick_off or play_on (bit 7); the reply is taken first,
+//     so flags, goals, lines, ball, players and the referee's calls all have their records;
+//   - the rest are datagrams separated by '|'. After each one the loop's reaction follows: a
+//     sense_body opens the send slots, a see runs the decision maker unless the play mode
+//     holds it back, and the next send slot is served on time. An empty piece ("||") is an
+//     idle poll that comes too late: the slot drops its command.
+// The placement's pauses are taken out (usleep below): an init reply costs no more than any
+// other message. The decision maker is not run from cycle 6000 on, where it ends the process.
+//
+// bin/parse_fuzz [corpus folder] fuzz/corpus/parse [-dict=fuzz/parse.dict] [-max_total_time=N]
 
-#include "perception/landmarks.h"
 #include "perception/parser.h"
+#include "perception/referee.h"
+#include "runtime/program.h"
 #include "runtime/runtime.h"
+#include "runtime/slots.h"
 
 #include <arpa/inet.h>
 #include <cstdint>
 #include <cstdio>
-#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,18 +38,29 @@ extern "C" int usleep(useconds_t) {
 
 namespace {
 
-int sink = -1; // a loopback socket that stands in for the server and drops what it gets
+constexpr int MatchEnd = 6000; // the decision maker ends the process from this cycle on
 
-// Binds the sink to a free loopback port and points the agent's connection at it.
-void connect() {
+int sink = -1;     // the loopback socket that stands in for the server
+sockaddr_in agent; // where the agent's socket listens
+
+// Binds the sink to a free loopback port, points the agent's connection at it and notes the
+// agent's own port.
+bool connect() {
     sink = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(sink, reinterpret_cast<sockaddr *>(&a), sizeof a);
     socklen_t n = sizeof a;
-    getsockname(sink, reinterpret_cast<sockaddr *>(&a), &n);
+    if (sink < 0 || bind(sink, reinterpret_cast<sockaddr *>(&a), sizeof a) < 0 ||
+        getsockname(sink, reinterpret_cast<sockaddr *>(&a), &n) < 0)
+        return false;
     vorn::initserconnection("127.0.0.1", ntohs(a.sin_port));
+    n = sizeof agent;
+    if (vorn::SockSer.socketfd < 0 ||
+        getsockname(vorn::SockSer.socketfd, reinterpret_cast<sockaddr *>(&agent), &n) < 0)
+        return false;
+    agent.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return true;
 }
 
 // Throws away what the agent sent, so that the sink's buffer never fills.
@@ -46,22 +71,68 @@ void drain() {
 }
 
 bool start() {
-    if (freopen("/dev/null", "w", stdout) == nullptr) // hear and still-working lines
+    if (freopen("/dev/null", "w", stdout) == nullptr) // the console trace
         return false;
-    connect();
+    if (!connect())
+        return false;
     vorn::initvar();
-    vorn::recvmess("(init l 5 before_kick_off)");
+    vorn::initpoll(-1); // the socket alone, no standard input
     return true;
+}
+
+// The agent's start values, as a process has them before its init reply.
+void freshagent() {
+    vorn::initvar();
+    vorn::TimeSlot = 0;
+    vorn::Turn = 0;
+    vorn::AgentSide = 0;
+    vorn::AgentNumber = 0;
+    vorn::Eventside = 'u';
+    vorn::Eventturn = 0;
+}
+
+// Sends one datagram from the sink and lets the agent take it as its receive loop would,
+// followed by the next send slot (on time, or too late when late is set).
+void deliver(const char *text, size_t len) {
+    if (sendto(sink, text, len, 0, reinterpret_cast<const sockaddr *>(&agent), sizeof agent) !=
+        static_cast<ssize_t>(len))
+        return;
+    int r = vorn::getfromserver();
+    if (r == 2)
+        vorn::TimeSlot = 1;
+    if (r == 1 && !vorn::decisionsheld() && vorn::Turn < MatchEnd)
+        vorn::decisionmaker();
+}
+
+// An idle poll: the next send slot of the cycle, on time or too late.
+void idle(bool late) {
+    static const long SlotStart[] = {0, 0, 33333, 66666, 0, 0};
+    int slot = vorn::TimeSlot >= 0 && vorn::TimeSlot <= 5 ? vorn::TimeSlot : 0;
+    vorn::serveslot(late ? 99999 : SlotStart[slot]);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static bool ready = start();
-    if (!ready)
+    if (!ready || size == 0)
         return 0;
-    std::string text(reinterpret_cast<const char *>(data), size);
-    vorn::recvmess(text.c_str());
+    freshagent();
+    char init[64];
+    int n = snprintf(init, sizeof init, "(init %c %d %s)", data[0] & 1 ? 'r' : 'l',
+                     (data[0] >> 1 & 15) % 13, data[0] & 128 ? "play_on" : "before_kick_off");
+    deliver(init, static_cast<size_t>(n));
+    const char *text = reinterpret_cast<const char *>(data);
+    for (size_t at = 1, end = 1; at <= size; at = end + 1) {
+        for (end = at; end < size && text[end] != '|';)
+            end++;
+        if (end == at) {
+            idle(true);
+            continue;
+        }
+        deliver(text + at, end - at);
+        idle(false);
+    }
     drain();
     return 0;
 }
