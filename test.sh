@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds vorn and runs every test: first a normal build in build/, then a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer in build-sanitize/. Installs the Debian
+# Builds vorn and runs every test, warnings counting as errors: first with g++ in build/,
+# then with clang++ and AddressSanitizer and UndefinedBehaviorSanitizer in build-clang/, where
+# the fuzz targets are built too and each runs for 15 s from its seeds. Installs the Debian
 # packages it needs when they are missing; rebuilds only what is stale.
 #
 #   ./test.sh            everything
-#   ./test.sh --quick    the normal build only, without the sanitizer pass
+#   ./test.sh --quick    the g++ build only, without the clang and sanitizer pass
 #   ./test.sh --help     this text
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -30,8 +31,15 @@ run() { # run <build folder> <cmake options...>
   (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
 }
 
-run build
-if [ $quick = 0 ]; then
+gccbuild() {
+  run build -DVORN_WERROR=ON
+}
+
+clangbuild() {
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    run build-sanitize -DVORN_SANITIZE=ON -DVORN_BENCH=OFF
-fi
+    run build-clang -DCMAKE_CXX_COMPILER=clang++ -DVORN_WERROR=ON -DVORN_SANITIZE=ON \
+    -DVORN_FUZZ=ON -DVORN_BENCH=OFF
+}
+
+gccbuild
+[ $quick = 1 ] || clangbuild
