@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# A whole-match soak: pitch with its chasers against the whole team of vorn (one Vorng, ten
+# Vorn), each player in a folder of its own. While the match runs, the resident memory
+# (VmRSS) and processor time of every player are read from /proc at each of pitch's progress
+# lines (one per 100 cycles). At the end every player must end by itself with status 0 (a
+# player still running some seconds after pitch has ended gets "quit" typed, and fails), and
+# its resident memory at the last sample cycle must be within the allowed growth of its value
+# at the first. Prints per player: exit, memory at both cycles and the growth, missed send
+# slots (Vorne.log), cycles with two or more body commands and processor time (pitch's
+# summary), then the send-slot figures of pitch's summary and pitch's own processor use.
+# Status 0 when every check holds, 1 otherwise. Not part of ./test.sh: it takes the match's
+# length (6000 cycles: ten minutes).
+#
+#   scripts/soak.sh [--cycles N] [--first C] [--last C] [--growth KIB] [--grace S] [--dir D]
+#                   [--bin B]
+#
+#   --cycles N    length of the match (default 6000)
+#   --first C     cycle of the first memory sample (default 100)
+#   --last C      cycle of the last one (default N - 100)
+#   --growth KIB  allowed growth of resident memory in KiB (default 1024)
+#   --grace S     seconds the players have to end by themselves after pitch (default 10)
+#   --dir D       the match folder: pitch's output, record, samples, one folder per player
+#                 (default a new folder under /tmp)
+#   --bin B       where pitch, Vorn and Vorng are (default build/bin)
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+cycles=6000 first=100 last="" growth=1024 grace=10 dir="" bin="${VORN_BIN:-$here/build/bin}"
+usage() { sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'; }
+number() { case "$2" in ''|*[!0-9]*) echo "soak.sh: $1 must be a whole number" >&2; exit 2 ;; esac; }
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --cycles) number "$1" "${2:-}"; cycles=$2; shift 2 ;;
+    --first) number "$1" "${2:-}"; first=$2; shift 2 ;;
+    --last) number "$1" "${2:-}"; last=$2; shift 2 ;;
+    --growth) number "$1" "${2:-}"; growth=$2; shift 2 ;;
+    --grace) number "$1" "${2:-}"; grace=$2; shift 2 ;;
+    --dir) dir=${2:?--dir needs a value}; shift 2 ;;
+    --bin) bin=${2:?--bin needs a value}; shift 2 ;;
+    --help|-h) usage; exit 0 ;;
+    *) echo "soak.sh: unknown argument '$1' (see --help)" >&2; exit 2 ;;
+  esac
+done
+[ -n "$last" ] || last=$((cycles - 100))
+if [ "$first" -ge "$last" ] || [ "$last" -gt "$cycles" ] || [ $((first % 100 + last % 100)) != 0 ]; then
+  echo "soak.sh: --first and --last must be multiples of 100, first < last <= cycles" >&2
+  exit 2
+fi
+for p in pitch Vorn Vorng; do
+  [ -x "$bin/$p" ] || { echo "soak.sh: $bin/$p is missing; build first (./run.sh)" >&2; exit 1; }
+done
+bin=$(cd "$bin" && pwd)
+[ -n "$dir" ] || dir=$(mktemp -d /tmp/vorn-soak.XXXXXX)
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+: >"$dir/samples.txt"
+
+"$bin/pitch" --port 0 --bind 127.0.0.1 --cycles "$cycles" --opponent chasers \
+  --wait-players 11 --record "$dir/match.jsonl" >"$dir/pitch.txt" 2>&1 &
+pitch=$!
+pids=() inputs=()
+cleanup() {
+  kill "$pitch" "${pids[@]}" 2>/dev/null
+}
+trap cleanup EXIT
+port=""
+for _ in $(seq 1 100); do
+  port=$(sed -n 's/^pitch: listening on port \([0-9]*\).*/\1/p' "$dir/pitch.txt")
+  [ -n "$port" ] && break
+  sleep 0.05
+done
+[ -n "$port" ] || { echo "soak.sh: pitch did not start:" >&2; cat "$dir/pitch.txt" >&2; exit 1; }
+echo "soak: $cycles cycles on 127.0.0.1:$port, vorn against the chasers, in $dir"
+
+program() { if [ "$1" = 1 ]; then echo Vorng; else echo Vorn; fi; }
+for n in $(seq 1 11); do
+  folder="$dir/player$n"
+  mkdir -p "$folder"
+  rm -f "$folder/input"
+  mkfifo "$folder/input"
+  exec {fd}<>"$folder/input" # held open: the input never ends, and "quit" can be typed
+  (cd "$folder" && exec "$bin/$(program "$n")" 127.0.0.1 "$port" <"$folder/input" \
+    >"$folder/console.txt" 2>&1) &
+  pids+=($!) inputs+=("$fd")
+  sleep 0.2 # uniform numbers follow the order of the init commands
+done
+
+# One line per sample: cycle, player (0 for pitch), VmRSS in KiB, processor ticks.
+sample() {
+  local n pid
+  for n in $(seq 0 11); do
+    if [ "$n" = 0 ]; then pid=$pitch; else pid=${pids[$((n - 1))]}; fi
+    echo "$1 $n $(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo -)" \
+      "$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo -)" >>"$dir/samples.txt"
+  done
+}
+seen=""
+while kill -0 "$pitch" 2>/dev/null; do
+  cycle=$(sed -n 's/^pitch: cycle \([0-9]*\) .*/\1/p' "$dir/pitch.txt" | tail -n 1)
+  if [ -n "$cycle" ] && [ "$cycle" != "$seen" ]; then
+    sample "$cycle"
+    seen=$cycle
+    [ $((cycle % 1000)) = 0 ] && grep "^pitch: cycle $cycle " "$dir/pitch.txt"
+  fi
+  sleep 0.2
+done
+wait "$pitch"
+
+# The players end by themselves at the end of the match; whoever has not after the grace
+# time gets "quit" typed.
+for _ in $(seq 1 $((grace * 5))); do
+  alive=0
+  for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
+  [ $alive = 0 ] && break
+  sleep 0.2
+done
+quitted=()
+for i in "${!pids[@]}"; do
+  quitted[i]=0
+  if kill -0 "${pids[i]}" 2>/dev/null; then
+    quitted[i]=1
+    echo quit >&"${inputs[i]}"
+  fi
+done
+
+ok=1
+tick=$(getconf CLK_TCK)
+at() { awk -v c="$1" -v n="$2" -v f="$3" '$1 == c && $2 == n {print $f}' "$dir/samples.txt"; }
+summary() { # summary PLAYER: cycles with 2+ body commands, from pitch's line "  l7 ...; M"
+  awk -v p="l$1" '$1 == p {split($0, a, ";"); print a[2] + 0}' "$dir/pitch.txt"
+}
+echo
+printf '%-6s %-6s %-22s %10s %10s %8s %7s %7s %8s\n' player program exit "rss@$first" "rss@$last" \
+  growth missed 2+body cpu
+team_ticks=0
+for n in $(seq 1 11); do
+  i=$((n - 1))
+  wait "${pids[i]}"
+  status=$?
+  if [ "${quitted[i]}" = 1 ]; then
+    exit_text="$status, quit typed"
+    ok=0
+  else
+    exit_text="$status, by itself"
+    [ "$status" = 0 ] || ok=0
+  fi
+  a=$(at "$first" "$n" 3) b=$(at "$last" "$n" 3)
+  if [ -n "$a" ] && [ -n "$b" ] && [ "$a" != - ] && [ "$b" != - ]; then
+    grown="$((b - a)) KiB"
+    [ $((b - a)) -le "$growth" ] || ok=0
+  else
+    grown="?"
+    ok=0
+  fi
+  ticks=$(awk -v n="$n" '$2 == n && $4 != "-" {t = $4} END {print t + 0}' "$dir/samples.txt")
+  team_ticks=$((team_ticks + ticks))
+  missed=$(grep -c -a '^Missed slot' "$dir/player$n/Vorne.log" 2>/dev/null)
+  printf '%-6s %-6s %-22s %6s KiB %6s KiB %8s %7s %7s %6.2f s\n' "$n" "$(program "$n")" \
+    "$exit_text" "${a:-?}" "${b:-?}" "$grown" "${missed:-0}" "$(summary "$n")" \
+    "$(echo "$ticks $tick" | awk '{print $1 / $2}')"
+done
+echo "team processor time: $(echo "$team_ticks $tick" | awk '{printf "%.2f", $1 / $2}') s" \
+  "(last sample, cycle $seen)"
+echo
+echo "send-slot figures (pitch: offsets of commands after sense_body, 10 ms buckets from 0):"
+awk '/^  l[0-9]/ {p = $1} /^      offsets:/ && p != "" {print "  " p ":" substr($0, 15); p = ""}' \
+  "$dir/pitch.txt"
+grep -E '^(command offsets|step timing|cpu:|score:)' "$dir/pitch.txt" | sed 's/^cpu:/pitch cpu:/'
+echo
+if [ $ok = 1 ]; then echo "soak: PASSED"; else echo "soak: FAILED"; fi
+[ $ok = 1 ]
