@@ -80,17 +80,6 @@ bool start() {
     return true;
 }
 
-// The agent's start values, as a process has them before its init reply.
-void freshagent() {
-    vorn::initvar();
-    vorn::TimeSlot = 0;
-    vorn::Turn = 0;
-    vorn::AgentSide = 0;
-    vorn::AgentNumber = 0;
-    vorn::Eventside = 'u';
-    vorn::Eventturn = 0;
-}
-
 // Sends one datagram from the sink and lets the agent take it as its receive loop would,
 // followed by the next send slot (on time, or too late when late is set).
 void deliver(const char *text, size_t len) {
@@ -117,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static bool ready = start();
     if (!ready || size == 0)
         return 0;
-    freshagent();
+    vorn::initvar(); // the start values, as a process has them before its init reply
     char init[64];
     int n = snprintf(init, sizeof init, "(init %c %d %s)", data[0] & 1 ? 'r' : 'l',
                      (data[0] >> 1 & 15) % 13, data[0] & 128 ? "play_on" : "before_kick_off");

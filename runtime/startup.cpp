@@ -51,6 +51,12 @@ template <typename T> static void allocate(T *&block, size_t count) {
 
 void initvar() {
     Kickable_area = 1.085;
+    TimeSlot = 0;
+    Turn = 0;
+    AgentSide = 0;
+    AgentNumber = 0;
+    Eventside = 'u';
+    Eventturn = 0;
     allocate(Rec_time, 1);
     allocate(SenseRec_time, 1);
     allocate(Now_time, 1);

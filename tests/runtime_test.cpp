@@ -4,6 +4,7 @@
 #include "actions/queue.h"
 #include "perception/landmarks.h"
 #include "perception/parser.h"
+#include "perception/referee.h"
 #include "runtime/runtime.h"
 #include "runtime/slots.h"
 #include "tests/support/agent.h"
@@ -61,8 +62,12 @@ TEST(Startup, InitvarSetsStartValuesAndRestoresThem) {
     ListPek = 3;
     ForceMove = 1;
     Kickable_area = 0;
+    Turn = TimeSlot = AgentSide = AgentNumber = Eventturn = 7;
+    Eventside = 'l';
     initvar();
     EXPECT_DOUBLE_EQ(Kickable_area, 1.085);
+    EXPECT_EQ(Turn + TimeSlot + AgentSide + AgentNumber + Eventturn, 0);
+    EXPECT_EQ(Eventside, 'u');
     EXPECT_EQ(ListPek, 0);
     EXPECT_EQ(ListEnd, 0);
     EXPECT_EQ(ForceMove, 0);

@@ -20,12 +20,6 @@ void startagent(Peer &server) {
     if (vorn::SockSer.socketfd >= 0)
         close(vorn::SockSer.socketfd);
     vorn::initserconnection("127.0.0.1", server.port());
-    vorn::TimeSlot = 0;
-    vorn::Turn = 0;
-    vorn::AgentSide = 0;
-    vorn::AgentNumber = 0;
-    vorn::Eventside = 'u';
-    vorn::Eventturn = 0;
 }
 
 void initagent(Peer &server, int side, int number) {
