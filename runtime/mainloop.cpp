@@ -63,7 +63,7 @@ void printrecords() {
                OppPlayer[i]->distance, OppPlayer[i]->direction);
 }
 
-[[noreturn]] static void quit() {
+void quitagent() {
     closelogfile();
     close(SockSer.socketfd);
     exit(0);
@@ -79,7 +79,7 @@ static int handleinput() {
     if (got == 0)
         return 3; // an unfinished line; the rest comes later
     if (strcmp(line, "quit\n") == 0)
-        quit();
+        quitagent();
     if (strcmp(line, "pl\n") == 0) {
         printrecords();
         return 3;
@@ -110,9 +110,11 @@ static int handledatagram() {
     return recvmess(bufin);
 }
 
-// No decisions before kick-off, nor while the play mode is the one after a goal.
+// No decisions before kick-off, nor while the play mode is the one after a goal; and none
+// before the init reply has built the records to decide on.
 bool decisionsheld() {
-    return strcmp(Event, "before_kick_off") == 0 || strcmp(Eventtype, GoalHoldType) == 0;
+    return Ball == nullptr || strcmp(Event, "before_kick_off") == 0 ||
+           strcmp(Eventtype, GoalHoldType) == 0;
 }
 
 int getfromserver() {
@@ -123,10 +125,18 @@ int getfromserver() {
     fflush(stdout);
     if (!inputready) {
         fd_set ready = watched;
-        // While no send slot is pending an idle poll would change nothing, so the poll may
-        // wait for input as long as it takes; otherwise it waits 1 ms.
-        timeval timeout = {0, 1000};
-        int n = select(maxfd, &ready, nullptr, nullptr, slotpending() ? &timeout : nullptr);
+        // While a send slot is pending the poll waits only until it is due, so that the
+        // scheduler serves it on time; otherwise it waits for input as long as it takes.
+        timeval timeout = {0, 0};
+        long wait = -1;
+        if (slotpending()) {
+            timespec now;
+            if (clock_gettime(CLOCK_REALTIME, &now) != 0)
+                errorf("\nClock failed Now_time\n");
+            wait = polltimeout(elapsedmicros(now.tv_nsec, SenseRec_time->tv_nsec));
+            timeout.tv_usec = wait;
+        }
+        int n = select(maxfd, &ready, nullptr, nullptr, wait >= 0 ? &timeout : nullptr);
         if (n < 0 && errno == EINTR)
             return 0;
         if (n < 0)
@@ -151,6 +161,7 @@ void mainloop(int infd) {
         logf("mainloop\n");
         if (r == 2) {
             TimeSlot = 1;
+            BodySent = 0;
             SenseRec_time->tv_nsec = Rec_time->tv_nsec;
         }
         if (r == 1 && !decisionsheld())
