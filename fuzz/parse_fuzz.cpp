@@ -38,7 +38,7 @@ extern "C" int usleep(useconds_t) {
 
 namespace {
 
-constexpr int MatchEnd = 6000; // the decision maker ends the process from this cycle on
+constexpr int MatchEnd = 6000; // the decision makers end the process from this cycle on
 
 int sink = -1;     // the loopback socket that stands in for the server
 sockaddr_in agent; // where the agent's socket listens
@@ -80,17 +80,15 @@ bool start() {
     return true;
 }
 
-// Sends one datagram from the sink and lets the agent take it as its receive loop would,
-// followed by the next send slot (on time, or too late when late is set).
+// Sends one datagram from the sink and lets the agent take it and react as its receive loop
+// would.
 void deliver(const char *text, size_t len) {
     if (sendto(sink, text, len, 0, reinterpret_cast<const sockaddr *>(&agent), sizeof agent) !=
         static_cast<ssize_t>(len))
         return;
     int r = vorn::getfromserver();
-    if (r == 2)
-        vorn::TimeSlot = 1;
-    if (r == 1 && !vorn::decisionsheld() && vorn::Turn < MatchEnd)
-        vorn::decisionmaker();
+    if (r != 1 || vorn::Turn < MatchEnd)
+        vorn::react(r);
 }
 
 // An idle poll: the next send slot of the cycle, on time or too late.

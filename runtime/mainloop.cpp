@@ -152,6 +152,16 @@ int getfromserver() {
     return handledatagram();
 }
 
+void react(int result) {
+    if (result == 2) {
+        TimeSlot = 1;
+        BodySent = 0;
+        SenseRec_time->tv_nsec = Rec_time->tv_nsec;
+    }
+    if (result == 1 && !decisionsheld())
+        decisionmaker();
+}
+
 void mainloop(int infd) {
     resetlines();
     initpoll(infd);
@@ -159,13 +169,7 @@ void mainloop(int infd) {
     for (;;) {
         int r = getfromserver();
         logf("mainloop\n");
-        if (r == 2) {
-            TimeSlot = 1;
-            BodySent = 0;
-            SenseRec_time->tv_nsec = Rec_time->tv_nsec;
-        }
-        if (r == 1 && !decisionsheld())
-            decisionmaker();
+        react(r);
         if (r != 0)
             continue;
         if (clock_gettime(CLOCK_REALTIME, Now_time) != 0)

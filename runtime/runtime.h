@@ -54,6 +54,7 @@ void closelogfile();
 [[noreturn]] void quitagent(); // close the log and the socket, exit with status 0
 void initpoll(int infd);       // watch infd (-1: none) and the socket
 int getfromserver();           // 0 idle, 1 see, 2 sense_body, 3 anything else
+void react(int result);        // a new cycle after sense_body, decisions after see
 void printrecords();           // the "pl" command
 bool decisionsheld();          // the play mode holds the decision maker back
 
