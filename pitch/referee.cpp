@@ -164,9 +164,12 @@ void refereedashed(int slot) {
     notedash(slot);
 }
 
+// Outside play_on a touch only pushes the player off the ball, so only play_on's touches
+// count for offside and the free-kick fault.
 void refereetouched(int slot) {
     LastToucher = slot;
-    notetouch(slot);
+    if (Mode == ModePlayOn)
+        notetouch(slot);
 }
 
 // outofarea: x moved to a metre in front of side's area (depth metres deep, halfwidth

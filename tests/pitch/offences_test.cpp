@@ -14,8 +14,8 @@
 using namespace pitchtest;
 
 // A pass from a left player to a team-mate, who then kicks the ball from the given
-// distance. The right side defends with a goalie on its line and a second-last
-// defender at x = 15.
+// distance (or, closer than a ball and player radius, just touches it in the next step).
+// The right side defends with a goalie on its line and a second-last defender at x = 15.
 TEST(Offside, CalledBeyondTheSecondLastOpponentNotLevelWithIt) {
     const struct {
         double passerx, receiverx, reach; // reach: the ball's distance when he kicks
@@ -23,6 +23,8 @@ TEST(Offside, CalledBeyondTheSecondLastOpponentNotLevelWithIt) {
         const char *want;                 // the last referee word
     } cases[] = {
         {0, 20, 0.5, true, "offside_l"}, // beyond the defender
+        {0, 20, 0.2, true, "offside_l"}, // touches it
+        {0, 15, 0.2, true, "play_on"},   // touches it level with him
         {0, 15, 0.5, true, "play_on"},   // level with him
         {0, 14, 0.5, true, "play_on"},   // behind him
         {25, 20, 0.5, true, "play_on"},  // beyond him but behind the ball
@@ -43,7 +45,10 @@ TEST(Offside, CalledBeyondTheSecondLastOpponentNotLevelWithIt) {
         cmdkick(passer, 30, 0);
         simstep();
         placeball(c.receiverx - c.reach, 5); // the pass has arrived
-        cmdkick(receiver, 30, 0);
+        if (c.reach < 0.385)
+            simstep();
+        else
+            cmdkick(receiver, 30, 0);
         EXPECT_TRUE(lastcall(c.want)) << c.receiverx << " " << c.reach << ": " << calls(2);
     }
 }
