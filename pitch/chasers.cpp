@@ -11,6 +11,7 @@
 
 #include "pitch/chasers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
