@@ -112,24 +112,29 @@ startteam() {
 }
 
 # followmatch: pitch's lines as they come (a progress line every 100 cycles, then the
-# summary) until pitch ends; sets status to pitch's exit status.
+# summary) until pitch ends; sets status to pitch's exit status. The players are told to quit
+# as soon as the record shows time_over, while pitch still listens for ten steps, so that
+# pitch receives and counts every command they send.
 followmatch() {
   tail -n +1 -f "$dir/pitch.txt" --pid="$pitch" | grep --line-buffered -v '^pitch: listening' &
   progress=$!
+  local told=0
+  while kill -0 "$pitch" 2>/dev/null; do
+    if [ $told = 0 ] && tail -n 200 "$record" 2>/dev/null | grep -q '"mode":"time_over"'; then
+      kill -TERM "$team" 2>/dev/null
+      told=1
+    fi
+    sleep 0.1
+  done
   wait "$pitch"
   status=$?
-  # A signal to this script interrupts the wait; pitch ends on it with its summary.
-  while [ "$status" -gt 128 ] && kill -0 "$pitch" 2>/dev/null; do
-    wait "$pitch"
-    status=$?
-  done
   pitch=""
   wait "$progress" 2>/dev/null
   progress=""
 }
 
-# stopteam: "quit" to every player (start-team.sh types it on SIGTERM), then the team's
-# table; sets teamstatus to start-team's exit status.
+# stopteam: "quit" to every player (start-team.sh types it on SIGTERM) if not done yet, then
+# the team's table; sets teamstatus to start-team's exit status.
 stopteam() {
   kill -TERM "$team" 2>/dev/null
   wait "$team" 2>/dev/null
