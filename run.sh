@@ -4,7 +4,7 @@
 # when they are missing; rebuilds only what is stale. The options are checked before the
 # build starts.
 #
-#   ./run.sh [match options]   a match of 600 cycles (about 1.5 minutes with the pauses)
+#   ./run.sh [match options]   a match of 600 cycles (about 1.7 minutes with the pauses)
 #                              unless --cycles says otherwise; every option goes to
 #                              scripts/match.sh (see below)
 #   ./run.sh --help            this text and the match options

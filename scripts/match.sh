@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Runs a match on pitch: starts pitch on a free loopback port, starts the team against it
-# (scripts/start-team.sh), shows pitch's progress, waits for the match to end, types "quit"
-# to every player, and reports: pitch's summary (score, commands per player, timing of
-# commands after sense_body), per player the commands sent and send slots missed, and where
-# the record went. Every option is checked before anything starts.
+# (scripts/start-team.sh), shows pitch's progress, types "quit" to every player when the
+# match is over (time_over), and reports: pitch's summary (score, commands per player, timing
+# of commands after sense_body), per player the commands sent and send slots missed, and
+# where the record went. Every option is checked before anything starts.
 #
 #   scripts/match.sh [--cycles N] [--opponent chasers|none] [--players N] [--record FILE]
 #                    [--dir D] [--no-noise] [--check]
 #
 #   --cycles N      length of the match in cycles of 100 ms, 1 to 1000000 (default 6000).
 #                   Pauses come on top: about 4 s before kick-off, 10 s at half time, 5 s
-#                   after every goal; 600 cycles take about 1.5 minutes, 6000 about 12.5
+#                   after every goal; 600 cycles take about 1.7 minutes, 6000 about 12.5
 #   --opponent X    "chasers" (default): pitch's built-in team on the right side;
 #                   "none": the right side stays empty
 #   --players N     players of vorn, 1 to 11 (default 11)
