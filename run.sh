@@ -9,15 +9,16 @@
 #                              scripts/match.sh (see below)
 #   ./run.sh --help            this text and the match options
 set -uo pipefail
-cd "$(dirname "$0")"
-source scripts/common.sh
+# The current folder stays: a relative --dir or --record is taken from it.
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/scripts/common.sh"
 for arg in "$@"; do
   case "$arg" in
-    --help|-h) usage; echo; scripts/match.sh --help; exit 0 ;;
+    --help|-h) usage; echo; "$here/scripts/match.sh" --help; exit 0 ;;
   esac
 done
-scripts/match.sh --check --cycles 600 "$@" || exit
-./scripts/install-deps.sh || exit
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit
-cmake --build build -j "$(nproc 2>/dev/null || echo 2)" --target Vorn Vorng pitch || exit
-exec scripts/match.sh --cycles 600 "$@"
+"$here/scripts/match.sh" --check --cycles 600 "$@" || exit
+"$here/scripts/install-deps.sh" || exit
+cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit
+cmake --build "$here/build" -j "$(nproc 2>/dev/null || echo 2)" --target Vorn Vorng pitch || exit
+exec "$here/scripts/match.sh" --cycles 600 "$@"

@@ -34,6 +34,7 @@ REFUSALS = [
     (MATCH, "--record afile/r.jsonl", 2, "'afile/r.jsonl' cannot be created: 'afile' is not"),
     (MATCH, "--no-noise --bogus", 2, "unknown option '--bogus'"),
     ("run.sh", "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
+    ("run.sh", "--dir afile", 2, "--dir 'afile' is not a folder"),  # from the caller's folder
     (TEAM, "--port abc", 2, "--port must be a whole number from 1 to 65535, not 'abc'"),
     (TEAM, "--port 0", 2, "--port must be a whole number from 1 to 65535, not '0'"),
     (TEAM, "--port 65536", 2, "--port must be a whole number from 1 to 65535, not '65536'"),
