@@ -88,7 +88,7 @@ tally() {
 answered() {
   local n count=0 sent got
   for n in $(seq 1 "$players"); do
-    read -r sent got < <(tally "$dir/player$n")
+    read -r sent got <<<"$(tally "$dir/player$n")"
     count=$((count + got))
   done
   echo "$count"
@@ -99,7 +99,7 @@ report() {
   echo "vorn's players: commands sent after the init, send slots missed (Vorne.log)"
   printf '%-8s %-8s %8s %13s\n' player program commands "missed slots"
   for n in $(seq 1 "$players"); do
-    read -r sent got < <(tally "$dir/player$n")
+    read -r sent got <<<"$(tally "$dir/player$n")"
     missed=$(grep -c -a '^Missed slot' "$dir/player$n/Vorne.log" 2>/dev/null)
     printf '%-8s %-8s %8s %13s\n' "$n" "$(program "$n")" "$sent" "${missed:-0}"
   done

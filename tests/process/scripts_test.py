@@ -15,6 +15,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import time
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BIN = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "bin")
@@ -76,6 +77,17 @@ def survivors(session):
     return found
 
 
+def commands(pids):
+    names = []
+    for pid in pids:
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                names.append(f.read().replace(b"\0", b" ").decode("latin-1").strip())
+        except OSError:
+            names.append("?")
+    return names
+
+
 def run(root, program, args, env=None, timeout=30):
     """Runs one case in a fresh working folder; returns status, output, and the folder."""
     work = tempfile.mkdtemp(dir=root)
@@ -93,8 +105,12 @@ def run(root, program, args, env=None, timeout=30):
         out, _ = proc.communicate()
         failures.append(f"{program} {args}: still running after {timeout} s")
     left = survivors(proc.pid)
+    deadline = time.monotonic() + 2  # a process on its way out may take a moment
+    while left and time.monotonic() < deadline:
+        time.sleep(0.05)
+        left = survivors(proc.pid)
     if left:
-        failures.append(f"{program} {args}: left processes {left} running")
+        failures.append(f"{program} {args}: left processes {left} running: {commands(left)}")
         for pid in left:
             os.kill(int(pid), 9)
     return proc.returncode, out.decode("latin-1"), work
