@@ -20,7 +20,7 @@ bool TeamEver[2];
 void initoptions() {
     Opt = Options{};
     Opt.port = 6000;
-    std::strcpy(Opt.bind, "0.0.0.0");
+    std::strcpy(Opt.bind, "127.0.0.1");
     Opt.stepms = 100;
     Opt.cycles = 6000;
     Opt.waitplayers = -1; // resolved after parsing: 11 with the built-in opponent, else 22
