@@ -46,6 +46,11 @@ int sendmess(const char *text) {
     return 0;
 }
 
+const char *pendingentry() {
+    const char *slot = readslot();
+    return slot != nullptr && ListPek <= ListEnd && slot[0] != '\0' ? slot : nullptr;
+}
+
 void sendmess_list() {
     char *slot = readslot();
     fputs(TextServeEntry, stdout);

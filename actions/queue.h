@@ -19,6 +19,7 @@ extern char *awaymess; // SlotTextSize bytes: copy of the text being sent
 
 int sendmess(const char *text); // send now; 0, or the process ends through errorf
 void sendmess_list();           // serve the slot at the read index
+const char *pendingentry();     // the text sendmess_list would serve next, or nullptr
 void addmess_list(const char *text);
 void removemess_list(); // drop the slot at the read index (its send slot came late)
 void new_list();        // forget every pending command

@@ -7,4 +7,6 @@ namespace vorn {
 
 void decisionmaker() {}
 
+void initdecisions() {}
+
 } // namespace vorn

@@ -63,7 +63,7 @@ void printrecords() {
                OppPlayer[i]->distance, OppPlayer[i]->direction);
 }
 
-[[noreturn]] static void quit() {
+void quitagent() {
     closelogfile();
     close(SockSer.socketfd);
     exit(0);
@@ -79,7 +79,7 @@ static int handleinput() {
     if (got == 0)
         return 3; // an unfinished line; the rest comes later
     if (strcmp(line, "quit\n") == 0)
-        quit();
+        quitagent();
     if (strcmp(line, "pl\n") == 0) {
         printrecords();
         return 3;
@@ -110,9 +110,11 @@ static int handledatagram() {
     return recvmess(bufin);
 }
 
-// No decisions before kick-off, nor while the play mode is the one after a goal.
+// No decisions before kick-off, nor while the play mode is the one after a goal; and none
+// before the init reply has built the records to decide on.
 bool decisionsheld() {
-    return strcmp(Event, "before_kick_off") == 0 || strcmp(Eventtype, GoalHoldType) == 0;
+    return Ball == nullptr || strcmp(Event, "before_kick_off") == 0 ||
+           strcmp(Eventtype, GoalHoldType) == 0;
 }
 
 int getfromserver() {
@@ -151,6 +153,7 @@ void mainloop(int infd) {
         logf("mainloop\n");
         if (r == 2) {
             TimeSlot = 1;
+            BodySent = 0;
             SenseRec_time->tv_nsec = Rec_time->tv_nsec;
         }
         if (r == 1 && !decisionsheld())

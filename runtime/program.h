@@ -39,8 +39,17 @@ extern const char TextAddExit[];       // adding ends
 extern const char TextNewEntry[];      // newmess_list begins
 extern const char TextNewExit[];       // newmess_list ends
 extern const char TextReceive[];       // trace before a datagram is received
+extern const char TextDash[];          // the dash builder queued a dash
+extern const char TextTurn[];          // the turn builder queued a turn
+
+// This program's own start values, set by initvar (the goalie's catch state and position).
+void initdecisions();
 
 // This program's decision maker, run after each "see" unless the play mode holds it back.
 void decisionmaker();
+
+// A kick of power 100 in this program's way: the field player shoots at the opponents' goal,
+// the goalie kicks toward the opponents' end.
+void kickball();
 
 } // namespace vorn

@@ -26,6 +26,7 @@ extern timespec *Rec_time;      // clock reading when select last reported input
 extern timespec *SenseRec_time; // cycle start: only tv_nsec is used (copied from Rec_time)
 extern timespec *Now_time;      // clock reading at the latest idle poll
 extern int TimeSlot;            // 0 before the first cycle, 1-3 next slot to serve, 4 all served
+extern int BodySent;            // 1 once a body command has left in the current cycle
 extern const char *TeamName;    // "vorn"
 extern char *messtosend;        // CommandSize bytes: the command under construction
 extern char *bufin;             // BufSize bytes: lower-cased copy of the latest datagram
@@ -50,9 +51,10 @@ void closelogfile();
 
 // mainloop.cpp -- the receive loop
 [[noreturn]] void mainloop(int infd);
-void initpoll(int infd); // watch infd (-1: none) and the socket
-int getfromserver();     // 0 idle, 1 see, 2 sense_body, 3 anything else
-void printrecords();     // the "pl" command
-bool decisionsheld();    // the play mode holds the decision maker back
+[[noreturn]] void quitagent(); // close the log and the socket, exit with status 0
+void initpoll(int infd);       // watch infd (-1: none) and the socket
+int getfromserver();           // 0 idle, 1 see, 2 sense_body, 3 anything else
+void printrecords();           // the "pl" command
+bool decisionsheld();          // the play mode holds the decision maker back
 
 } // namespace vorn

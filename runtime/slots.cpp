@@ -5,6 +5,8 @@
 #include "actions/queue.h"
 #include "runtime/runtime.h"
 
+#include <cstring>
+
 namespace vorn {
 
 struct SendSlot {
@@ -28,6 +30,33 @@ long elapsedmicros(long nownsec, long startnsec) {
     return elapsed;
 }
 
+// Body commands: the server carries out one of them per cycle and ignores later ones.
+static bool bodycommand(const char *text) {
+    static const char *const words[] = {"(move", "(turn", "(dash", "(kick", "(catch"};
+    for (const char *word : words) {
+        size_t n = strlen(word);
+        if (strncmp(text, word, n) == 0 && (text[n] == ' ' || text[n] == ')'))
+            return true;
+    }
+    return false;
+}
+
+// Commands queued behind others can come to stand in the same cycle as a body command sent
+// before them; the server would ignore such a second one in silence (and a turn lost so
+// would leave the stored picture turned by an angle the body never turned). It waits in the
+// queue instead, for a slot of the next cycle; the slot sends nothing.
+static void serveentry() {
+    const char *entry = pendingentry();
+    bool body = entry != nullptr && bodycommand(entry);
+    if (body && BodySent) {
+        logf("body command held for the next cycle\n");
+        return;
+    }
+    sendmess_list();
+    if (body)
+        BodySent = 1;
+}
+
 bool slotpending() {
     return TimeSlot >= 1 && TimeSlot <= 3;
 }
@@ -38,7 +67,7 @@ long serveslot(long elapsed) {
     const SendSlot &slot = Slots[TimeSlot - 1];
     long sleep = 0;
     if (elapsed <= slot.deadline) {
-        sendmess_list();
+        serveentry();
         if (slot.next > 0)
             sleep = slot.next - elapsed;
     } else {

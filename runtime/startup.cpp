@@ -3,12 +3,14 @@
 
 #include "runtime/runtime.h"
 
+#include "actions/builders.h"
 #include "actions/queue.h"
 #include "perception/lines.h"
 #include "perception/parser.h"
 #include "perception/players.h"
 #include "perception/referee.h"
 #include "placement/placement.h"
+#include "player/skills.h"
 #include "runtime/program.h"
 
 #include <cctype>
@@ -28,6 +30,7 @@ timespec *Rec_time = nullptr;
 timespec *SenseRec_time = nullptr;
 timespec *Now_time = nullptr;
 int TimeSlot = 0;
+int BodySent = 0;
 const char *TeamName = "vorn";
 char *messtosend = nullptr;
 char *bufin = nullptr;
@@ -59,14 +62,18 @@ void initvar() {
         allocate(List[i], SlotTextSize);
     ListPek = 0;
     ListEnd = 0;
+    BodySent = 0;
     TopAngle = 0;
+    GuessBall = 0;
     ForceMove = 0;
+    initdecisions();
     allocate(Event, BufSize);
     allocate(Eventtype, EventtypeSize);
     allocate(ViewQuality, BufSize);
     allocate(ViewWidth, BufSize);
     allocate(awaymess, SlotTextSize);
     allocate(messtosend, CommandSize);
+    allocate(didgit, DigitSize);
     allocate(bufin, BufSize);
     allocate(out, 2);
     allocate(out[0], BufSize);

@@ -127,7 +127,8 @@ TEST(Slots, OnTimeSlotsSendOneEntryEachAndSleepToTheNext) {
     Peer server;
     startagent(server);
     LogFolder log;
-    for (const char *c : {"(turn 1)", "(turn 2)", "(turn 3)", "(turn 4)"})
+    // Neck turns: not body commands, so one may leave in every slot of a cycle.
+    for (const char *c : {"(turn_neck 1)", "(turn_neck 2)", "(turn_neck 3)", "(turn_neck 4)"})
         addmess_list(c);
     TimeSlot = 1;
     EXPECT_EQ(serveslot(0), 33333);
@@ -140,7 +141,7 @@ TEST(Slots, OnTimeSlotsSendOneEntryEachAndSleepToTheNext) {
     EXPECT_EQ(serveslot(99999), 0);
     EXPECT_EQ(TimeSlot, 4);
     EXPECT_EQ(texts(server.collect(0.2)),
-              (std::vector<std::string>{"(turn 1)", "(turn 2)", "(turn 3)"}));
+              (std::vector<std::string>{"(turn_neck 1)", "(turn_neck 2)", "(turn_neck 3)"}));
     EXPECT_EQ(log.text(), "");
     EXPECT_EQ(ListPek, 3);
 }
@@ -158,7 +159,7 @@ TEST(Slots, BoundariesOfEachSlot) {
     std::string expected;
     for (const Case &c : cases) {
         new_list();
-        addmess_list("(dash 1)");
+        addmess_list("(turn_neck 1)");
         TimeSlot = c.slot;
         serveslot(c.elapsed);
         EXPECT_EQ(TimeSlot, c.slot + 1);
@@ -187,6 +188,29 @@ TEST(Slots, LateSlotDropsOneEntryAndLaterSlotsKeepTheirPlace) {
     EXPECT_EQ(serveslot(100500), 0);
     EXPECT_EQ(texts(server.collect(0.2)), (std::vector<std::string>{"(turn 20)"}));
     EXPECT_EQ(log.text(), "Missed slot 1\nMissed slot 3\n");
+}
+
+// The server carries out one body command per cycle: a second one waits for the next cycle,
+// where its slot sends it, and the slot in between sends nothing.
+TEST(Slots, ASecondBodyCommandInACycleWaitsForTheNext) {
+    Peer server;
+    startagent(server);
+    LogFolder log;
+    for (const char *c : {"(dash 50)", "(turn_neck 5)", "(kick 100 0)", "(turn 30)"})
+        addmess_list(c);
+    TimeSlot = 1;
+    serveslot(0);
+    serveslot(33400);
+    serveslot(66700); // the kick waits
+    EXPECT_EQ(ListPek, 2);
+    TimeSlot = 1; // a new cycle
+    BodySent = 0;
+    serveslot(0);
+    serveslot(33400); // the turn waits
+    EXPECT_EQ(texts(server.collect(0.2)),
+              (std::vector<std::string>{"(dash 50)", "(turn_neck 5)", "(kick 100 0)"}));
+    EXPECT_EQ(ListPek, 3);
+    EXPECT_EQ(log.text(), "");
 }
 
 TEST(Slots, NothingIsServedBeforeTheFirstCycle) {

@@ -25,6 +25,8 @@ const char TextAddExit[]       = "";
 const char TextNewEntry[]      = "";
 const char TextNewExit[]       = "";
 const char TextReceive[]       = "from server\n";
+const char TextDash[]          = "";
+const char TextTurn[]          = "";
 // clang-format on
 
 } // namespace vorn

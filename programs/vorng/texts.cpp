@@ -25,6 +25,8 @@ const char TextAddExit[]       = "addmess_slut \n";
 const char TextNewEntry[]      = "newmess_list\n";
 const char TextNewExit[]       = "newmess_list out\n";
 const char TextReceive[]       = "";
+const char TextDash[]          = "dash\n";
+const char TextTurn[]          = "turn\n";
 // clang-format on
 
 } // namespace vorn
