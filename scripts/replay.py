@@ -13,6 +13,7 @@ import argparse
 import base64
 import html
 import json
+import math
 import os
 import struct
 import sys
@@ -25,7 +26,11 @@ ABSENT = -32768  # a player not on the field in that frame
 LIMIT = 32767
 
 
-def quantise(value, unit=1):
+def quantise(value, unit=1, otherwise=ABSENT):
+    """value * unit as a 16-bit integer, held within range; otherwise for NaN and infinity
+    (JSON readers take those words)."""
+    if not math.isfinite(value):
+        return otherwise
     return max(-LIMIT, min(LIMIT, round(value * unit)))
 
 
@@ -86,7 +91,7 @@ def encode(steps, source):
             o = 2 + 3 * index[(p["side"], int(p["unum"]))]
             frame[o] = quantise(p["x"], UNIT)
             frame[o + 1] = quantise(p["y"], UNIT)
-            frame[o + 2] = quantise(wrap_degrees(p.get("body", 0)))
+            frame[o + 2] = quantise(wrap_degrees(p.get("body", 0)), otherwise=0)
         values.extend(frame)
         cycles.append(int(d.get("cycle", 0)))
         stepno.append(int(d.get("step", len(stepno))))
@@ -112,8 +117,9 @@ def page(data, title):
         text = f.read()
     if PLACEHOLDER not in text:
         raise ValueError(f"{TEMPLATE} has no {PLACEHOLDER}")
-    # Inside a script element "</" could end it early; in JSON strings "<\/" means the same.
-    blob = json.dumps(data, separators=(",", ":")).replace("</", "<\\/")
+    # Inside a script element "</script" would end it early and "<!--" would change how it
+    # is read; no "<" at all can do neither ("\u003c" means the same in a JSON string).
+    blob = json.dumps(data, separators=(",", ":")).replace("<", "\\u003c")
     text = text.replace(PLACEHOLDER, blob, 1)
     return text.replace("<title>vorn replay</title>", f"<title>{html.escape(title)}</title>", 1)
 
@@ -138,7 +144,7 @@ def main(argv):
         text = page(encode(steps, source), a.title or f"vorn replay: {source}")
         with open(out, "w", encoding="utf-8") as f:
             f.write(text)
-    except (OSError, ValueError, KeyError, TypeError) as e:
+    except (OSError, ValueError, KeyError, TypeError, IndexError) as e:
         print(f"replay.py: {a.record}: {e}", file=sys.stderr)
         return 1
     note = f", {broken} unreadable lines left out" if broken else ""

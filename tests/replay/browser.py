@@ -35,7 +35,7 @@ class BrowserError(Exception):
 
 
 class Browser:
-    def __init__(self, executable, width=1200, height=940, timeout=30.0):
+    def __init__(self, executable, width=1200, height=960, timeout=30.0):
         self.timeout = timeout
         self.profile = tempfile.mkdtemp(prefix="vorn-chromium.")
         self.log = os.path.join(self.profile, "chromium.log")
@@ -55,7 +55,7 @@ class Browser:
                    (os.POSIX_SPAWN_DUP2, 1, 2)]
         try:
             self.pid = os.posix_spawn(executable, args, os.environ, file_actions=actions,
-                                      setpgroup=0)
+                                      setpgroup=0, setsigdef=(signal.SIGPIPE,))
         finally:
             os.close(child_in)
             os.close(child_out)
@@ -63,12 +63,16 @@ class Browser:
         self.next_id = 0
         self.events = []
         self.session = None
-        target = self.call("Target.createTarget", {"url": "about:blank"})["targetId"]
-        self.session = self.call("Target.attachToTarget",
-                                 {"targetId": target, "flatten": True})["sessionId"]
-        self.call("Page.enable")
-        self.call("Emulation.setDeviceMetricsOverride",
-                  {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+        try:
+            target = self.call("Target.createTarget", {"url": "about:blank"})["targetId"]
+            self.session = self.call("Target.attachToTarget",
+                                     {"targetId": target, "flatten": True})["sessionId"]
+            self.call("Page.enable")
+            self.call("Emulation.setDeviceMetricsOverride",
+                      {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+        except (BrowserError, OSError, KeyError):
+            self.close()
+            raise
 
     def _read(self, deadline):
         while b"\0" not in self.buffer:
