@@ -2,14 +2,15 @@
 # The smoke match: the whole team, a goalie and ten field players, against pitch's chasers
 # for 150 cycles, through scripts/match.sh as a user runs it. Every player must connect with
 # the uniform number of its place in the start order, stand at its formation place at the
-# kick-off, and end with exit status 0; the runner must end with status 0 and write the
-# report, the send-slot figures and the replay page.
+# kick-off, and end with exit status 0; the field players must dash and the team must kick
+# (the play checks, switched by check_play below); the runner must end with status 0 and
+# write the report, the send-slot figures and the replay page.
 #   tests/process/smoke_match.sh BIN_DIR
 set -uo pipefail
 
-# >>> Set to 1 once the field player plays: then every field player must dash and the
-# >>> team must kick the ball at least once.
-check_play=0
+# >>> The play checks: every field player must dash and the team must kick the ball at
+# >>> least once. On (1) since the field player plays; 0 switches them off.
+check_play=1
 
 bin=${1:?usage: smoke_match.sh BIN_DIR}
 bin=$(cd "$bin" && pwd)
