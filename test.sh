@@ -17,7 +17,7 @@ case "${1:-}" in
   *) echo "test.sh: unknown option '$1' (see ./test.sh --help)" >&2; exit 2 ;;
 esac
 
-./scripts/install-deps.sh
+./scripts/install-deps.sh --browser # chromium too, for the replay page's browser test
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
