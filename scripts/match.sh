@@ -2,7 +2,9 @@
 # Runs a match on pitch: starts pitch on a free loopback port, starts the team against it
 # (scripts/start-team.sh), waits for the match to end, types "quit" to every player, and
 # reports: pitch's summary (score, commands per player, timing of commands after
-# sense_body), per player the commands sent and slots missed, and where the record went.
+# sense_body), per player the commands sent and slots missed, the send-slot timing
+# (scripts/slots.py, also as slots.json), and where the record and the replay page
+# (replay.html, scripts/replay.py) went; both files lie next to the record.
 #
 #   scripts/match.sh [--cycles N] [--opponent chasers|none] [--players N] [--record FILE]
 #                    [--dir D] [--no-noise]
@@ -74,5 +76,9 @@ kill -TERM $team 2>/dev/null
 wait $team 2>/dev/null
 echo
 cat "$dir/team.txt"
+echo
+where=$(dirname "$record")
+python3 "$here/scripts/slots.py" "$record" --json "$where/slots.json" || status=1
 echo "record: $record"
+python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" || status=1
 exit $status
