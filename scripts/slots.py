@@ -2,8 +2,8 @@
 """Send-slot timing of the players' commands, read from a pitch match record.
 
 A player opens three send slots when a sense_body arrives and sends at most one command in
-each: the first at its first idle poll after the sense_body, the second and third after
-sleeping until 33.333 and 66.666 ms. pitch records for every command how long after that
+each: the first as soon as the sense_body has been read, the second and third when 33.333
+and 66.666 ms have passed. pitch records for every command how long after that
 player's sense_body it arrived (`ms`). This script gives every command its slot, measures
 how far after the slot's ideal time (0, 33.333 or 66.667 ms) it arrived, and prints per slot
 the count, median, p99, p99.9, maximum and the share within 2 ms, and the commands that
@@ -16,12 +16,17 @@ first sense_body (`ms` -1). Everything else was sent from a slot.
 
 How a command finds its slot. Delays only ever make a command arrive later than its slot,
 never earlier, so the latest slot whose ideal time it arrived after is the latest slot it
-can belong to. A command that arrived less than 1 ms after a sense_body cannot answer it
-(the first slot waits for an idle poll of 1 ms), so it belongs to the cycle before. And a
-player sends at most one command per slot: when two of a player's commands would share a
-slot, the earlier one is moved back to the slot before, as far as needed. A command whose
-slot lies in an earlier step than the one it arrived in arrived after its cycle had ended;
-its offset counts the steps in between as --step-ms each.
+can belong to. A player sends at most one command per slot: when two of a player's commands
+would share a slot, the earlier one is moved back to the slot before, as far as needed, into
+the cycle before if need be. A command whose slot lies in an earlier step than the one it
+arrived in arrived after its cycle had ended; its offset counts the steps in between as
+--step-ms each.
+
+pitch stamps a command when it reads it. When pitch itself begins a step late, the commands
+that waited in its socket are stamped after the next sense_body; they count as the first slot
+of that cycle unless the player sent one there too. A player that is already awake answers a
+sense_body within 0.1 ms, so no time is too short to be an answer; --min-reply-ms sets one
+for runtimes that wait before their first slot.
 """
 
 import argparse
@@ -96,7 +101,7 @@ def percentile(v, q):
     return v[min(len(v) - 1, int(q * len(v)))]
 
 
-def analyse(commands, step_ms=100.0, min_reply_ms=1.0):
+def analyse(commands, step_ms=100.0, min_reply_ms=0.0):
     by_player = {}
     for c in commands:
         by_player.setdefault((c[0], c[1]), []).append(c)
@@ -167,9 +172,9 @@ def main(argv):
     p.add_argument("--step-ms", type=float, default=100.0,
                    help="length of pitch's step in ms, for commands that arrived a step late "
                    "(default 100)")
-    p.add_argument("--min-reply-ms", type=float, default=1.0,
-                   help="the earliest a player can answer a sense_body, in ms (default 1: its "
-                   "first slot waits for an idle poll of 1 ms)")
+    p.add_argument("--min-reply-ms", type=float, default=0.0,
+                   help="the earliest a player can answer a sense_body, in ms: a command "
+                   "sooner after a sense_body belongs to the cycle before (default 0, none)")
     a = p.parse_args(argv)
     try:
         commands, broken = read_commands(a.record)

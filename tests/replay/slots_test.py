@@ -32,10 +32,10 @@ CASES = [
      [cmd(10, 1.1), cmd(10, 33.3), cmd(10, 67.8)], [(1, 1.1), (2, -0.033), (3, 1.133)], (0, 0)),
     ("two commands in one window: the earlier belongs to the slot before",
      [cmd(10, 40.0), cmd(10, 41.0)], [(1, 40.0), (2, 7.667)], (0, 0)),
-    ("less than 1 ms after a sense_body: the third slot of the cycle before",
-     [cmd(10, 34.4), cmd(11, 0.4)], [(2, 1.067), (3, 33.733)], (0, 0)),
+    ("two right after a sense_body: the earlier one is the cycle before's third",
+     [cmd(10, 34.4), cmd(11, 0.1), cmd(11, 0.2)], [(2, 1.067), (3, 33.433), (1, 0.2)], (0, 0)),
     ("a stalled server reads three at once: they go back one slot each",
-     [cmd(12, 2.0), cmd(12, 2.0), cmd(12, 2.0)], [(2, 68.667), (3, 35.333), (1, 2.0)], (0, 0)),
+     [cmd(12, 0.5), cmd(12, 0.5), cmd(12, 0.5)], [(2, 67.167), (3, 33.833), (1, 0.5)], (0, 0)),
 ]
 
 
@@ -62,7 +62,7 @@ class Attribution(unittest.TestCase):
              "ms": ms, "kind": k, "outcome": "executed"}
             for s, ms, k, t in [(0, -1, "move", "(move -3 -20)"), (1, 40.2, "turn", "(turn 80)"),
                                 (5, 1.4, "move", "(move -3 -20)"), (5, 67.9, "dash", "(dash 9)"),
-                                (6, 0.3, "dash", "(dash 8)"), (6, 1.6, "turn", "(turn 80)")]]
+                                (6, 0.1, "dash", "(dash 8)"), (6, 0.3, "turn", "(turn 80)")]]
         with tempfile.TemporaryDirectory() as tmp:
             record = os.path.join(tmp, "match.jsonl")
             with open(record, "w") as f:
@@ -70,7 +70,7 @@ class Attribution(unittest.TestCase):
             out = io.StringIO()
             sys.stdout, saved = out, sys.stdout
             try:
-                self.assertEqual(slots.main([record]), 0)
+                self.assertEqual(slots.main([record, "--min-reply-ms", "0.15"]), 0)
             finally:
                 sys.stdout = saved
             with open(os.path.join(tmp, "slots.json")) as f:
