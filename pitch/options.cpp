@@ -38,6 +38,13 @@ static const char HelpText[] =
     "                     ball, every player) and one per command received (cycle, player,\n"
     "                     text, ms after that player's sense_body, executed or ignored)\n"
     "  --no-noise         no movement, turn or kick noise (exact physics)\n"
+    "  --no-offside       do not call offside (called by default, as on the real server)\n"
+    "  --no-back-pass     let a goalie catch a team-mate's kick (called by default)\n"
+    "  --no-free-kick-fault\n"
+    "                     let the taker of a set play touch the ball again after a dash\n"
+    "                     before anyone else has (called by default)\n"
+    "  --player-types     hand out random player types at the first kick-off, as the real\n"
+    "                     server does (default: every player has the default type)\n"
     "  --seed N           seed of the random source (default 1)\n"
     "  --quiet            no progress line every 100 cycles\n"
     "  --help             this text\n"
@@ -97,9 +104,26 @@ static const char *apply(const char *name, const char *value) {
     return "";
 }
 
-static bool isflag(const char *name) {
-    return !std::strcmp(name, "no-noise") || !std::strcmp(name, "quiet") ||
-           !std::strcmp(name, "help");
+// Flags: options without a value, each with the switch it sets.
+static const struct {
+    const char *name;
+    bool *value;
+    bool set;
+} Flags[] = {
+    {"no-noise", &Opt.noise, false},          {"no-offside", &Opt.offside, false},
+    {"no-back-pass", &Opt.backpass, false},   {"no-free-kick-fault", &Opt.freekickfault, false},
+    {"player-types", &Opt.playertypes, true}, {"quiet", &Opt.quiet, true},
+};
+
+// setflag: sets the switch of a flag option; false when name is none.
+static bool setflag(const char *name) {
+    for (const auto &f : Flags) {
+        if (!std::strcmp(name, f.name)) {
+            *f.value = f.set;
+            return true;
+        }
+    }
+    return false;
 }
 
 int parseoptions(int argc, char **argv, FILE *out, FILE *err) {
@@ -119,17 +143,12 @@ int parseoptions(int argc, char **argv, FILE *out, FILE *err) {
         }
         std::memcpy(name, arg + 2, len);
         name[len] = '\0';
-        if (isflag(name)) {
-            if (!std::strcmp(name, "help")) {
-                printhelp(out);
-                return 1;
-            }
-            if (!std::strcmp(name, "no-noise"))
-                Opt.noise = false;
-            else
-                Opt.quiet = true;
-            continue;
+        if (!std::strcmp(name, "help")) {
+            printhelp(out);
+            return 1;
         }
+        if (setflag(name))
+            continue;
         const char *value = eq ? eq + 1 : (i + 1 < argc ? argv[++i] : nullptr);
         if (!value) {
             std::fprintf(err, "pitch: option --%s needs a value (try --help)\n", name);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "pitch/geom.h"
 #include "pitch/referee.h"
 #include "pitch/world.h"
 
@@ -95,8 +96,8 @@ void recordstep() {
         std::fprintf(Record,
                      "%s{\"side\":\"%c\",\"unum\":%d,\"x\":%.4f,\"y\":%.4f,\"body\":%.2f,"
                      "\"neck\":%.2f%s}",
-                     first ? "" : ",", p.side > 0 ? 'l' : 'r', p.unum, p.x, p.y, p.body, p.neck,
-                     p.goalie ? ",\"goalie\":true" : "");
+                     first ? "" : ",", p.side > 0 ? 'l' : 'r', p.unum, p.x, p.y, p.body * RadToDeg,
+                     p.neck * RadToDeg, p.goalie ? ",\"goalie\":true" : "");
         first = false;
     }
     std::fputs("],\"teams\":[", Record);
@@ -112,7 +113,8 @@ void notecommand(int slot, int kind, int outcome, const char *text, size_t len, 
         return;
     const Player &p = Players[slot];
     Counts[slot][kind]++;
-    if (isbodykind(kind) && ++BodyThisCycle[slot] == 2)
+    // A move the mode does not allow takes no body slot, so it is no body command here.
+    if (isbodykind(kind) && outcome != IgnoredMode && ++BodyThisCycle[slot] == 2)
         MultiBody[slot]++;
     double ms = p.sensebodyus > 0 ? (nowus - p.sensebodyus) / 1000.0 : -1;
     if (ms >= 0) {

@@ -266,7 +266,8 @@ TEST(CommandLine, HelpDescribesEveryOption) {
     EXPECT_EQ(pclose(f), 0);
     for (const char *opt :
          {"--port", "--bind", "--step-ms", "--cycles", "--wait-players", "--kickoff-after",
-          "--opponent", "--record", "--no-noise", "--seed", "--quiet", "--help"})
+          "--opponent", "--record", "--no-noise", "--no-offside", "--no-back-pass",
+          "--no-free-kick-fault", "--player-types", "--seed", "--quiet", "--help"})
         EXPECT_NE(text.find(opt), std::string::npos) << opt;
 }
 
