@@ -62,7 +62,8 @@ summary() {
   printf '%s\n' "${results[@]}"
 }
 
-./scripts/install-deps.sh || die "installing the packages failed"
+# chromium comes along for the replay page's browser test
+./scripts/install-deps.sh --browser || die "installing the packages failed"
 pass "normal build (build/)" normalpass
 if [ $quick = 1 ]; then
   skip "sanitizer build (build-sanitize/)" "--quick"

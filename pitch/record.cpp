@@ -95,11 +95,15 @@ void recordstep() {
             continue;
         std::fprintf(Record,
                      "%s{\"side\":\"%c\",\"unum\":%d,\"x\":%.4f,\"y\":%.4f,\"body\":%.2f,"
-                     "\"neck\":%.2f}",
+                     "\"neck\":%.2f%s}",
                      first ? "" : ",", p.side > 0 ? 'l' : 'r', p.unum, p.x, p.y, p.body * RadToDeg,
-                     p.neck * RadToDeg);
+                     p.neck * RadToDeg, p.goalie ? ",\"goalie\":true" : "");
         first = false;
     }
+    std::fputs("],\"teams\":[", Record);
+    putjsontext(TeamName[0], std::strlen(TeamName[0]));
+    std::fputc(',', Record);
+    putjsontext(TeamName[1], std::strlen(TeamName[1]));
     std::fputs("]}\n", Record);
     std::fflush(Record);
 }

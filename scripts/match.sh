@@ -2,8 +2,10 @@
 # Runs a match on pitch: starts pitch on a free loopback port, starts the team against it
 # (scripts/start-team.sh), shows pitch's progress, types "quit" to every player when the
 # match is over (time_over), and reports: pitch's summary (score, commands per player, timing
-# of commands after sense_body), per player the commands sent and send slots missed, and
-# where the record went. Every option is checked before anything starts.
+# of commands after sense_body), per player the commands sent and send slots missed, the
+# send-slot timing (scripts/slots.py, also as slots.json), and where the record and the
+# replay page (replay.html, scripts/replay.py) went; both files lie next to the record.
+# Every option is checked before anything starts.
 #
 #   scripts/match.sh [--cycles N] [--opponent chasers|none] [--players N] [--record FILE]
 #                    [--dir D] [--no-noise] [--check]
@@ -144,6 +146,16 @@ stopteam() {
   grep -v '^team started' "$dir/team.txt"
 }
 
+# report: the send-slot timing, and the replay page; both next to the record. Sets status
+# when either cannot be made.
+report() {
+  local where
+  where=$(dirname "$record")
+  echo
+  python3 "$here/scripts/slots.py" "$record" --json "$where/slots.json" || status=1
+  python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" || status=1
+}
+
 # Ctrl-C or SIGTERM ends the match early: pitch prints its summary, the team its table.
 interrupt() { [ -z "$pitch" ] || kill -INT "$pitch" 2>/dev/null; }
 
@@ -164,6 +176,7 @@ startpitch
 startteam
 followmatch
 stopteam
+report
 echo "record: $record"
 [ "$status" = 0 ] || exit "$status"
 exit "$teamstatus"
