@@ -15,21 +15,21 @@
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/scripts/common.sh"
 seconds=300 build="$here/build-clang" targets=()
-usage() { sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
-    --time) seconds=${2:?--time needs a value}; shift 2 ;;
-    --build) build=${2:?--build needs a value}; shift 2 ;;
+    --time) needvalue "$@"; seconds=$2; shift 2 ;;
+    --build) needvalue "$@"; build=$2; shift 2 ;;
     --help|-h) usage; exit 0 ;;
     parse_fuzz|pitch_commands_fuzz|pitch_connect_fuzz) targets+=("$1"); shift ;;
-    *) echo "fuzz.sh: unknown argument '$1' (see --help)" >&2; exit 2 ;;
+    *) die "unknown target or option '$1' (see --help)" ;;
   esac
 done
-case "$seconds" in
-  ''|*[!0-9]*|0) echo "fuzz.sh: --time must be a whole number of seconds above 0" >&2; exit 2 ;;
-esac
+checkcount --time "$seconds" 1 86400
+checkfolder --build "$build"
 [ ${#targets[@]} -gt 0 ] || targets=(parse_fuzz pitch_commands_fuzz pitch_connect_fuzz)
+build=$(makefolder "$build") || exit 2
 
 "$here/scripts/install-deps.sh" || exit 1
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \

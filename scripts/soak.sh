@@ -6,10 +6,11 @@
 # player still running some seconds after pitch has ended gets "quit" typed, and fails), and
 # its resident memory at the last sample cycle must be within the allowed growth of its value
 # at the first. Prints per player: exit, memory at both cycles and the growth, missed send
-# slots (Vorne.log), cycles with two or more body commands and processor time (pitch's
-# summary), then the send-slot figures of pitch's summary and pitch's own processor use.
-# Status 0 when every check holds, 1 otherwise. Not part of ./test.sh: it takes the match's
-# length (6000 cycles: ten minutes).
+# slots (Vorne.log), cycles with two or more body commands (pitch's summary) and processor
+# time; then the send-slot figures of the match report (scripts/slots.py) and of pitch's
+# summary, and pitch's own step timing and processor use. Status 0 when every check holds,
+# 1 otherwise; 2 for a bad option, refused before anything starts. Not part of ./test.sh: a
+# match of 6000 cycles takes about 12.5 minutes with its pauses.
 #
 #   scripts/soak.sh [--cycles N] [--first C] [--last C] [--growth KIB] [--grace S] [--dir D]
 #                   [--bin B]
@@ -20,39 +21,44 @@
 #   --growth KIB  allowed growth of resident memory in KiB (default 1024)
 #   --grace S     seconds the players have to end by themselves after pitch (default 10)
 #   --dir D       the match folder: pitch's output, record, samples, one folder per player
-#                 (default a new folder under /tmp)
+#                 (default a new folder /tmp/vorn-soak.*, or under $TMPDIR when it is set)
 #   --bin B       where pitch, Vorn and Vorng are (default build/bin)
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/scripts/common.sh"
 cycles=6000 first=100 last="" growth=1024 grace=10 dir="" bin="${VORN_BIN:-$here/build/bin}"
-usage() { sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//'; }
-number() { case "$2" in ''|*[!0-9]*) echo "soak.sh: $1 must be a whole number" >&2; exit 2 ;; esac; }
 while [ $# -gt 0 ]; do
   case "$1" in
-    --cycles) number "$1" "${2:-}"; cycles=$2; shift 2 ;;
-    --first) number "$1" "${2:-}"; first=$2; shift 2 ;;
-    --last) number "$1" "${2:-}"; last=$2; shift 2 ;;
-    --growth) number "$1" "${2:-}"; growth=$2; shift 2 ;;
-    --grace) number "$1" "${2:-}"; grace=$2; shift 2 ;;
-    --dir) dir=${2:?--dir needs a value}; shift 2 ;;
-    --bin) bin=${2:?--bin needs a value}; shift 2 ;;
+    --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
+    --first) needvalue "$@"; first=$2; shift 2 ;;
+    --last) needvalue "$@"; last=$2; shift 2 ;;
+    --growth) needvalue "$@"; growth=$2; shift 2 ;;
+    --grace) needvalue "$@"; grace=$2; shift 2 ;;
+    --dir) needvalue "$@"; dir=$2; shift 2 ;;
+    --bin) needvalue "$@"; bin=$2; shift 2 ;;
     --help|-h) usage; exit 0 ;;
-    *) echo "soak.sh: unknown argument '$1' (see --help)" >&2; exit 2 ;;
+    *) die "unknown option '$1' (see --help)" ;;
   esac
 done
+checkcount --cycles "$cycles" 200 1000000
 [ -n "$last" ] || last=$((cycles - 100))
-if [ "$first" -ge "$last" ] || [ "$last" -gt "$cycles" ] || [ $((first % 100 + last % 100)) != 0 ]; then
-  echo "soak.sh: --first and --last must be multiples of 100, first < last <= cycles" >&2
-  exit 2
-fi
+checkcount --first "$first" 100 "$cycles"
+checkcount --last "$last" 100 "$cycles"
+((10#$first % 100 == 0 && 10#$last % 100 == 0 && 10#$first < 10#$last)) ||
+  die "--first and --last must be multiples of 100 (pitch's progress lines), first below last"
+checkcount --growth "$growth" 0 1048576
+checkcount --grace "$grace" 1 600
 for p in pitch Vorn Vorng; do
-  [ -x "$bin/$p" ] || { echo "soak.sh: $bin/$p is missing; build first (./run.sh)" >&2; exit 1; }
+  [ -x "$bin/$p" ] || die "$bin/$p is missing; build first (./run.sh)"
 done
+[ -z "$dir" ] || checkfolder --dir "$dir"
 bin=$(cd "$bin" && pwd)
-[ -n "$dir" ] || dir=$(mktemp -d /tmp/vorn-soak.XXXXXX)
-mkdir -p "$dir"
-dir=$(cd "$dir" && pwd)
+if [ -n "$dir" ]; then
+  dir=$(makefolder "$dir") || exit 2
+else
+  dir=$(mktemp -d "${TMPDIR:-/tmp}/vorn-soak.XXXXXX") || die "cannot create a folder in ${TMPDIR:-/tmp}"
+fi
 : >"$dir/samples.txt"
 
 "$bin/pitch" --port 0 --bind 127.0.0.1 --cycles "$cycles" --opponent chasers \
@@ -126,8 +132,9 @@ done
 ok=1
 tick=$(getconf CLK_TCK)
 at() { awk -v c="$1" -v n="$2" -v f="$3" '$1 == c && $2 == n {print $f}' "$dir/samples.txt"; }
-summary() { # summary PLAYER: cycles with 2+ body commands, from pitch's line "  l7 ...; M"
-  awk -v p="l$1" '$1 == p {split($0, a, ";"); print a[2] + 0}' "$dir/pitch.txt"
+summary() { # summary PLAYER: its cycles with two or more body commands (pitch's first table)
+  awk -v p="l$1" '/^commands per player by kind/ {on = 1} /^commands per player by ms/ {on = 0}
+    on && $1 == p {print $NF}' "$dir/pitch.txt"
 }
 echo
 printf '%-6s %-6s %-22s %10s %10s %8s %7s %7s %8s\n' player program exit "rss@$first" "rss@$last" \
@@ -162,10 +169,13 @@ done
 echo "team processor time: $(echo "$team_ticks $tick" | awk '{printf "%.2f", $1 / $2}') s" \
   "(last sample, cycle $seen)"
 echo
-echo "send-slot figures (pitch: offsets of commands after sense_body, 10 ms buckets from 0):"
-awk '/^  l[0-9]/ {p = $1} /^      offsets:/ && p != "" {print "  " p ":" substr($0, 15); p = ""}' \
-  "$dir/pitch.txt"
-grep -E '^(command offsets|step timing|cpu:|score:)' "$dir/pitch.txt" | sed 's/^cpu:/pitch cpu:/'
+# The send-slot figures of the match report (scripts/slots.py) and pitch's own figures.
+if [ -f "$here/scripts/slots.py" ]; then
+  python3 "$here/scripts/slots.py" "$dir/match.jsonl" --json "$dir/slots.json"
+  echo
+fi
+sed -n '/^commands per player by ms/,/^all /p' "$dir/pitch.txt" | grep -E '^(commands|player|l[0-9]|all)'
+grep -E '^(step timing|cpu:|score:)' "$dir/pitch.txt" | sed 's/^cpu:/pitch cpu:/'
 echo
 if [ $ok = 1 ]; then echo "soak: PASSED"; else echo "soak: FAILED"; fi
 [ $ok = 1 ]

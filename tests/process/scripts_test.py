@@ -22,6 +22,7 @@ BIN = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, 
 FILE, FOLDER = "afile", "afolder"  # made in every working folder
 
 MATCH, TEAM, IDLE = "scripts/match.sh", "scripts/start-team.sh", "bench/idle_cpu.py"
+FUZZ, SOAK = "scripts/fuzz.sh", "scripts/soak.sh"
 # program (in the repository, or pitch in BIN), arguments, exit status, what the one line says
 REFUSALS = [
     (MATCH, "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
@@ -49,11 +50,20 @@ REFUSALS = [
     ("pitch", "--port", 2, "option --port needs a value"),
     ("pitch", "--seed -1", 2, 'bad value "-1" for --seed: expected a whole number 0..2147483647'),
     ("pitch", "--bind 10.0.0", 2, "expected a dotted IPv4 address"),
+    (FUZZ, "--time 0", 2, "--time must be a whole number from 1 to 86400, not '0'"),
+    (FUZZ, "--build afile", 2, "--build 'afile' is not a folder"),
+    (FUZZ, "parse", 2, "unknown target or option 'parse'"),
+    (SOAK, "--cycles 100", 2, "--cycles must be a whole number from 200 to 1000000, not '100'"),
+    (SOAK, "--cycles 600 --first 150", 2, "--first and --last must be multiples of 100"),
+    (SOAK, "--growth", 2, "--growth needs a value"),
+    (SOAK, "--bin afolder", 2, "afolder/pitch is missing"),
+    (SOAK, "--dir afile", 2, "--dir 'afile' is not a folder"),
     (IDLE, "--seconds -5", 2, "--seconds: must be above 0"),
     (IDLE, "--seconds 0", 2, "--seconds: must be above 0"),
     (IDLE, "--program afolder", 2, "'afolder' is not a program that can be run"),
 ]
-HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch"]
+HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch",
+         FUZZ, SOAK]
 
 failures = []
 
