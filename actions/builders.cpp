@@ -77,7 +77,7 @@ static void build(const char *prefix, int first, const int *second) {
     if (second != nullptr)
         appendnumber(work, " %d", *second);
     strncat(work, ")", BuilderSize - strlen(work) - 1);
-    snprintf(messtosend, CommandSize, "%s", work);
+    snprintf(messtosend, CommandSize, "%.*s", CommandSize - 1, work);
 }
 
 void dash(int power, int slot) {

@@ -74,8 +74,11 @@ inline void placeball(double x, double y, double vx = 0, double vy = 0) {
 // calls: the last n referee words, oldest first, separated by blanks.
 inline std::string calls(int n) {
     std::string out;
-    for (int i = CallCount - n < 0 ? 0 : CallCount - n; i < CallCount; i++)
-        out += (out.empty() ? "" : " ") + std::string(CallLog[i]);
+    for (int i = CallCount - n < 0 ? 0 : CallCount - n; i < CallCount; i++) {
+        if (!out.empty())
+            out += ' ';
+        out += CallLog[i];
+    }
     return out;
 }
 
