@@ -9,7 +9,8 @@
 // referee calls a catch fault as soon as a held ball is outside it), and the kick-out is due
 // (BallHeld); any other ball counts as missed and the decision goes on as usual. The third
 // kicks the ball toward the opponents' end, turns the goalie toward its goal when it stands at
-// the side of its penalty area, and queues the run of twenty dashes.
+// the side of its penalty area (as it does after the move), and queues the run of twenty
+// dashes.
 
 #include "goalie/decision.h"
 
@@ -84,12 +85,17 @@ static void kickout() {
     }
 }
 
+// The move takes the goalie there at once, and its estimate goes with it: from there it may
+// see none of the flags it estimates from (facing the top touch line, for one), and the
+// kick-out's turn would then go by where it stood before.
 static void checkcatch() {
     if (Ball->distance < 1.0f && Ball->time == Turn) {
         logf("sit 2 move\n");
         ForceMove = 1;
         addmess_list("(move -37 -19)");
         addmess_list(Nop);
+        golie_x = -37;
+        golie_y = AgentSide == 0 ? -19 : 19; // y as the server has it: turned round on the right
         Getsituation = BallHeld;
         return;
     }

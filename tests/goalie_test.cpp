@@ -170,36 +170,44 @@ TEST_F(Goalie, BallCodesAtTheirBounds) {
     }
 }
 
-// The catch, the hold and the kick-out, one decision each; the kick-out's commands go behind
-// the move that is still in the queue.
+// The catch, the hold and the kick-out, one decision each, on both sides. The estimate
+// follows the move, so the kick-out turns toward the goal with no flag in view; its commands go
+// behind the move that is still in the queue.
 TEST_F(Goalie, CatchMoveAndKickOut) {
-    at(0, -50, -20);
-    TimeSlot = 2;
-    ball(1.0f, 10, Turn);
-    decisionmaker();
-    EXPECT_EQ(queued(), (Queue{"NOP", "(catch 10)"}));
-    EXPECT_EQ(Getsituation, CatchQueued);
+    for (int side : {0, 1}) {
+        new_list();
+        ForceMove = 0;
+        at(side, -50, 0);
+        Turn = 100;
+        TimeSlot = 2;
+        AttackAngle = 0;
+        ball(1.0f, 10, Turn);
+        decisionmaker();
+        EXPECT_EQ(queued(), (Queue{"NOP", "(catch 10)"}));
+        EXPECT_EQ(Getsituation, CatchQueued);
 
-    new_list();
-    Turn = 101;
-    TimeSlot = 1;
-    ball(0.8f, 5, Turn);
-    decisionmaker();
-    EXPECT_EQ(queued(), (Queue{"(move -37 -19)", "NOP"}));
-    EXPECT_EQ(Getsituation, BallHeld);
-    EXPECT_EQ(ForceMove, 1);
+        new_list();
+        Turn = 101;
+        TimeSlot = 1;
+        ball(0.8f, 5, Turn);
+        decisionmaker();
+        EXPECT_EQ(queued(), (Queue{"(move -37 -19)", "NOP"}));
+        EXPECT_EQ(Getsituation, BallHeld);
+        EXPECT_EQ(ForceMove, 1);
+        EXPECT_EQ(golie_y, side == 0 ? -19 : 19);
 
-    Turn = 102;
-    TimeSlot = 3;
-    AttackAngle = 100;
-    decisionmaker();
-    Queue q = {"(move -37 -19)", "NOP", "(kick 100 100)", "(turn -135)", "NOP", "NOP"};
-    for (int i = 0; i < 20; i++)
-        q.insert(q.end(), {"NOP", "(dash 100)", "NOP"});
-    EXPECT_EQ(queued(), q);
-    EXPECT_EQ(Getsituation, NormalPlay);
-    EXPECT_EQ(ForceMove, 1);
-    EXPECT_EQ(GuessBall, 100);
+        Turn = 102;
+        TimeSlot = 3;
+        AttackAngle = 100;
+        decisionmaker();
+        Queue q = {"(move -37 -19)", "NOP", "(kick 100 100)", "(turn -135)", "NOP", "NOP"};
+        for (int i = 0; i < 20; i++)
+            q.insert(q.end(), {"NOP", "(dash 100)", "NOP"});
+        EXPECT_EQ(queued(), q) << side;
+        EXPECT_EQ(Getsituation, NormalPlay);
+        EXPECT_EQ(ForceMove, 1);
+        EXPECT_EQ(GuessBall, 100);
+    }
 }
 
 // The decision after the catch was queued: a ball within a metre, seen now, is held; any
