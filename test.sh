@@ -1,37 +1,74 @@
 #!/usr/bin/env bash
 # Builds vorn and runs every test: first a normal build in build/, then a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer in build-sanitize/. Installs the Debian
-# packages it needs when they are missing; rebuilds only what is stale.
+# packages it needs when they are missing; rebuilds only what is stale. Every pass runs even
+# when an earlier one failed; at the end one line per pass says whether it passed, failed
+# (in its build or in its tests) or was skipped, and the exit status is 1 when any failed.
 #
 #   ./test.sh            everything
 #   ./test.sh --quick    the normal build only, without the sanitizer pass
 #   ./test.sh --help     this text
-set -euo pipefail
+set -uo pipefail
 cd "$(dirname "$0")"
+source scripts/common.sh
 
 quick=0
-case "${1:-}" in
-  --help|-h) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-  --quick) quick=1 ;;
-  "") ;;
-  *) echo "test.sh: unknown option '$1' (see ./test.sh --help)" >&2; exit 2 ;;
-esac
-
-./scripts/install-deps.sh
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --help|-h) usage; exit 0 ;;
+    --quick) quick=1 ;;
+    *) die "unknown option '$1' (see ./test.sh --help)" ;;
+  esac
+  shift
+done
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
-run() { # run <build folder> <cmake options...>
-  local dir=$1; shift
+# buildandtest FOLDER CMAKE-OPTIONS...: configures, builds and runs CTest in FOLDER; on a
+# failure says which step failed (in failure) and returns 1.
+buildandtest() {
+  local dir=$1
+  shift
   echo "== building in $dir"
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null &&
+    cmake --build "$dir" -j "$jobs" || { failure="the build failed"; return 1; }
   echo "== testing in $dir"
-  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300) ||
+    { failure="tests failed"; return 1; }
 }
 
-run build
-if [ $quick = 0 ]; then
+normalpass() { buildandtest build; }
+
+sanitizerpass() {
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    run build-sanitize -DVORN_SANITIZE=ON -DVORN_BENCH=OFF
+    buildandtest build-sanitize -DVORN_SANITIZE=ON -DVORN_BENCH=OFF
+}
+
+results=() failed=0
+# pass NAME FUNCTION: runs one pass and notes how it went.
+pass() {
+  failure=""
+  if "$2"; then
+    results+=("passed   $1")
+  else
+    results+=("FAILED   $1: ${failure:-status $?}")
+    failed=1
+  fi
+}
+skip() { results+=("skipped  $1 ($2)"); }
+
+summary() {
+  echo "== summary"
+  printf '%s\n' "${results[@]}"
+}
+
+# chromium comes along for the replay page's browser test
+./scripts/install-deps.sh --browser || die "installing the packages failed"
+pass "normal build (build/)" normalpass
+if [ $quick = 1 ]; then
+  skip "sanitizer build (build-sanitize/)" "--quick"
+else
+  pass "sanitizer build (build-sanitize/)" sanitizerpass
 fi
+summary
+exit $failed

@@ -3,6 +3,11 @@
 //   (p "opp")                          team-only: a new record replaces the nearest stale one
 //   (p)                                anonymous: the same, searched in both teams
 // A record is stale when it was not stamped by the "see" being parsed (time below Turn).
+//
+// A sighting without a number fills a spare record, which then takes the place of the record
+// it displaces; the displaced record becomes a spare in its turn. The spares are used round
+// in a ring, so a record returns to a table only after SpareCount others, and nothing is
+// allocated or freed while the match runs.
 
 #include "perception/players.h"
 
@@ -16,6 +21,11 @@ namespace vorn {
 
 // Globals
 char *pteamname = nullptr;
+
+constexpr int SpareCount = 2 * TeamSize;
+static ExtObs SpareRecords[SpareCount];
+static ExtObs *spares[SpareCount]; // records free for the next sighting without a number
+static int nextspare = 0;          // the spare the next such sighting fills
 
 // The best slot found so far while matching a player seen without a number.
 struct Candidate {
@@ -49,16 +59,22 @@ static void nearerstale(const ExtObs *seen, ExtObs **table, int from, bool skipo
     }
 }
 
-// A new record for a player seen without a number; numbers it lacks are 0.
+// A fresh record for a player seen without a number; numbers it lacks are 0.
 static ExtObs *newsighting(const char *values) {
-    ExtObs *seen = new ExtObs{};
+    if (spares[nextspare] == nullptr)
+        for (int i = 0; i < SpareCount; i++)
+            spares[i] = &SpareRecords[i];
+    ExtObs *seen = spares[nextspare];
+    *seen = ExtObs{};
     seen->time = Turn;
     readdistdir(values, &seen->distance, &seen->direction);
     return seen;
 }
 
+// The sighting's record takes the slot; the record it displaces becomes the spare.
 static void takeslot(const Candidate &chosen, ExtObs *seen) {
-    delete chosen.table[chosen.slot];
+    spares[nextspare] = chosen.table[chosen.slot];
+    nextspare = (nextspare + 1) % SpareCount;
     chosen.table[chosen.slot] = seen;
 }
 

@@ -2,20 +2,26 @@
 //
 // Each robot decides once per step from the true world state (it needs no see) and
 // issues at most one body command through the same cmd* functions a client's text
-// reaches, so the one-body-command rule, stamina and the referee apply unchanged.
+// reaches, so the one-body-command rule, stamina and the referee apply unchanged. They
+// also read what the referee remembers, to keep out of offences: no robot plays the ball
+// from an offside position or twice after taking a set play, the formation stays onside,
+// and the goalie does not catch a back pass.
 // Positions below are in the robots' own frame (own goal at negative x); the right side
 // maps them to world coordinates by negation.
 
 #include "pitch/chasers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "pitch/command.h"
 #include "pitch/connect.h"
 #include "pitch/geom.h"
+#include "pitch/offences.h"
 #include "pitch/params.h"
 #include "pitch/referee.h"
+#include "pitch/types.h"
 #include "pitch/world.h"
 
 namespace vorn::pitch {
@@ -41,22 +47,27 @@ bool chasersjoin() {
     return true;
 }
 
+// relangle: the direction of (dx, dy) relative to p's body, in degrees as a command takes it.
+static double relangle(const Player &p, double dx, double dy) {
+    return normrad(dirrad(dx, dy) - p.body) * RadToDeg;
+}
+
 // runto: face the target first, then run; arrive means within tolerance.
 static void runto(int slot, double wx, double wy, double tolerance, double power) {
     Player &p = Players[slot];
     double dx = wx - p.x, dy = wy - p.y;
     if (std::hypot(dx, dy) < tolerance)
         return;
-    double a = normangle(dirof(dx, dy) - p.body);
+    double a = relangle(p, dx, dy);
     if (std::fabs(a) > 12)
-        cmdturn(slot, a * (1 + InertiaMoment * std::hypot(p.vx, p.vy)));
+        cmdturn(slot, a * (1 + ptype(p).inertia * std::hypot(p.vx, p.vy)));
     else
         cmddash(slot, power, 0);
 }
 
 static void faceball(int slot) {
     Player &p = Players[slot];
-    double a = normangle(dirof(TheBall.x - p.x, TheBall.y - p.y) - p.body);
+    double a = relangle(p, TheBall.x - p.x, TheBall.y - p.y);
     if (std::fabs(a) > 20)
         cmdturn(slot, a);
 }
@@ -64,11 +75,17 @@ static void faceball(int slot) {
 // kicktoward: kick the ball at full power toward a world point.
 static void kicktoward(int slot, double wx, double wy) {
     const Player &p = Players[slot];
-    cmdkick(slot, 100, normangle(dirof(wx - TheBall.x, wy - TheBall.y) - p.body));
+    cmdkick(slot, 100, relangle(p, wx - TheBall.x, wy - TheBall.y));
 }
 
+// ourrestart: the ball is ours to play (or soon will be: in the pause after the other
+// side's offence the side letter names the offenders).
 static bool ourrestart() {
-    return Mode == ModePlayOn || Mode == ModeDropBall || ModeSide == -1;
+    if (Mode == ModePlayOn || Mode == ModeDropBall)
+        return true;
+    if (stoppage())
+        return Mode != ModeGoal && ModeSide == 1;
+    return ModeSide == -1;
 }
 
 static void goalie(int slot) {
@@ -80,11 +97,13 @@ static void goalie(int slot) {
         return;
     }
     double d = std::hypot(b.x - g.x, b.y - g.y);
-    if (Mode == ModePlayOn && d < CatchAreaLength && inpenaltyarea(-1, b.x, b.y, 0)) {
-        cmdcatch(slot, clampd(normangle(dirof(b.x - g.x, b.y - g.y) - g.body), -90, 90));
+    if (Mode == ModePlayOn && d < CatchAreaLength && inpenaltyarea(-1, b.x, b.y, 0) &&
+        !catchisbackpass(slot)) {
+        cmdcatch(slot, clampd(relangle(g, b.x - g.x, b.y - g.y), -90, 90));
         return;
     }
-    if (kickable(g) && ourrestart()) {
+    bool fault = slot == SetPlayTaker && TakerDashed;
+    if (kickable(g) && ourrestart() && !fault) {
         kicktoward(slot, -PitchHalfLength, 0);
         return;
     }
@@ -93,19 +112,21 @@ static void goalie(int slot) {
            ty = clampd(b.y * 0.25, -GoalHalfWidth + 1, GoalHalfWidth - 1);
     double dx = tx - g.x, dy = ty - g.y;
     if (std::hypot(dx, dy) > 0.6)
-        cmddash(slot, 100, normangle(dirof(dx, dy) - g.body));
+        cmddash(slot, 100, relangle(g, dx, dy));
     else
         faceball(slot);
 }
 
-// chaser: the field robot nearest the ball (ties to the lower number).
+// chaser: the field robot nearest the ball (ties to the lower number), leaving out the
+// ones marked offside and the one who took the set play (running after the ball he
+// kicked means dashing before he may touch it again).
 static int chaser() {
     int best = -1;
     double bestd = 1e9;
     for (int u = 2; u <= TeamSize; u++) {
         int s = slotof(-1, u);
         const Player &p = Players[s];
-        if (!p.on)
+        if (!p.on || OffsideMark[s] || s == SetPlayTaker)
             continue;
         double d = std::hypot(TheBall.x - p.x, TheBall.y - p.y);
         if (d < bestd) {
@@ -125,10 +146,11 @@ static void fielder(int slot, bool chasing) {
             runto(slot, TheBall.x, TheBall.y, 0, 100);
         return;
     }
-    // formation: home position shifted toward the ball's depth
+    // formation: home position shifted toward the ball's depth, a metre onside
     const double *h = Home[p.unum - 1];
     double ballown = -TheBall.x; // ball x in our frame
-    double hx = clampd(h[0] + 0.5 * (ballown + 10), -45, 40);
+    double onside = -offsideline(-1) - 1;
+    double hx = std::min(clampd(h[0] + 0.5 * (ballown + 10), -45, 40), onside);
     double hy = h[1] + 0.2 * -TheBall.y;
     runto(slot, -hx, -hy, 2, 60);
     if (!p.bodyused)

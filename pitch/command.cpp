@@ -135,10 +135,8 @@ int cmdmove(int slot, double x, double y) {
     p.x = x * p.side;
     p.y = y * p.side;
     p.vx = p.vy = p.ax = p.ay = 0;
-    if (holding) {
-        p.moves++;
-        refereegoaliemoved(slot);
-    }
+    if (holding)
+        p.moves++; // the ball follows him in the next step, not now
     return Executed;
 }
 
@@ -157,6 +155,7 @@ int cmddash(int slot, double power, double dir) {
         return IgnoredSecond;
     queuedash(p, power, dir);
     p.dashes++;
+    refereedashed(slot);
     return Executed;
 }
 
@@ -165,7 +164,7 @@ int cmdkick(int slot, double power, double dir) {
     if (!bodyfree(p))
         return IgnoredSecond;
     bool heldbyother = TheBall.holder >= 0 && TheBall.holder != slot;
-    if (!kickallowed() || !kickable(p) || heldbyother)
+    if (!kickallowed() || heldbyother || refereekicktry(slot) || !kickable(p))
         return Executed;
     kickball(p, power, dir);
     p.kicks++;
@@ -221,7 +220,7 @@ int cmdsay(int slot, const char *msg, size_t len) {
         if (cap < 1)
             continue;
         cap -= 1;
-        std::snprintf(text, sizeof text, "(hear %d %d %s)", Time, truncdir(dirof(dx, dy) - l.body),
+        std::snprintf(text, sizeof text, "(hear %d %d %s)", Time, truncdir(dirrad(dx, dy) - l.body),
                       m);
         sendplayer(i, text);
     }

@@ -59,8 +59,8 @@ double qdist(double d, double q) {
     return quantise(std::exp(l), 0.1);
 }
 
-int truncdir(double a) {
-    return static_cast<int>(normangle(a));
+int truncdir(double rad) {
+    return static_cast<int>(normrad(rad) * RadToDeg);
 }
 
 } // namespace vorn::pitch

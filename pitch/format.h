@@ -28,7 +28,8 @@ void putint(Out &o, long v);        // an integer
 // (0.01 for landmarks and lines, 0.1 for the ball and players).
 double qdist(double d, double q);
 
-// truncdir: a direction in degrees as printed: normalised, then truncated toward zero.
-int truncdir(double a);
+// truncdir: a direction in radians as printed: normalised, converted to degrees, then
+// truncated toward zero.
+int truncdir(double rad);
 
 } // namespace vorn::pitch

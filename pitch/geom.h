@@ -1,7 +1,9 @@
 // geom.h -- small angle and vector helpers shared by the world, vision and referee code.
 //
-// Angles inside pitch are kept in degrees, normalised to [-180, 180], exactly as they
-// are printed; radians appear only inside these helpers.
+// Angles inside pitch are kept in radians, as the real server keeps them: a command's
+// degrees are converted once on arrival (deg * DegToRad), and an angle printed as an
+// integer is (int)(rad * RadToDeg), truncated toward zero. The round trip is not exact:
+// a neck turned by 60 degrees reads back as 59, as it does on the real server.
 #pragma once
 
 #include <cmath>
@@ -9,26 +11,28 @@
 namespace vorn::pitch {
 
 constexpr double Pi = 3.14159265358979323846;
-constexpr double Rad = Pi / 180.0; // degrees -> radians
-constexpr double Deg = 180.0 / Pi; // radians -> degrees
+constexpr double DegToRad = Pi / 180.0; // a command's degrees -> radians
+constexpr double RadToDeg = 180.0 / Pi; // radians -> degrees as printed
 
-// normangle: a in degrees brought into [-180, 180].
-inline double normangle(double a) {
+// normrad: a in radians brought into [-pi, pi]. Sums of a few normalised angles need at
+// most two corrections; anything larger (or not finite) is reduced first, so the loops
+// stay short whatever a datagram held.
+inline double normrad(double a) {
     if (!std::isfinite(a))
         return 0;
-    a = std::fmod(a, 360.0);
-    if (a > 180)
-        a -= 360;
-    else if (a < -180)
-        a += 360;
+    if (std::fabs(a) > 4 * Pi)
+        a = std::fmod(a, 2 * Pi);
+    while (a > Pi)
+        a -= 2 * Pi;
+    while (a < -Pi)
+        a += 2 * Pi;
     return a;
 }
 
-// dirof: direction of the vector (dx, dy) in degrees, 0 along +x, +90 along +y.
-inline double dirof(double dx, double dy) {
-    if (dx == 0 && dy == 0)
-        return 0;
-    return std::atan2(dy, dx) * Deg;
+// dirrad: direction of the vector (dx, dy) in radians, 0 along +x, +pi/2 along +y; 0 for
+// the zero vector.
+inline double dirrad(double dx, double dy) {
+    return std::atan2(dy, dx);
 }
 
 inline double clampd(double v, double lo, double hi) {

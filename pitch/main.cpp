@@ -12,6 +12,7 @@
 #include "pitch/referee.h"
 #include "pitch/rng.h"
 #include "pitch/server.h"
+#include "pitch/types.h"
 #include "pitch/world.h"
 
 using namespace vorn::pitch;
@@ -24,6 +25,8 @@ int main(int argc, char **argv) {
     initreferee();
     resetstats();
     seedrandom(Opt.seed);
+    if (Opt.playertypes)
+        maketypes();
     char err[160];
     if (!netopen(Opt.bind, Opt.port, err, sizeof err)) {
         std::fprintf(stderr, "pitch: %s\n", err);

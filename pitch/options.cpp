@@ -1,10 +1,11 @@
 // options.cpp -- the command line of pitch.
 //
 // Every option takes the form "--name value" or "--name=value"; numbers are checked for
-// range, and anything unknown stops pitch with a message naming the option.
+// range, and anything unknown stops pitch with one line naming the option.
 
 #include "pitch/options.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +24,8 @@ static const char HelpText[] =
     "options:\n"
     "  --port N           UDP port for init messages (default 6000; 0 picks a free port,\n"
     "                     printed at start as \"pitch: listening on port N\")\n"
-    "  --bind ADDR        IPv4 address to listen on (default 0.0.0.0, every interface)\n"
+    "  --bind ADDR        IPv4 address to listen on (default 127.0.0.1, this machine\n"
+    "                     only; 0.0.0.0 for players on other hosts)\n"
     "  --step-ms N        length of a simulation step in ms, 1..1000 (default 100)\n"
     "  --cycles N         the match ends when the cycle counter reaches N, half time at\n"
     "                     N/2 (default 6000)\n"
@@ -38,9 +40,16 @@ static const char HelpText[] =
     "                     ball, every player) and one per command received (cycle, player,\n"
     "                     text, ms after that player's sense_body, executed or ignored)\n"
     "  --no-noise         no movement, turn or kick noise (exact physics)\n"
+    "  --no-offside       do not call offside (called by default, as on the real server)\n"
+    "  --no-back-pass     let a goalie catch a team-mate's kick (called by default)\n"
+    "  --no-free-kick-fault\n"
+    "                     let the taker of a set play touch the ball again after a dash\n"
+    "                     before anyone else has (called by default)\n"
+    "  --player-types     hand out random player types at the first kick-off, as the real\n"
+    "                     server does (default: every player has the default type)\n"
     "  --seed N           seed of the random source (default 1)\n"
     "  --quiet            no progress line every 100 cycles\n"
-    "  --help             this text\n"
+    "  --help, -h         this text\n"
     "\n"
     "At the end pitch prints the score, per player the commands per kind, the cycles with\n"
     "two or more body commands, when commands arrived after sense_body, and how closely\n"
@@ -63,15 +72,17 @@ static bool realarg(const char *text, double lo, double hi, double &v) {
     return end != text && *end == '\0' && v >= lo && v <= hi;
 }
 
-// apply: one option with its value (nullptr for flags). Returns an error text or nullptr.
+// apply: one option with its value. Returns nullptr when taken, "" for a name that is not an
+// option with a value, else what the value should have been.
 static const char *apply(const char *name, const char *value) {
     long n = 0;
     double d = 0;
     if (!std::strcmp(name, "port"))
         return intarg(value, 0, 65535, n) ? (Opt.port = n, nullptr) : "a port 0..65535";
     if (!std::strcmp(name, "bind")) {
-        if (std::strlen(value) >= sizeof Opt.bind)
-            return "an IPv4 address";
+        in_addr a;
+        if (std::strlen(value) >= sizeof Opt.bind || inet_pton(AF_INET, value, &a) != 1)
+            return "a dotted IPv4 address such as 127.0.0.1 or 0.0.0.0";
         std::strcpy(Opt.bind, value);
         return nullptr;
     }
@@ -84,7 +95,8 @@ static const char *apply(const char *name, const char *value) {
     if (!std::strcmp(name, "kickoff-after"))
         return realarg(value, 0, 86400, d) ? (Opt.kickoffafter = d, nullptr) : "seconds 0..86400";
     if (!std::strcmp(name, "seed"))
-        return intarg(value, 0, 2147483647, n) ? (Opt.seed = n, nullptr) : "a number";
+        return intarg(value, 0, 2147483647, n) ? (Opt.seed = n, nullptr)
+                                               : "a whole number 0..2147483647";
     if (!std::strcmp(name, "opponent"))
         return !std::strcmp(value, "chasers") ? (Opt.chasers = true, nullptr)
                                               : "\"chasers\" (the only built-in opponent)";
@@ -97,15 +109,43 @@ static const char *apply(const char *name, const char *value) {
     return "";
 }
 
-static bool isflag(const char *name) {
-    return !std::strcmp(name, "no-noise") || !std::strcmp(name, "quiet") ||
-           !std::strcmp(name, "help");
+// Flags: options without a value, each with the switch it sets.
+static const struct {
+    const char *name;
+    bool *value;
+    bool set;
+} Flags[] = {
+    {"no-noise", &Opt.noise, false},          {"no-offside", &Opt.offside, false},
+    {"no-back-pass", &Opt.backpass, false},   {"no-free-kick-fault", &Opt.freekickfault, false},
+    {"player-types", &Opt.playertypes, true}, {"quiet", &Opt.quiet, true},
+};
+
+// setflag: sets the switch of a flag option; false when name is none.
+static bool setflag(const char *name) {
+    for (const auto &f : Flags) {
+        if (!std::strcmp(name, f.name)) {
+            *f.value = f.set;
+            return true;
+        }
+    }
+    return false;
+}
+
+// takesvalue: whether name is an option with a value. It asks apply with an empty value,
+// which no option accepts silently but --record, and is asked only on the way to an error.
+static bool takesvalue(const char *name) {
+    const char *why = apply(name, "");
+    return !why || *why;
 }
 
 int parseoptions(int argc, char **argv, FILE *out, FILE *err) {
     initoptions();
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
+        if (!std::strcmp(arg, "-h")) {
+            printhelp(out);
+            return 1;
+        }
         if (std::strncmp(arg, "--", 2) != 0) {
             std::fprintf(err, "pitch: unexpected argument \"%s\" (try --help)\n", arg);
             return 2;
@@ -119,20 +159,18 @@ int parseoptions(int argc, char **argv, FILE *out, FILE *err) {
         }
         std::memcpy(name, arg + 2, len);
         name[len] = '\0';
-        if (isflag(name)) {
-            if (!std::strcmp(name, "help")) {
-                printhelp(out);
-                return 1;
-            }
-            if (!std::strcmp(name, "no-noise"))
-                Opt.noise = false;
-            else
-                Opt.quiet = true;
-            continue;
+        if (!std::strcmp(name, "help")) {
+            printhelp(out);
+            return 1;
         }
+        if (setflag(name))
+            continue;
         const char *value = eq ? eq + 1 : (i + 1 < argc ? argv[++i] : nullptr);
         if (!value) {
-            std::fprintf(err, "pitch: option --%s needs a value (try --help)\n", name);
+            if (takesvalue(name))
+                std::fprintf(err, "pitch: option --%s needs a value (try --help)\n", name);
+            else
+                std::fprintf(err, "pitch: unknown option \"--%s\" (try --help)\n", name);
             return 2;
         }
         const char *why = apply(name, value);

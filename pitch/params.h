@@ -39,6 +39,7 @@ constexpr double KickPowerRate = 0.027;
 constexpr double KickRand = 0.1;
 constexpr double DashPowerRate = 0.006;
 constexpr double InertiaMoment = 5.0;
+constexpr double NeckMax = 90; // the neck turns within +-NeckMax degrees of the body
 constexpr double CatchAreaLength = 1.2;
 constexpr double CatchAreaWidth = 1.0;
 constexpr int CatchBanCycles = 5;
@@ -66,12 +67,15 @@ constexpr double LandmarkQuantStep = 0.01;
 constexpr double MovableQuantStep = 0.1;
 
 // Referee
-constexpr int SetPlayTimeout = 100;   // cycles before an untaken set play becomes a drop ball
-constexpr int GoalPause = 50;         // frozen steps after a goal
-constexpr int FaultPause = 30;        // frozen steps after a catch fault
-constexpr int HalfTimePause = 100;    // steps between half time and the second kick-off
-constexpr int ExitAfterTimeOver = 10; // steps of time_over before pitch exits
-constexpr int StuckCycles = 100;      // ball within StuckArea this long: drop ball
+constexpr int SetPlayTimeout = 100;       // cycles before an untaken set play becomes a drop ball
+constexpr int GoalPause = 50;             // frozen steps after a goal
+constexpr int FaultPause = 30;            // frozen steps after an offence
+constexpr int ClearingSteps = 5;          // the last steps of that pause clear the offenders
+constexpr double ClearanceEps = 1e-5;     // added to a clearing distance beyond the player size
+constexpr double OffsideActiveArea = 2.5; // a marked player's kick within this is offside
+constexpr int HalfTimePause = 100;        // steps between half time and the second kick-off
+constexpr int ExitAfterTimeOver = 10;     // steps of time_over before pitch exits
+constexpr int StuckCycles = 100;          // ball within StuckArea this long: drop ball
 constexpr double StuckArea = 3.0;
 
 } // namespace vorn::pitch

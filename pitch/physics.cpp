@@ -4,7 +4,8 @@
 // receives noise proportional to its speed, bounces off goal posts, moves by its velocity
 // and then slows down by its decay. Players turn more slowly the faster they run (inertia
 // moment). Overlaps are resolved afterwards, and each object that collided bounces back
-// with a tenth of its speed.
+// with a tenth of its speed. Angles are radians throughout; the degrees of a command are
+// converted where the command is taken. A player's own parameters come from its type.
 
 #include "pitch/physics.h"
 
@@ -13,6 +14,7 @@
 #include "pitch/geom.h"
 #include "pitch/params.h"
 #include "pitch/rng.h"
+#include "pitch/types.h"
 
 namespace vorn::pitch {
 
@@ -29,34 +31,54 @@ static void addnoise(double &x, double &y, double scale) {
     if (!Opt.noise || scale <= 0)
         return;
     double len = urand(0, scale);
-    double dir = urand(-180, 180) * Rad;
+    double dir = urand(-Pi, Pi);
     x += len * std::cos(dir);
     y += len * std::sin(dir);
 }
 
 // The dash direction rate: full power straight ahead, 0.4 sideways, 0.7 straight back.
 static double dashdirrate(double dir) {
-    double a = std::fabs(dir);
+    double a = std::fabs(dir) * RadToDeg;
     if (a <= 90)
         return 0.4 + 0.6 * (1 - a / 90);
     return 0.7 - 0.3 * (1 - (a - 90) / 90);
 }
 
+// dash: the queued dash becomes an acceleration. When the stamina (with the extra
+// stamina) cannot pay for it, what is left is split between the legs: each asks half the
+// power, the left leg's share of what is left is settled first, and the right leg's is
+// then computed against the left's already reduced share. The right leg so pushes harder,
+// the player gets the mean of the two pushes, and the difference turns the body.
+static void dash(Player &p) {
+    const PlayerType &t = ptype(p);
+    double power = p.dashpower, left = power / 2, right = power / 2;
+    double avail = p.stamina + t.extrastamina;
+    bool split = power > avail;
+    if (split) {
+        left = avail * left / (left + right);
+        right = avail * right / (left + right);
+        power = avail;
+    }
+    p.stamina = std::max(0.0, p.stamina - power);
+    double rate = p.effort * t.dashrate * dashdirrate(p.dashdir);
+    double dir = p.body + p.dashdir;
+    double cx = std::cos(dir), cy = std::sin(dir);
+    double accleft = rate * 2 * left, accright = rate * 2 * right;
+    double acc = (accleft + accright) / 2;
+    p.ax += acc * cx;
+    p.ay += acc * cy;
+    if (!split)
+        return;
+    double bx = std::cos(p.body), by = std::sin(p.body);
+    double vleft = (p.vx + accleft * cx) * bx + (p.vy + accleft * cy) * by;
+    double vright = (p.vx + accright * cx) * bx + (p.vy + accright * cy) * by;
+    p.nextbody = normrad(p.nextbody + (vleft - vright) / (2 * PlayerSize));
+}
+
 void applydashes() {
     for (Player &p : Players) {
-        if (p.on && p.dashqueued && p.dashpower > 0) {
-            double cost = p.dashpower;
-            double power = p.dashpower;
-            if (cost > p.stamina + ExtraStamina) {
-                cost = p.stamina + ExtraStamina;
-                power = cost;
-            }
-            p.stamina = std::max(0.0, p.stamina - cost);
-            double acc = p.effort * power * DashPowerRate * dashdirrate(p.dashdir);
-            double dir = (p.body + p.dashdir) * Rad;
-            p.ax += acc * std::cos(dir);
-            p.ay += acc * std::sin(dir);
-        }
+        if (p.on && p.dashqueued && p.dashpower > 0)
+            dash(p);
         p.dashqueued = false;
         p.dashpower = 0;
         p.dashdir = 0;
@@ -69,7 +91,7 @@ void commitangles() {
     for (Player &p : Players) {
         if (!p.on)
             continue;
-        p.body = normangle(p.nextbody);
+        p.body = normrad(p.nextbody);
         p.neck = p.nextneck;
     }
 }
@@ -125,10 +147,10 @@ void moveobjects() {
     for (Player &p : Players) {
         if (!p.on)
             continue;
-        p.body = normangle(p.nextbody);
+        p.body = normrad(p.nextbody);
         p.neck = p.nextneck;
         moveone(p.x, p.y, p.vx, p.vy, p.ax, p.ay, PlayerAccelMax, PlayerSpeedMax, PlayerRand,
-                PlayerDecay, PlayerSize);
+                ptype(p).decay, PlayerSize);
     }
     Ball &b = TheBall;
     b.prevx = b.x;
@@ -207,9 +229,8 @@ void placeheldball() {
     if (b.holder < 0)
         return;
     const Player &g = Players[b.holder];
-    double dir = g.body * Rad;
-    b.x = g.x + (PlayerSize + BallSize) * std::cos(dir);
-    b.y = g.y + (PlayerSize + BallSize) * std::sin(dir);
+    b.x = g.x + (PlayerSize + BallSize) * std::cos(g.body);
+    b.y = g.y + (PlayerSize + BallSize) * std::sin(g.body);
     b.vx = b.vy = b.ax = b.ay = 0;
 }
 
@@ -217,13 +238,14 @@ void updatestamina() {
     for (Player &p : Players) {
         if (!p.on)
             continue;
+        const PlayerType &t = ptype(p);
         if (p.stamina <= EffortDecThr * StaminaMax) {
             p.recovery = std::max(RecoveryMin, p.recovery - RecoveryDec);
-            p.effort = std::max(EffortMin, p.effort - EffortDec);
+            p.effort = std::max(t.effortmin, p.effort - EffortDec);
         }
         if (p.stamina >= EffortIncThr * StaminaMax)
-            p.effort = std::min(1.0, p.effort + EffortInc);
-        double inc = std::min(p.recovery * StaminaIncMax, StaminaMax - p.stamina);
+            p.effort = std::min(t.effortmax, p.effort + EffortInc);
+        double inc = std::min(p.recovery * t.staminainc, StaminaMax - p.stamina);
         inc = std::min(inc, p.capacity);
         p.stamina += inc;
         p.capacity -= inc;
@@ -235,20 +257,21 @@ void updatestamina() {
 }
 
 void turnby(Player &p, double moment) {
-    moment = clampd(moment, -180, 180);
+    double m = clampd(moment, -180, 180) * DegToRad;
     double r = Opt.noise ? urand(-PlayerRand, PlayerRand) : 0;
     double speed = std::hypot(p.vx, p.vy);
-    p.nextbody = normangle(p.body + moment * (1 + r) / (1 + InertiaMoment * speed));
+    p.nextbody = normrad(p.body + m * (1 + r) / (1 + ptype(p).inertia * speed));
 }
 
 void turnneckby(Player &p, double moment) {
-    p.nextneck = clampd(p.neck + clampd(moment, -180, 180), -90, 90);
+    double m = clampd(moment, -180, 180) * DegToRad;
+    p.nextneck = clampd(p.neck + m, -NeckMax * DegToRad, NeckMax * DegToRad);
 }
 
 void queuedash(Player &p, double power, double dir) {
     p.dashqueued = true;
     p.dashpower = clampd(power, 0, 100);
-    p.dashdir = std::round(clampd(dir, -180, 180));
+    p.dashdir = std::round(clampd(dir, -180, 180)) * DegToRad;
 }
 
 // The farther the ball is from the foot and the more it lies to the side or behind, the
@@ -256,36 +279,37 @@ void queuedash(Player &p, double power, double dir) {
 double kickpower(const Player &p, double power) {
     double dx = TheBall.x - p.x, dy = TheBall.y - p.y;
     double gap = std::max(0.0, std::hypot(dx, dy) - PlayerSize - BallSize);
-    double theta = std::fabs(normangle(dirof(dx, dy) - p.body)) * Rad;
-    return power * KickPowerRate * (1 - 0.25 * theta / Pi - 0.25 * gap / KickableMargin);
+    double theta = std::fabs(normrad(dirrad(dx, dy) - p.body));
+    return power * KickPowerRate * (1 - 0.25 * theta / Pi - 0.25 * gap / ptype(p).kickmargin);
 }
 
 void kickball(Player &p, double power, double dir) {
     power = clampd(power, -100, 100);
-    dir = clampd(dir, -180, 180);
+    const PlayerType &t = ptype(p);
     Ball &b = TheBall;
     double dx = b.x - p.x, dy = b.y - p.y;
     double gap = std::max(0.0, std::hypot(dx, dy) - PlayerSize - BallSize);
-    double theta = std::fabs(normangle(dirof(dx, dy) - p.body)) * Rad;
+    double theta = std::fabs(normrad(dirrad(dx, dy) - p.body));
     double eff = kickpower(p, power);
-    double a = (p.body + dir) * Rad;
+    double a = p.body + clampd(dir, -180, 180) * DegToRad;
     double ax = eff * std::cos(a), ay = eff * std::sin(a);
-    double posrate = 0.5 + 0.25 * (theta / Pi + gap / KickableMargin);
+    double posrate = 0.5 + 0.25 * (theta / Pi + gap / t.kickmargin);
     double speedrate = 0.5 + 0.5 * std::hypot(b.vx, b.vy) / (BallSpeedMax * BallDecay);
-    addnoise(ax, ay, KickRand * std::fabs(power) / 100 * (posrate + speedrate));
+    addnoise(ax, ay, t.kickrand * std::fabs(power) / 100 * (posrate + speedrate));
     b.ax += ax;
     b.ay += ay;
     b.holder = -1;
 }
 
 // The catch rectangle reaches 1.2 m out from the goalie's centre in the catch direction
-// and is 1 m wide.
+// (longer for some player types) and is 1 m wide.
 bool incatcharea(const Player &p, double dir) {
-    double a = (p.body + clampd(dir, -90, 90)) * Rad;
+    double a = p.body + clampd(dir, -90, 90) * DegToRad;
     double dx = TheBall.x - p.x, dy = TheBall.y - p.y;
     double along = dx * std::cos(a) + dy * std::sin(a);
     double across = -dx * std::sin(a) + dy * std::cos(a);
-    return along >= 0 && along <= CatchAreaLength && std::fabs(across) <= CatchAreaWidth / 2;
+    double length = CatchAreaLength * ptype(p).catchstretch;
+    return along >= 0 && along <= length && std::fabs(across) <= CatchAreaWidth / 2;
 }
 
 // The goalie steps up to the ball and turns to face it; the ball stops in his hands.
@@ -294,13 +318,13 @@ void catchball(int slot) {
     Ball &b = TheBall;
     double dx = b.x - g.x, dy = b.y - g.y;
     double d = std::hypot(dx, dy);
-    double face = dirof(dx, dy);
+    double face = dirrad(dx, dy);
     if (d > PlayerSize + BallSize) {
         double step = d - (PlayerSize + BallSize);
         g.x += dx / d * step;
         g.y += dy / d * step;
     }
-    g.body = g.nextbody = normangle(face);
+    g.body = g.nextbody = normrad(face);
     g.vx = g.vy = g.ax = g.ay = 0;
     b.holder = slot;
     b.vx = b.vy = b.ax = b.ay = 0;
@@ -314,7 +338,7 @@ void keepinmargin(Player &p) {
 
 void restorestamina(Player &p) {
     p.stamina = StaminaMax;
-    p.effort = 1;
+    p.effort = ptype(p).effortmax;
     p.recovery = 1;
     p.capacity = StaminaCapacity;
 }

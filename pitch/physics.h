@@ -17,10 +17,12 @@ void zeromotion();        // before kick-off: nothing may move
 void moveobjects();       // accelerate, add noise, move, decay; commits angles
 int collide(bool playon); // separate overlapping objects; returns the last player slot
                           // that touched the ball, -1 if none
-void placeheldball();     // a held ball sits just in front of its goalie
+void placeheldball();     // a held ball sits just in front of its goalie (done by the step
+                          // only: after a move the ball stays until the next step)
 void updatestamina();     // stamina, effort, recovery, hearing capacity, catch ban
 
-// Command effects. Arguments are clamped to their legal ranges here.
+// Command effects. Arguments come in the command's units (angles in degrees) and are
+// clamped to their legal ranges here.
 void turnby(Player &p, double moment);
 void turnneckby(Player &p, double moment);
 void queuedash(Player &p, double power, double dir);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "pitch/geom.h"
 #include "pitch/referee.h"
 #include "pitch/world.h"
 
@@ -94,10 +95,15 @@ void recordstep() {
             continue;
         std::fprintf(Record,
                      "%s{\"side\":\"%c\",\"unum\":%d,\"x\":%.4f,\"y\":%.4f,\"body\":%.2f,"
-                     "\"neck\":%.2f}",
-                     first ? "" : ",", p.side > 0 ? 'l' : 'r', p.unum, p.x, p.y, p.body, p.neck);
+                     "\"neck\":%.2f%s}",
+                     first ? "" : ",", p.side > 0 ? 'l' : 'r', p.unum, p.x, p.y, p.body * RadToDeg,
+                     p.neck * RadToDeg, p.goalie ? ",\"goalie\":true" : "");
         first = false;
     }
+    std::fputs("],\"teams\":[", Record);
+    putjsontext(TeamName[0], std::strlen(TeamName[0]));
+    std::fputc(',', Record);
+    putjsontext(TeamName[1], std::strlen(TeamName[1]));
     std::fputs("]}\n", Record);
     std::fflush(Record);
 }
@@ -107,7 +113,8 @@ void notecommand(int slot, int kind, int outcome, const char *text, size_t len, 
         return;
     const Player &p = Players[slot];
     Counts[slot][kind]++;
-    if (isbodykind(kind) && ++BodyThisCycle[slot] == 2)
+    // A move the mode does not allow takes no body slot, so it is no body command here.
+    if (isbodykind(kind) && outcome != IgnoredMode && ++BodyThisCycle[slot] == 2)
         MultiBody[slot]++;
     double ms = p.sensebodyus > 0 ? (nowus - p.sensebodyus) / 1000.0 : -1;
     if (ms >= 0) {
@@ -155,12 +162,6 @@ void printprogress(FILE *f) {
     std::fflush(f);
 }
 
-static void printoffsets(FILE *f, const long *buckets) {
-    for (int i = 0; i < OffsetBuckets; i++)
-        std::fprintf(f, " %ld", buckets[i]);
-    std::fputc('\n', f);
-}
-
 // Step lateness: how long after its deadline each step started.
 static void printtiming(FILE *f) {
     if (Lateness.empty())
@@ -178,29 +179,102 @@ static void printtiming(FILE *f) {
                  100.0 * within / v.size());
 }
 
+// The summary's two tables have a row per player who sent anything and a row "all"; their
+// columns are right-aligned under headings at least five characters wide.
+static int columnwidth(const char *heading) {
+    return std::max(5, static_cast<int>(std::strlen(heading)));
+}
+
+static void printheadings(FILE *f, const char *const *headings, int count) {
+    std::fprintf(f, "%-6s", "player");
+    for (int i = 0; i < count; i++)
+        std::fprintf(f, " %*s", columnwidth(headings[i]), headings[i]);
+    std::fputc('\n', f);
+}
+
+static void printrow(FILE *f, const char *label, const char *const *headings, const long *values,
+                     int count) {
+    std::fprintf(f, "%-6s", label);
+    for (int i = 0; i < count; i++)
+        std::fprintf(f, " %*ld", columnwidth(headings[i]), values[i]);
+    std::fputc('\n', f);
+}
+
+static long playertotal(int slot) {
+    long total = 0;
+    for (int k = 0; k < KindCount; k++)
+        total += Counts[slot][k];
+    return total;
+}
+
+static void playerlabel(int slot, char *label, size_t cap) {
+    std::snprintf(label, cap, "%c%d", slot < TeamSize ? 'l' : 'r', slot % TeamSize + 1);
+}
+
+// Per player the commands by kind, their total, and the cycles with two or more body commands.
+static void printkinds(FILE *f) {
+    constexpr int Columns = KindCount + 2;
+    const char *headings[Columns];
+    std::copy(KindNames, KindNames + KindCount, headings);
+    headings[KindCount] = "total";
+    headings[KindCount + 1] = "2+body";
+    std::fprintf(f,
+                 "commands per player by kind (2+body: cycles with two or more body commands)\n");
+    printheadings(f, headings, Columns);
+    long all[Columns] = {};
+    for (int i = 0; i < MaxPlayers; i++) {
+        if (playertotal(i) == 0)
+            continue;
+        long row[Columns] = {};
+        std::copy(Counts[i], Counts[i] + KindCount, row);
+        row[KindCount] = playertotal(i);
+        row[KindCount + 1] = MultiBody[i];
+        for (int c = 0; c < Columns; c++)
+            all[c] += row[c];
+        char label[8];
+        playerlabel(i, label, sizeof label);
+        printrow(f, label, headings, row, Columns);
+    }
+    printrow(f, "all", headings, all, Columns);
+}
+
+// The same commands by the time they came after the sender's sense_body, in 10 ms buckets;
+// "early" are those sent before its first sense_body, so that a row adds up to its total.
+static const char *const OffsetHeadings[OffsetBuckets + 2] = {
+    "early", "0-9",   "10-19", "20-29", "30-39",   "40-49", "50-59",
+    "60-69", "70-79", "80-89", "90-99", "100-109", "110+",  "total"};
+
+static void printoffsetrow(FILE *f, const char *label, const long *buckets, long total) {
+    long row[OffsetBuckets + 2] = {total};
+    for (int b = 0; b < OffsetBuckets; b++) {
+        row[b + 1] = buckets[b];
+        row[0] -= buckets[b];
+    }
+    row[OffsetBuckets + 1] = total;
+    printrow(f, label, OffsetHeadings, row, OffsetBuckets + 2);
+}
+
+static void printoffsets(FILE *f) {
+    std::fprintf(f, "commands per player by ms after its sense_body\n");
+    printheadings(f, OffsetHeadings, OffsetBuckets + 2);
+    long all = 0;
+    for (int i = 0; i < MaxPlayers; i++) {
+        if (playertotal(i) == 0)
+            continue;
+        char label[8];
+        playerlabel(i, label, sizeof label);
+        printoffsetrow(f, label, PlayerOffsets[i], playertotal(i));
+        all += playertotal(i);
+    }
+    printoffsetrow(f, "all", Offsets, all);
+}
+
 void printsummary(FILE *f, double wallseconds, double cpuseconds) {
     std::fprintf(f, "pitch: match over at cycle %d\n", Time);
     std::fprintf(f, "score: %s %d : %d %s\n", TeamName[0][0] ? TeamName[0] : "-", Score[0],
                  Score[1], TeamName[1][0] ? TeamName[1] : "-");
-    std::fprintf(f, "commands per player (kinds:");
-    for (int k = 0; k < KindCount; k++)
-        std::fprintf(f, " %s", KindNames[k]);
-    std::fprintf(f, "; cycles with 2+ body commands)\n");
-    for (int i = 0; i < MaxPlayers; i++) {
-        long total = 0;
-        for (int k = 0; k < KindCount; k++)
-            total += Counts[i][k];
-        if (total == 0)
-            continue;
-        std::fprintf(f, "  %c%-2d", i < TeamSize ? 'l' : 'r', i % TeamSize + 1);
-        for (int k = 0; k < KindCount; k++)
-            std::fprintf(f, " %ld", Counts[i][k]);
-        std::fprintf(f, "; %ld\n", MultiBody[i]);
-        std::fprintf(f, "      offsets:");
-        printoffsets(f, PlayerOffsets[i]);
-    }
-    std::fprintf(f, "command offsets after sense_body, 10 ms buckets from 0 (last: 110+):");
-    printoffsets(f, Offsets);
+    printkinds(f);
+    printoffsets(f);
     printtiming(f);
     if (wallseconds > 0)
         std::fprintf(f, "cpu: %.2f s in %.1f s (%.1f%% of one core)\n", cpuseconds, wallseconds,

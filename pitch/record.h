@@ -1,9 +1,9 @@
 // record.h -- what pitch measures: the match record file, command statistics, step
 // timing, the progress lines and the closing summary.
 //
-// The record is JSON lines: one line per step with the play mode, score, ball and every
-// player, and one line per command received with its timing relative to the player's
-// sense_body and whether it was executed.
+// The record is JSON lines: one line per step with the play mode, score, ball, every
+// player (the goalies marked) and the team names, and one line per command received with
+// its timing relative to the player's sense_body and whether it was executed.
 #pragma once
 
 #include <cstddef>

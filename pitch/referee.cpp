@@ -5,8 +5,9 @@
 // is a corner kick when the defenders touched it last and a goal kick when not; over a
 // touch line it is a kick-in for the opponents of the last toucher (a drop ball when
 // nobody touched it since the last restart). A set play ends with the first kick; one
-// that nobody takes within 100 cycles becomes a drop ball. Offside, back passes,
-// free-kick faults and extra time are not refereed.
+// that nobody takes within 100 cycles becomes a drop ball. After an offence the clock
+// stands for 30 steps, the offenders are cleared from the ball in the last five, and the
+// other side gets its free kick. Extra time is not played.
 
 #include "pitch/referee.h"
 
@@ -17,9 +18,11 @@
 #include "pitch/format.h"
 #include "pitch/geom.h"
 #include "pitch/net.h"
+#include "pitch/offences.h"
 #include "pitch/params.h"
 #include "pitch/physics.h"
 #include "pitch/rng.h"
+#include "pitch/types.h"
 #include "pitch/world.h"
 
 namespace vorn::pitch {
@@ -46,8 +49,9 @@ static int StuckCount;
 
 // ORDER PLAYMODE: the words of the PlayMode values.
 static const char *const ModeWords[] = {
-    "before_kick_off", "play_on",   "time_over", "kick_off",    "kick_in",   "free_kick",
-    "corner_kick",     "goal_kick", "goal",      "catch_fault", "drop_ball",
+    "before_kick_off", "play_on",     "time_over", "kick_off",           "kick_in",
+    "free_kick",       "corner_kick", "goal_kick", "indirect_free_kick", "goal",
+    "catch_fault",     "offside",     "back_pass", "free_kick_fault",    "drop_ball",
 };
 
 void initreferee() {
@@ -66,10 +70,11 @@ void initreferee() {
     CallCount = 0;
     StuckX = StuckY = 0;
     StuckCount = 0;
+    initoffences();
 }
 
 void modeword(char *buf, size_t cap, int mode, int side) {
-    bool sided = mode >= ModeKickOff && mode <= ModeCatchFault;
+    bool sided = mode >= ModeKickOff && mode <= ModeFreeKickFault;
     std::snprintf(buf, cap, "%s%s", ModeWords[mode], !sided ? "" : (side > 0 ? "_l" : "_r"));
 }
 
@@ -90,12 +95,17 @@ bool lastcall(const char *word) {
     return CallCount > 0 && std::strcmp(CallLog[CallCount - 1], word) == 0;
 }
 
-static bool setplay(int mode) {
+bool setplay(int mode) {
     return mode == ModeKickOff || mode == ModeKickIn || mode == ModeFreeKick ||
-           mode == ModeCornerKick;
+           mode == ModeCornerKick || mode == ModeIndirectFreeKick;
 }
 
-static void keepaway(int side, double radius, bool everyone);
+// clearance: how far the side not taking a set play is kept from the ball. At the
+// kick-off that is the centre circle; elsewhere a hair more, as on the real server.
+static double clearance(int mode) {
+    double r = CentreCircleRadius + PlayerSize;
+    return mode == ModeKickOff ? r : r + ClearanceEps;
+}
 
 // The goal modes are not announced by their bare word: the goal call ("goal_l_1")
 // carries the news.
@@ -106,18 +116,18 @@ void changemode(int mode, int side) {
     ModeChanged = true;
     if (mode != ModePlayOn)
         LastToucher = -1;
+    forgettouches(mode != ModePlayOn);
     if (mode != ModeGoal) {
         char word[40];
         modeword(word, sizeof word, mode, side);
         announce(word);
     }
     if (setplay(mode))
-        keepaway(side, CentreCircleRadius + PlayerSize, false);
+        keepaway(side, clearance(mode), false);
 }
 
 bool kickallowed() {
-    return Mode != ModeBeforeKickOff && Mode != ModeGoal && Mode != ModeCatchFault &&
-           Mode != ModeTimeOver;
+    return Mode != ModeBeforeKickOff && Mode != ModeTimeOver && !stoppage();
 }
 
 bool moveallowed(int slot) {
@@ -127,7 +137,8 @@ bool moveallowed(int slot) {
 }
 
 bool stoppage() {
-    return Mode == ModeGoal || Mode == ModeCatchFault;
+    return Mode == ModeGoal || Mode == ModeCatchFault || Mode == ModeOffside ||
+           Mode == ModeBackPass || Mode == ModeFreeKickFault;
 }
 
 bool inpenaltyarea(int side, double x, double y, double margin) {
@@ -137,38 +148,70 @@ bool inpenaltyarea(int side, double x, double y, double margin) {
     return x >= lo && x <= hi && std::fabs(y) <= PenaltyAreaHalfWidth + margin;
 }
 
+bool refereekicktry(int slot) {
+    return kickoffence(slot);
+}
+
 void refereekicked(int slot) {
+    int from = Mode;
     LastToucher = slot;
     if (setplay(Mode))
         changemode(ModePlayOn, 0);
+    notekick(slot, from);
+}
+
+void refereedashed(int slot) {
+    notedash(slot);
+}
+
+// Outside play_on a touch only pushes the player off the ball, so only play_on's touches
+// count for offside and the free-kick fault.
+void refereetouched(int slot) {
+    LastToucher = slot;
+    if (Mode == ModePlayOn)
+        notetouch(slot);
+}
+
+// outofarea: x moved to a metre in front of side's area (depth metres deep, halfwidth
+// either side of the centre line) when (x, y) lies in it.
+static double outofarea(int side, double x, double y, double depth, double halfwidth) {
+    double front = -side * (PitchHalfLength - depth);
+    if (std::fabs(y) <= halfwidth && side * (front - x) >= 0)
+        return front + side;
+    return x;
 }
 
 // A catch inside the goalie's own area (widened by a ball radius) gives his side a
-// free kick with the ball in his hands; a catch outside it is a fault.
+// free kick with the ball in his hands, unless it was a back pass; a catch outside the
+// area is a fault. The catch itself is announced first either way.
 void refereecaught(int slot) {
     const Player &g = Players[slot];
     LastToucher = slot;
     char word[40];
-    if (inpenaltyarea(g.side, TheBall.x, TheBall.y, BallSize)) {
-        std::snprintf(word, sizeof word, "goalie_catch_ball_%c", g.side > 0 ? 'l' : 'r');
-        announce(word);
+    std::snprintf(word, sizeof word, "goalie_catch_ball_%c", g.side > 0 ? 'l' : 'r');
+    announce(word);
+    double x = TheBall.x, y = TheBall.y;
+    if (!inpenaltyarea(g.side, x, y, BallSize)) {
+        offence(ModeCatchFault, g.side, x, y);
+    } else if (catchisbackpass(slot)) {
+        x = outofarea(g.side, x, y, GoalAreaLength, GoalAreaHalfWidth);
+        offence(ModeBackPass, g.side, x, y);
+    } else {
         changemode(ModeFreeKick, g.side);
-        return;
-    }
-    TheBall.holder = -1;
-    changemode(ModeCatchFault, g.side);
-}
-
-void refereegoaliemoved(int slot) {
-    const Player &g = Players[slot];
-    placeheldball();
-    if (!inpenaltyarea(g.side, TheBall.x, TheBall.y, BallSize)) {
-        TheBall.holder = -1;
-        changemode(ModeCatchFault, g.side);
     }
 }
 
-static void placeball(double x, double y) {
+// checkholder: a goalie who carried the ball out of his area commits a fault.
+static bool checkholder() {
+    const Ball &b = TheBall;
+    int side = Players[b.holder].side;
+    if (inpenaltyarea(side, b.x, b.y, BallSize))
+        return false;
+    offence(ModeCatchFault, side, b.x, b.y);
+    return true;
+}
+
+void putball(double x, double y) {
     Ball &b = TheBall;
     b.x = b.prevx = x;
     b.y = b.prevy = y;
@@ -176,13 +219,27 @@ static void placeball(double x, double y) {
     b.holder = -1;
 }
 
+// The free kick that follows an offence is never taken inside the offenders' own penalty
+// area: the ball goes to a metre in front of it.
+void offence(int mode, int side, double x, double y) {
+    if (mode != ModeOffside && mode != ModeBackPass)
+        x = outofarea(side, x, y, PenaltyAreaLength, PenaltyAreaHalfWidth);
+    putball(clampd(x, -PitchHalfLength, PitchHalfLength),
+            clampd(y, -PitchHalfWidth, PitchHalfWidth));
+    changemode(mode, side);
+}
+
+// The kick-offs that start the halves restore everyone; the first one also hands out the
+// player types when they are asked for.
 void startkickoff(int side) {
     if (Time == 0 || Half == 2) {
+        if (Time == 0 && Half == 1 && Opt.playertypes)
+            assigntypes();
         for (Player &p : Players)
             if (p.on)
                 restorestamina(p);
     }
-    placeball(0, 0);
+    putball(0, 0);
     changemode(ModeKickOff, side);
 }
 
@@ -197,9 +254,9 @@ void dropball(double x, double y) {
             y = y < 0 ? -PenaltyAreaHalfWidth : PenaltyAreaHalfWidth;
         }
     }
-    placeball(x, y);
+    putball(x, y);
     changemode(ModeDropBall, 0);
-    keepaway(0, CentreCircleRadius, true);
+    keepaway(0, CentreCircleRadius + PlayerSize + ClearanceEps, true);
     changemode(ModePlayOn, 0);
     StuckX = x;
     StuckY = y;
@@ -224,7 +281,7 @@ static bool checkclock() {
         announce("half_time");
         Half = 2;
         KickOffSide = -1;
-        placeball(0, 0);
+        putball(0, 0);
         changemode(ModeBeforeKickOff, 0);
         return true;
     }
@@ -236,7 +293,8 @@ static bool checkclock() {
     return false;
 }
 
-// Over a goal line: goal when the ball crossed between the posts this step.
+// Over a goal line: goal when the ball crossed between the posts this step, unless it
+// comes straight from an indirect free kick.
 static bool checkgoalline() {
     Ball &b = TheBall;
     double line = PitchHalfLength + BallSize;
@@ -246,7 +304,7 @@ static bool checkgoalline() {
     double ycross = b.y;
     if (b.x != b.prevx && std::fabs(b.prevx) <= line)
         ycross = b.prevy + (b.y - b.prevy) * (end * line - b.prevx) / (b.x - b.prevx);
-    if (std::fabs(ycross) <= GoalPostY) {
+    if (std::fabs(ycross) <= GoalPostY && !indirectpending()) {
         scoregoal(end); // the left side (+1) scores in the right goal (+1)
         return true;
     }
@@ -254,10 +312,10 @@ static bool checkgoalline() {
     bool bydefender = LastToucher >= 0 && Players[LastToucher].side == defender;
     double sy = b.y < 0 ? -1 : 1;
     if (bydefender) {
-        placeball(end * (PitchHalfLength - 1), sy * (PitchHalfWidth - 1));
+        putball(end * (PitchHalfLength - 1), sy * (PitchHalfWidth - 1));
         changemode(ModeCornerKick, end);
     } else {
-        placeball(end * (PitchHalfLength - GoalAreaLength), sy * GoalAreaHalfWidth);
+        putball(end * (PitchHalfLength - GoalAreaLength), sy * GoalAreaHalfWidth);
         changemode(ModeGoalKick, defender);
     }
     return true;
@@ -274,7 +332,7 @@ static bool checktouchline() {
         return true;
     }
     int side = -Players[LastToucher].side;
-    placeball(x, y);
+    putball(x, y);
     changemode(ModeKickIn, side);
     return true;
 }
@@ -295,13 +353,8 @@ void refereeafterstep() {
     if (checkclock())
         return;
     Ball &b = TheBall;
-    if (b.holder >= 0) { // a goalie who carries the ball out of his area commits a fault
-        refereegoaliemoved(b.holder);
-        if (Mode == ModeCatchFault)
-            return;
-    } else if (checkgoalline() || checktouchline()) {
+    if (b.holder >= 0 ? checkholder() : checkgoalline() || checktouchline())
         return;
-    }
     if (Mode == ModeGoalKick && !inpenaltyarea(ModeSide, b.x, b.y, 0)) {
         changemode(ModePlayOn, 0);
         return;
@@ -314,18 +367,14 @@ void refereeafterstep() {
     checkstuck();
 }
 
+// The pause after an offence ends with a free kick for the other side where the ball
+// lies (an indirect one after a back pass).
 void refereepause() {
     if (Mode == ModeGoal && ModeSteps > GoalPause) {
-        placeball(0, 0);
+        putball(0, 0);
         changemode(ModeKickOff, -ModeSide);
-    } else if (Mode == ModeCatchFault && ModeSteps > FaultPause) {
-        int side = -ModeSide; // the side that did not commit the fault takes it
-        double x = TheBall.x, y = TheBall.y;
-        if (inpenaltyarea(ModeSide, x, y, 0))
-            x = -ModeSide * (PitchHalfLength - PenaltyAreaLength - 1);
-        placeball(clampd(x, -PitchHalfLength, PitchHalfLength),
-                  clampd(y, -PitchHalfWidth, PitchHalfWidth));
-        changemode(ModeFreeKick, side);
+    } else if (Mode != ModeGoal && ModeSteps > FaultPause) {
+        changemode(Mode == ModeBackPass ? ModeIndirectFreeKick : ModeFreeKick, -ModeSide);
     }
 }
 
@@ -340,7 +389,7 @@ bool kickoffdue() {
 
 // keepaway: players of the side not taking the set play (or everybody) are moved out
 // to the given distance from the ball, along the line from the ball.
-static void keepaway(int side, double radius, bool everyone) {
+void keepaway(int side, double radius, bool everyone) {
     const Ball &b = TheBall;
     for (Player &p : Players) {
         if (!p.on || (!everyone && p.side == side))
@@ -395,10 +444,17 @@ void refereeplacement() {
     case ModeKickIn:
     case ModeFreeKick:
     case ModeCornerKick:
-        keepaway(ModeSide, CentreCircleRadius + PlayerSize, false);
+    case ModeIndirectFreeKick:
+        keepaway(ModeSide, clearance(Mode), false);
         break;
     case ModeGoalKick:
         outofpenaltyarea(ModeSide);
+        break;
+    case ModeCatchFault:
+    case ModeOffside:
+    case ModeBackPass:
+    case ModeFreeKickFault:
+        offencepause();
         break;
     default:
         break;

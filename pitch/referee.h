@@ -2,7 +2,8 @@
 //
 // The referee watches the ball after every step (goals, balls out of play, set plays
 // that end or time out, goalie catches), moves players that stand where the rules forbid,
-// and announces every decision to all players as "(hear T referee WORD)".
+// and announces every decision to all players as "(hear T referee WORD)". Offside, back
+// passes and free-kick faults are judged in offences.cpp.
 #pragma once
 
 #include <cstddef>
@@ -15,14 +16,18 @@ enum PlayMode {
     ModeBeforeKickOff,
     ModePlayOn,
     ModeTimeOver,
-    ModeKickOff,    // side: who kicks off
-    ModeKickIn,     // side: who takes it
-    ModeFreeKick,   // side: who takes it
-    ModeCornerKick, // side: who takes it
-    ModeGoalKick,   // side: who takes it
-    ModeGoal,       // side: who scored; a pause with the clock stopped
-    ModeCatchFault, // side: who committed it; a pause with the clock stopped
-    ModeDropBall,   // passes at once to play_on
+    ModeKickOff,          // side: who kicks off
+    ModeKickIn,           // side: who takes it
+    ModeFreeKick,         // side: who takes it
+    ModeCornerKick,       // side: who takes it
+    ModeGoalKick,         // side: who takes it
+    ModeIndirectFreeKick, // side: who takes it; no goal before a second player touches
+    ModeGoal,             // side: who scored; a pause with the clock stopped
+    ModeCatchFault,       // side: who committed it; a pause with the clock stopped
+    ModeOffside,          // side: who committed it; a pause with the clock stopped
+    ModeBackPass,         // side: who committed it; a pause with the clock stopped
+    ModeFreeKickFault,    // side: who committed it; a pause with the clock stopped
+    ModeDropBall,         // passes at once to play_on
 };
 
 constexpr int KickOffGrace = 20; // steps between the last expected client and kick-off
@@ -54,17 +59,24 @@ bool lastcall(const char *word); // the latest referee word equals word
 bool kickallowed();
 bool moveallowed(int slot); // move is possible for this player in the current mode
 bool stoppage();            // a pause in which the clock is stopped
+bool setplay(int mode);     // a restart that the first kick ends (not the goal kick)
 
 // Reactions to commands and to the step.
-void refereekicked(int slot);
+bool refereekicktry(int slot); // a kick is tried: true when it was called an offence
+void refereekicked(int slot);  // after an effective kick
 void refereecaught(int slot);
-void refereegoaliemoved(int slot);
-void refereeafterstep(); // clock, goals, out of play, set plays (play modes that run)
-void refereepause();     // end of a goal or fault pause
-void refereeplacement(); // keep players where the current mode wants them
-bool kickoffdue();       // before_kick_off: time for the automatic kick-off
+void refereedashed(int slot);
+void refereetouched(int slot); // the step found slot touching the ball
+void refereeafterstep();       // clock, goals, out of play, set plays (play modes that run)
+void refereepause();           // end of a goal or fault pause
+void refereeplacement();       // keep players where the current mode wants them
+bool kickoffdue();             // before_kick_off: time for the automatic kick-off
 void startkickoff(int side);
 void dropball(double x, double y);
+void putball(double x, double y); // the ball at rest at (x, y), out of anyone's hands
+// offence: announce mode (an offence of side) with the ball at rest at (x, y).
+void offence(int mode, int side, double x, double y);
+void keepaway(int side, double radius, bool everyone); // players not of side (or all)
 
 // Geometry shared with the built-in opponent.
 bool inpenaltyarea(int side, double x, double y, double margin); // side's own area

@@ -3,9 +3,10 @@
 // Queued dashes turn into accelerations first, which also frees every player's body
 // command for the next cycle. What moves then depends on the play mode: before kick-off
 // nothing may move (players only turn) and the clock stays at its value; during a goal or
-// fault pause objects move but the clock advances only on the step that ends the pause;
+// offence pause objects move but the clock advances only on the step that ends the pause;
 // after time is over nothing moves; in all other modes everything moves, collisions are
-// resolved, the clock advances and the referee judges the new positions.
+// resolved, a held ball is put in front of its goalie, the clock advances and the referee
+// judges the touches and the new positions.
 
 #include "pitch/step.h"
 
@@ -19,21 +20,17 @@ void simstep() {
     StepCount++;
     applydashes();
     ModeChanged = false;
-    switch (Mode) {
-    case ModeBeforeKickOff:
+    if (Mode == ModeBeforeKickOff) {
         commitangles();
         zeromotion();
         ModeSteps++;
         refereeplacement();
         if (kickoffdue())
             startkickoff(KickOffSide);
-        break;
-    case ModeTimeOver:
+    } else if (Mode == ModeTimeOver) {
         commitangles();
         TimeOverSteps++;
-        break;
-    case ModeGoal:
-    case ModeCatchFault:
+    } else if (stoppage()) {
         moveobjects();
         collide(false);
         placeheldball();
@@ -42,19 +39,17 @@ void simstep() {
         if (ModeChanged)
             Time++;
         refereeplacement();
-        break;
-    default: {
+    } else {
         moveobjects();
         int toucher = collide(Mode == ModePlayOn);
-        if (toucher >= 0)
-            LastToucher = toucher;
         placeheldball();
         Time++;
         ModeSteps++;
-        refereeafterstep();
+        if (toucher >= 0)
+            refereetouched(toucher);
+        if (!stoppage())
+            refereeafterstep();
         refereeplacement();
-        break;
-    }
     }
     updatestamina();
 }

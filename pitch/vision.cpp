@@ -6,6 +6,7 @@
 // after a logarithmic quantisation, directions truncated toward zero. Change values
 // appear always within 20 m, never beyond 40 m, and with falling probability between;
 // players lose first their number, then their team name, the farther away they are.
+// Directions are worked out in radians and only converted when printed.
 
 #include "pitch/vision.h"
 
@@ -22,7 +23,7 @@ namespace vorn::pitch {
 // Look: where an object lies as seen from a player.
 struct Look {
     double d;      // true distance
-    double dir;    // direction relative to the face, degrees
+    double dir;    // direction relative to the face, radians
     double dx, dy; // object - observer
     bool inview;   // inside the view cone and range
     bool felt;     // out of view but close enough to feel
@@ -42,8 +43,8 @@ static Look look(const Player &me, double ox, double oy) {
     l.dx = ox - me.x;
     l.dy = oy - me.y;
     l.d = std::hypot(l.dx, l.dy);
-    l.dir = normangle(dirof(l.dx, l.dy) - me.body - me.neck);
-    l.inview = std::fabs(l.dir) < viewhalfangle(me.viewwidth) && l.d < VisibleDiagonal;
+    l.dir = normrad(dirrad(l.dx, l.dy) - me.body - me.neck);
+    l.inview = std::fabs(l.dir) < viewhalfangle(me.viewwidth) * DegToRad && l.d < VisibleDiagonal;
     l.felt = !l.inview && l.d <= FeelDistance;
     return l;
 }
@@ -61,7 +62,7 @@ static void putchanges(Out &o, const Player &me, const Look &l, double qd, doubl
     if (l.d > 1e-10) {
         double ex = l.dx / l.d, ey = l.dy / l.d;
         distchg = qd * quantise((rx * ex + ry * ey) / l.d, 0.02);
-        dirchg = quantise((ry * ex - rx * ey) / l.d * Deg, 0.1);
+        dirchg = quantise((ry * ex - rx * ey) / l.d * RadToDeg, 0.1);
     }
     putc1(o, ' ');
     putnum(o, distchg);
@@ -151,14 +152,14 @@ struct LineDef {
     const char *name;
     bool vertical; // x = at (goal lines) or y = at (touch lines)
     double at;     // the line's coordinate
-    double normal; // direction from the pitch's inside toward the line
+    double normal; // direction from the pitch's inside toward the line, radians
 };
 
 static const LineDef Lines[4] = {
-    {"l l", true, -PitchHalfLength, 180},
+    {"l l", true, -PitchHalfLength, Pi},
     {"l r", true, PitchHalfLength, 0},
-    {"l t", false, -PitchHalfWidth, -90},
-    {"l b", false, PitchHalfWidth, 90},
+    {"l t", false, -PitchHalfWidth, -Pi / 2},
+    {"l b", false, PitchHalfWidth, Pi / 2},
 };
 
 // A line is reported when the centre line of sight runs toward it and meets it on the
@@ -167,7 +168,7 @@ static const LineDef Lines[4] = {
 void putlines(Out &o, double x, double y, double face, bool lowquality) {
     bool inside = std::fabs(x) < PitchHalfLength && std::fabs(y) < PitchHalfWidth;
     int max = inside ? 1 : 2, found = 0;
-    double fx = std::cos(face * Rad), fy = std::sin(face * Rad);
+    double fx = std::cos(face), fy = std::sin(face);
     for (const LineDef &ln : Lines) {
         if (found >= max)
             break;
@@ -175,9 +176,9 @@ void putlines(Out &o, double x, double y, double face, bool lowquality) {
         double normal = ln.normal;
         bool beyond = (ln.at > 0 && own > ln.at) || (ln.at < 0 && own < ln.at);
         if (beyond)
-            normal += 180;
-        double sigma = normangle(normal - face);
-        if (std::fabs(sigma) >= 90)
+            normal += Pi;
+        double sigma = normrad(normal - face);
+        if (std::fabs(sigma) >= Pi / 2)
             continue;
         double offset = ln.at - own;
         double along = ln.vertical ? fx : fy;
@@ -188,8 +189,8 @@ void putlines(Out &o, double x, double y, double face, bool lowquality) {
         double span = ln.vertical ? PitchHalfWidth : PitchHalfLength;
         if (t < 0 || hit < -span || hit > span)
             continue;
-        double dist = std::fabs(offset / std::cos(sigma * Rad));
-        double dir = sigma > 0 ? sigma - 90 : sigma + 90;
+        double dist = std::fabs(offset / std::cos(sigma));
+        double dir = sigma > 0 ? sigma - Pi / 2 : sigma + Pi / 2;
         put(o, " ((");
         put(o, ln.name);
         put(o, ")");
@@ -233,7 +234,7 @@ void buildsensebody(int slot, Out &o) {
     put(o, ") (speed ");
     putnum(o, quantise(std::hypot(me.vx, me.vy), 0.01));
     putc1(o, ' ');
-    putint(o, truncdir(dirof(me.vx, me.vy) - me.body - me.neck));
+    putint(o, truncdir(dirrad(me.vx, me.vy) - me.body - me.neck));
     put(o, ") (head_angle ");
     putint(o, truncdir(me.neck));
     const int counts[5] = {me.kicks, me.dashes, me.turns, me.says, me.necks};

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "pitch/params.h"
+#include "pitch/types.h"
 
 namespace vorn::pitch {
 
@@ -19,7 +20,7 @@ bool TeamEver[2];
 void initoptions() {
     Opt = Options{};
     Opt.port = 6000;
-    std::strcpy(Opt.bind, "0.0.0.0");
+    std::strcpy(Opt.bind, "127.0.0.1");
     Opt.stepms = 100;
     Opt.cycles = 6000;
     Opt.waitplayers = -1; // resolved after parsing: 11 with the built-in opponent, else 22
@@ -29,6 +30,10 @@ void initoptions() {
     Opt.chasers = false;
     Opt.record[0] = '\0';
     Opt.quiet = false;
+    Opt.offside = true;
+    Opt.backpass = true;
+    Opt.freekickfault = true;
+    Opt.playertypes = false;
 }
 
 void initworld() {
@@ -40,6 +45,7 @@ void initworld() {
     TheBall.holder = -1;
     std::memset(TeamName, 0, sizeof TeamName);
     TeamEver[0] = TeamEver[1] = false;
+    inittypes();
 }
 
 // A new player stands in a row 3 m outside the top touch line, facing +x whatever its
@@ -72,7 +78,8 @@ int sideindex(int side) {
 }
 
 bool kickable(const Player &p) {
-    return std::hypot(TheBall.x - p.x, TheBall.y - p.y) <= KickableArea;
+    double area = PlayerSize + BallSize + ptype(p).kickmargin;
+    return std::hypot(TheBall.x - p.x, TheBall.y - p.y) <= area;
 }
 
 int connectedclients() {

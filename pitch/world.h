@@ -16,13 +16,14 @@ constexpr int TeamNameMax = 15;
 enum ViewWidth { ViewNarrow = 0, ViewNormal = 1, ViewWide = 2 };
 
 // Player: one slot, connected client or built-in opponent. Positions in world metres,
-// velocities in metres per cycle, angles in degrees (neck relative to body).
+// velocities in metres per cycle, angles in radians (neck relative to body).
 struct Player {
     bool on;                   // slot in use
     bool robot;                // moved by pitch itself (built-in opponent), no socket
     int side;                  // +1 left (attacks +x), -1 right
     int unum;                  // uniform number 1..11
     bool goalie;               // connected with (goalie)
+    int type;                  // player type, index into Types (types.h); 0 the default
     double x, y;               // position
     double vx, vy;             // velocity after the last step (already decayed)
     double ax, ay;             // acceleration queued for the next step
@@ -33,7 +34,7 @@ struct Player {
     bool bodyused;                              // a body command was taken this cycle
     bool neckused;                              // a turn_neck was taken this cycle
     double dashpower;                           // dash waiting for the next step, 0 if none
-    double dashdir;                             // its direction relative to the body
+    double dashdir;                             // its direction relative to the body, rad
     bool dashqueued;                            // a dash is waiting (power 0 still counts)
     int catchban;                               // cycles before the next catch may be tried
     int moves;                                  // moves made while holding the ball
@@ -67,6 +68,10 @@ struct Options {
     bool chasers;        // built-in opponent on the right side
     char record[512];    // record file, empty = none
     bool quiet;          // no progress lines
+    bool offside;        // referee offside
+    bool backpass;       // referee back passes to the goalie
+    bool freekickfault;  // referee a set-play taker touching the ball twice
+    bool playertypes;    // random player types handed out at the first kick-off
 };
 
 // Globals

@@ -125,10 +125,18 @@ int getfromserver() {
     fflush(stdout);
     if (!inputready) {
         fd_set ready = watched;
-        // While no send slot is pending an idle poll would change nothing, so the poll may
-        // wait for input as long as it takes; otherwise it waits 1 ms.
-        timeval timeout = {0, 1000};
-        int n = select(maxfd, &ready, nullptr, nullptr, slotpending() ? &timeout : nullptr);
+        // While a send slot is pending the poll waits only until it is due, so that the
+        // scheduler serves it on time; otherwise it waits for input as long as it takes.
+        timeval timeout = {0, 0};
+        long wait = -1;
+        if (slotpending()) {
+            timespec now;
+            if (clock_gettime(CLOCK_REALTIME, &now) != 0)
+                errorf("\nClock failed Now_time\n");
+            wait = polltimeout(elapsedmicros(now.tv_nsec, SenseRec_time->tv_nsec));
+            timeout.tv_usec = wait;
+        }
+        int n = select(maxfd, &ready, nullptr, nullptr, wait >= 0 ? &timeout : nullptr);
         if (n < 0 && errno == EINTR)
             return 0;
         if (n < 0)

@@ -10,18 +10,21 @@
 namespace vorn {
 
 struct SendSlot {
+    long start;         // the slot is due this many microseconds into the cycle
     long deadline;      // on time while elapsed is at most this many microseconds
     long next;          // the next slot begins this many microseconds into the cycle (0: none)
     const char *missed; // the log line when the slot is reached too late
 };
 
 // ORDER: TimeSlot 1, 2, 3.
+// clang-format off
 static const SendSlot Slots[] = {
-    //  deadline  next     missed
-    {33332, 33333, "Missed slot 1\n"},
-    {66665, 66666, "Missed slot 2\n"},
-    {99998, 0, "Missed slot 3\n"},
+    //  start  deadline  next   missed
+    {       0,   33332, 33333, "Missed slot 1\n"},
+    {   33333,   66665, 66666, "Missed slot 2\n"},
+    {   66666,   99998,     0, "Missed slot 3\n"},
 };
+// clang-format on
 
 long elapsedmicros(long nownsec, long startnsec) {
     long elapsed = nownsec / 1000 - startnsec / 1000;
@@ -55,6 +58,13 @@ static void serveentry() {
     sendmess_list();
     if (body)
         BodySent = 1;
+}
+
+long polltimeout(long elapsed) {
+    if (!slotpending())
+        return -1;
+    long wait = Slots[TimeSlot - 1].start - elapsed;
+    return wait < 0 ? 0 : wait > PollMicros ? PollMicros : wait;
 }
 
 bool slotpending() {

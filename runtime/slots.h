@@ -15,6 +15,13 @@ long elapsedmicros(long nownsec, long startnsec);
 // pending.
 long serveslot(long elapsed);
 
+constexpr long PollMicros = 1000; // the longest a poll waits while a slot is pending
+
+// Microseconds the poll may wait for input at the given elapsed time while a slot is
+// pending: until that slot is due, at most PollMicros, never less than zero. -1 while no slot
+// is pending: an idle poll would change nothing then, so the poll waits for input.
+long polltimeout(long elapsed);
+
 // Whether a send slot of the current cycle is still to be served (TimeSlot 1 to 3).
 bool slotpending();
 

@@ -12,6 +12,7 @@ catch_fault for its side), its catch commands that caught nothing, and the share
 play_on cycles in which it stood inside its own penalty area.
 """
 import json
+import os
 import sys
 
 # The penalty area: 16.5 m deep from the goal line at |x| = 52.5, 40.32 m wide.
@@ -65,17 +66,26 @@ def main(argv):
         if a in ("--help", "-h"):
             print(__doc__.strip())
             return 0
-        if a == "--side" and args and args[0] in ("l", "r"):
-            side = args.pop(0)
-        elif a == "--unum" and args and args[0].isdigit():
-            unum = int(args.pop(0))
-        elif path is None and not a.startswith("--"):
+        value = args.pop(0) if a in ("--side", "--unum") and args else None
+        if a == "--side" and value in ("l", "r"):
+            side = value
+        elif a == "--unum" and value is not None and value.isdigit() and 1 <= int(value) <= 11:
+            unum = int(value)
+        elif a in ("--side", "--unum"):
+            what = "l or r" if a == "--side" else "a whole number from 1 to 11"
+            problem = "needs a value" if value is None else f"must be {what}, not '{value}'"
+            print(f"goalie-report.py: {a} {problem}", file=sys.stderr)
+            return 2
+        elif path is None and not a.startswith("-"):
             path = a
         else:
             print(f"goalie-report.py: unexpected argument '{a}' (see --help)", file=sys.stderr)
             return 2
     if path is None:
         print("goalie-report.py: a record is needed (see --help)", file=sys.stderr)
+        return 2
+    if not os.path.isfile(path):
+        print(f"goalie-report.py: the record '{path}' is not a file", file=sys.stderr)
         return 2
     report(path, side, unum)
     return 0

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing vorn need, only those missing.
-#   scripts/install-deps.sh [--help]
+#   scripts/install-deps.sh [--browser] [--help]
+#   --browser   also chromium, for the browser test of the replay page (./test.sh)
 set -euo pipefail
-if [ "${1:-}" = "--help" ] || [ "${1:-}" = "-h" ]; then
-  sed -n '2,3p' "$0" | sed 's/^# \{0,1\}//'; exit 0
-fi
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev python3)
+case "${1:-}" in
+  --help|-h) sed -n '2,4p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  --browser) packages+=(chromium) ;;
+  "") ;;
+  *) echo "install-deps.sh: unknown option '$1' (see --help)" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

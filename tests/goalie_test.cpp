@@ -29,16 +29,6 @@ using Queue = std::vector<std::string>;
 
 namespace {
 
-// The pending queue entries, from the read index to the last index.
-Queue queued() {
-    Queue q;
-    if (List[ListPek][0] == '\0')
-        return q;
-    for (int i = ListPek; i <= ListEnd; i++)
-        q.push_back(List[i]);
-    return q;
-}
-
 class Goalie : public AgentTest {
   protected:
     void SetUp() override {

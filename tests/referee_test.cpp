@@ -16,16 +16,6 @@ using namespace vorntest;
 
 namespace {
 
-// The pending queue entries, from the read index to the last index.
-std::vector<std::string> queued() {
-    std::vector<std::string> q;
-    if (List[ListPek][0] == '\0')
-        return q;
-    for (int i = ListPek; i <= ListEnd; i++)
-        q.push_back(List[i]);
-    return q;
-}
-
 struct Split {
     const char *call;
     const char *type;

@@ -123,6 +123,24 @@ TEST(Slots, ElapsedTimeWrapsAtTheSecond) {
     EXPECT_EQ(elapsedmicros(0, 999999999), 1);
 }
 
+// The poll waits until the pending slot is due, 1 ms at most, never less than nothing.
+TEST(Slots, PollWaitsUntilThePendingSlotIsDue) {
+    struct Case {
+        int timeslot;
+        long elapsed;
+        long wait;
+    } cases[] = {
+        {0, 5000, -1},    {4, 5000, -1},   {1, 0, 0},     {1, 40000, 0}, {2, 20000, 1000},
+        {2, 32333, 1000}, {2, 32900, 433}, {2, 33333, 0}, {2, 50000, 0}, {3, 65666, 1000},
+        {3, 66665, 1},    {3, 66666, 0},   {3, 99999, 0},
+    };
+    for (const Case &c : cases) {
+        TimeSlot = c.timeslot;
+        EXPECT_EQ(polltimeout(c.elapsed), c.wait) << "slot " << c.timeslot << " at " << c.elapsed;
+    }
+    TimeSlot = 0;
+}
+
 TEST(Slots, OnTimeSlotsSendOneEntryEachAndSleepToTheNext) {
     Peer server;
     startagent(server);

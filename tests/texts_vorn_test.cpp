@@ -1,5 +1,6 @@
 // The field player's console texts of the command queue, byte for byte (ISO 8859-1).
 
+#include "actions/builders.h"
 #include "actions/queue.h"
 #include "perception/parser.h"
 #include "runtime/program.h"
@@ -70,5 +71,16 @@ TEST(FieldPlayerTexts, PlaceholdersAndNewmessPrintNothing) {
     sendmess_list();
     newmess_list(Nop);
     removemess_list();
+    EXPECT_EQ(out.take(), "");
+}
+
+// The builders print nothing of their own in the field player (the queue's trace remains).
+TEST(FieldPlayerTexts, BuildersPrintNoLineOfTheirOwn) {
+    Peer server;
+    startagent(server);
+    Capture out;
+    dash(100, 0);
+    turn(30, 0);
+    kick(100, 0, 0);
     EXPECT_EQ(out.take(), "");
 }

@@ -1,5 +1,6 @@
 // The goalie's console texts of the command queue, byte for byte (ISO 8859-1).
 
+#include "actions/builders.h"
 #include "actions/queue.h"
 #include "perception/parser.h"
 #include "runtime/program.h"
@@ -84,4 +85,16 @@ TEST(GoalieTexts, NewmessList) {
     Capture out;
     newmess_list("(turn 5)");
     EXPECT_EQ(out.take(), "newmess_list\nnewmess_list out\n");
+}
+
+// The goalie's dash and turn builders print one line each, before the command is queued.
+TEST(GoalieTexts, DashAndTurnPrintTheirName) {
+    Peer server;
+    startagent(server);
+    Capture out;
+    dash(100, 0);
+    turn(30, 0);
+    kick(100, 0, 0);
+    catchball(5, 0);
+    EXPECT_EQ(out.take(), "dash\nturn\n");
 }

@@ -24,11 +24,7 @@ using namespace vorn;
 namespace {
 
 std::string transcriptpath(const std::string &name) {
-    const char *shared = getenv("VORN_SHARED");
-    if (shared != nullptr)
-        return std::string(shared) + "/transcripts/" + name;
-    std::string here = __FILE__;
-    return here.substr(0, here.rfind('/')) + "/../../shared/transcripts/" + name;
+    return std::string(VORN_TRANSCRIPTS_DIR) + "/" + name;
 }
 
 // The "msg" string of one JSON line, as bytes: every escape is a character of ISO 8859-1.

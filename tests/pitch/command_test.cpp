@@ -36,7 +36,7 @@ TEST(Commands, NumberFormsAreAccepted) {
     EXPECT_NEAR(Players[p].x, 0.3, 1e-9);
     run(p, "(turn -3.0)"); // while running at 0.12 m per cycle
     simstep();
-    EXPECT_NEAR(Players[p].body, -3 / (1 + 5 * 0.12), 1e-9);
+    EXPECT_NEAR(Players[p].body, -3 * DegToRad / (1 + 5 * 0.12), 1e-12);
 }
 
 TEST(Commands, MalformedCommandStopsTheRest) {

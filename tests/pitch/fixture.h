@@ -8,6 +8,7 @@
 
 #include "pitch/connect.h"
 #include "pitch/format.h"
+#include "pitch/geom.h"
 #include "pitch/record.h"
 #include "pitch/referee.h"
 #include "pitch/rng.h"
@@ -49,14 +50,15 @@ inline std::string sensetext(int slot) {
     return buf;
 }
 
-// place: put a player somewhere at rest, facing body degrees.
+// place: put a player somewhere at rest, facing body degrees (kept in radians, as a
+// command's degrees are).
 inline void place(int slot, double x, double y, double body, double neck = 0) {
     Player &p = Players[slot];
     p.x = x;
     p.y = y;
     p.vx = p.vy = p.ax = p.ay = 0;
-    p.body = p.nextbody = body;
-    p.neck = p.nextneck = neck;
+    p.body = p.nextbody = body * DegToRad;
+    p.neck = p.nextneck = neck * DegToRad;
 }
 
 inline void placeball(double x, double y, double vx = 0, double vy = 0) {
@@ -67,6 +69,14 @@ inline void placeball(double x, double y, double vx = 0, double vy = 0) {
     b.vy = vy;
     b.ax = b.ay = 0;
     b.holder = -1;
+}
+
+// calls: the last n referee words, oldest first, separated by blanks.
+inline std::string calls(int n) {
+    std::string out;
+    for (int i = CallCount - n < 0 ? 0 : CallCount - n; i < CallCount; i++)
+        out += (out.empty() ? "" : " ") + std::string(CallLog[i]);
+    return out;
 }
 
 // inplay: one left player at (0, 0) facing +x in play_on, the ball out of the way.

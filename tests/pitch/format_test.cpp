@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "pitch/format.h"
+#include "pitch/geom.h"
 
 using namespace vorn::pitch;
 
@@ -53,13 +54,18 @@ TEST(Quantisation, ZeroDistanceStaysFinite) {
     EXPECT_DOUBLE_EQ(qdist(0, 0.1), 0);
 }
 
-TEST(Directions, TruncateTowardZero) {
-    EXPECT_EQ(truncdir(0.9), 0);
-    EXPECT_EQ(truncdir(-0.9), 0);
-    EXPECT_EQ(truncdir(44.99), 44);
-    EXPECT_EQ(truncdir(-44.99), -44);
-    EXPECT_EQ(truncdir(190), -170);
-    EXPECT_EQ(truncdir(-540), -180);
+// Directions are radians printed as truncated degrees: whole degrees that do not survive
+// the round trip come back one nearer zero, as on the real server.
+TEST(Directions, TruncateTowardZeroFromRadians) {
+    const struct {
+        double deg;
+        int printed;
+    } cases[] = {{0.9, 0}, {-0.9, 0},  {44.99, 44}, {-44.99, -44}, {45, 45},
+                 {60, 59}, {-30, -29}, {190, -169}, {-540, -180}};
+    for (const auto &c : cases)
+        EXPECT_EQ(truncdir(c.deg * DegToRad), c.printed) << c.deg;
+    EXPECT_EQ(truncdir(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_LE(std::abs(truncdir(1e300)), 180); // reduced, never converted out of range
 }
 
 TEST(Output, NeverWritesPastItsBuffer) {

@@ -198,9 +198,7 @@ std::string strip(const std::string &msg) {
 
 // The transcripts are JSON lines; only "msg" is needed, with its \" \\ and \u0000.
 std::vector<std::string> transcript(const std::string &name) {
-    const char *shared = std::getenv("VORN_SHARED");
-    std::string path = std::string(shared ? shared : VORN_SHARED_DEFAULT) + "/transcripts/" + name;
-    std::ifstream in(path);
+    std::ifstream in(std::string(VORN_TRANSCRIPTS_DIR) + "/" + name);
     std::vector<std::string> out;
     std::string line;
     while (std::getline(in, line)) {

@@ -46,7 +46,7 @@ bool waitfor(Client &c, const std::string &prefix, std::string &msg, int ms);
 // initclient: open, send init, wait for the reply; the reply text without its NUL.
 bool initclient(Client &c, int port, const std::string &init, std::string &reply);
 
-// Transcripts of the real server (../shared/transcripts), message texts without NUL.
+// Datagrams a real server sent (tests/data/transcripts), message texts without NUL.
 std::vector<std::string> transcript(const std::string &name);
 
 // See entries: "((f c) 3 0 0 0)" -> name "f c", values {"3","0","0","0"}.

@@ -2,17 +2,22 @@
 // examples of the version-6 rules (quantised distances, truncated directions, felt
 // objects, the line rule, naming by distance).
 
+#include <cstring>
 #include <gtest/gtest.h>
+
+#include "pitch/command.h"
+#include "pitch/step.h"
 
 #include "tests/pitch/fixture.h"
 #include "tests/pitch/support.h"
 
 using namespace pitchtest;
 
+// lines: what an observer at (x, y) whose face points along face degrees sees of the lines.
 static std::string lines(double x, double y, double face, bool low = false) {
     char buf[256];
     Out o = outof(buf, sizeof buf);
-    putlines(o, x, y, face, low);
+    putlines(o, x, y, face * DegToRad, low);
     return buf;
 }
 
@@ -24,8 +29,9 @@ TEST(Lines, AngleToTheLineAndDistanceAlongTheSight) {
     // 20 degrees off the normal: 62.5 / cos 20 = 66.51 along the line of sight
     EXPECT_EQ(lines(-10, 0, 20), " ((l r) 66.7 70)");
     EXPECT_EQ(lines(-10, 0, -20), " ((l r) 66.7 -70)");
-    // at 30 degrees the sight leaves through the bottom line (y 36 at x = 52.5)
-    EXPECT_EQ(lines(-10, 0, 30), " ((l b) 68 -30)");
+    // at 30 degrees the sight leaves through the bottom line (y 36 at x = 52.5); the
+    // angle to it, -30 degrees worked out in radians, truncates to -29
+    EXPECT_EQ(lines(-10, 0, 30), " ((l b) 68 -29)");
     EXPECT_EQ(lines(0, 0, 90), " ((l b) 34.1 90)");
 }
 
@@ -116,11 +122,43 @@ TEST(See, NearPlayersAreNamedInFull) {
     freshmatch();
     int me = seat("A"), mate = seat("A"), keeper = seat("B", true);
     place(me, 0, 0, 0);
-    place(mate, 15, 0, 90, 30);
+    place(mate, 15, 0, 90, -90);
     place(keeper, 2, 1.5, 180);
     std::string s = seetext(me);
-    EXPECT_NE(s.find("((p \"A\" 2) 14.9 0 0 0 90 120)"), std::string::npos) << s;
+    EXPECT_NE(s.find("((p \"A\" 2) 14.9 0 0 0 90 0)"), std::string::npos) << s;
     EXPECT_NE(s.find("((p \"B\" 1 goalie) 2.5 36 0 0 180 180)"), std::string::npos) << s;
+}
+
+// Angles are kept in radians and printed truncated, so whole degrees often come back one
+// nearer zero, as they do from the real server. Each case: what the observer (A 1 at
+// (-10, 0) facing +x, with the velocity vx) and a team-mate (A 2 at (5, 0) facing +x)
+// send in play_on, one step, and what the observer then reads in its sense_body or see.
+TEST(Angles, WholeDegreesComeBackOneNearerZero) {
+    const struct {
+        const char *mine, *mate;
+        double vx;
+        bool see;
+        const char *want;
+    } cases[] = {
+        {"(turn_neck 60)", "", 0, false, "(speed 0 -59) (head_angle 59)"},
+        {"(turn_neck -30)", "", 1, false, "(speed 0.4 29) (head_angle -29)"},
+        {"(turn_neck 30)", "", 0, true, " ((f c) 10 -29 0 0) "},
+        {"(turn 30)", "", 0, true, " ((l b) 68 -29))"},
+        {"", "(turn 90)(turn_neck 30)", 0, true, " ((p \"A\" 2) 14.9 0 0 0 90 119) "},
+    };
+    for (const auto &c : cases) {
+        freshmatch();
+        int me = seat("A"), mate = seat("A");
+        place(me, -10, 0, 0);
+        place(mate, 5, 0, 0);
+        Players[me].vx = c.vx;
+        changemode(ModePlayOn, 0);
+        runcommands(me, c.mine, std::strlen(c.mine), 0);
+        runcommands(mate, c.mate, std::strlen(c.mate), 0);
+        simstep();
+        std::string got = c.see ? seetext(me) : sensetext(me);
+        EXPECT_NE(got.find(c.want), std::string::npos) << c.mine << c.mate << ": " << got;
+    }
 }
 
 TEST(See, FarPlayersLoseTheirNames) {

@@ -1,5 +1,6 @@
 #include "tests/support/agent.h"
 
+#include "actions/queue.h"
 #include "perception/landmarks.h"
 #include "perception/parser.h"
 #include "perception/referee.h"
@@ -33,6 +34,15 @@ void initagent(Peer &server, int side, int number) {
     vorn::AgentSide = side;
     vorn::AgentNumber = number;
     vorn::initinfo();
+}
+
+std::vector<std::string> queued() {
+    std::vector<std::string> q;
+    if (vorn::ListPek < 0 || vorn::ListPek >= vorn::ListSize || vorn::List[vorn::ListPek][0] == '\0')
+        return q;
+    for (int i = vorn::ListPek; i <= vorn::ListEnd; i++)
+        q.push_back(vorn::List[i]);
+    return q;
 }
 
 int parse(const std::string &text) {

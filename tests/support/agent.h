@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace vorntest {
 
@@ -26,6 +27,9 @@ class AgentTest : public ::testing::Test {
     }
     Peer server;
 };
+
+// The pending queue entries, from the read index to the last index.
+std::vector<std::string> queued();
 
 // Hands a message to the parser as the receive loop would (already lower-cased).
 int parse(const std::string &text);

@@ -31,12 +31,6 @@ std::string TempDir::read(const std::string &name) const {
     return s.str();
 }
 
-std::string sharedpath(const std::string &relative) {
-    const char *shared = getenv("VORN_SHARED");
-    std::string base = shared != nullptr ? shared : VORN_SHARED_DIR;
-    return base + "/" + relative;
-}
-
 std::string binpath(const std::string &program) {
     const char *bin = getenv("VORN_BIN");
     std::string base = bin != nullptr ? bin : VORN_BIN_DIR;

@@ -25,8 +25,7 @@ class TempDir {
     std::string path_;
 };
 
-// The folder of the shared material (transcripts) and of the built programs.
-std::string sharedpath(const std::string &relative);
+// The path of a built program.
 std::string binpath(const std::string &program);
 
 } // namespace vorntest

@@ -1,0 +1,198 @@
+// offences.cpp -- offside, back passes and free-kick faults.
+//
+// Offside: when a player kicks or touches the ball, every team-mate beyond the offside
+// line is marked. The line is the second-last opponent or the ball, whichever is nearer
+// the goal the side attacks, but never behind the halfway line; goal kicks, kick-ins and
+// corner kicks mark nobody. A marked player who is the next to touch the ball, or who
+// tries to kick it from within 2.5 m, is offside, and the other side's free kick is taken
+// where the line was, at his y.
+//
+// Back pass: a goalie may not catch the ball when the last kick came from his own side
+// and no opponent has touched it since. His own kick counts too, unless an opponent
+// kicked just before it; a kick and a catch in the same cycle are let go.
+//
+// Free-kick fault: the player who took a set play may kick again straight away, but once
+// he has dashed he may not touch the ball before somebody else has.
+
+#include "pitch/offences.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "pitch/geom.h"
+#include "pitch/params.h"
+#include "pitch/referee.h"
+
+namespace vorn::pitch {
+
+// Globals
+bool OffsideMark[MaxPlayers];
+double OffsideMarkX[MaxPlayers];
+double OffsideMarkY[MaxPlayers];
+int SetPlayTaker;
+bool TakerDashed;
+int IndirectTaker;
+int PassSide;
+int PassStep;
+int PrevKickSide;
+
+void initoffences() {
+    forgettouches(true);
+    PassStep = -1;
+}
+
+void forgettouches(bool all) {
+    std::fill(OffsideMark, OffsideMark + MaxPlayers, false);
+    if (!all)
+        return;
+    SetPlayTaker = -1;
+    TakerDashed = false;
+    IndirectTaker = -1;
+    PassSide = 0;
+    PrevKickSide = 0;
+}
+
+// Depths are metres toward the goal that side attacks (side * x).
+double offsideline(int side) {
+    double first = -1e9, second = -1e9; // the two deepest opponents
+    for (const Player &p : Players) {
+        if (!p.on || p.side == side)
+            continue;
+        double d = side * p.x;
+        if (d > first) {
+            second = first;
+            first = d;
+        } else if (d > second) {
+            second = d;
+        }
+    }
+    return side * std::max({second, side * TheBall.x, 0.0});
+}
+
+// markoffside: slot touched the ball; mark the team-mates beyond the line.
+static void markoffside(int slot, int mode) {
+    std::fill(OffsideMark, OffsideMark + MaxPlayers, false);
+    if (!Opt.offside || mode == ModeGoalKick || mode == ModeKickIn || mode == ModeCornerKick)
+        return;
+    int side = Players[slot].side;
+    double line = offsideline(side);
+    for (int i = 0; i < MaxPlayers; i++) {
+        const Player &p = Players[i];
+        if (!p.on || p.side != side || i == slot || side * (p.x - line) <= 0)
+            continue;
+        OffsideMark[i] = true;
+        OffsideMarkX[i] = line;
+        OffsideMarkY[i] = p.y;
+    }
+}
+
+// The marked spot, but the goal-area corner when that lies in a goal area or beyond a
+// goal line, and a metre inside the lines when it lies off the pitch.
+static void calloffside(int slot) {
+    double x = OffsideMarkX[slot], y = OffsideMarkY[slot];
+    double ax = std::fabs(x), ay = std::fabs(y);
+    bool goalarea = ax >= PitchHalfLength - GoalAreaLength && ay <= GoalAreaHalfWidth;
+    if (ax > PitchHalfLength || goalarea) {
+        x = std::copysign(PitchHalfLength - GoalAreaLength, x);
+        y = std::copysign(GoalAreaHalfWidth, y);
+    } else if (ay > PitchHalfWidth) {
+        x = clampd(x, 1 - PitchHalfLength, PitchHalfLength - 1);
+        y = clampd(y, 1 - PitchHalfWidth, PitchHalfWidth - 1);
+    }
+    offence(ModeOffside, Players[slot].side, x, y);
+}
+
+static void callfault(int slot) {
+    offence(ModeFreeKickFault, Players[slot].side, TheBall.x, TheBall.y);
+}
+
+static bool faulttouch(int slot) {
+    return Opt.freekickfault && slot == SetPlayTaker && TakerDashed;
+}
+
+bool kickoffence(int slot) {
+    const Player &p = Players[slot];
+    double d = std::hypot(TheBall.x - p.x, TheBall.y - p.y);
+    if (Opt.offside && OffsideMark[slot] && d < OffsideActiveArea) {
+        calloffside(slot);
+        return true;
+    }
+    if (faulttouch(slot) && kickable(p)) {
+        callfault(slot);
+        return true;
+    }
+    return false;
+}
+
+// After a kick or touch by slot: whoever else took the set play may play again, the
+// indirect free kick has been touched by a second player, an opponent's touch cancels a
+// pass to the goalie.
+static void touched(int slot) {
+    if (slot != SetPlayTaker)
+        SetPlayTaker = -1;
+    if (slot != IndirectTaker)
+        IndirectTaker = -1;
+    if (Players[slot].side != PassSide)
+        PassSide = 0;
+}
+
+void notekick(int slot, int frommode) {
+    const Player &p = Players[slot];
+    touched(slot);
+    if (setplay(frommode) || frommode == ModeGoalKick) {
+        SetPlayTaker = slot;
+        TakerDashed = false;
+    }
+    if (frommode == ModeIndirectFreeKick)
+        IndirectTaker = slot;
+    PassSide = p.goalie && PrevKickSide == -p.side ? 0 : p.side;
+    PassStep = StepCount;
+    PrevKickSide = p.side;
+    markoffside(slot, frommode);
+}
+
+void notetouch(int slot) {
+    if (Opt.offside && OffsideMark[slot]) {
+        calloffside(slot);
+        return;
+    }
+    if (faulttouch(slot)) {
+        callfault(slot);
+        return;
+    }
+    touched(slot);
+    markoffside(slot, Mode);
+}
+
+void notedash(int slot) {
+    if (slot == SetPlayTaker)
+        TakerDashed = true;
+}
+
+bool catchisbackpass(int slot) {
+    return Opt.backpass && PassSide == Players[slot].side && PassStep != StepCount;
+}
+
+bool indirectpending() {
+    return IndirectTaker >= 0;
+}
+
+// In an offside pause the offenders stay out of the active area around the spot and are
+// sent back behind it. In the last steps of every offence's pause they are cleared from
+// the ball: 9.15 m as at any free kick, 5.5 m before the indirect free kick of a back pass.
+void offencepause() {
+    int side = ModeSide;
+    const Ball &b = TheBall;
+    if (Mode == ModeOffside) {
+        for (Player &p : Players)
+            if (p.on && p.side == side && side * (p.x - b.x) > 0)
+                p.x = b.x - side * CentreCircleRadius;
+        keepaway(-side, OffsideActiveArea, false);
+    }
+    if (ModeSteps > FaultPause - ClearingSteps) {
+        double r = Mode == ModeBackPass ? GoalAreaLength : CentreCircleRadius;
+        keepaway(-side, r + PlayerSize + ClearanceEps, false);
+    }
+}
+
+} // namespace vorn::pitch

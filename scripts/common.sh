@@ -1,0 +1,73 @@
+# What the scripts share: their --help text and the checks of option values. Sourced by
+# run.sh, test.sh, scripts/match.sh and scripts/start-team.sh (not run on its own). Every check
+# either returns quietly or ends the script with one line naming the option and exit status 2,
+# and none of them creates or starts anything.
+
+prog=$(basename "$0")
+
+# usage: the comment block at the top of the running script, without its "#".
+usage() { awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "$0"; }
+
+# die MESSAGE...: the script's refusal, on standard error, and exit status 2.
+die() {
+  echo "$prog: $*" >&2
+  exit 2
+}
+
+# needvalue OPTION [VALUE]: called with the rest of the command line; an option that takes a
+# value must be followed by one.
+needvalue() { [ $# -ge 2 ] || die "$1 needs a value (see --help)"; }
+
+# checkcount OPTION VALUE LOW HIGH: a whole number from LOW to HIGH.
+checkcount() {
+  if ! [[ $2 =~ ^[0-9]{1,9}$ ]] || ((10#$2 < $3 || 10#$2 > $4)); then
+    die "$1 must be a whole number from $3 to $4, not '$2'"
+  fi
+}
+
+# checkhost OPTION VALUE: a host name or dotted-decimal address with an IPv4 address.
+checkhost() {
+  [ -n "$2" ] && getent ahostsv4 "$2" >/dev/null 2>&1 ||
+    die "$1: the host '$2' is unknown (no IPv4 address for it)"
+}
+
+# writableparent OPTION PATH: the nearest folder above PATH that exists must be writable, so
+# that PATH can be created.
+writableparent() {
+  local parent
+  parent=$(dirname -- "$2")
+  while [ ! -e "$parent" ]; do parent=$(dirname -- "$parent"); done
+  [ -d "$parent" ] && [ -w "$parent" ] && [ -x "$parent" ] ||
+    die "$1 '$2' cannot be created: '$parent' is not a folder that can be written"
+}
+
+# checkfolder OPTION PATH: PATH is a folder that can be written, or one that can be created.
+checkfolder() {
+  [ -n "$2" ] || die "$1 needs a folder, not ''"
+  if [ -e "$2" ]; then
+    [ -d "$2" ] || die "$1 '$2' is not a folder"
+    [ -w "$2" ] && [ -x "$2" ] || die "$1 '$2' is a folder that cannot be written"
+  else
+    writableparent "$@"
+  fi
+}
+
+# checkfile OPTION PATH: PATH is a file that can be written, or one that can be created.
+checkfile() {
+  [ -n "$2" ] || die "$1 needs a file name, not ''"
+  if [ -e "$2" ]; then
+    [ ! -d "$2" ] || die "$1 '$2' is a folder, not a file"
+    [ -w "$2" ] || die "$1 '$2' cannot be written"
+  else
+    writableparent "$@"
+  fi
+}
+
+# makefolder PATH: creates the folder (after checkfolder) and prints its absolute path.
+makefolder() {
+  mkdir -p -- "$1" 2>/dev/null || die "cannot create the folder '$1'"
+  (cd -- "$1" && pwd)
+}
+
+# abspath PATH: the absolute path of a file whose folder exists.
+abspath() { echo "$(cd -- "$(dirname -- "$1")" && pwd)/$(basename -- "$1")"; }

@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""Turns a pitch match record (JSON lines, pitch --record) into one self-contained replay page.
+
+Every step line of the record becomes a frame: the ball's position, and every player's
+position and facing. Positions are kept in centimetres and facings in whole degrees, as
+little-endian 16-bit integers in base64, one column per player that was ever on the field;
+the cycle, step, play mode and score change rarely and go in as runs. That keeps a whole
+match of 6000 cycles and 22 players near 1.3 MB. The page itself is replay-page.html beside
+this script, with the data put in place of its placeholder.
+"""
+
+import argparse
+import base64
+import html
+import json
+import math
+import os
+import struct
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TEMPLATE = os.path.join(HERE, "replay-page.html")
+PLACEHOLDER = "/*REPLAY-DATA*/null"
+UNIT = 100  # stored units per metre
+ABSENT = -32768  # a player not on the field in that frame
+LIMIT = 32767
+
+
+def quantise(value, unit=1, otherwise=ABSENT):
+    """value * unit as a 16-bit integer, held within range; otherwise for NaN and infinity
+    (JSON readers take those words)."""
+    if not math.isfinite(value):
+        return otherwise
+    return max(-LIMIT, min(LIMIT, round(value * unit)))
+
+
+def wrap_degrees(a):
+    return (a + 180) % 360 - 180
+
+
+def runs(values):
+    """[frame, value, delta] wherever the value stops going up by the same step."""
+    out = []
+    for i, v in enumerate(values):
+        if out and i - out[-1][0] == 1:
+            out[-1][2] = v - out[-1][1]
+        elif out and v == out[-1][1] + out[-1][2] * (i - out[-1][0]):
+            continue
+        else:
+            out.append([i, v, 0])
+    return out
+
+
+def read_steps(path):
+    """The step lines of a record, in order, and the count of lines that could not be read."""
+    steps, broken = [], 0
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            try:
+                d = json.loads(line)
+            except ValueError:
+                broken += 1
+                continue
+            if isinstance(d, dict) and d.get("type") == "cycle":
+                steps.append(d)
+    return steps, broken
+
+
+def encode(steps, source):
+    """The page's data object for the record's step lines."""
+    players, goalies, teams = {}, set(), ["", ""]
+    for d in steps:
+        for p in d.get("players", []):
+            key = (p["side"], int(p["unum"]))
+            players.setdefault(key, None)
+            if p.get("goalie"):
+                goalies.add(key)
+        for i, name in enumerate(d.get("teams", [])[:2]):
+            teams[i] = name or teams[i]
+    columns = sorted(players, key=lambda k: (k[0] != "l", k[1]))
+    index = {k: i for i, k in enumerate(columns)}
+    per_frame = 2 + 3 * len(columns)
+    values = []
+    cycles, stepno, modes, score_l, score_r, mode_names = [], [], [], [], [], []
+    for d in steps:
+        frame = [ABSENT] * per_frame
+        ball = d.get("ball")
+        if ball:
+            frame[0], frame[1] = quantise(ball["x"], UNIT), quantise(ball["y"], UNIT)
+        for p in d.get("players", []):
+            o = 2 + 3 * index[(p["side"], int(p["unum"]))]
+            frame[o] = quantise(p["x"], UNIT)
+            frame[o + 1] = quantise(p["y"], UNIT)
+            frame[o + 2] = quantise(wrap_degrees(p.get("body", 0)), otherwise=0)
+        values.extend(frame)
+        cycles.append(int(d.get("cycle", 0)))
+        stepno.append(int(d.get("step", len(stepno))))
+        mode = str(d.get("mode", ""))
+        if mode not in mode_names:
+            mode_names.append(mode)
+        modes.append(mode_names.index(mode))
+        score = d.get("score", [0, 0])
+        score_l.append(int(score[0]))
+        score_r.append(int(score[1]))
+    frames = struct.pack(f"<{len(values)}h", *values)
+    return {
+        "format": 1, "source": source, "count": len(steps), "unit": UNIT, "teams": teams,
+        "players": [{"side": s, "unum": u, "goalie": (s, u) in goalies} for s, u in columns],
+        "frames": base64.b64encode(frames).decode("ascii"),
+        "cycles": runs(cycles), "steps": runs(stepno), "modeNames": mode_names,
+        "modes": runs(modes), "scoreL": runs(score_l), "scoreR": runs(score_r),
+    }
+
+
+def page(data, title):
+    with open(TEMPLATE, encoding="utf-8") as f:
+        text = f.read()
+    if PLACEHOLDER not in text:
+        raise ValueError(f"{TEMPLATE} has no {PLACEHOLDER}")
+    # Inside a script element "</script" would end it early and "<!--" would change how it
+    # is read; no "<" at all can do neither ("\u003c" means the same in a JSON string).
+    blob = json.dumps(data, separators=(",", ":")).replace("<", "\\u003c")
+    text = text.replace(PLACEHOLDER, blob, 1)
+    return text.replace("<title>vorn replay</title>", f"<title>{html.escape(title)}</title>", 1)
+
+
+def main(argv):
+    p = argparse.ArgumentParser(
+        description="Turn a pitch match record into one self-contained replay page (HTML, "
+        "no network): the field, both teams, the ball, score, cycle and play mode, with "
+        "play/pause (space), a slider, single steps (arrow keys) and speeds 1x to 8x.")
+    p.add_argument("record", help="the match record, JSON lines (pitch --record)")
+    p.add_argument("-o", "--output", metavar="FILE",
+                   help="the page to write (default replay.html next to the record)")
+    p.add_argument("--title", help="the page's title (default: vorn replay, and the record's name)")
+    a = p.parse_args(argv)
+    out = a.output or os.path.join(os.path.dirname(os.path.abspath(a.record)), "replay.html")
+    try:
+        steps, broken = read_steps(a.record)
+        if not steps:
+            print(f"replay.py: {a.record} holds no step lines", file=sys.stderr)
+            return 1
+        source = os.path.basename(a.record)
+        text = page(encode(steps, source), a.title or f"vorn replay: {source}")
+        with open(out, "w", encoding="utf-8") as f:
+            f.write(text)
+    except (OSError, ValueError, KeyError, TypeError, IndexError) as e:
+        print(f"replay.py: {a.record}: {e}", file=sys.stderr)
+        return 1
+    note = f", {broken} unreadable lines left out" if broken else ""
+    print(f"replay: {out} ({len(steps)} steps, {os.path.getsize(out) / 1e6:.2f} MB{note})")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

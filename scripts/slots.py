@@ -1,0 +1,204 @@
+#!/usr/bin/env python3
+"""Send-slot timing of the players' commands, read from a pitch match record.
+
+A player opens three send slots when a sense_body arrives and sends at most one command in
+each: the first as soon as the sense_body has been read, the second and third when 33.333
+and 66.666 ms have passed. pitch records for every command how long after that
+player's sense_body it arrived (`ms`). This script gives every command its slot, measures
+how far after the slot's ideal time (0, 33.333 or 66.667 ms) it arrived, and prints per slot
+the count, median, p99, p99.9, maximum and the share within 2 ms, and the commands that
+arrived after their cycle had ended. The same figures go to a JSON file.
+
+What is counted. Left out are the placement a player sends at its init reply (its first
+move and the turn after it, and on the right side the turn to face the other way: sent at
+once with 100 ms pauses, outside the slots) and anything that arrived before the player's
+first sense_body (`ms` -1). Everything else was sent from a slot.
+
+How a command finds its slot. Delays only ever make a command arrive later than its slot,
+never earlier, so the latest slot whose ideal time it arrived after is the latest slot it
+can belong to. A player sends at most one command per slot: when two of a player's commands
+would share a slot, the earlier one is moved back to the slot before, as far as needed, into
+the cycle before if need be. A command whose slot lies in an earlier step than the one it
+arrived in arrived after its cycle had ended; its offset counts the steps in between as
+--step-ms each.
+
+pitch stamps a command when it reads it. When pitch itself begins a step late, the commands
+that waited in its socket are stamped after the next sense_body; they count as the first slot
+of that cycle unless the player sent one there too. A player that is already awake answers a
+sense_body within 0.1 ms, so no time is too short to be an answer; --min-reply-ms sets one
+for runtimes that wait before their first slot.
+"""
+
+import argparse
+import json
+import os
+import sys
+
+SLOT_IDEAL_MS = (0.0, 100.0 / 3, 200.0 / 3)  # ideal send times after the sense_body
+RECORD_ROUNDING_MS = 0.05  # pitch writes ms with one decimal
+WITHIN_MS = 2.0  # the share "within 2 ms"
+
+
+def read_commands(path):
+    """The record's command lines in the order pitch received them, and the count of
+    lines that are not JSON (a record cut off mid-line)."""
+    commands, broken = [], 0
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            if '"command"' not in line:
+                continue
+            try:
+                c = json.loads(line)
+                if c.get("type") != "command":
+                    continue
+                commands.append((c["side"], int(c["unum"]), int(c["step"]), float(c["ms"]),
+                                 c["kind"], c["text"], int(c["cycle"])))
+            except (ValueError, KeyError, TypeError):
+                broken += 1
+    return commands, broken
+
+
+def init_placement_count(cmds, side):
+    """How many of a player's first commands are its placement at the init reply: a move,
+    then one turn, and on the right side one more."""
+    turns = 2 if side == "r" else 1
+    if not cmds or cmds[0][4] != "move":
+        return 0
+    n = 1
+    while n < len(cmds) and n <= turns and cmds[n][4] == "turn":
+        n += 1
+    return n
+
+
+def window_slot(step, ms, min_reply_ms):
+    """The latest slot, numbered across the match (3 per step), that a command arriving
+    ms after the sense_body of step can belong to."""
+    if ms < min_reply_ms:
+        return 3 * step - 1
+    k = 0
+    for i in (1, 2):
+        if ms >= SLOT_IDEAL_MS[i] - RECORD_ROUNDING_MS:
+            k = i
+    return 3 * step + k
+
+
+def attribute(cmds, step_ms, min_reply_ms):
+    """Slot and offset of each of one player's slot-timed commands (in arrival order):
+    a list of (slot 1..3, offset ms, steps after its cycle it arrived in, command)."""
+    slots = [window_slot(c[2], c[3], min_reply_ms) for c in cmds]
+    for i in range(len(slots) - 2, -1, -1):
+        slots[i] = min(slots[i], slots[i + 1] - 1)
+    out = []
+    for g, c in zip(slots, cmds):
+        step, k = divmod(g, 3)
+        arrived = (c[2] - step) * step_ms + c[3]  # ms after the slot's sense_body
+        out.append((k + 1, arrived - SLOT_IDEAL_MS[k], arrived, c))
+    return out
+
+
+def percentile(v, q):
+    """Nearest rank, as pitch's own summary takes it."""
+    return v[min(len(v) - 1, int(q * len(v)))]
+
+
+def analyse(commands, step_ms=100.0, min_reply_ms=0.0):
+    by_player = {}
+    for c in commands:
+        by_player.setdefault((c[0], c[1]), []).append(c)
+    placement = before_sense = 0
+    timed = []
+    for (side, _), cmds in sorted(by_player.items()):
+        n = init_placement_count(cmds, side)
+        placement += n
+        rest = [c for c in cmds[n:] if c[3] >= 0]
+        before_sense += len(cmds) - n - len(rest)
+        timed.extend(attribute(rest, step_ms, min_reply_ms))
+    slots = []
+    for k in (1, 2, 3):
+        v = sorted(t[1] for t in timed if t[0] == k)
+        s = {"slot": k, "ideal_ms": round(SLOT_IDEAL_MS[k - 1], 3), "commands": len(v)}
+        if v:
+            s.update(median_ms=percentile(v, 0.5), p99_ms=percentile(v, 0.99),
+                     p999_ms=percentile(v, 0.999), max_ms=v[-1],
+                     within_2ms=sum(1 for x in v if x <= WITHIN_MS) / len(v))
+        slots.append(s)
+    late = [{"step": c[2], "cycle": c[6], "side": c[0], "unum": c[1], "text": c[5],
+             "ms": c[3], "slot": k, "ms_after_its_sense_body": round(arrived, 1)}
+            for k, _, arrived, c in timed if arrived >= step_ms]
+    return {"players": len(by_player), "counted": len(timed),
+            "left_out": {"init_placement": placement, "before_first_sense_body": before_sense},
+            "step_ms": step_ms, "min_reply_ms": min_reply_ms, "slots": slots,
+            "after_cycle_end": {"count": len(late), "commands": late}}
+
+
+def fmt(x, digits=3):
+    return "-" if x is None else f"{x:.{digits}f}"
+
+
+def report(r, out, show_late=10):
+    lo = r["left_out"]
+    print(f"send slots: {r['counted']} commands of {r['players']} players from their slots "
+          f"(left out: {lo['init_placement']} placement commands at the init reply, "
+          f"{lo['before_first_sense_body']} before a first sense_body)", file=out)
+    print("  offset from the slot's ideal time, ms after the cycle's sense_body:", file=out)
+    print(f"  {'slot':<5}{'ideal':>8}{'commands':>10}{'median':>9}{'p99':>9}{'p99.9':>9}"
+          f"{'max':>9}{'within 2 ms':>13}", file=out)
+    for s in r["slots"]:
+        share = s.get("within_2ms")
+        print(f"  {s['slot']:<5}{s['ideal_ms']:>8.3f}{s['commands']:>10}"
+              f"{fmt(s.get('median_ms')):>9}{fmt(s.get('p99_ms')):>9}{fmt(s.get('p999_ms')):>9}"
+              f"{fmt(s.get('max_ms')):>9}{'-' if share is None else f'{100 * share:.2f}%':>13}",
+              file=out)
+    late = r["after_cycle_end"]
+    print(f"  arrived after their cycle had ended: {late['count']}", file=out)
+    for c in late["commands"][:show_late]:
+        print(f"    step {c['step']} {c['side']}{c['unum']} {c['text']}: slot {c['slot']}, "
+              f"{c['ms_after_its_sense_body']} ms after its sense_body", file=out)
+    if late["count"] > show_late:
+        print(f"    ... and {late['count'] - show_late} more (see the JSON file)", file=out)
+
+
+def main(argv):
+    p = argparse.ArgumentParser(
+        description="Send-slot timing of the players' commands in a pitch match record: per "
+        "slot the count, median, p99, p99.9, maximum and share within 2 ms of the offset from "
+        "the slot's ideal time, and the commands that arrived after their cycle had ended.",
+        epilog="Left out: each player's placement at its init reply (its first move and the "
+        "turns after it) and commands that arrived before its first sense_body.")
+    p.add_argument("record", help="the match record, JSON lines (pitch --record)")
+    p.add_argument("--json", metavar="FILE",
+                   help="where the figures go as JSON (default slots.json next to the record; "
+                   "'-' for none)")
+    p.add_argument("--step-ms", type=float, default=100.0,
+                   help="length of pitch's step in ms, for commands that arrived a step late "
+                   "(default 100)")
+    p.add_argument("--min-reply-ms", type=float, default=0.0,
+                   help="the earliest a player can answer a sense_body, in ms: a command "
+                   "sooner after a sense_body belongs to the cycle before (default 0, none)")
+    a = p.parse_args(argv)
+    try:
+        commands, broken = read_commands(a.record)
+    except OSError as e:
+        print(f"slots.py: {e}", file=sys.stderr)
+        return 1
+    r = analyse(commands, a.step_ms, a.min_reply_ms)
+    r["record"] = os.path.abspath(a.record)
+    r["broken_lines"] = broken
+    report(r, sys.stdout)
+    if broken:
+        print(f"  ({broken} command lines of the record could not be read)")
+    target = a.json or os.path.join(os.path.dirname(os.path.abspath(a.record)), "slots.json")
+    if target != "-":
+        try:
+            with open(target, "w", encoding="utf-8") as f:
+                json.dump(r, f, indent=1)
+                f.write("\n")
+        except OSError as e:
+            print(f"slots.py: {e}", file=sys.stderr)
+            return 1
+        print(f"  figures as JSON: {target}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

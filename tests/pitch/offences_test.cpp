@@ -1,0 +1,200 @@
+// offences_test.cpp -- offside, back passes, free-kick faults and the distances the
+// referee clears players to: the words the players hear and where the ball goes.
+
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "pitch/command.h"
+#include "pitch/offences.h"
+#include "pitch/options.h"
+#include "pitch/step.h"
+#include "tests/pitch/fixture.h"
+
+using namespace pitchtest;
+
+// A pass from a left player to a team-mate, who then kicks the ball from the given
+// distance (or, closer than a ball and player radius, just touches it in the next step).
+// The right side defends with a goalie on its line and a second-last defender at x = 15.
+TEST(Offside, CalledBeyondTheSecondLastOpponentNotLevelWithIt) {
+    const struct {
+        double passerx, receiverx, reach; // reach: the ball's distance when he kicks
+        bool rule;                        // the offside rule switched on
+        const char *want;                 // the last referee word
+    } cases[] = {
+        {0, 20, 0.5, true, "offside_l"}, // beyond the defender
+        {0, 20, 0.2, true, "offside_l"}, // touches it
+        {0, 15, 0.2, true, "play_on"},   // touches it level with him
+        {0, 15, 0.5, true, "play_on"},   // level with him
+        {0, 14, 0.5, true, "play_on"},   // behind him
+        {25, 20, 0.5, true, "play_on"},  // beyond him but behind the ball
+        {0, 20, 2.0, true, "offside_l"}, // tries to kick from within 2.5 m
+        {0, 20, 3.0, true, "play_on"},   // too far to be active
+        {0, 20, 0.5, false, "play_on"},  // --no-offside
+    };
+    for (const auto &c : cases) {
+        freshmatch();
+        Opt.offside = c.rule;
+        int passer = seat("A"), receiver = seat("A"), keeper = seat("B", true), back = seat("B");
+        place(passer, c.passerx, 0, 0);
+        place(receiver, c.receiverx, 5, 180);
+        place(keeper, 50, 0, 180);
+        place(back, 15, -10, 180);
+        changemode(ModePlayOn, 0);
+        placeball(c.passerx + 0.5, 0);
+        cmdkick(passer, 30, 0);
+        simstep();
+        placeball(c.receiverx - c.reach, 5); // the pass has arrived
+        if (c.reach < 0.385)
+            simstep();
+        else
+            cmdkick(receiver, 30, 0);
+        EXPECT_TRUE(lastcall(c.want)) << c.receiverx << " " << c.reach << ": " << calls(2);
+        if (Mode != ModeOffside)
+            continue;
+        // the free kick is taken where the line was, at his y, after a pause in which the
+        // offenders are sent back behind the spot
+        EXPECT_DOUBLE_EQ(TheBall.x, 15);
+        EXPECT_DOUBLE_EQ(TheBall.y, 5);
+        for (int i = 0; i < 31; i++)
+            simstep();
+        EXPECT_EQ(calls(2), "offside_l free_kick_r");
+        EXPECT_LE(Players[receiver].x, 15 - 9.15 + 1e-9);
+    }
+}
+
+// A goalie may not catch a kick of his own side that no opponent touched since; a kick
+// and a catch in the same cycle are let go. The call is an indirect free kick for the
+// other side, out of the goal area.
+TEST(BackPass, GoalieCatchingATeamMatesKick) {
+    const struct {
+        bool mate;      // the team-mate kicked (else an opponent)
+        bool samecycle; // the catch came in the cycle of the kick
+        bool rule;      // the back-pass rule switched on
+        const char *want;
+    } cases[] = {
+        {true, false, true, "goalie_catch_ball_l back_pass_l"},
+        {false, false, true, "goalie_catch_ball_l free_kick_l"},
+        {true, true, true, "goalie_catch_ball_l free_kick_l"},
+        {true, false, false, "goalie_catch_ball_l free_kick_l"},
+    };
+    for (const auto &c : cases) {
+        freshmatch();
+        Opt.backpass = c.rule;
+        int g = seat("A", true), mate = seat("A"), opp = seat("B");
+        place(g, -50, 0, 0);
+        place(mate, -40, 0, 180);
+        place(opp, -40, 15, 180);
+        changemode(ModePlayOn, 0);
+        int kicker = c.mate ? mate : opp;
+        placeball(Players[kicker].x - 0.5, Players[kicker].y);
+        cmdkick(kicker, 20, 0);
+        if (!c.samecycle)
+            simstep();
+        placeball(-49, 0);
+        cmdcatch(g, 0);
+        EXPECT_EQ(calls(2), c.want) << c.mate << c.samecycle << c.rule;
+    }
+    freshmatch();
+    int g = seat("A", true), mate = seat("A");
+    seat("B");
+    place(g, -50, 0, 0);
+    place(mate, -40, 0, 180);
+    changemode(ModePlayOn, 0);
+    placeball(-40.5, 0);
+    cmdkick(mate, 20, 0);
+    simstep();
+    placeball(-49, 0);
+    cmdcatch(g, 0);
+    EXPECT_DOUBLE_EQ(TheBall.x, -46); // out of the goal area
+    for (int i = 0; i < 31; i++)
+        simstep();
+    EXPECT_TRUE(lastcall("indirect_free_kick_r"));
+}
+
+// The taker of a set play may kick again at once, but not after a dash before someone
+// else has touched the ball.
+TEST(FreeKickFault, TakerTouchingTheBallAgain) {
+    const struct {
+        bool dash;  // the taker dashed after his kick
+        bool other; // a team-mate played the ball in between
+        bool rule;  // the free-kick-fault rule switched on
+        const char *want;
+    } cases[] = {
+        {true, false, true, "free_kick_fault_l"},
+        {false, false, true, "play_on"},
+        {true, true, true, "play_on"},
+        {true, false, false, "play_on"},
+    };
+    for (const auto &c : cases) {
+        freshmatch();
+        Opt.freekickfault = c.rule;
+        int taker = seat("A"), mate = seat("A");
+        seat("B");
+        place(taker, -0.5, 0, 0);
+        place(mate, -5, 10, 0);
+        placeball(0, 0);
+        changemode(ModeFreeKick, 1);
+        cmdkick(taker, 20, 0);
+        simstep();
+        if (c.dash)
+            cmddash(taker, 20, 0);
+        if (c.other) {
+            placeball(-4.5, 10);
+            cmdkick(mate, 20, 0);
+        }
+        simstep();
+        placeball(Players[taker].x + 0.5, Players[taker].y);
+        cmdkick(taker, 20, 0);
+        EXPECT_TRUE(lastcall(c.want)) << c.dash << c.other << c.rule << ": " << calls(2);
+    }
+}
+
+// At every restart but the kick-off the side not taking it is kept 9.15 m plus a player's
+// size plus a hair from the ball; at the kick-off the centre circle's edge is enough. A
+// drop ball clears everybody.
+TEST(Clearance, PlayersKeptFromTheBallAtRestarts) {
+    const struct {
+        int mode;
+        double radius;
+    } cases[] = {
+        {ModeKickIn, 9.15 + 0.3 + 1e-5},     {ModeFreeKick, 9.15 + 0.3 + 1e-5},
+        {ModeCornerKick, 9.15 + 0.3 + 1e-5}, {ModeIndirectFreeKick, 9.15 + 0.3 + 1e-5},
+        {ModeKickOff, 9.15 + 0.3},           {ModeDropBall, 9.15 + 0.3 + 1e-5},
+    };
+    for (const auto &c : cases) {
+        freshmatch();
+        int mate = seat("A"), opp = seat("B");
+        placeball(0, 0);
+        place(mate, 1, 1, 0);
+        place(opp, -2, 0, 0);
+        if (c.mode == ModeDropBall)
+            dropball(0, 0);
+        else
+            changemode(c.mode, 1);
+        EXPECT_NEAR(std::hypot(Players[opp].x, Players[opp].y), c.radius, 1e-9) << c.mode;
+        double mine = c.mode == ModeDropBall ? c.radius : std::sqrt(2.0);
+        EXPECT_NEAR(std::hypot(Players[mate].x, Players[mate].y), mine, 1e-9) << c.mode;
+    }
+}
+
+// Each rule is on by default and has its own switch; random player types are off.
+TEST(Options, RulesOnByDefaultEachSwitchedOffAlone) {
+    const struct {
+        const char *flag;
+        bool offside, backpass, freekickfault, playertypes;
+    } cases[] = {
+        {"--quiet", true, true, true, false},
+        {"--no-offside", false, true, true, false},
+        {"--no-back-pass", true, false, true, false},
+        {"--no-free-kick-fault", true, true, false, false},
+        {"--player-types", true, true, true, true},
+    };
+    for (const auto &c : cases) {
+        char prog[] = "pitch", *argv[] = {prog, const_cast<char *>(c.flag), nullptr};
+        ASSERT_EQ(parseoptions(2, argv, stdout, stderr), 0) << c.flag;
+        const bool got[4] = {Opt.offside, Opt.backpass, Opt.freekickfault, Opt.playertypes};
+        const bool want[4] = {c.offside, c.backpass, c.freekickfault, c.playertypes};
+        EXPECT_TRUE(std::equal(want, want + 4, got)) << c.flag;
+    }
+}

@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""Bad options as a newcomer types them: every script, pitch and the idle benchmark must
+refuse them before starting anything, with one line naming the problem and a non-zero
+status, and their --help must be the help alone. Each case runs in an empty working folder
+with a TMPDIR of its own and in a session of its own; afterwards no process of the session
+may be left and no file or folder may have appeared. Then start-team.sh with a relative
+--dir against a port where nobody answers: its player starts in that folder, and the script
+says that no player got an answer.
+
+usage: tests/process/scripts_test.py BIN_DIR
+"""
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+BIN = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "bin")
+FILE, FOLDER = "afile", "afolder"  # made in every working folder
+
+MATCH, TEAM, IDLE = "scripts/match.sh", "scripts/start-team.sh", "bench/idle_cpu.py"
+# program (in the repository, or pitch in BIN), arguments, exit status, what the one line says
+REFUSALS = [
+    (MATCH, "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
+    (MATCH, "--players 12", 2, "--players must be a whole number from 1 to 11, not '12'"),
+    (MATCH, "--cycles", 2, "--cycles needs a value"),
+    (MATCH, "--cycles -5", 2, "--cycles must be a whole number from 1 to 1000000, not '-5'"),
+    (MATCH, "--opponent robots", 2, "--opponent must be chasers or none, not 'robots'"),
+    (MATCH, "--dir afile", 2, "--dir 'afile' is not a folder"),
+    (MATCH, "--dir afile/m", 2, "--dir 'afile/m' cannot be created: 'afile' is not a folder"),
+    (MATCH, "--record afolder", 2, "--record 'afolder' is a folder, not a file"),
+    (MATCH, "--record afile/r.jsonl", 2, "'afile/r.jsonl' cannot be created: 'afile' is not"),
+    (MATCH, "--no-noise --bogus", 2, "unknown option '--bogus'"),
+    ("run.sh", "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
+    ("run.sh", "--dir afile", 2, "--dir 'afile' is not a folder"),  # from the caller's folder
+    (TEAM, "--port abc", 2, "--port must be a whole number from 1 to 65535, not 'abc'"),
+    (TEAM, "--port 0", 2, "--port must be a whole number from 1 to 65535, not '0'"),
+    (TEAM, "--port 65536", 2, "--port must be a whole number from 1 to 65535, not '65536'"),
+    (TEAM, "--host nosuchhost.invalid", 2, "the host 'nosuchhost.invalid' is unknown"),
+    (TEAM, "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
+    (TEAM, "--bin afolder", 2, "afolder/Vorn is missing"),
+    (TEAM, "--dir afile", 2, "--dir 'afile' is not a folder"),
+    (TEAM, "--players", 2, "--players needs a value"),
+    ("test.sh", "--quick --bogus", 2, "unknown option '--bogus'"),
+    ("pitch", "--bogus", 2, 'unknown option "--bogus"'),
+    ("pitch", "--port", 2, "option --port needs a value"),
+    ("pitch", "--seed -1", 2, 'bad value "-1" for --seed: expected a whole number 0..2147483647'),
+    ("pitch", "--bind 10.0.0", 2, "expected a dotted IPv4 address"),
+    (IDLE, "--seconds -5", 2, "--seconds: must be above 0"),
+    (IDLE, "--seconds 0", 2, "--seconds: must be above 0"),
+    (IDLE, "--program afolder", 2, "'afolder' is not a program that can be run"),
+]
+HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch"]
+
+failures = []
+
+
+def command(program, args):
+    path = os.path.join(BIN, program) if program == "pitch" else os.path.join(REPO, program)
+    return [path] + args.split()
+
+
+def survivors(session):
+    """Processes still alive in the session (zombies awaiting their reaper excepted)."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        if int(fields[3]) == session and fields[0] != "Z":
+            found.append(pid)
+    return found
+
+
+def commands(pids):
+    names = []
+    for pid in pids:
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                names.append(f.read().replace(b"\0", b" ").decode("latin-1").strip())
+        except OSError:
+            names.append("?")
+    return names
+
+
+def run(root, program, args, env=None, timeout=30):
+    """Runs one case in a fresh working folder; returns status, output, and the folder."""
+    work = tempfile.mkdtemp(dir=root)
+    os.mkdir(os.path.join(work, "tmp"))
+    os.mkdir(os.path.join(work, FOLDER))
+    open(os.path.join(work, FILE), "w").close()
+    env = dict(os.environ, VORN_BIN=BIN, TMPDIR=os.path.join(work, "tmp"), **(env or {}))
+    proc = subprocess.Popen(command(program, args), cwd=work, env=env,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, start_new_session=True)
+    try:
+        out, _ = proc.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, 9)
+        out, _ = proc.communicate()
+        failures.append(f"{program} {args}: still running after {timeout} s")
+    left = survivors(proc.pid)
+    deadline = time.monotonic() + 2  # a process on its way out may take a moment
+    while left and time.monotonic() < deadline:
+        time.sleep(0.05)
+        left = survivors(proc.pid)
+    if left:
+        failures.append(f"{program} {args}: left processes {left} running: {commands(left)}")
+        for pid in left:
+            os.kill(int(pid), 9)
+    return proc.returncode, out.decode("latin-1"), work
+
+
+def contents(work):
+    return sorted(os.path.relpath(os.path.join(d, n), work)
+                  for d, dirs, files in os.walk(work) for n in dirs + files)
+
+
+def main():
+    root = tempfile.mkdtemp(prefix="vorn-scriptstest.")
+    try:
+        untouched = sorted(["tmp", FOLDER, FILE])
+        for program, args, status, text in REFUSALS:
+            got, out, work = run(root, program, args)
+            lines = out.splitlines()
+            if got != status or len(lines) != 1 or text not in out:
+                failures.append(f"{program} {args}: status {got} (expected {status}), "
+                                f"output {out!r} (expected one line with {text!r})")
+            if contents(work) != untouched:
+                failures.append(f"{program} {args}: left {contents(work)}")
+        for program in HELPS:
+            for flag in ("--help", "-h"):
+                got, out, work = run(root, program, flag)
+                stray = [line for line in out.splitlines() if "pipefail" in line or "set -" in line]
+                if got != 0 or len(out.splitlines()) < 2 or stray:
+                    failures.append(f"{program} {flag}: status {got}, stray lines {stray}, "
+                                    f"output {out!r}")
+                if contents(work) != untouched:
+                    failures.append(f"{program} {flag}: left {contents(work)}")
+
+        # A port that holds the init and never answers.
+        sink = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        sink.bind(("127.0.0.1", 0))
+        port = sink.getsockname()[1]
+        got, out, work = run(root, TEAM, f"--host 127.0.0.1 --port {port} --players 1 --dir team")
+        sink.settimeout(0)
+        init = sink.recv(4096)
+        sink.close()
+        expected = f"no player got an answer from 127.0.0.1:{port}: is a server running there?"
+        console = os.path.join(work, "team", "player1", "console.txt")
+        trace = open(console, encoding="latin-1").read() if os.path.exists(console) else ""
+        if (got != 1 or out.splitlines()[-1:] != [f"start-team.sh: {expected}"]
+                or not init.startswith(b"(init vorn")
+                or "(init vorn(version 6.02)(goalie))" not in trace):
+            failures.append(f"start-team.sh --dir team: status {got}, init {init!r}, "
+                            f"output {out!r}, console {trace[:200]!r}")
+    except BlockingIOError:
+        failures.append("start-team.sh --dir team: no init reached the port")
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+    for failure in failures:
+        print("FAIL:", failure)
+    cases = len(REFUSALS) + 2 * len(HELPS) + 1
+    print(f"{cases} cases, {len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
