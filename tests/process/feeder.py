@@ -1,16 +1,17 @@
 #!/usr/bin/env python3
-"""A one-player team for pitch that brings the ball to the other side's goalie.
+"""A one-player team for pitch that sends the ball to the other side's goalie.
 
   tests/process/feeder.py PORT
 
   PORT  pitch's port on 127.0.0.1
 
-It joins as team "feeder", stands at the ball for the kick-off, and then, once per see,
-runs at the ball and kicks it toward the goal it attacks: long kicks (about 16 m of roll)
-while the goal is 30 m away or more, soft ones (about 5 m) nearer. Within 14 m of the goal
-it leaves the ball where it lies, for the goalie to come and take. It prints "joined l"
-or "joined r" once pitch has taken it in, and ends with pitch (or after 10 s without a
-message).
+It joins as team "feeder" and stands at the ball for the kick-off. Once per see: with the
+ball in reach and the goal it attacks 30 m away or more, it kicks the ball at that goal
+with full power, which rolls it some 43 m, to a stop a few metres in front of a goalie on
+its line; away from that goal it runs at the ball; within 30 m of the goal it stands and
+leaves the ball to the goalie. So it never touches the ball twice in a row after a kick-off
+(a free-kick fault once it has dashed in between). It prints "joined l" or "joined r" once
+pitch has taken it in, and ends with pitch (or after 10 s without a message).
 """
 import re
 import socket
@@ -19,25 +20,20 @@ import sys
 NUMBER = r"(-?[0-9.]+(?:e[-+]?[0-9]+)?)"
 BALL = re.compile(r"\(\([bB]\) " + NUMBER + " " + NUMBER)
 KICKABLE = 1.0  # metres; pitch's kickable area is 1.085
-LONG, SOFT = 40, 15  # kick powers: about 16 m and 5 m of roll
-FAR, NEAR = 30, 14  # metres from the goal: long kicks beyond FAR, none within NEAR
+ZONE = 30  # metres from the goal within which the ball is the goalie's
 
 
 def decide(text, goal):
     """The command for one see, or None."""
     ball, target = BALL.search(text), goal.search(text)
-    if ball is None:
+    if target is not None and float(target.group(1)) < ZONE:
+        return None
+    if ball is None or target is None:
         return "(turn 60)"
-    distance, direction = float(ball.group(1)), ball.group(2)
-    if target is not None and float(target.group(1)) < NEAR:
-        return None  # the goalie's ball now
-    if distance <= KICKABLE:
-        if target is None:
-            return "(turn 60)"
-        power = LONG if float(target.group(1)) >= FAR else SOFT
-        return f"(kick {power} {target.group(2)})"
-    if abs(float(direction)) > 10:
-        return f"(turn {direction})"
+    if float(ball.group(1)) <= KICKABLE:
+        return f"(kick 100 {target.group(2)})"
+    if abs(float(ball.group(2))) > 10:
+        return f"(turn {ball.group(2)})"
     return "(dash 100)"
 
 

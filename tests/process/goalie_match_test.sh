@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# The goalie on pitch: tests/process/feeder.py brings the ball to its penalty area and leaves
-# it there, until the goalie catches it. The catch must give the goalie's side a free kick
-# with the ball in its hands and never a catch fault: holding the ball, the goalie moves to
-# (-37, -19) of its own frame, inside its penalty area, and kicks out from there. The feeder
-# joins first, so the goalie plays on the right side, where its frame is the field turned
-# round.
+# The goalie on pitch: tests/process/feeder.py kicks the ball at its goal so that it comes to
+# rest a few metres in front of it, and leaves it there, until the goalie catches it. The
+# catch must give the goalie's side a free kick with the ball in its hands and never a catch
+# fault: holding the ball, the goalie moves to (-37, -19) of its own frame, inside its
+# penalty area, and kicks out from there. The feeder joins first, so the goalie plays on the
+# right side, where its frame is the field turned round.
 #
 # A goalie that runs at a ball lying still sometimes passes through it (a step of a metre
-# against a reach of 0.385 m) and kicks it away later, and the next try takes the feeder some
-# 25 s. Three matches run side by side; the first catch in any of them is checked, and no
-# match may see a catch fault.
+# against a reach of 0.385 m) and catches only at its next try, and now and then kicks it far
+# away instead. Three matches run side by side; the first catch in any of them is checked
+# (it comes after 12 to 14 s), and no match may see a catch fault.
 #   tests/process/goalie_match_test.sh BIN_DIR    (KEEP=1 keeps the matches' folder)
 set -uo pipefail
 if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0; fi
