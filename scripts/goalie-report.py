@@ -6,10 +6,10 @@
   --side S   the goalie's side (default l, where scripts/match.sh puts vorn)
   --unum N   the goalie's uniform number (default 1)
 
-Prints the score (left : right), the goalie's catches (a catch command after which the
-play mode becomes a free kick for its side), its catch faults (the mode becomes
-catch_fault for its side), its catch commands that caught nothing, and the share of
-play_on cycles in which it stood inside its own penalty area.
+Prints the score (left : right), the goalie's catches (a catch command in play_on after
+which the play mode becomes a free kick for its side), its catch faults (the mode becomes
+catch_fault for its side), its catch commands in play_on that caught nothing, and the
+share of play_on cycles in which it stood inside its own penalty area.
 """
 import json
 import os
@@ -48,13 +48,16 @@ def report(path, side, unum):
                   and r["outcome"] == "executed"):
                 catchsteps.append(r["step"])
     # A command of step k arrives after that step's line; its effect shows in the next one.
-    caught = sum(modes.get(k + 1) == "free_kick_" + side for k in catchsteps)
+    # Only a catch in play_on can catch (one while the ball is held does nothing).
+    tries = [k for k in catchsteps if modes.get(k) == "play_on"]
+    caught = sum(modes.get(k + 1) == "free_kick_" + side for k in tries)
+    faulted = sum(modes.get(k + 1) == "catch_fault_" + side for k in tries)
     faults = sum(m == "catch_fault_" + side and modes.get(k - 1) != m for k, m in modes.items())
     share = 100.0 * inside / playon if playon else 0.0
     print(f"score: {score[0]} : {score[1]} (left : right)")
     print(f"catches: {caught}")
     print(f"catch faults: {faults}")
-    print(f"catch commands without a catch: {len(catchsteps) - caught}")
+    print(f"catch commands in play_on without a catch: {len(tries) - caught - faulted}")
     print(f"play_on cycles: {playon}; goalie inside its own penalty area: {inside} ({share:.1f}%)")
 
 
