@@ -1,0 +1,98 @@
+#!/usr/bin/env python3
+"""Reports how the goalie of one side played, from a match record of pitch (JSON lines).
+
+  scripts/goalie-report.py RECORD [--side l|r] [--unum N]
+
+  --side S   the goalie's side (default l, where scripts/match.sh puts vorn)
+  --unum N   the goalie's uniform number (default 1)
+
+Prints the score (left : right), the goalie's catches (a catch command in play_on after
+which the play mode becomes a free kick for its side), its catch faults (the mode becomes
+catch_fault for its side), its catch commands in play_on that caught nothing, and the
+share of play_on cycles in which it stood inside its own penalty area.
+"""
+import json
+import os
+import sys
+
+# The penalty area: 16.5 m deep from the goal line at |x| = 52.5, 40.32 m wide.
+AREA_DEPTH_X = 36.0
+GOAL_LINE_X = 52.5
+AREA_HALF_WIDTH = 20.16
+
+
+def inarea(side, x, y):
+    ownx = -x if side == "r" else x
+    return -GOAL_LINE_X <= ownx <= -AREA_DEPTH_X and abs(y) <= AREA_HALF_WIDTH
+
+
+def report(path, side, unum):
+    modes = {}  # step -> play mode after it
+    catchsteps = []  # steps during which the goalie sent a catch
+    playon = inside = 0
+    score = [0, 0]
+    with open(path) as f:
+        for line in f:
+            if not line.endswith("\n"):
+                break  # a line still being written
+            r = json.loads(line)
+            if r["type"] == "cycle":
+                modes[r["step"]] = r["mode"]
+                score = r["score"]
+                if r["mode"] == "play_on":
+                    for p in r["players"]:
+                        if p["side"] == side and p["unum"] == unum:
+                            playon += 1
+                            inside += inarea(side, p["x"], p["y"])
+            elif (r["side"] == side and r["unum"] == unum and r["kind"] == "catch"
+                  and r["outcome"] == "executed"):
+                catchsteps.append(r["step"])
+    # A command of step k arrives after that step's line; its effect shows in the next one.
+    # Only a catch in play_on can catch (one while the ball is held does nothing).
+    tries = [k for k in catchsteps if modes.get(k) == "play_on"]
+    caught = sum(modes.get(k + 1) == "free_kick_" + side for k in tries)
+    faulted = sum(modes.get(k + 1) == "catch_fault_" + side for k in tries)
+    faults = sum(m == "catch_fault_" + side and modes.get(k - 1) != m for k, m in modes.items())
+    share = 100.0 * inside / playon if playon else 0.0
+    print(f"score: {score[0]} : {score[1]} (left : right)")
+    print(f"catches: {caught}")
+    print(f"catch faults: {faults}")
+    print(f"catch commands in play_on without a catch: {len(tries) - caught - faulted}")
+    print(f"play_on cycles: {playon}; goalie inside its own penalty area: {inside} ({share:.1f}%)")
+
+
+def main(argv):
+    side, unum, path = "l", 1, None
+    args = list(argv)
+    while args:
+        a = args.pop(0)
+        if a in ("--help", "-h"):
+            print(__doc__.strip())
+            return 0
+        value = args.pop(0) if a in ("--side", "--unum") and args else None
+        if a == "--side" and value in ("l", "r"):
+            side = value
+        elif a == "--unum" and value is not None and value.isdigit() and 1 <= int(value) <= 11:
+            unum = int(value)
+        elif a in ("--side", "--unum"):
+            what = "l or r" if a == "--side" else "a whole number from 1 to 11"
+            problem = "needs a value" if value is None else f"must be {what}, not '{value}'"
+            print(f"goalie-report.py: {a} {problem}", file=sys.stderr)
+            return 2
+        elif path is None and not a.startswith("-"):
+            path = a
+        else:
+            print(f"goalie-report.py: unexpected argument '{a}' (see --help)", file=sys.stderr)
+            return 2
+    if path is None:
+        print("goalie-report.py: a record is needed (see --help)", file=sys.stderr)
+        return 2
+    if not os.path.isfile(path):
+        print(f"goalie-report.py: the record '{path}' is not a file", file=sys.stderr)
+        return 2
+    report(path, side, unum)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
