@@ -1,6 +1,7 @@
 // Fuzz target: an agent just after its init reply, fed datagrams through its own receive path.
 // Nothing may read or write out of bounds, leak or overflow, whatever the datagrams hold; the
-// sanitizers report what does.
+// sanitizers report what does. It is built once for each program: parse_fuzz with the field
+// player's decision maker, parse_fuzz_goalie with the goalie's.
 //
 // The target plays the server from a loopback socket it owns (the sink): every datagram goes
 // over 127.0.0.1 to the agent's socket and is taken by getfromserver, exactly as in a match
@@ -17,7 +18,8 @@
 // The placement's pauses are taken out (usleep below): an init reply costs no more than any
 // other message. The decision maker is not run from cycle 6000 on, where it ends the process.
 //
-// bin/parse_fuzz [corpus folder] fuzz/corpus/parse [-dict=fuzz/parse.dict] [-max_total_time=N]
+// bin/parse_fuzz[_goalie] [corpus folder] fuzz/corpus/parse [-dict=fuzz/parse.dict]
+//                         [-max_total_time=N]
 
 #include "perception/parser.h"
 #include "perception/referee.h"

@@ -11,7 +11,8 @@
 #
 #   --time S    seconds per target (default 300)
 #   --build D   the clang++ build folder (default build-clang, the one ./test.sh uses)
-#   TARGET      parse_fuzz, pitch_commands_fuzz or pitch_connect_fuzz (default: all three)
+#   TARGET      parse_fuzz, parse_fuzz_goalie, pitch_commands_fuzz or pitch_connect_fuzz
+#               (default: all four)
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,13 +23,14 @@ while [ $# -gt 0 ]; do
     --time) needvalue "$@"; seconds=$2; shift 2 ;;
     --build) needvalue "$@"; build=$2; shift 2 ;;
     --help|-h) usage; exit 0 ;;
-    parse_fuzz|pitch_commands_fuzz|pitch_connect_fuzz) targets+=("$1"); shift ;;
+    parse_fuzz|parse_fuzz_goalie|pitch_commands_fuzz|pitch_connect_fuzz) targets+=("$1"); shift ;;
     *) die "unknown target or option '$1' (see --help)" ;;
   esac
 done
 checkcount --time "$seconds" 1 86400
 checkfolder --build "$build"
-[ ${#targets[@]} -gt 0 ] || targets=(parse_fuzz pitch_commands_fuzz pitch_connect_fuzz)
+[ ${#targets[@]} -gt 0 ] ||
+  targets=(parse_fuzz parse_fuzz_goalie pitch_commands_fuzz pitch_connect_fuzz)
 build=$(makefolder "$build") || exit 2
 
 "$here/scripts/install-deps.sh" || exit 1
@@ -36,13 +38,13 @@ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPI
   -DVORN_WERROR=ON -DVORN_SANITIZE=ON -DVORN_FUZZ=ON -DVORN_BENCH=OFF >/dev/null || exit 1
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target "${targets[@]}" || exit 1
 
-seeds() { case "$1" in parse_fuzz) echo parse ;; *) echo "${1%_fuzz}" ;; esac; }
-dict() { case "$1" in parse_fuzz) echo parse ;; *) echo pitch ;; esac; }
+seeds() { case "$1" in parse_fuzz*) echo parse ;; *) echo "${1%_fuzz}" ;; esac; }
+dict() { case "$1" in parse_fuzz*) echo parse ;; *) echo pitch ;; esac; }
 
 found=0
 summary=()
 for target in "${targets[@]}"; do
-  corpus="$build/fuzz-corpus/$(seeds "$target")"
+  corpus="$build/fuzz-corpus/$target"
   findings="$build/fuzz-findings"
   mkdir -p "$corpus" "$findings"
   log="$build/fuzz-$target.log"
