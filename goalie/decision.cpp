@@ -47,7 +47,7 @@ static void formatturn(int moment) {
     snprintf(didgit, DigitSize, "%d", moment);
     strncat(work, didgit, BuilderSize - strlen(work) - 1);
     strncat(work, ")", BuilderSize - strlen(work) - 1);
-    snprintf(messtosend, CommandSize, "%s", work);
+    snprintf(messtosend, CommandSize, "%.*s", CommandSize - 1, work);
 }
 
 // The turn after the kick-out, by the side of the penalty area the goalie stands at: 125
