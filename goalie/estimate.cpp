@@ -29,15 +29,15 @@ float deg_to_rad(float degrees) {
     return static_cast<float>(degrees * 3.141592653589793 / 180);
 }
 
-// One flag's part in the estimate. With δ its direction, A = AttackAngle and d its distance,
-// the angle is a = sign·(δ − A) + (corner ? 180 : 0) degrees; then
-// golie_x = corner ? d·cos a − 54 : −d·cos a, and golie_y = y + ys·d·sin a.
+// One flag's part in the estimate. With e its direction, A = AttackAngle and d its distance,
+// the angle is a = sign * (e - A) + (corner ? 180 : 0) degrees; then
+// golie_x = corner ? d * cos a - 54 : -d * cos a, and golie_y = y + ys * d * sin a.
 struct Sighting {
     Obs **flag;  // the flag's record (built at the init reply, hence its pointer's address)
     bool corner; // a corner of the own goal line, else a centre flag
     int sign;    // -1 where the mirrored frame turns the angle round
     double y;    // the flag's y
-    double ys;   // sign of d·sin a in golie_y
+    double ys;   // sign of d * sin a in golie_y
 };
 
 // ORDER: preference, lowest first.
