@@ -1,20 +1,17 @@
 // Time to parse one realistic "see" (about 1,500 bytes: 30 flags, the ball, 10 players in
 // every naming form, 2 lines) and one "sense_body", and the heap allocations per message:
-// only the records of players seen without a number may be allocated.
+// nothing is allocated once the init reply has built the records.
 
 #include "perception/landmarks.h"
 #include "perception/parser.h"
 #include "runtime/runtime.h"
+#include "tests/support/allocations.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <new>
 #include <string>
 
 namespace {
-
-long allocations = 0; // operator new calls since start
 
 const char FullSee[] =
     "(see 1234 ((f r t) 53.5 -30 -0.00 0.0) ((f r b) 61.6 41 -0.01 0.1) "
@@ -50,43 +47,25 @@ void setup() {
 
 void BM_ParseFullSee(benchmark::State &state) {
     setup();
-    long before = allocations;
+    long before = vorntest::Allocations;
     for (auto _ : state)
         benchmark::DoNotOptimize(vorn::recvmess(FullSee));
     state.counters["bytes"] = sizeof FullSee - 1;
-    state.counters["allocs/msg"] =
-        benchmark::Counter(static_cast<double>(allocations - before) / state.iterations());
+    state.counters["allocs/msg"] = benchmark::Counter(
+        static_cast<double>(vorntest::Allocations - before) / state.iterations());
 }
 BENCHMARK(BM_ParseFullSee);
 
 void BM_ParseSenseBody(benchmark::State &state) {
     setup();
-    long before = allocations;
+    long before = vorntest::Allocations;
     for (auto _ : state)
         benchmark::DoNotOptimize(vorn::recvmess(SenseBody));
-    state.counters["allocs/msg"] =
-        benchmark::Counter(static_cast<double>(allocations - before) / state.iterations());
+    state.counters["allocs/msg"] = benchmark::Counter(
+        static_cast<double>(vorntest::Allocations - before) / state.iterations());
 }
 BENCHMARK(BM_ParseSenseBody);
 
 } // namespace
-
-// Counting allocations: every operator new of the program passes here. GCC takes the malloc
-// inside the replaced operator new for a mismatch with the free in the replaced delete.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void *operator new(std::size_t size) {
-    allocations++;
-    if (void *block = std::malloc(size != 0 ? size : 1))
-        return block;
-    throw std::bad_alloc();
-}
-
-void operator delete(void *block) noexcept {
-    std::free(block);
-}
-
-void operator delete(void *block, std::size_t) noexcept {
-    std::free(block);
-}
 
 BENCHMARK_MAIN();

@@ -5,13 +5,11 @@
 #include "perception/landmarks.h"
 #include "perception/parser.h"
 #include "tests/support/agent.h"
+#include "tests/support/allocations.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <new>
 
 namespace {
-long allocations = 0;
 using Parsing = vorntest::AgentTest;
 } // namespace
 
@@ -21,27 +19,11 @@ TEST_F(Parsing, SeeAllocatesNothing) {
         "((p \"vorn\" 2) 10.5 30) ((p \"opp\" 1 goalie) 48 170) ((p \"vorn\") 44.7 8) "
         "((p \"opp\") 40.4 -14) ((p) 60 12) ((p) 66.7 -8) ((l t) 38.2 -64))";
     vorn::ExtObs *before = vorn::OppPlayer[1];
-    long start = allocations;
+    long start = vorntest::Allocations;
     for (int i = 0; i < 100; i++) // the spares go round more than once
         vorn::recvmess(see);
-    long counted = allocations - start;
+    long counted = vorntest::Allocations - start;
     EXPECT_EQ(counted, 0);
     EXPECT_NE(vorn::OppPlayer[1], before); // the nearest stale record was replaced
     EXPECT_EQ(vorn::TeamPlayer[1]->time, 120);
-}
-
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void *operator new(std::size_t size) {
-    allocations++;
-    if (void *block = std::malloc(size != 0 ? size : 1))
-        return block;
-    throw std::bad_alloc();
-}
-
-void operator delete(void *block) noexcept {
-    std::free(block);
-}
-
-void operator delete(void *block, std::size_t) noexcept {
-    std::free(block);
 }
