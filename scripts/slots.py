@@ -6,7 +6,7 @@ each: the first as soon as the sense_body has been read, the second and third wh
 and 66.666 ms have passed. pitch records for every command how long after that
 player's sense_body it arrived (`ms`). This script gives every command its slot, measures
 how far after the slot's ideal time (0, 33.333 or 66.667 ms) it arrived, and prints per slot
-the count, median, p99, p99.9, maximum and the share within 2 ms, and the commands that
+the count, median, p99, p99.9, maximum and the shares within 0.5 and 2 ms, and the commands that
 arrived after their cycle had ended. The same figures go to a JSON file.
 
 What is counted. Left out are the placement a player sends at its init reply (its first
@@ -36,7 +36,7 @@ import sys
 
 SLOT_IDEAL_MS = (0.0, 100.0 / 3, 200.0 / 3)  # ideal send times after the sense_body
 RECORD_ROUNDING_MS = 0.05  # pitch writes ms with one decimal
-WITHIN_MS = 2.0  # the share "within 2 ms"
+WITHIN_MS = (0.5, 2.0)  # the shares "within 0.5 ms" and "within 2 ms"
 
 
 def read_commands(path):
@@ -120,7 +120,8 @@ def analyse(commands, step_ms=100.0, min_reply_ms=0.0):
         if v:
             s.update(median_ms=percentile(v, 0.5), p99_ms=percentile(v, 0.99),
                      p999_ms=percentile(v, 0.999), max_ms=v[-1],
-                     within_2ms=sum(1 for x in v if x <= WITHIN_MS) / len(v))
+                     within_0_5ms=sum(1 for x in v if x <= WITHIN_MS[0]) / len(v),
+                     within_2ms=sum(1 for x in v if x <= WITHIN_MS[1]) / len(v))
         slots.append(s)
     late = [{"step": c[2], "cycle": c[6], "side": c[0], "unum": c[1], "text": c[5],
              "ms": c[3], "slot": k, "ms_after_its_sense_body": round(arrived, 1)}
@@ -142,13 +143,16 @@ def report(r, out, show_late=10):
           f"{lo['before_first_sense_body']} before a first sense_body)", file=out)
     print("  offset from the slot's ideal time, ms after the cycle's sense_body:", file=out)
     print(f"  {'slot':<5}{'ideal':>8}{'commands':>10}{'median':>9}{'p99':>9}{'p99.9':>9}"
-          f"{'max':>9}{'within 2 ms':>13}", file=out)
+          f"{'max':>9}{'within 0.5 ms':>15}{'within 2 ms':>13}", file=out)
+
+    def pct(share):
+        return "-" if share is None else f"{100 * share:.2f}%"
+
     for s in r["slots"]:
-        share = s.get("within_2ms")
         print(f"  {s['slot']:<5}{s['ideal_ms']:>8.3f}{s['commands']:>10}"
               f"{fmt(s.get('median_ms')):>9}{fmt(s.get('p99_ms')):>9}{fmt(s.get('p999_ms')):>9}"
-              f"{fmt(s.get('max_ms')):>9}{'-' if share is None else f'{100 * share:.2f}%':>13}",
-              file=out)
+              f"{fmt(s.get('max_ms')):>9}{pct(s.get('within_0_5ms')):>15}"
+              f"{pct(s.get('within_2ms')):>13}", file=out)
     late = r["after_cycle_end"]
     print(f"  arrived after their cycle had ended: {late['count']}", file=out)
     for c in late["commands"][:show_late]:
@@ -161,7 +165,7 @@ def report(r, out, show_late=10):
 def main(argv):
     p = argparse.ArgumentParser(
         description="Send-slot timing of the players' commands in a pitch match record: per "
-        "slot the count, median, p99, p99.9, maximum and share within 2 ms of the offset from "
+        "slot the count, median, p99, p99.9, maximum and shares within 0.5 and 2 ms of the offset from "
         "the slot's ideal time, and the commands that arrived after their cycle had ended.",
         epilog="Left out: each player's placement at its init reply (its first move and the "
         "turns after it) and commands that arrived before its first sense_body.")
