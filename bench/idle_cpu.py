@@ -3,7 +3,9 @@
  1. with no server at all and standard input on a pipe that stays open,
  2. with no server and standard input at its end (/dev/null) or closed,
  3. against a loopback peer that answers the init and then sends a sense_body
-    every 100 ms (the send slots of every cycle are served, nothing is queued).
+    every 100 ms (the send slots of every cycle are served, nothing is queued),
+ 4. playing: the same peer in play_on, with a see after every sense_body that shows
+    the ball 20 m ahead, so that the player decides and sends commands every cycle.
 Prints user+system seconds and the share of one core for each. Every player runs
 in a temporary folder; players and folders are gone when the script ends, however
 it ends.
@@ -22,6 +24,7 @@ import time
 
 SENSE = ("(sense_body {} (view_mode high normal) (stamina 8000 1) (speed 0 0) "
          "(head_angle 0) (kick 0) (dash 0) (turn 0) (say 0) (turn_neck 0))\0")
+SEE = "(see {} ((f c) 30 5) ((g r) 60 2) ((b) 20 0 0 0) ((l r) 60 10))\0"
 PROG = "idle_cpu.py"
 
 
@@ -98,26 +101,37 @@ def run(a, scratch, procs, sockets):
            measure(start(port, subprocess.DEVNULL), s), s)
     report("no server, standard input closed", measure(start(port, None, closed=True), s), s)
 
-    peer = udp()
-    proc = start(peer.getsockname()[1], subprocess.PIPE)
-    peer.settimeout(5)
-    try:
-        _, agent = peer.recvfrom(4096)
-    except socket.timeout:
-        raise Refusal("the player sent no init within 5 s")
-    peer.sendto(b"(init l 5 before_kick_off)\0", agent)
+    def served(initreply, see):
+        """A player against a peer that sends a sense_body (and a see, when given) every
+        100 ms; the player and the function that plays the peer for a span."""
+        peer = udp()
+        proc = start(peer.getsockname()[1], subprocess.PIPE)
+        peer.settimeout(5)
+        try:
+            _, agent = peer.recvfrom(4096)
+        except socket.timeout:
+            raise Refusal("the player sent no init within 5 s")
+        peer.sendto(initreply, agent)
 
-    def cycles(span):
-        end = time.monotonic() + span
-        deadline = time.monotonic()
-        cycle = 0
-        while time.monotonic() < end:
-            peer.sendto(SENSE.format(cycle).encode(), agent)
-            cycle += 1
-            deadline += 0.1
-            time.sleep(max(0, deadline - time.monotonic()))
+        def cycles(span):
+            end = time.monotonic() + span
+            deadline = time.monotonic()
+            cycle = 0
+            while time.monotonic() < end:
+                peer.sendto(SENSE.format(cycle).encode(), agent)
+                if see:
+                    time.sleep(0.02)
+                    peer.sendto(see.format(cycle).encode(), agent)
+                cycle += 1
+                deadline += 0.1
+                time.sleep(max(0, deadline - time.monotonic()))
 
+        return proc, cycles
+
+    proc, cycles = served(b"(init l 5 before_kick_off)\0", None)
     report("sense_body every 100 ms", measure(proc, s, cycles), s)
+    proc, cycles = served(b"(init l 5 play_on)\0", SEE)
+    report("playing: sense_body and see every 100 ms", measure(proc, s, cycles), s)
 
 
 def main():
