@@ -12,16 +12,65 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "pitch/server.h"
 #include "pitch/world.h"
 
 namespace vorn::pitch {
 
 // Globals
 int MainFd = -1;
+
+// Every socket asks the system to stamp the datagrams it receives, so that a command's
+// time is when it reached pitch, not when pitch came round to reading it (after a step's
+// work, say). Without a stamp the time of the read stands in.
+static void askstamps(int fd) {
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+}
+
+// The stamp is on the realtime clock; pitch keeps time on the monotonic one. The two run
+// at the same rate, so the datagram's age converts it.
+static int64_t arrivalus(msghdr &m) {
+    for (cmsghdr *c = CMSG_FIRSTHDR(&m); c != nullptr; c = CMSG_NXTHDR(&m, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS)
+            continue;
+        timespec at, now;
+        std::memcpy(&at, CMSG_DATA(c), sizeof at);
+        clock_gettime(CLOCK_REALTIME, &now);
+        int64_t age = (static_cast<int64_t>(now.tv_sec) - at.tv_sec) * 1000000 +
+                      (now.tv_nsec - at.tv_nsec) / 1000;
+        int64_t read = nowus();
+        return age >= 0 && age < 10000000 ? read - age : read;
+    }
+    return nowus();
+}
+
+// One datagram from fd, its source and its arrival time; the byte count, 0 when nothing
+// is waiting, -1 on a socket error.
+static long recvstamped(int fd, char *buf, sockaddr_in *from, int64_t *atus) {
+    iovec v{buf, DatagramMax};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+    msghdr m{};
+    m.msg_name = from;
+    m.msg_namelen = from != nullptr ? sizeof *from : 0;
+    m.msg_iov = &v;
+    m.msg_iovlen = 1;
+    m.msg_control = control;
+    m.msg_controllen = sizeof control;
+    ssize_t n = recvmsg(fd, &m, MSG_DONTWAIT);
+    if (n < 0) {
+        buf[0] = '\0';
+        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
+    }
+    buf[n] = '\0';
+    *atus = arrivalus(m);
+    return n;
+}
 
 bool netopen(const char *bind, int port, char *err, size_t errcap) {
     sockaddr_in a{};
@@ -42,6 +91,7 @@ bool netopen(const char *bind, int port, char *err, size_t errcap) {
         close(fd);
         return false;
     }
+    askstamps(fd);
     MainFd = fd;
     return true;
 }
@@ -66,6 +116,7 @@ int openreply(uint32_t addr, uint16_t port) {
         close(fd);
         return -1;
     }
+    askstamps(fd);
     return fd;
 }
 
@@ -102,29 +153,18 @@ void sendfrommain(uint32_t addr, uint16_t port, const char *text) {
 
 // Datagrams longer than DatagramMax are cut (MSG_TRUNC is not asked for); the buffer
 // always gets a terminating NUL after the bytes read.
-long recvmain(char *buf, uint32_t *addr, uint16_t *port) {
+long recvmain(char *buf, uint32_t *addr, uint16_t *port, int64_t *atus) {
     sockaddr_in a{};
-    socklen_t len = sizeof a;
-    ssize_t n =
-        recvfrom(MainFd, buf, DatagramMax, MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&a), &len);
-    if (n < 0) {
-        buf[0] = '\0';
-        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
-    }
-    buf[n] = '\0';
+    long n = recvstamped(MainFd, buf, &a, atus);
+    if (n <= 0)
+        return n;
     *addr = a.sin_addr.s_addr;
     *port = a.sin_port;
-    return n == 0 ? 0 : n;
+    return n;
 }
 
-long recvreply(int fd, char *buf) {
-    ssize_t n = recv(fd, buf, DatagramMax, MSG_DONTWAIT);
-    if (n < 0) {
-        buf[0] = '\0';
-        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
-    }
-    buf[n] = '\0';
-    return n;
+long recvreply(int fd, char *buf, int64_t *atus) {
+    return recvstamped(fd, buf, nullptr, atus);
 }
 
 } // namespace vorn::pitch

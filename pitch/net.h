@@ -22,8 +22,9 @@ void sendplayer(int slot, const char *text); // text + NUL from the player's soc
 void sendfrommain(uint32_t addr, uint16_t port, const char *text); // text + NUL from MainFd
 // Read one datagram: from MainFd (source address filled in) or from a reply socket.
 // Returns the byte count (text NUL-terminated in buf of size DatagramMax + 1), 0 when
-// nothing is waiting, -1 when the socket reported an error (peer gone).
-long recvmain(char *buf, uint32_t *addr, uint16_t *port);
-long recvreply(int fd, char *buf);
+// nothing is waiting, -1 when the socket reported an error (peer gone). *atus gets the
+// monotonic time, us, at which the datagram reached the socket.
+long recvmain(char *buf, uint32_t *addr, uint16_t *port, int64_t *atus);
+long recvreply(int fd, char *buf, int64_t *atus);
 
 } // namespace vorn::pitch

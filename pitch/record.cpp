@@ -116,7 +116,9 @@ void notecommand(int slot, int kind, int outcome, const char *text, size_t len, 
     // A move the mode does not allow takes no body slot, so it is no body command here.
     if (isbodykind(kind) && outcome != IgnoredMode && ++BodyThisCycle[slot] == 2)
         MultiBody[slot]++;
-    double ms = p.sensebodyus > 0 ? (nowus - p.sensebodyus) / 1000.0 : -1;
+    // A datagram that reached pitch in the moment between the last read before a step and
+    // the step's sense_body counts as arriving with the sense_body.
+    double ms = p.sensebodyus > 0 ? std::max<int64_t>(0, nowus - p.sensebodyus) / 1000.0 : -1;
     if (ms >= 0) {
         int bucket = std::min(OffsetBuckets - 1, static_cast<int>(ms / 10));
         Offsets[bucket]++;
@@ -129,7 +131,7 @@ void notecommand(int slot, int kind, int outcome, const char *text, size_t len, 
                  "\"text\":",
                  StepCount, Time, p.side > 0 ? 'l' : 'r', p.unum);
     putjsontext(text, len);
-    std::fprintf(Record, ",\"ms\":%.1f,\"kind\":\"%s\",\"outcome\":\"%s\"}\n", ms, KindNames[kind],
+    std::fprintf(Record, ",\"ms\":%.3f,\"kind\":\"%s\",\"outcome\":\"%s\"}\n", ms, KindNames[kind],
                  OutcomeNames[outcome]);
 }
 

@@ -42,12 +42,13 @@ static void drainmain() {
     for (int guard = 0; guard < 256; guard++) {
         uint32_t addr = 0;
         uint16_t port = 0;
-        long n = recvmain(buf, &addr, &port);
+        int64_t at = 0;
+        long n = recvmain(buf, &addr, &port, &at);
         if (n <= 0)
             return;
         int slot = findsender(addr, port);
         if (slot >= 0)
-            runcommands(slot, buf, static_cast<size_t>(n), nowus());
+            runcommands(slot, buf, static_cast<size_t>(n), at);
         else
             handlenew(addr, port, buf, static_cast<size_t>(n));
     }
@@ -59,7 +60,8 @@ static void drainplayer(int slot) {
         Player &p = Players[slot];
         if (!p.on || p.fd < 0)
             return;
-        long n = recvreply(p.fd, buf);
+        int64_t at = 0;
+        long n = recvreply(p.fd, buf, &at);
         if (n < 0) { // the client is gone
             closereply(slot);
             p.on = false;
@@ -67,7 +69,7 @@ static void drainplayer(int slot) {
         }
         if (n == 0)
             return;
-        runcommands(slot, buf, static_cast<size_t>(n), nowus());
+        runcommands(slot, buf, static_cast<size_t>(n), at);
     }
 }
 
@@ -100,14 +102,13 @@ static void waituntil(int64_t deadline) {
 
 void sendsenses() {
     char buf[512];
-    int64_t now = nowus();
     for (int i = 0; i < MaxPlayers; i++) {
         Player &p = Players[i];
         if (!p.on || p.robot)
             continue;
         Out o = outof(buf, sizeof buf);
         buildsensebody(i, o);
-        p.sensebodyus = now;
+        p.sensebodyus = nowus();
         sendplayer(i, buf);
     }
 }
@@ -129,6 +130,7 @@ void visualtick() {
 
 static void dostep() {
     int before = Time;
+    readdatagrams(); // what arrived before the deadline still belongs to this cycle
     notestep();
     simstep();
     sendsenses();

@@ -22,11 +22,14 @@ the cycle before if need be. A command whose slot lies in an earlier step than t
 arrived in arrived after its cycle had ended; its offset counts the steps in between as
 --step-ms each.
 
-pitch stamps a command when it reads it. When pitch itself begins a step late, the commands
-that waited in its socket are stamped after the next sense_body; they count as the first slot
-of that cycle unless the player sent one there too. A player that is already awake answers a
-sense_body within 0.1 ms, so no time is too short to be an answer; --min-reply-ms sets one
-for runtimes that wait before their first slot.
+pitch stamps a command with the time it reached pitch's socket (the system's receive stamp),
+not with the time pitch read it, so its own work does not show in the offsets. A command that
+reached it in the moment between its last read before a step and the step's sense_body is
+stamped 0 ms after that sense_body; it counts as the first slot of that cycle unless the
+player sent one there too. Records of older versions of pitch (one decimal, stamped when
+read) are read the same way, with their rounding allowed for. A player that is already awake
+answers a sense_body within 0.1 ms, so no time is too short to be an answer; --min-reply-ms
+sets one for runtimes that wait before their first slot.
 """
 
 import argparse
@@ -35,7 +38,7 @@ import os
 import sys
 
 SLOT_IDEAL_MS = (0.0, 100.0 / 3, 200.0 / 3)  # ideal send times after the sense_body
-RECORD_ROUNDING_MS = 0.05  # pitch writes ms with one decimal
+RECORD_ROUNDING_MS = 0.05  # older records hold ms with one decimal
 WITHIN_MS = (0.5, 2.0)  # the shares "within 0.5 ms" and "within 2 ms"
 
 

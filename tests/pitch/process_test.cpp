@@ -3,6 +3,7 @@
 // the record file, the end of a match and the command line.
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -218,6 +219,40 @@ TEST(Commands, DashMovesByTheFormulaAndTheRecordShowsIt) {
     EXPECT_TRUE(moved) << "no cycle line shows the player at x = -9.4";
     for (int t = 0; t <= lastcycle; t++)
         EXPECT_EQ(cycles.count(t), 1u) << "no line for cycle " << t;
+    std::remove(record.c_str());
+    rmdir(record.substr(0, record.rfind('/')).c_str());
+}
+
+// A command that waits in pitch's socket while pitch is held up (stopped here for 300 ms
+// right after a sense_body) is recorded with the time it arrived, not the time pitch read
+// it.
+TEST(Commands, TheRecordStampsACommandWithItsArrival) {
+    std::string record = tempfile("match.jsonl");
+    ASSERT_FALSE(record.empty());
+    Server s({"--wait-players", "1", "--kickoff-after", "0", "--quiet", "--record", record});
+    ASSERT_TRUE(s.started);
+    Client c;
+    std::string reply, msg;
+    ASSERT_TRUE(initclient(c, s.p.port, "(init vorn (version 6.02))", reply));
+    ASSERT_TRUE(waitfor(c, "(hear 0 referee kick_off_l)", msg, 5000));
+    ASSERT_TRUE(waitfor(c, "(sense_body", msg, 3000));
+    kill(s.p.pid, SIGSTOP);
+    sendreply(c, "(turn 10)");
+    timespec stall{0, 300000000};
+    nanosleep(&stall, nullptr);
+    kill(s.p.pid, SIGCONT);
+    ASSERT_TRUE(waitfor(c, "(sense_body", msg, 3000));
+    closeclient(c);
+    ASSERT_EQ(stoppitch(s.p), 0);
+
+    std::string turn;
+    for (const std::string &l : readrecord(record))
+        if (l.find("\"text\":\"(turn 10)\"") != std::string::npos)
+            turn = l;
+    ASSERT_FALSE(turn.empty());
+    size_t ms = turn.find("\"ms\":");
+    ASSERT_NE(ms, std::string::npos);
+    EXPECT_LT(std::atof(turn.c_str() + ms + 5), 300.0) << turn;
     std::remove(record.c_str());
     rmdir(record.substr(0, record.rfind('/')).c_str());
 }
