@@ -5,7 +5,8 @@
 # bench/full-ms-poll.patch applied in a temporary worktree; plays one match of each against
 # the chasers on this checkout's pitch, one after the other, and prints both send-slot
 # tables; then measures the processor use of an idle and of a playing Vorn of each
-# (bench/idle_cpu.py).
+# (bench/idle_cpu.py), and how late the machine wakes a lone sleeper for a minute
+# (bench/wake_latency.cpp): the floor under the timed slots 2 and 3.
 #
 #   bench/poll_compare.sh [--cycles N] [--build DIR] [--seconds S] [--dir D]
 #
@@ -42,7 +43,7 @@ trap cleanup EXIT
 
 echo "== building this checkout in $build"
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
-  cmake --build "$build" -j2 --target Vorn Vorng pitch >/dev/null || die "the build failed"
+  cmake --build "$build" -j2 --target Vorn Vorng pitch wake_latency >/dev/null || die "the build failed"
 echo "== building the full-millisecond poll in $scratch/old"
 git -C "$here" worktree add --detach "$scratch/old" HEAD >/dev/null 2>&1 &&
   git -C "$scratch/old" apply "$here/bench/full-ms-poll.patch" &&
@@ -76,3 +77,5 @@ for run in "poll until the slot is due:$build/bin" "poll of a full millisecond:$
   echo "== $name: processor use of Vorn"
   python3 "$here/bench/idle_cpu.py" --program "$bin/Vorn" --seconds "$seconds" | tail -n +2
 done
+echo "== the machine: how late it wakes a lone sleeper"
+"$build/bin/wake_latency" --seconds 60
