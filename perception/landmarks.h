@@ -36,9 +36,9 @@ extern ExtObs *Ball;
 extern ExtObs *TeamPlayer[TeamSize];
 extern ExtObs *OppPlayer[TeamSize];
 
-Obs *initpoint();                               // a new record, time -1, other fields 0
-void initinfo();                                // build (or renew) the table; Turn = 0
-char **handleflag(char **entry);                // stamp the flag an entry names
-double getlength(const Obs *a, const Obs *b);   // metres between two observed objects
+Obs *initpoint();                             // a new record, time -1, other fields 0
+void initinfo();                              // build (or renew) the table; Turn = 0
+char **handleflag(char **entry);              // stamp the flag an entry names
+double getlength(const Obs *a, const Obs *b); // metres between two observed objects
 
 } // namespace vorn

@@ -15,11 +15,11 @@
 
 #include <cctype>
 #include <csignal>
-#include <sys/prctl.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/prctl.h>
 #include <type_traits>
 
 namespace vorn {

@@ -27,9 +27,12 @@ TEST_F(Builders, BuildersPlaceTheirCommandBySendSlot) {
         int slot;
         Queue queue;
     } cases[] = {
-        {1, {"NOP", "NOP", "(dash 100)"}}, {4, {"NOP", "NOP", "(dash 100)"}},
-        {2, {"NOP", "(dash 100)"}},        {3, {"(dash 100)"}},
-        {0, {}},                           {5, {}},
+        {1, {"NOP", "NOP", "(dash 100)"}},
+        {4, {"NOP", "NOP", "(dash 100)"}},
+        {2, {"NOP", "(dash 100)"}},
+        {3, {"(dash 100)"}},
+        {0, {}},
+        {5, {}},
         {-1, {}},
     };
     for (const Case &c : cases) {
@@ -49,9 +52,9 @@ TEST_F(Builders, BuildersFormatEveryNumberWhole) {
     catchball(12, 3);
     kick(INT_MIN, INT_MIN, 3); // the extremes fit and are not cut
     dash(INT_MAX, 3);
-    EXPECT_EQ(queued(), (Queue{"(dash -100)", "(kick 100 -30)", "(turn -90)", "(turn_neck -45)",
-                               "(catch 12)", "(kick -2147483648 -2147483648)",
-                               "(dash 2147483647)"}));
+    EXPECT_EQ(queued(),
+              (Queue{"(dash -100)", "(kick 100 -30)", "(turn -90)", "(turn_neck -45)", "(catch 12)",
+                     "(kick -2147483648 -2147483648)", "(dash 2147483647)"}));
 }
 
 TEST_F(Builders, TurnTurnsBallAndPlayersButNotFlags) {
@@ -71,14 +74,14 @@ TEST_F(Builders, TurnTurnsBallAndPlayersButNotFlags) {
 }
 
 TEST_F(Builders, FixangleTakesOneStepEachWay) {
-    const int cases[][2] = {{190, -170}, {-190, 170}, {180, 180},  {-180, -180}, {0, 0},
+    const int cases[][2] = {{190, -170}, {-190, 170}, {180, 180},   {-180, -180}, {0, 0},
                             {540, 180},  {600, 240},  {-540, -180}, {-600, -240}};
     for (const auto &c : cases)
         EXPECT_EQ(fixangle(c[0]), c[1]) << c[0];
 }
 
 TEST_F(Builders, PowerFollowsStaminaUnbounded) {
-    const int cases[][2] = {{0, 0},      {34, 0},     {35, 1},        {3500, 100},
+    const int cases[][2] = {{0, 0},      {34, 0},     {35, 1},      {3500, 100},
                             {4000, 114}, {8000, 228}, {-3500, -100}};
     for (const auto &c : cases) {
         Stamina = c[0];

@@ -117,8 +117,8 @@ TEST_F(Decisions, EachLineKeepsItsPosition) {
         if (c.holder == 2)
             *static_cast<Obs *>(OppPlayer[0]) = {Turn, 19, c.balldirection};
         decisionmaker();
-        EXPECT_EQ(queued(), c.queue) << "player " << c.number << ", ball at "
-                                     << c.balldirection << ", holder " << c.holder;
+        EXPECT_EQ(queued(), c.queue)
+            << "player " << c.number << ", ball at " << c.balldirection << ", holder " << c.holder;
         EXPECT_EQ(ForceMove, c.queue.empty() ? 0 : 1);
     }
 }
@@ -133,8 +133,8 @@ TEST_F(Decisions, TheSecondTestSeesTheBallFromTheNewFacing) {
     mateatball();
     TeamPlayer[1]->distance = 15;
     EXPECT_EQ(movebehavior(), 0);
-    EXPECT_EQ(queued(), (Queue{"NOP", "(turn -100)", "NOP", "NOP", "(dash 100)", "NOP",
-                               "(turn 80)", "NOP", "NOP", "(dash 100)"}));
+    EXPECT_EQ(queued(), (Queue{"NOP", "(turn -100)", "NOP", "NOP", "(dash 100)", "NOP", "(turn 80)",
+                               "NOP", "NOP", "(dash 100)"}));
     EXPECT_EQ(Ball->direction, -30);
 }
 

@@ -123,7 +123,7 @@ TEST_F(Skills, PlayerbetweenHasStrictBoundsAndWantsRecentRecords) {
 
 TEST_F(Skills, ClosestBallAsksForARecentNearerTeamMate) {
     ball(10, 0);
-    EXPECT_EQ(closest_ball(), 1); // nobody recent
+    EXPECT_EQ(closest_ball(), 1);     // nobody recent
     place(TeamPlayer[4], 95, 12, 10); // 2.2 m from the ball, recent
     EXPECT_EQ(closest_ball(), 0);
     TeamPlayer[4]->time = 89;
@@ -141,11 +141,16 @@ TEST_F(Skills, FieldPlayerShootsAtTheGoalByWhatItSees) {
         int goal, top, bottom; // directions; INT_MIN: not seen now
         int target;
     } cases[] = {
-        {0, 7, -10, 20, 7},           {0, INT_MIN, -10, 20, 5},
-        {0, INT_MIN, -7, 0, -3},      {0, INT_MIN, -10, INT_MIN, -5},
-        {0, INT_MIN, INT_MIN, 20, 15}, {0, INT_MIN, INT_MIN, INT_MIN, 33},
-        {1, -7, 10, -20, -7},         {1, INT_MIN, 10, -20, -5},
-        {1, INT_MIN, 10, INT_MIN, 5}, {1, INT_MIN, INT_MIN, -20, -15},
+        {0, 7, -10, 20, 7},
+        {0, INT_MIN, -10, 20, 5},
+        {0, INT_MIN, -7, 0, -3},
+        {0, INT_MIN, -10, INT_MIN, -5},
+        {0, INT_MIN, INT_MIN, 20, 15},
+        {0, INT_MIN, INT_MIN, INT_MIN, 33},
+        {1, -7, 10, -20, -7},
+        {1, INT_MIN, 10, -20, -5},
+        {1, INT_MIN, 10, INT_MIN, 5},
+        {1, INT_MIN, INT_MIN, -20, -15},
         {1, INT_MIN, INT_MIN, INT_MIN, 33},
     };
     for (const Case &c : cases) {

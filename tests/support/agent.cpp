@@ -32,7 +32,8 @@ void initagent(Peer &server, int side, int number) {
 
 std::vector<std::string> queued() {
     std::vector<std::string> q;
-    if (vorn::ListPek < 0 || vorn::ListPek >= vorn::ListSize || vorn::List[vorn::ListPek][0] == '\0')
+    if (vorn::ListPek < 0 || vorn::ListPek >= vorn::ListSize ||
+        vorn::List[vorn::ListPek][0] == '\0')
         return q;
     for (int i = vorn::ListPek; i <= vorn::ListEnd; i++)
         q.push_back(vorn::List[i]);
