@@ -4,13 +4,16 @@
 // to a ball nearby, or follow the ball along the goal line.
 //
 // A catch takes three decisions. The first queues the catch (CatchQueued). At the next one a
-// ball within a metre, seen now, is held: the goalie moves to (-37, -19) of its own frame, a
-// metre inside the corner of its penalty area, so that the ball stays inside the area (the
-// referee calls a catch fault as soon as a held ball is outside it), and the kick-out is due
-// (BallHeld); any other ball counts as missed and the decision goes on as usual. The third
-// kicks the ball toward the opponents' end, turns the goalie toward its goal when it stands at
-// the side of its penalty area (as it does after the move), and queues the run of twenty
-// dashes.
+// ball within a metre, seen now, is held if the referee has announced the catch since; a
+// catch that missed (the ball beyond the server's reach) leaves the ball free, and a goalie
+// that took it for held would run its kick-out away from its goal with the ball behind it.
+// Held, the goalie moves to (-37, -19) of its own frame, a metre inside the corner of its
+// penalty area, so that the ball stays inside the area (the referee calls a catch fault as
+// soon as a held ball is outside it), and the kick-out is due (BallHeld); a ball at its feet
+// that was not caught is kicked away; any other ball counts as missed and the decision goes
+// on as usual. The third kicks the ball toward the
+// opponents' end, turns the goalie toward its goal when it stands at the side of its penalty
+// area (as it does after the move), and queues the run of twenty dashes.
 
 #include "goalie/decision.h"
 
@@ -21,6 +24,7 @@
 #include "perception/landmarks.h"
 #include "perception/lines.h"
 #include "perception/parser.h"
+#include "perception/referee.h"
 #include "player/skills.h"
 #include "runtime/program.h"
 #include "runtime/runtime.h"
@@ -35,6 +39,8 @@ namespace vorn {
 int Getsituation = NormalPlay;
 
 constexpr int RunDashes = 20; // dashes of the run after the kick-out, one a cycle
+
+static int CatchTurn = 0; // the cycle in which the latest catch was queued
 
 static bool within(double y, double low, double high) {
     return y >= low && y <= high;
@@ -85,11 +91,25 @@ static void kickout() {
     }
 }
 
+// The referee's word that the goalie holds the ball: since the catch was queued, the call
+// goalie_catch_ball for its side, or the free kick for its side that follows it at once. The
+// whole call is compared: its split into type and side takes the "l" of "ball" for the side.
+static bool catchannounced() {
+    bool left = AgentSide == 0;
+    return Eventturn >= CatchTurn &&
+           (strcmp(Event, left ? "goalie_catch_ball_l" : "goalie_catch_ball_r") == 0 ||
+            strcmp(Event, left ? "free_kick_l" : "free_kick_r") == 0);
+}
+
 // The move takes the goalie there at once, and its estimate goes with it: from there it may
 // see none of the flags it estimates from (facing the top touch line, for one), and the
-// kick-out's turn would then go by where it stood before.
-static void checkcatch() {
-    if (Ball->distance < 1.0f && Ball->time == Turn) {
+// kick-out's turn would then go by where it stood before. A ball at its feet that the
+// referee has not announced as caught is still free: the goalie kicks it toward the
+// opponents' end, as the kick-out would, and stays in its goal. Returns whether the decision
+// is made.
+static bool checkcatch() {
+    bool atfeet = Ball->distance < 1.0f && Ball->time == Turn;
+    if (atfeet && catchannounced()) {
         logf("sit 2 move\n");
         ForceMove = 1;
         addmess_list("(move -37 -19)");
@@ -97,10 +117,14 @@ static void checkcatch() {
         golie_x = -37;
         golie_y = AgentSide == 0 ? -19 : 19; // y as the server has it: turned round on the right
         Getsituation = BallHeld;
-        return;
+        return true;
     }
     logf("missed ball\n");
     Getsituation = NormalPlay;
+    if (!atfeet)
+        return false;
+    kickball();
+    return true;
 }
 
 void decisionmaker() {
@@ -108,8 +132,8 @@ void decisionmaker() {
         quitagent();
     if (Getsituation == BallHeld)
         kickout();
-    if (Getsituation == CatchQueued)
-        checkcatch();
+    if (Getsituation == CatchQueued && checkcatch())
+        return;
     if (ForceMove != 0)
         return;
     if (findball() != 1)
@@ -123,6 +147,7 @@ void decisionmaker() {
         logf("catch\n");
         catchball(Ball->direction, TimeSlot);
         Getsituation = CatchQueued;
+        CatchTurn = Turn;
         break;
     case BallNear:
         if (Ball->distance < Kickable_area) {
@@ -142,6 +167,7 @@ void decisionmaker() {
 
 void initdecisions() {
     Getsituation = NormalPlay;
+    CatchTurn = 0;
     golie_x = 0.0;
     golie_y = 0.0;
 }

@@ -8,8 +8,9 @@
 
 Prints the score (left : right), the goalie's catches (a catch command in play_on after
 which the play mode becomes a free kick for its side), its catch faults (the mode becomes
-catch_fault for its side), its catch commands in play_on that caught nothing, and the
-share of play_on cycles in which it stood inside its own penalty area.
+catch_fault for its side), its catch commands in play_on that caught nothing, the share of
+play_on cycles in which it stood inside its own penalty area, and the play_on cycles in
+which it stood off the field (behind a goal line or beyond a touch line).
 """
 import json
 import os
@@ -19,6 +20,7 @@ import sys
 AREA_DEPTH_X = 36.0
 GOAL_LINE_X = 52.5
 AREA_HALF_WIDTH = 20.16
+TOUCH_LINE_Y = 34.0
 
 
 def inarea(side, x, y):
@@ -29,7 +31,7 @@ def inarea(side, x, y):
 def report(path, side, unum):
     modes = {}  # step -> play mode after it
     catchsteps = []  # steps during which the goalie sent a catch
-    playon = inside = 0
+    playon = inside = off = 0
     score = [0, 0]
     with open(path) as f:
         for line in f:
@@ -44,6 +46,7 @@ def report(path, side, unum):
                         if p["side"] == side and p["unum"] == unum:
                             playon += 1
                             inside += inarea(side, p["x"], p["y"])
+                            off += abs(p["x"]) > GOAL_LINE_X or abs(p["y"]) > TOUCH_LINE_Y
             elif (r["side"] == side and r["unum"] == unum and r["kind"] == "catch"
                   and r["outcome"] == "executed"):
                 catchsteps.append(r["step"])
@@ -59,6 +62,7 @@ def report(path, side, unum):
     print(f"catch faults: {faults}")
     print(f"catch commands in play_on without a catch: {len(tries) - caught - faulted}")
     print(f"play_on cycles: {playon}; goalie inside its own penalty area: {inside} ({share:.1f}%)")
+    print(f"play_on cycles with the goalie off the field: {off}")
 
 
 def main(argv):

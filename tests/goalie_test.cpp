@@ -179,6 +179,7 @@ TEST_F(Goalie, CatchMoveAndKickOut) {
         new_list();
         Turn = 101;
         TimeSlot = 1;
+        refereecall(side == 0 ? "goalie_catch_ball_l" : "goalie_catch_ball_r");
         ball(0.8f, 5, Turn);
         decisionmaker();
         EXPECT_EQ(queued(), (Queue{"(move -37 -19)", "NOP"}));
@@ -200,31 +201,49 @@ TEST_F(Goalie, CatchMoveAndKickOut) {
     }
 }
 
-// The decision after the catch was queued: a ball within a metre, seen now, is held; any
-// other is missed, and the same decision goes on as usual.
+// The decision after the catch was queued: a ball within a metre, seen now, is held once the
+// referee has announced the catch for the goalie's side since it was queued, and kicked away
+// when not; any other is missed, and the same decision goes on as usual.
 TEST_F(Goalie, AfterTheCatchHeldOrMissed) {
     struct Case {
         float distance;
         bool seen;
+        const char *call; // heard after the catch was queued; nullptr: none
         Queue queue;
         int state;
     } cases[] = {
-        {0.8f, true, {"(move -37 -19)", "NOP"}, BallHeld},
-        {1.0f, true, {"(catch 0)"}, CatchQueued}, // missed, and in the rectangle again
-        {1.2f, true, {"(catch 0)"}, CatchQueued},
-        {20.0f, true, {}, NormalPlay}, // missed; following it along the line needs no step
-        {0.8f, false, {"(turn 90)"}, NormalPlay}, // missed; the search turn
+        {0.8f, true, "goalie_catch_ball_l", {"(move -37 -19)", "NOP"}, BallHeld},
+        {0.8f, true, "free_kick_l", {"(move -37 -19)", "NOP"}, BallHeld},
+        {0.8f, true, nullptr, {"(kick 100 0)"}, NormalPlay}, // the catch missed: no call
+        {0.8f, true, "catch_fault_l", {"(kick 100 0)"}, NormalPlay},
+        {0.8f, true, "goalie_catch_ball_r", {"(kick 100 0)"}, NormalPlay}, // the other one's
+        {1.0f, true, "free_kick_l", {"(catch 0)"}, CatchQueued},           // in the rectangle again
+        {1.2f, true, "free_kick_l", {"(catch 0)"}, CatchQueued},
+        {20.0f, true, "free_kick_l", {}, NormalPlay},            // following it needs no step
+        {0.8f, false, "free_kick_l", {"(turn 90)"}, NormalPlay}, // the search turn
     };
     for (const Case &c : cases) {
         new_list();
         ForceMove = 0;
         GuessBall = 0;
         at(0, -50, 0);
-        Getsituation = CatchQueued;
+        Getsituation = NormalPlay;
+        AttackAngle = 0;
+        Turn = 200;
+        refereecall("play_on");
+        ball(1.0f, 0, Turn);
+        decisionmaker(); // queues the catch
+        ASSERT_EQ(Getsituation, CatchQueued);
+        new_list();
+        Turn = 201;
+        if (c.call != nullptr)
+            refereecall(c.call);
         ball(c.distance, 0, c.seen ? Turn : Turn - 1);
         decisionmaker();
-        EXPECT_EQ(queued(), c.queue) << c.distance << " " << c.seen;
-        EXPECT_EQ(Getsituation, c.state) << c.distance << " " << c.seen;
+        std::string label = std::to_string(c.distance) + (c.seen ? " seen " : " unseen ") +
+                            (c.call != nullptr ? c.call : "no call");
+        EXPECT_EQ(queued(), c.queue) << label;
+        EXPECT_EQ(Getsituation, c.state) << label;
     }
 }
 

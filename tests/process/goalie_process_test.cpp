@@ -39,8 +39,11 @@ TEST(GoalieProcess, WalksToItsPlaceAndCatchesInTheLastSlot) {
     EXPECT_GE(d.at - start, 0.066);
     EXPECT_LT(d.at - start, 0.5);
 
-    // The next cycle: the ball is held, and the goalie moves to the side of its area.
+    // The next cycle: the referee announces the catch, the ball is held, and the goalie moves
+    // to the side of its area.
     server.send(agent, "(sense_body 2 (view_mode high normal))");
+    server.send(agent, "(hear 2 referee goalie_catch_ball_l)");
+    server.send(agent, "(hear 2 referee free_kick_l)");
     server.send(agent, "(see 2 ((b) 0.4 0))");
     ASSERT_TRUE(server.receive(d, 5));
     EXPECT_EQ(d.text, "(move -37 -19)");
