@@ -68,9 +68,8 @@ static void appendnumber(char *work, const char *format, int number) {
     strncat(work, didgit, BuilderSize - strlen(work) - 1);
 }
 
-// Builds "<prefix><first>[ <second>])" into messtosend. The working buffer starts as the
-// prefix and is otherwise zero.
-static void build(const char *prefix, int first, const int *second) {
+// The working buffer starts as the prefix and is otherwise zero.
+void formatcommand(const char *prefix, int first, const int *second) {
     char work[BuilderSize] = {};
     snprintf(work, BuilderSize, "%s", prefix);
     appendnumber(work, "%d", first);
@@ -81,30 +80,30 @@ static void build(const char *prefix, int first, const int *second) {
 }
 
 void dash(int power, int slot) {
-    build("(dash ", power, nullptr);
+    formatcommand("(dash ", power, nullptr);
     fputs(TextDash, stdout);
     placecommand(messtosend, slot);
 }
 
 void kick(int power, int direction, int slot) {
-    build("(kick ", power, &direction);
+    formatcommand("(kick ", power, &direction);
     placecommand(messtosend, slot);
 }
 
 void turn(int moment, int slot) {
     turnplayers(moment);
-    build("(turn ", moment, nullptr);
+    formatcommand("(turn ", moment, nullptr);
     fputs(TextTurn, stdout);
     placecommand(messtosend, slot);
 }
 
 void turnNeck(int angle) {
-    build("(turn_neck ", angle, nullptr);
+    formatcommand("(turn_neck ", angle, nullptr);
     addmess_list(messtosend);
 }
 
 void catchball(int direction, int slot) {
-    build("(catch ", direction, nullptr);
+    formatcommand("(catch ", direction, nullptr);
     placecommand(messtosend, slot);
 }
 

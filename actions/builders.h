@@ -24,6 +24,10 @@ void turn(int moment, int slot); // also turnplayers(moment), queued or not
 void turnNeck(int angle);        // queued at once, without placeholders
 void catchball(int direction, int slot);
 
+// Formats "<prefix><first>[ <second>])" into messtosend as the builders do, number by number
+// through didgit, without queueing it.
+void formatcommand(const char *prefix, int first, const int *second);
+
 // Places a finished command text by the send-slot state, as the builders do.
 void placecommand(const char *text, int slot);
 

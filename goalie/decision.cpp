@@ -11,9 +11,9 @@
 // penalty area, so that the ball stays inside the area (the referee calls a catch fault as
 // soon as a held ball is outside it), and the kick-out is due (BallHeld); a ball at its feet
 // that was not caught is kicked away; any other ball counts as missed and the decision goes
-// on as usual. The third kicks the ball toward the
-// opponents' end, turns the goalie toward its goal when it stands at the side of its penalty
-// area (as it does after the move), and queues the run of twenty dashes.
+// on as usual. The third kicks the ball toward the opponents' end, turns the goalie toward its
+// goal when it stands at the side of its penalty area (as it does after the move), and queues
+// the run of twenty dashes.
 
 #include "goalie/decision.h"
 
@@ -29,8 +29,6 @@
 #include "runtime/program.h"
 #include "runtime/runtime.h"
 
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 namespace vorn {
@@ -44,16 +42,6 @@ static int CatchTurn = 0; // the cycle in which the latest catch was queued
 
 static bool within(double y, double low, double high) {
     return y >= low && y <= high;
-}
-
-// The kick-out's turn, formatted as the builders format theirs: number by number through
-// didgit into a working buffer, then into messtosend.
-static void formatturn(int moment) {
-    char work[BuilderSize] = "(turn ";
-    snprintf(didgit, DigitSize, "%d", moment);
-    strncat(work, didgit, BuilderSize - strlen(work) - 1);
-    strncat(work, ")", BuilderSize - strlen(work) - 1);
-    snprintf(messtosend, CommandSize, "%.*s", CommandSize - 1, work);
 }
 
 // The turn after the kick-out, by the side of the penalty area the goalie stands at: 125
@@ -71,7 +59,7 @@ static void kickoutturn() {
         by = -125;
     else
         return;
-    formatturn(fixangle(wrapangle(int64_t{AttackAngle} + by)));
+    formatcommand("(turn ", fixangle(fromattack(by)), nullptr);
     addmess_list(messtosend);
     addmess_list(Nop);
     addmess_list(Nop);

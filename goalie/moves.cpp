@@ -26,9 +26,13 @@ namespace vorn {
 
 constexpr int StraightAhead = 5; // degrees either way within which no turn is sent
 
-// A + by, folded into an int as the angle sums of the wire are.
-static int fromattack(int by) {
+int fromattack(int by) {
     return wrapangle(int64_t{AttackAngle} + by);
+}
+
+// From A toward the top touch line: -90 on the left side, 90 on the right.
+static int towardtop() {
+    return AgentSide == 0 ? -90 : 90;
 }
 
 // Turns toward direction unless it is within StraightAhead; true when a turn was queued.
@@ -56,7 +60,7 @@ static void centrestep(int direction) {
 
 void movestart() {
     fputs("movestart in\n", stdout);
-    int top = AgentSide == 0 ? -90 : 90; // from A toward the top touch line
+    int top = towardtop();
     if (golie_x >= -51 && golie_x <= -49) {
         if (golie_y > 1.0)
             centrestep(fromattack(top));
@@ -79,7 +83,7 @@ static int64_t balltowardtop() {
 
 void moveupdown() {
     fputs("moveupdown in\n", stdout);
-    int top = AgentSide == 0 ? -90 : 90;
+    int top = towardtop();
     int g = 0; // the direction of the last step
     if (balltowardtop() > StraightAhead && golie_y > -4.5) {
         g = fromattack(top);

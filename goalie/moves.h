@@ -14,4 +14,8 @@ void movestart();
 // makes it step that way, as long as it is within 4.5 m of the long axis.
 void moveupdown();
 
+// AttackAngle + by, folded into an int as the angle sums of the wire are: the directions of
+// the steps, and of the turn after the kick-out.
+int fromattack(int by);
+
 } // namespace vorn
