@@ -43,7 +43,8 @@ trap cleanup EXIT
 
 echo "== building this checkout in $build"
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
-  cmake --build "$build" -j2 --target Vorn Vorng pitch wake_latency >/dev/null || die "the build failed"
+  cmake --build "$build" -j2 --target Vorn Vorng pitch wake_latency >/dev/null ||
+  die "the build failed"
 echo "== building the full-millisecond poll in $scratch/old"
 git -C "$here" worktree add --detach "$scratch/old" HEAD >/dev/null 2>&1 &&
   git -C "$scratch/old" apply "$here/bench/full-ms-poll.patch" &&

@@ -6,8 +6,8 @@ each: the first as soon as the sense_body has been read, the second and third wh
 and 66.666 ms have passed. pitch records for every command how long after that
 player's sense_body it arrived (`ms`). This script gives every command its slot, measures
 how far after the slot's ideal time (0, 33.333 or 66.667 ms) it arrived, and prints per slot
-the count, median, p99, p99.9, maximum and the shares within 0.5 and 2 ms, and the commands that
-arrived after their cycle had ended. The same figures go to a JSON file.
+the count, median, p99, p99.9, maximum and the shares within 0.5 and 2 ms, and the commands
+that arrived after their cycle had ended. The same figures go to a JSON file.
 
 What is counted. Left out are the placement a player sends at its init reply (its first
 move and the turn after it, and on the right side the turn to face the other way: sent at
@@ -168,8 +168,9 @@ def report(r, out, show_late=10):
 def main(argv):
     p = argparse.ArgumentParser(
         description="Send-slot timing of the players' commands in a pitch match record: per "
-        "slot the count, median, p99, p99.9, maximum and shares within 0.5 and 2 ms of the offset from "
-        "the slot's ideal time, and the commands that arrived after their cycle had ended.",
+        "slot the count, median, p99, p99.9, maximum and shares within 0.5 and 2 ms of the "
+        "offset from the slot's ideal time, and the commands that arrived after their cycle had "
+        "ended.",
         epilog="Left out: each player's placement at its init reply (its first move and the "
         "turns after it) and commands that arrived before its first sense_body.")
     p.add_argument("record", help="the match record, JSON lines (pitch --record)")
