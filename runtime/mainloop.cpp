@@ -1,7 +1,8 @@
 // The receive loop: one poll at a time over standard input and the server socket. Datagrams
 // go lower-cased to the parser; after a "see" the decision maker runs unless the play mode
 // holds it back; after a "sense_body" a new cycle of send slots begins; whenever a poll finds
-// nothing, the send-slot scheduler serves the queue.
+// nothing, the send-slot scheduler serves the queue. Once the server has answered, a server
+// silent for SilenceMicros is taken for gone and the agent ends, as on "quit".
 
 #include "runtime/runtime.h"
 
@@ -27,8 +28,22 @@ static fd_set watched;     // standard input (while it has not ended) and the so
 static int maxfd = 0;      // highest watched descriptor plus one
 static int inputfd = -1;   // standard input; -1 once it has ended or when it is not usable
 static char line[BufSize]; // the latest standard-input line or datagram
+static bool heard = false; // a datagram has come from the server
+static timespec lastheard; // CLOCK_MONOTONIC at the latest datagram from the server
+
+long silenceleft(long silentmicros) {
+    return silentmicros >= SilenceMicros ? 0 : SilenceMicros - silentmicros;
+}
+
+// Microseconds since the latest datagram from the server.
+static long silentfor() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (now.tv_sec - lastheard.tv_sec) * 1000000L + (now.tv_nsec - lastheard.tv_nsec) / 1000;
+}
 
 void initpoll(int infd) {
+    heard = false;
     FD_ZERO(&watched);
     FD_SET(SockSer.socketfd, &watched);
     maxfd = SockSer.socketfd + 1;
@@ -62,6 +77,8 @@ void printrecords() {
         printf("Oppplayer %d turn:%d distance:%f direction:%d\n", i + 1, OppPlayer[i]->time,
                OppPlayer[i]->distance, OppPlayer[i]->direction);
 }
+
+const char TextSilence[] = "No message from the server for 10 s: stopping\n";
 
 void quitagent() {
     closelogfile();
@@ -104,6 +121,14 @@ static int handledatagram() {
         sender.sin_addr.s_addr != SockSer.servaddr.sin_addr.s_addr)
         return 3; // not from the server: ignored entirely
     line[n] = '\0';
+    heard = true;
+    clock_gettime(CLOCK_MONOTONIC, &lastheard);
+    // An error before the init reply is the server's refusal of the player (a full team, a
+    // third team name, a wrong version): nothing will follow it.
+    if (Ball == nullptr && strncmp(line, "(error", 6) == 0) {
+        printf("The server refused the player: %.200s\n", line);
+        quitagent();
+    }
     memcpy(bufin, line, n + 1);
     strlwr(bufin);
     SockSer.servaddr.sin_port = sender.sin_port;
@@ -126,16 +151,25 @@ int getfromserver() {
     if (!inputready) {
         fd_set ready = watched;
         // While a send slot is pending the poll waits only until it is due, so that the
-        // scheduler serves it on time; otherwise it waits for input as long as it takes.
-        timeval timeout = {0, 0};
+        // scheduler serves it on time; otherwise it waits for input, once the server has
+        // answered at most until the silence limit, before it as long as it takes.
         long wait = -1;
         if (slotpending()) {
             timespec now;
             if (clock_gettime(CLOCK_REALTIME, &now) != 0)
                 errorf("\nClock failed Now_time\n");
             wait = polltimeout(elapsedmicros(now.tv_nsec, SenseRec_time->tv_nsec));
-            timeout.tv_usec = wait;
         }
+        if (heard) {
+            long left = silenceleft(silentfor());
+            if (left == 0) {
+                fputs(TextSilence, stdout);
+                quitagent();
+            }
+            if (wait < 0 || left < wait)
+                wait = left;
+        }
+        timeval timeout = {wait / 1000000, wait % 1000000};
         int n = select(maxfd, &ready, nullptr, nullptr, wait >= 0 ? &timeout : nullptr);
         if (n < 0 && errno == EINTR)
             return 0;

@@ -50,6 +50,9 @@ void writelog(const char *text);
 void closelogfile();
 
 // mainloop.cpp -- the receive loop
+constexpr long SilenceMicros = 10000000; // silence after which the server is taken for gone
+extern const char TextSilence[];         // printed when the agent ends on that silence
+long silenceleft(long silentmicros);     // microseconds left before the limit, 0 at or past it
 [[noreturn]] void mainloop(int infd);
 [[noreturn]] void quitagent(); // close the log and the socket, exit with status 0
 void initpoll(int infd);       // watch infd (-1: none) and the socket
