@@ -272,7 +272,6 @@ static void printoffsets(FILE *f) {
 }
 
 void printsummary(FILE *f, double wallseconds, double cpuseconds) {
-    std::fprintf(f, "pitch: match over at cycle %d\n", Time);
     std::fprintf(f, "score: %s %d : %d %s\n", TeamName[0][0] ? TeamName[0] : "-", Score[0],
                  Score[1], TeamName[1][0] ? TeamName[1] : "-");
     printkinds(f);

@@ -29,7 +29,7 @@
 namespace vorn::pitch {
 
 // Globals
-volatile int StopRequested = 0;
+volatile sig_atomic_t StopRequested = 0; // the signal that asks pitch to stop, 0 for none
 
 int64_t nowus() {
     timespec ts;
@@ -139,10 +139,15 @@ static void dostep() {
     recordstep();
     if (!Opt.quiet && Time != before && Time % 100 == 0)
         printprogress(stdout);
+    // The runner tells the players to quit on this line, while pitch still listens.
+    if (Mode == ModeTimeOver && TimeOverSteps == 0) {
+        std::printf("pitch: time over at cycle %d\n", Time);
+        std::fflush(stdout);
+    }
 }
 
-static void onsignal(int) {
-    StopRequested = 1;
+static void onsignal(int signal) {
+    StopRequested = signal;
 }
 
 int runserver() {
@@ -178,9 +183,15 @@ int runserver() {
     getrusage(RUSAGE_SELF, &ru);
     double cpu =
         ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    // A signal before time over stops the match early: said so, with the signal's exit status.
+    bool stopped = StopRequested != 0 && Mode != ModeTimeOver;
+    if (stopped)
+        std::printf("pitch: match stopped at cycle %d of %d\n", Time, Opt.cycles);
+    else
+        std::printf("pitch: match over at cycle %d\n", Time);
     printsummary(stdout, (nowus() - start) / 1e6, cpu);
     recordclose();
-    return 0;
+    return stopped ? 128 + StopRequested : 0;
 }
 
 } // namespace vorn::pitch

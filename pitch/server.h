@@ -7,12 +7,13 @@
 // arrive, so commands take effect at once.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 
 namespace vorn::pitch {
 
 // Globals
-extern volatile int StopRequested; // set by SIGINT/SIGTERM: finish and print the summary
+extern volatile sig_atomic_t StopRequested; // SIGINT/SIGTERM: finish, print the summary
 
 int64_t nowus();      // monotonic clock, microseconds
 void readdatagrams(); // handle everything waiting on all sockets, without blocking
