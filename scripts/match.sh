@@ -7,6 +7,11 @@
 # replay page (replay.html, scripts/replay.py) went; both files lie next to the record.
 # Every option is checked before anything starts.
 #
+# A match stopped early (Ctrl-C, SIGTERM to this script or to pitch) is reported as played so
+# far, with a last line "the match was stopped at cycle N of M" and the exit status 130 after
+# Ctrl-C (143 after SIGTERM); when pitch fails (killed, say) the last line says so, the players
+# are told to quit, and the status is pitch's. Nothing is left running.
+#
 #   scripts/match.sh [--cycles N] [--opponent chasers|none] [--players N] [--record FILE]
 #                    [--dir D] [--no-noise] [--check]
 #
@@ -28,7 +33,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/scripts/common.sh"
 bin="${VORN_BIN:-$here/build/bin}"
 cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0
-pitch="" team="" progress=""
+pitch="" team="" follower="" seen=0 status=0
 
 parseoptions() {
   while [ $# -gt 0 ]; do
@@ -73,21 +78,27 @@ makefolders() {
   fi
 }
 
-# startpitch: pitch on a free loopback port; sets pitch (its process) and port.
+# follow FILE PID: FILE's lines as they are written, until the process PID has ended. tail
+# waits on the kernel's notice of a write (and looks at PID once a second), so following costs
+# nothing while nothing is written; it ignores Ctrl-C, which is this script's to handle.
+follow() { trap '' INT && exec tail -n +1 -f --pid="$2" "$1" 2>/dev/null; }
+
+# startpitch: pitch on a free loopback port, its output followed on the descriptor events;
+# sets pitch (its process), follower and port.
 startpitch() {
   local args=(--port 0 --bind 127.0.0.1 --cycles "$cycles" --record "$record"
-    --wait-players "$players")
+    --wait-players "$players") line
   [ "$opponent" = chasers ] && args+=(--opponent chasers)
   [ -n "$noise" ] && args+=("$noise")
   "$bin/pitch" "${args[@]}" >"$dir/pitch.txt" 2>&1 &
   pitch=$!
-  port=""
-  for _ in $(seq 1 100); do
-    port=$(sed -n 's/^pitch: listening on port \([0-9]*\).*/\1/p' "$dir/pitch.txt" | head -n 1)
-    [ -n "$port" ] && break
-    kill -0 "$pitch" 2>/dev/null || break
-    sleep 0.05
-  done
+  exec {events}< <(follow "$dir/pitch.txt" "$pitch")
+  follower=$!
+  port="" seen=0
+  if read -r -t 10 -u "$events" line; then
+    seen=1
+    port=$(sed -n 's/^pitch: listening on port \([0-9]*\).*/\1/p' <<<"$line")
+  fi
   if [ -z "$port" ]; then
     echo "$prog: pitch did not start:" >&2
     cat "$dir/pitch.txt" >&2
@@ -102,66 +113,129 @@ startteam() {
   "$here/scripts/start-team.sh" --host 127.0.0.1 --port "$port" --players "$players" \
     --dir "$dir" --bin "$bin" >"$dir/team.txt" 2>&1 &
   team=$!
-  while kill -0 "$team" 2>/dev/null && ! grep -q '^team started' "$dir/team.txt"; do
-    sleep 0.1
+  local line started="" reader
+  exec {teamout}< <(follow "$dir/team.txt" "$team")
+  reader=$!
+  while read -r -u "$teamout" line; do
+    case $line in "team started"*) started=$line && break ;; esac
   done
-  if ! grep -q '^team started' "$dir/team.txt"; then
+  exec {teamout}<&-
+  kill "$reader" 2>/dev/null
+  if [ -z "$started" ]; then
+    [ -z "$interrupted" ] || quit
+    wait "$team" 2>/dev/null
+    team=""
     echo "$prog: the team did not start:" >&2
     cat "$dir/team.txt" >&2
     exit 1
   fi
-  grep '^team started' "$dir/team.txt"
+  echo "$started"
+}
+
+# show LINE: one of pitch's lines for the user; pitch's time over tells the players to quit
+# (start-team.sh types "quit" on SIGTERM) while pitch still listens for ten steps, so that
+# pitch receives and counts every command they send.
+show() {
+  case $1 in
+    "pitch: listening"*) ;;
+    "pitch: time over"*) kill -TERM "$team" 2>/dev/null ;;
+    *) printf '%s\n' "$1" ;;
+  esac
 }
 
 # followmatch: pitch's lines as they come (a progress line every 100 cycles, then the
-# summary) until pitch ends; sets status to pitch's exit status. The players are told to quit
-# as soon as the record shows time_over, while pitch still listens for ten steps, so that
-# pitch receives and counts every command they send.
+# summary) until pitch ends; sets status to pitch's exit status. A signal to this script
+# breaks a read off; the loop goes on until pitch's output ends. Lines the follower did not
+# deliver (it ended early) are taken from the file at the end.
 followmatch() {
-  tail -n +1 -f "$dir/pitch.txt" --pid="$pitch" | grep --line-buffered -v '^pitch: listening' &
-  progress=$!
-  local told=0
-  while kill -0 "$pitch" 2>/dev/null; do
-    if [ $told = 0 ] && tail -n 200 "$record" 2>/dev/null | grep -q '"mode":"time_over"'; then
-      kill -TERM "$team" 2>/dev/null
-      told=1
+  local line got
+  while :; do
+    read -r -u "$events" line
+    got=$?
+    if [ $got = 0 ]; then
+      seen=$((seen + 1))
+      show "$line"
+    elif [ $got -le 128 ]; then
+      break
     fi
-    sleep 0.1
   done
-  wait "$pitch"
+  wait "$pitch" 2>/dev/null # its own lines say how it ended, not the shell's notice
   status=$?
   pitch=""
-  wait "$progress" 2>/dev/null
-  progress=""
+  exec {events}<&-
+  follower=""
+  while IFS= read -r line; do show "$line"; done < <(tail -n +$((seen + 1)) "$dir/pitch.txt")
 }
 
 # stopteam: "quit" to every player (start-team.sh types it on SIGTERM) if not done yet, then
-# the team's table; sets teamstatus to start-team's exit status.
+# the team's table without its start and the referee's calls (pitch's lines showed them);
+# sets teamstatus to start-team's exit status.
 stopteam() {
   kill -TERM "$team" 2>/dev/null
   wait "$team" 2>/dev/null
   teamstatus=$?
   team=""
   echo
-  grep -v '^team started' "$dir/team.txt"
+  grep -v -e '^team started' -e '^referee: ' "$dir/team.txt"
 }
 
+failed() { [ "$status" != 0 ] || status=1; }
+
 # report: the send-slot timing, and the replay page; both next to the record. Sets status
-# when either cannot be made.
+# when either cannot be made and the match was played out.
 report() {
   local where
   where=$(dirname "$record")
   echo
-  python3 "$here/scripts/slots.py" "$record" --json "$where/slots.json" || status=1
-  python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" || status=1
+  python3 "$here/scripts/slots.py" "$record" --json "$where/slots.json" || failed
+  python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" || failed
 }
 
-# Ctrl-C or SIGTERM ends the match early: pitch prints its summary, the team its table.
-interrupt() { [ -z "$pitch" ] || kill -INT "$pitch" 2>/dev/null; }
+# played: the cycle and score of the record's last whole step line, as "cycle N of M (score
+# L : R)".
+played() {
+  tail -n 2 "$record" 2>/dev/null |
+    sed -n 's/.*"cycle":\([0-9]*\).*"score":\[\([0-9]*\),\([0-9]*\)\].*/\1 \2 \3/p' | tail -n 1 |
+    { read -r cycle left right && echo "cycle $cycle of $cycles (score $left : $right)" ||
+      echo "cycle ? of $cycles"; }
+}
+
+# ending: a match that did not end at time over, said in one line: stopped by a signal (to
+# this script or to pitch) or pitch failed.
+ending() {
+  local signal
+  if [ "$status" -gt 128 ] && [ "$status" -lt 160 ]; then
+    signal=$(kill -l "$((status - 128))" 2>/dev/null)
+  fi
+  case $signal in
+    INT|TERM) echo "$prog: the match was stopped (SIG$signal) at $(played)" ;;
+    ?*) echo "$prog: pitch failed (killed by SIG$signal) at $(played)" ;;
+    *) echo "$prog: pitch failed (exit status $status) at $(played)" ;;
+  esac
+}
+
+# Ctrl-C or SIGTERM ends the match early: pitch prints its summary, the team its table, and
+# the script ends with the signal's status.
+interrupted=""
+interrupt() {
+  interrupted=$1
+  [ -z "$pitch" ] || kill "-$1" "$pitch" 2>/dev/null
+}
+
+# quit: the exit status of the ending: the signal's when one stopped the match (130 after
+# Ctrl-C), else pitch's when it failed or was stopped, else the team's.
+quit() {
+  case $interrupted in
+    INT) exit 130 ;;
+    TERM) exit 143 ;;
+  esac
+  [ "$status" = 0 ] || exit "$status"
+  exit "${teamstatus:-0}"
+}
 
 cleanup() {
   [ -z "$pitch" ] || kill "$pitch" 2>/dev/null
-  [ -z "$progress" ] || kill "$progress" 2>/dev/null
+  [ -z "$follower" ] || kill "$follower" 2>/dev/null
   [ -z "$team" ] || { kill -TERM "$team" 2>/dev/null && wait "$team" 2>/dev/null; }
 }
 
@@ -171,12 +245,13 @@ checkoptions
 [ -x "$bin/pitch" ] || { echo "$prog: $bin/pitch is missing; build first (./run.sh)" >&2; exit 1; }
 makefolders
 trap cleanup EXIT
-trap interrupt INT TERM
+trap 'interrupt INT' INT
+trap 'interrupt TERM' TERM
 startpitch
 startteam
 followmatch
 stopteam
 report
 echo "record: $record"
-[ "$status" = 0 ] || exit "$status"
-exit "$teamstatus"
+[ "$status" = 0 ] || ending >&2
+quit

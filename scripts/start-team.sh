@@ -13,11 +13,17 @@
 #                under $TMPDIR when it is set)
 #   --bin B      where Vorn and Vorng are (default build/bin beside this script)
 #
-# The script stays in the foreground. On Ctrl-C, or when it is sent SIGTERM or SIGINT, it
-# types "quit" to every player, waits for them, and prints per player the commands sent
-# after the init (as the server counts them) and the send slots missed. When every player
-# has ended by itself it reports the same. When no player has had an answer from the server
-# 5 s after the last one started, it stops them, says so, and exits with status 1.
+# The script stays in the foreground. While the match runs it tells the referee's calls that
+# its players hear: the kick-offs, every goal with the score, half time and time over (the
+# server names sides, left and right; vorn's is the side of the team that connected first).
+# A player ends when the server has been silent for 10 s after answering it (a server that
+# has ended or died), when the server refuses it, at the match's last cycle, or on "quit". On
+# Ctrl-C, or when the script is sent SIGTERM or SIGINT, it types "quit" to every player. When
+# every player has ended it prints per player the commands sent after the init (as the server
+# counts them), the send slots missed, its exit status and how it ended (match end, server
+# silent, quit, refused), then one line on why the team ended. A refusal by the server is
+# reported in the server's own words, with status 1; so is a server that has not answered any
+# player 5 s after the last one started (the players are stopped then).
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -52,21 +58,53 @@ checkoptions() {
 
 program() { if [ "$1" = 1 ]; then echo Vorng; else echo Vorn; fi; }
 
+# calls: the referee's calls that the first player hears, from its console trace as it is
+# written, told as the match goes: the kick-offs of the halves, every goal with the score, half
+# time and time over. The server names sides, not teams: which side is vorn's follows the
+# order in which the teams connected.
+calls() {
+  trap '' INT
+  tail -n +1 -f --pid="$1" "$2" 2>/dev/null | grep --line-buffered -a -F ' referee ' |
+    LC_ALL=C awk '
+      function score() { return "left " goals["l"] + 0 " : " goals["r"] + 0 " right" }
+      function say(text) { print "referee: " text; fflush() }
+      match($0, /^in hear out\[0\]=hear [0-9]+ referee [a-z0-9_]+/) {
+        split(substr($0, 17, RLENGTH - 16), w, " ")
+        cycle = w[2]; call = w[4]
+        if (call ~ /^kick_off_/ && (last == "" || last == "before_kick_off"))
+          say((halves++ ? "kick-off of the second half" : "kick-off") " at cycle " cycle)
+        else if (call ~ /^goal_[lr]_[0-9]+$/) {
+          side = substr(call, 6, 1); goals[side] = substr(call, 8)
+          say("goal for the " (side == "l" ? "left" : "right") " side at cycle " cycle ": " score())
+        } else if (call == "half_time")
+          say("half time at cycle " cycle ": " score())
+        else if (call == "time_over")
+          say("time over at cycle " cycle ": " score())
+        last = call
+      }'
+}
+
 # startplayers: one player after another (the server numbers players in the order their
 # init arrives), each in its folder, reading a FIFO this script holds open read-write so
 # that the player never meets the end of its input and "quit" can be typed to it later.
-pids=() inputs=() stopping=0
+pids=() inputs=() stopping=0 caller=""
+declare -A player=() ended=()
 startplayers() {
   local n folder fd word=players
   for n in $(seq 1 "$players"); do
     [ $stopping = 0 ] || break
     folder="$dir/player$n"
     mkdir -p "$folder" || die "cannot create the folder '$folder'"
-    rm -f "$folder/input"
+    rm -f "$folder/input" "$folder/console.txt"
     mkfifo "$folder/input" || die "cannot create the FIFO '$folder/input'"
     exec {fd}<>"$folder/input"
     (cd "$folder" && exec "$bin/$(program "$n")" "$host" "$port" <input >console.txt 2>&1) &
     pids+=($!) inputs+=("$fd")
+    player[$!]=$n
+    if [ "$n" = 1 ]; then
+      calls "$!" "$folder/console.txt" &
+      caller=$!
+    fi
     sleep 0.2
   done
   [ "$players" = 1 ] && word=player
@@ -74,13 +112,14 @@ startplayers() {
 }
 
 # tally FOLDER: the commands the player sent after its init, and 1 when the server answered
-# it (its trace shows a command after the init, which the init reply sets off, or a line of
-# the sense_body count), else 0.
+# it (its trace shows a command after the init, which the init reply sets off, a line of the
+# sense_body count, a referee's call, or the server's refusal or silence), else 0.
 tally() {
   LC_ALL=C awk '
     /^in send buf / { init = ($4 ~ /^\(init/); if (!init) answered = 1 }
     /^(Turn [0-9-]+ Sent |send return 0$)/ && !init { sent++ }
-    / still working turn / { answered = 1 }
+    / still working turn |^in hear |^The server refused |^No message from the server / {
+      answered = 1 }
     END { print sent + 0, answered + 0 }' "$1/console.txt" 2>/dev/null || echo "0 0"
 }
 
@@ -94,15 +133,44 @@ answered() {
   echo "$count"
 }
 
+# ending N: why player N ended, from its exit status and its trace's last lines.
+ending() {
+  local n=$1 last
+  last=$(tail -n 3 "$dir/player$n/console.txt" 2>/dev/null)
+  if [ "${ended[$n]:-?}" != 0 ]; then
+    echo "failed (status ${ended[$n]:-unknown})"
+  elif [[ $last == *"The server refused the player: "* ]]; then
+    echo "refused"
+  elif [[ $last == *"No message from the server for "* ]]; then
+    echo "server silent"
+  elif [ $stopping = 1 ]; then
+    echo "quit"
+  else
+    echo "match end"
+  fi
+}
+
 report() {
   local n sent got missed
-  echo "vorn's players: commands sent after the init, send slots missed (Vorne.log)"
-  printf '%-8s %-8s %8s %13s\n' player program commands "missed slots"
+  echo "vorn's players: commands sent after the init, send slots missed (Vorne.log), how each ended"
+  printf '%-8s %-8s %8s %13s %7s  %s\n' player program commands "missed slots" status ending
   for n in $(seq 1 "$players"); do
     read -r sent got <<<"$(tally "$dir/player$n")"
     missed=$(grep -c -a '^Missed slot' "$dir/player$n/Vorne.log" 2>/dev/null)
-    printf '%-8s %-8s %8s %13s\n' "$n" "$(program "$n")" "$sent" "${missed:-0}"
+    printf '%-8s %-8s %8s %13s %7s  %s\n' "$n" "$(program "$n")" "$sent" "${missed:-0}" \
+      "${ended[$n]:--}" "$(ending "$n")"
   done
+}
+
+# why: one line on how the team ended: whether the match was played to its end, and the
+# players' endings with their counts.
+why() {
+  local n endings over=""
+  endings=$(for n in $(seq 1 "$players"); do ending "$n"; done | sort | uniq -c |
+    awk '{ n = $1; $1 = ""; printf "%s%s (%d)", sep, substr($0, 2), n; sep = ", " }')
+  grep -a -q -F ' referee time_over' "$dir/player1/console.txt" 2>/dev/null &&
+    over="the match ended; "
+  echo "team ended: ${over}players: $endings"
 }
 
 # stop: "quit" to every player started so far.
@@ -112,21 +180,34 @@ stop() {
   for fd in "${inputs[@]}"; do echo quit >&"$fd" 2>/dev/null; done
 }
 
-# waitplayers: until every player has ended. When no player has had an answer from the
-# server some seconds after the last one started, the players are stopped.
+# waitplayers: until every player has ended, noting each one's exit status. When no player
+# has had an answer from the server some seconds after the last one started, the players
+# are stopped. A signal breaks a wait off (its trap types "quit"); the waiting goes on.
 waitplayers() {
-  local alive pid ticks=0
-  while :; do
-    alive=0
-    for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
-    [ $alive = 0 ] && break
-    ticks=$((ticks + 1))
-    if [ $ticks = $((answerwait * 5)) ] && [ "$(answered)" = 0 ]; then
-      stop
+  local timer pid got waiting=("${pids[@]}")
+  sleep "$answerwait" &
+  timer=$!
+  while [ ${#waiting[@]} -gt 0 ]; do
+    wait -n -p pid "${waiting[@]}" $timer
+    got=$?
+    pid=${pid:-}
+    if [ "$pid" = "$timer" ]; then
+      timer=""
+      [ "$(answered)" != 0 ] || stop
+    elif [ -n "$pid" ]; then
+      ended[${player[$pid]}]=$got
+      waiting=($(printf '%s\n' "${waiting[@]}" | grep -v -x "$pid"))
     fi
-    sleep 0.2
   done
+  [ -z "$timer" ] || kill "$timer" 2>/dev/null
+  # The first player has ended, so its follower ends too, with the last call told.
   wait 2>/dev/null
+}
+
+# refusal: the server's words when it refused a player, else nothing.
+refusal() {
+  cat "$dir"/player*/console.txt 2>/dev/null | sed -n 's/^The server refused the player: //p' |
+    head -n 1
 }
 
 parseoptions "$@"
@@ -142,6 +223,12 @@ trap stop INT TERM EXIT
 startplayers
 waitplayers
 report
+why
+refused=$(refusal)
+if [ -n "$refused" ]; then
+  echo "$prog: the server at $host:$port refused the players: $refused" >&2
+  exit 1
+fi
 if [ "$(answered)" = 0 ]; then
   echo "$prog: no player got an answer from $host:$port: is a server running there?" >&2
   exit 1

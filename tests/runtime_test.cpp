@@ -146,6 +146,13 @@ TEST(Slots, PollWaitsUntilThePendingSlotIsDue) {
     TimeSlot = 0;
 }
 
+// After the server's last datagram the poll waits at most until 10 s of silence have passed.
+TEST(Silence, PollWaitsAtMostUntilTheLimit) {
+    const long cases[][2] = {{0, 10000000}, {9999999, 1}, {10000000, 0}, {25000000, 0}};
+    for (const auto &c : cases)
+        EXPECT_EQ(silenceleft(c[0]), c[1]) << "silent for " << c[0] << " us";
+}
+
 TEST(Slots, OnTimeSlotsSendOneEntryEachAndSleepToTheNext) {
     Peer server;
     startagent(server);

@@ -5,16 +5,22 @@ status, and their --help must be the help alone. Each case runs in an empty work
 with a TMPDIR of its own and in a session of its own; afterwards no process of the session
 may be left and no file or folder may have appeared. Then start-team.sh with a relative
 --dir against a port where nobody answers: its player starts in that folder, and the script
-says that no player got an answer.
+says that no player got an answer, and against one that refuses it: the server's words. Last,
+how matches and teams end early (concurrently, each in its session): the runner stopped by
+Ctrl-C or left by a killed pitch reports the cycle it got to and exits with the signal's
+status; a team whose server is killed ends within 15 s, every player with status 0.
 
 usage: tests/process/scripts_test.py BIN_DIR
 """
 import os
+import re
 import shutil
+import signal
 import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -62,6 +68,11 @@ REFUSALS = [
     (IDLE, "--seconds 0", 2, "--seconds: must be above 0"),
     (IDLE, "--program afolder", 2, "'afolder' is not a program that can be run"),
 ]
+# Who is sent which signal during a match, the runner's status, and its report's last line.
+ENDINGS = [
+    (MATCH, signal.SIGINT, 130, "match.sh: the match was stopped (SIGINT) at cycle "),
+    ("pitch", signal.SIGKILL, 137, "match.sh: pitch failed (killed by SIGKILL) at cycle "),
+]
 HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch",
          FUZZ, SOAK]
 
@@ -98,8 +109,9 @@ def commands(pids):
     return names
 
 
-def run(root, program, args, env=None, timeout=30):
-    """Runs one case in a fresh working folder; returns status, output, and the folder."""
+def run(root, program, args, env=None, timeout=30, during=None):
+    """Runs one case in a fresh working folder; returns status, output, and the folder.
+    during(process, folder), when given, acts on the running case."""
     work = tempfile.mkdtemp(dir=root)
     os.mkdir(os.path.join(work, "tmp"))
     os.mkdir(os.path.join(work, FOLDER))
@@ -108,6 +120,8 @@ def run(root, program, args, env=None, timeout=30):
     proc = subprocess.Popen(command(program, args), cwd=work, env=env,
                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT, start_new_session=True)
+    if during:
+        during(proc, work)
     try:
         out, _ = proc.communicate(timeout=timeout)
     except subprocess.TimeoutExpired:
@@ -124,6 +138,52 @@ def run(root, program, args, env=None, timeout=30):
         for pid in left:
             os.kill(int(pid), 9)
     return proc.returncode, out.decode("latin-1"), work
+
+
+def waitfile(path, text, seconds=30):
+    """Waits until the file holds the text (a match's or a team's start)."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if os.path.exists(path) and text in open(path, encoding="latin-1").read():
+            return True
+        time.sleep(0.1)
+    failures.append(f"{path} never showed {text!r}")
+    return False
+
+
+def pidof(name, session):
+    return next(int(p) for p in survivors(session) if commands([p])[0].split()[0].endswith(name))
+
+
+def stopmatch(root, who, sig, status, last):
+    """A match stopped early: the signal to the runner or to pitch once play has begun."""
+    def act(proc, work):
+        if waitfile(os.path.join(work, "m", "player1", "console.txt"), "referee kick_off"):
+            os.kill(proc.pid if who == MATCH else pidof("pitch", proc.pid), sig)
+    got, out, _ = run(root, MATCH, "--cycles 1000 --players 1 --dir m", during=act)
+    if got != status or not out.splitlines()[-1].startswith(last):
+        failures.append(f"{who} sent {sig.name}: status {got}, output ends {out[-300:]!r}")
+
+
+def silentserver(root):
+    """pitch killed under a team started by hand: the team ends by itself, its players with
+    status 0 because the server went silent."""
+    def act(proc, work):
+        if waitfile(os.path.join(work, "team", "player2", "console.txt"), "referee kick_off"):
+            os.kill(pitch.pid, signal.SIGKILL)
+            killed.append(time.monotonic())
+    pitch = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--bind", "127.0.0.1",
+                              "--wait-players", "2", "--cycles", "1000", "--quiet"],
+                             stdout=subprocess.PIPE, start_new_session=True)
+    port = pitch.stdout.readline().split()[-1].decode()
+    killed = []
+    got, out, _ = run(root, TEAM, f"--host 127.0.0.1 --port {port} --players 2 --dir team",
+                      during=act)
+    pitch.wait()
+    ended = re.findall(r"^\d+ +Vorng? +\d+ +\d+ +0  server silent$", out, re.M)
+    if (got != 0 or len(ended) != 2 or not killed or time.monotonic() - killed[0] > 15
+            or "team ended: players: server silent (2)" not in out):
+        failures.append(f"start-team.sh with pitch killed: status {got}, output {out!r}")
 
 
 def contents(work):
@@ -169,14 +229,32 @@ def main():
                 or "(init vorn(version 6.02)(goalie))" not in trace):
             failures.append(f"start-team.sh --dir team: status {got}, init {init!r}, "
                             f"output {out!r}, console {trace[:200]!r}")
-    except BlockingIOError:
+        # A server that refuses the player: its words, status 1.
+        sink = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        sink.bind(("127.0.0.1", 0))
+        sink.settimeout(10)
+        refusal = "(error no_more_team_or_player_or_goalie)"
+        refuse = lambda proc, work: sink.sendto(refusal.encode() + b"\0", sink.recvfrom(4096)[1])
+        got, out, work = run(root, TEAM, f"--host 127.0.0.1 --port {sink.getsockname()[1]} "
+                             "--players 1", during=refuse)
+        sink.close()
+        if got != 1 or not out.endswith(f"refused the players: {refusal}\n"):
+            failures.append(f"start-team.sh refused: status {got}, output {out!r}")
+
+        cases = [threading.Thread(target=stopmatch, args=(root,) + e) for e in ENDINGS]
+        cases.append(threading.Thread(target=silentserver, args=(root,)))
+        for case in cases:
+            case.start()
+        for case in cases:
+            case.join()
+    except (BlockingIOError, socket.timeout):
         failures.append("start-team.sh --dir team: no init reached the port")
     finally:
         shutil.rmtree(root, ignore_errors=True)
 
     for failure in failures:
         print("FAIL:", failure)
-    cases = len(REFUSALS) + 2 * len(HELPS) + 1
+    cases = len(REFUSALS) + 2 * len(HELPS) + len(ENDINGS) + 3
     print(f"{cases} cases, {len(failures)} failures")
     return 1 if failures else 0
 
