@@ -11,7 +11,8 @@
 #   --players N  how many players, 1 to 11 (default 11; the first is the goalie)
 #   --dir D      where the players' folders go (default a new folder /tmp/vorn-team.*, or
 #                under $TMPDIR when it is set)
-#   --bin B      where Vorn and Vorng are (default build/bin beside this script)
+#   --bin B      where Vorn and Vorng are (default build/bin of the repository, or
+#                the bin folder of the installation)
 #
 # The script stays in the foreground. On Ctrl-C, or when it is sent SIGTERM or SIGINT, it
 # types "quit" to every player, waits for them, and prints per player the commands sent
@@ -20,9 +21,9 @@
 # 5 s after the last one started, it stops them, says so, and exits with status 1.
 set -uo pipefail
 
-here=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$here/scripts/common.sh"
-host=localhost port=6000 players=11 dir="" bin="${VORN_BIN:-$here/build/bin}"
+host=localhost port=6000 players=11 dir="" bin=$(binfolder)
 answerwait=5 # seconds
 
 parseoptions() {
