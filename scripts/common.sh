@@ -2,8 +2,27 @@
 # run.sh, test.sh, scripts/match.sh and scripts/start-team.sh (not run on its own). Every check
 # either returns quietly or ends the script with one line naming the option and exit status 2,
 # and none of them creates or starts anything.
+#
+# The scripts lie in scripts/ of the repository, or, installed, in PREFIX/share/vorn/scripts
+# with PREFIX/bin/vorn-NAME a symbolic link to each command. A script finds this file and its
+# neighbours from its own real path (here is the folder above scripts/):
+#   here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 
 prog=$(basename "$0")
+
+# binfolder: where Vorn, Vorng and pitch are: $VORN_BIN when set; else build/bin in the
+# repository; else, installed, PREFIX/bin.
+binfolder() {
+  local top
+  top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  if [ -n "${VORN_BIN:-}" ]; then
+    echo "$VORN_BIN"
+  elif [ -f "$top/CMakeLists.txt" ]; then
+    echo "$top/build/bin"
+  else
+    (cd "$top/../.." && echo "$PWD/bin")
+  fi
+}
 
 # usage: the comment block at the top of the running script, without its "#".
 usage() { awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "$0"; }

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing vorn need, only those missing.
-#   scripts/install-deps.sh [--browser] [--help]
+#   scripts/install-deps.sh [--browser | --package] [--help]
 #   --browser   also chromium, for the browser test of the replay page (./test.sh)
+#   --package   also what the Debian package needs (scripts/package.sh)
 set -euo pipefail
 # clang and its runtime libraries build the sanitizer pass with the fuzz targets (libFuzzer).
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev python3 clang
   libclang-rt-14-dev)
 case "${1:-}" in
-  --help|-h) sed -n '2,4p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  --help|-h) sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   --browser) packages+=(chromium) ;;
+  --package) packages+=(dpkg-dev file binutils) ;;
   "") ;;
   *) echo "install-deps.sh: unknown option '$1' (see --help)" >&2; exit 2 ;;
 esac

@@ -29,9 +29,9 @@
 #   --check         check the options and exit: start nothing, create nothing
 set -uo pipefail
 
-here=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$here/scripts/common.sh"
-bin="${VORN_BIN:-$here/build/bin}"
+bin=$(binfolder)
 cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0
 pitch="" team="" follower="" seen=0 status=0
 

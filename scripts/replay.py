@@ -18,7 +18,7 @@ import os
 import struct
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+HERE = os.path.dirname(os.path.realpath(__file__))  # the script, not a link to it
 TEMPLATE = os.path.join(HERE, "replay-page.html")
 PLACEHOLDER = "/*REPLAY-DATA*/null"
 UNIT = 100  # stored units per metre

@@ -11,7 +11,8 @@
 #   --players N  how many players, 1 to 11 (default 11; the first is the goalie)
 #   --dir D      where the players' folders go (default a new folder /tmp/vorn-team.*, or
 #                under $TMPDIR when it is set)
-#   --bin B      where Vorn and Vorng are (default build/bin beside this script)
+#   --bin B      where Vorn and Vorng are (default build/bin of the repository, or
+#                the bin folder of the installation)
 #
 # The script stays in the foreground. While the match runs it tells the referee's calls that
 # its players hear: the kick-offs, every goal with the score, half time and time over (the
@@ -26,9 +27,9 @@
 # player 5 s after the last one started (the players are stopped then).
 set -uo pipefail
 
-here=$(cd "$(dirname "$0")/.." && pwd)
+here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$here/scripts/common.sh"
-host=localhost port=6000 players=11 dir="" bin="${VORN_BIN:-$here/build/bin}"
+host=localhost port=6000 players=11 dir="" bin=$(binfolder)
 answerwait=5 # seconds
 
 parseoptions() {

@@ -29,6 +29,7 @@ FILE, FOLDER = "afile", "afolder"  # made in every working folder
 
 MATCH, TEAM, IDLE = "scripts/match.sh", "scripts/start-team.sh", "bench/idle_cpu.py"
 FUZZ, SOAK = "scripts/fuzz.sh", "scripts/soak.sh"
+PACKAGE = "scripts/package.sh"
 # program (in the repository, or pitch in BIN), arguments, exit status, what the one line says
 REFUSALS = [
     (MATCH, "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
@@ -64,6 +65,7 @@ REFUSALS = [
     (SOAK, "--growth", 2, "--growth needs a value"),
     (SOAK, "--bin afolder", 2, "afolder/pitch is missing"),
     (SOAK, "--dir afile", 2, "--dir 'afile' is not a folder"),
+    (PACKAGE, "--out afile", 2, "--out 'afile' is not a folder"),
     (IDLE, "--seconds -5", 2, "--seconds: must be above 0"),
     (IDLE, "--seconds 0", 2, "--seconds: must be above 0"),
     (IDLE, "--program afolder", 2, "'afolder' is not a program that can be run"),
@@ -74,7 +76,7 @@ ENDINGS = [
     ("pitch", signal.SIGKILL, 137, "match.sh: pitch failed (killed by SIGKILL) at cycle "),
 ]
 HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch",
-         FUZZ, SOAK]
+         FUZZ, SOAK, PACKAGE]
 
 failures = []
 

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds the Debian package of vorn, vorn_VERSION_amd64.deb, VERSION being the project's
+# version in CMakeLists.txt. It holds what cmake --install puts in place: the programs and
+# the vorn- commands in /usr/bin, the scripts they run in /usr/share/vorn/scripts; it
+# declares what they need at run time (bash, python3, awk, and the C and C++ libraries the
+# programs link). Installs the Debian packages the build needs when they are missing, then
+# builds Vorn, Vorng and pitch (only what is stale) and packs them with cpack.
+#
+#   scripts/package.sh [--build D] [--out D]
+#
+#   --build D   the build folder (default build/ in the repository); configured when it
+#               has not been yet
+#   --out D     where the package goes (default the current folder)
+#
+# Then: apt-get install ./vorn_VERSION_amd64.deb (as root), and apt-get remove vorn.
+set -uo pipefail
+
+here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
+source "$here/scripts/common.sh"
+build="$here/build" out=.
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --build) needvalue "$@"; build=$2; shift 2 ;;
+    --out) needvalue "$@"; out=$2; shift 2 ;;
+    --help|-h) usage; exit 0 ;;
+    *) die "unknown option '$1' (see --help)" ;;
+  esac
+done
+checkfolder --build "$build"
+checkfolder --out "$out"
+
+# fail STEP LOG: the step that failed and the end of its output, status 1.
+fail() {
+  echo "$prog: $1 failed:" >&2
+  tail -n 30 "$2" >&2
+  exit 1
+}
+
+"$here/scripts/install-deps.sh" --package || { echo "$prog: installing the packages failed" >&2; exit 1; }
+build=$(makefolder "$build") || exit 2
+out=$(makefolder "$out") || exit 2
+log="$build/package.log"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$log" 2>&1 ||
+    fail "configuring $build" "$log"
+fi
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target Vorn Vorng pitch >"$log" 2>&1 ||
+  fail "building in $build" "$log"
+rm -rf "$build/package"
+(cd "$build" && cpack -G DEB -B "$build/package") >"$log" 2>&1 || fail "cpack" "$log"
+deb=$(ls "$build"/package/vorn_*_amd64.deb 2>/dev/null | head -n 1)
+[ -n "$deb" ] || fail "cpack (no vorn_*_amd64.deb)" "$log"
+cp -- "$deb" "$out/" || { echo "$prog: cannot copy the package into '$out'" >&2; exit 1; }
+echo "package: $out/$(basename "$deb")"
