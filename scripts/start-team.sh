@@ -88,7 +88,7 @@ calls() {
 # startplayers: one player after another (the server numbers players in the order their
 # init arrives), each in its folder, reading a FIFO this script holds open read-write so
 # that the player never meets the end of its input and "quit" can be typed to it later.
-pids=() inputs=() stopping=0 caller=""
+pids=() inputs=() waiting=() stopping=0 caller=""
 declare -A player=() ended=()
 startplayers() {
   local n folder fd word=players
@@ -181,23 +181,36 @@ stop() {
   for fd in "${inputs[@]}"; do echo quit >&"$fd" 2>/dev/null; done
 }
 
+# reap PID STATUS: notes how the player PID ended and stops waiting for it.
+reap() {
+  ended[${player[$1]}]=$2
+  waiting=($(printf '%s\n' "${waiting[@]}" | grep -v -x "$1"))
+}
+
 # waitplayers: until every player has ended, noting each one's exit status. When no player
 # has had an answer from the server some seconds after the last one started, the players
-# are stopped. A signal breaks a wait off (its trap types "quit"); the waiting goes on.
+# are stopped. A signal breaks a wait off (its trap types "quit"); the waiting goes on. A
+# player that ended while the script was busy elsewhere (in a trap, say) may have left the
+# shell's table of jobs, where wait -n no longer finds it: its status is fetched by its
+# process number.
 waitplayers() {
-  local timer pid got waiting=("${pids[@]}")
+  local timer pid got p
+  waiting=("${pids[@]}")
   sleep "$answerwait" &
   timer=$!
   while [ ${#waiting[@]} -gt 0 ]; do
-    wait -n -p pid "${waiting[@]}" $timer
+    wait -n -p pid "${waiting[@]}" $timer 2>/dev/null
     got=$?
     pid=${pid:-}
     if [ "$pid" = "$timer" ]; then
       timer=""
       [ "$(answered)" != 0 ] || stop
     elif [ -n "$pid" ]; then
-      ended[${player[$pid]}]=$got
-      waiting=($(printf '%s\n' "${waiting[@]}" | grep -v -x "$pid"))
+      reap "$pid" "$got"
+    else
+      for p in "${waiting[@]}"; do
+        kill -0 "$p" 2>/dev/null || { wait "$p"; reap "$p" $?; }
+      done
     fi
   done
   [ -z "$timer" ] || kill "$timer" 2>/dev/null
