@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include "pitch/command.h"
@@ -112,41 +113,78 @@ TEST(BackPass, GoalieCatchingATeamMatesKick) {
     EXPECT_TRUE(lastcall("indirect_free_kick_r"));
 }
 
-// The taker of a set play may kick again at once, but not after a dash before someone
-// else has touched the ball.
-TEST(FreeKickFault, TakerTouchingTheBallAgain) {
+// Set plays as the real server plays them. The left taker (a goalie) stands at (tx, ty)
+// with the ball at his feet, the right opponent at (ox, oy) runs at ovx; then the script:
+// k kick, d dash, c catch, m the opponent moves, x he kicks the ball put at his feet, s
+// step, o the ball over the left goal line, b / t the taker back at his spot with the ball
+// at his feet / against him, r no free-kick-fault rule. Seen: the last two calls, the
+// ball, the taker's kick count, the opponent's place and speed.
+TEST(SetPlays, FaultsClearancesAndMovesAsTheRealServer) {
     const struct {
-        bool dash;  // the taker dashed after his kick
-        bool other; // a team-mate played the ball in between
-        bool rule;  // the free-kick-fault rule switched on
-        const char *want;
+        int mode;
+        double tx, ty, ox, oy, ovx;
+        const char *script, *want;
     } cases[] = {
-        {true, false, true, "free_kick_fault_l"},
-        {false, false, true, "play_on"},
-        {true, true, true, "play_on"},
-        {true, false, false, "play_on"},
+        {ModeFreeKick, -10, 0, 20, 20, 0, "ksdsbk",
+         "play_on free_kick_fault_l|-9.5 0|(kick 2)|20 20 (speed 0 -180)"},
+        {ModeFreeKick, -10, 0, 20, 20, 0, "kssbk",
+         "free_kick_l play_on|-9.5 0|(kick 2)|20 20 (speed 0 -180)"},
+        {ModeFreeKick, -10, 0, 20, 20, 0, "ksdxsbk",
+         "free_kick_l play_on|-9.5 0|(kick 2)|20 20 (speed 0 -180)"},
+        {ModeFreeKick, -10, 0, 20, 20, 0, "rksdsbk",
+         "free_kick_l play_on|-9.5 0|(kick 2)|20 20 (speed 0 -180)"},
+        {ModeFreeKick, -45.5, -5, 20, 20, 0, "ksdsbk",
+         "play_on free_kick_fault_l|-36 -20.16|(kick 2)|20 20 (speed 0 -180)"},
+        {ModeFreeKick, -45.5, 5, 20, 20, 0, "ksdsbc",
+         "goalie_catch_ball_l free_kick_fault_l|-36 20.16|(kick 1)|20 20 (speed 0 -180)"},
+        {ModeGoalKick, -47.5, 9.16, 20, 20, 0, "ksdsts",
+         "goal_kick_l free_kick_fault_l|-36 20.16|(kick 1)|20 20 (speed 0 -180)"},
+        {ModeFreeKick, -10, 0, -7, 1, 0.5, "",
+         "free_kick_l|-9.5 0|(kick 0)|-0.725886 3.50965 (speed 0 -180)"},
+        {ModeGoal, -10, 0, 10, 0, 0.5, "m", "|-9.5 0|(kick 0)|-10 -5 (speed 0.5 -180)"},
+        {ModePlayOn, -47.5, 9.16, -40, 18, 0.3, "os",
+         "play_on goal_kick_l|-47 9.16|(kick 0)|-39.7 18 (speed 0.12 -180)"},
+        {ModePlayOn, -47.5, 9.16, -40, 18, 0.3, "oss",
+         "play_on goal_kick_l|-47 9.16|(kick 0)|-39.58 20.46 (speed 0 -180)"},
+        {ModePlayOn, -47.5, 9.16, -38, 0, 0.3, "oss",
+         "play_on goal_kick_l|-47 9.16|(kick 0)|-35.7 0 (speed 0 -180)"},
     };
     for (const auto &c : cases) {
         freshmatch();
-        Opt.freekickfault = c.rule;
-        int taker = seat("A"), mate = seat("A");
-        seat("B");
-        place(taker, -0.5, 0, 0);
-        place(mate, -5, 10, 0);
-        placeball(0, 0);
-        changemode(ModeFreeKick, 1);
-        cmdkick(taker, 20, 0);
-        simstep();
-        if (c.dash)
-            cmddash(taker, 20, 0);
-        if (c.other) {
-            placeball(-4.5, 10);
-            cmdkick(mate, 20, 0);
+        int t = seat("A", true), o = seat("B");
+        place(t, c.tx, c.ty, 0);
+        place(o, c.ox, c.oy, 180);
+        Players[o].vx = c.ovx;
+        placeball(c.tx + 0.5, c.ty);
+        changemode(c.mode, 1);
+        for (const char *s = c.script; *s; s++) {
+            std::string cmd = *s == 'd'   ? "(dash 20)"
+                              : *s == 'c' ? "(catch 0)"
+                              : *s == 'm' ? "(move 10 5)"
+                                          : "(kick 20 0)";
+            if (*s == 's')
+                simstep();
+            else if (*s == 'o')
+                placeball(-52.6, 15);
+            else if (*s == 'r')
+                Opt.freekickfault = false;
+            if (*s == 'b' || *s == 't') {
+                place(t, c.tx, c.ty, 0);
+                placeball(c.tx + (*s == 'b' ? 0.5 : 0.2), c.ty);
+            }
+            if (*s == 'x')
+                placeball(c.ox - 0.5, c.oy);
+            if (std::strchr("kdcmx", *s))
+                runcommands(std::strchr("mx", *s) ? o : t, cmd.c_str(), cmd.size(), 0);
         }
-        simstep();
-        placeball(Players[taker].x + 0.5, Players[taker].y);
-        cmdkick(taker, 20, 0);
-        EXPECT_TRUE(lastcall(c.want)) << c.dash << c.other << c.rule << ": " << calls(2);
+        std::string st = sensetext(t), so = sensetext(o);
+        size_t speed = so.find("(speed"), kick = st.find("(kick");
+        char got[200];
+        std::snprintf(got, sizeof got, "%s|%g %g|%s|%g %g %s", calls(2).c_str(), TheBall.x,
+                      TheBall.y, st.substr(kick, st.find(')', kick) + 1 - kick).c_str(),
+                      Players[o].x, Players[o].y,
+                      so.substr(speed, so.find(')', speed) + 1 - speed).c_str());
+        EXPECT_EQ(got, std::string(c.want)) << c.script;
     }
 }
 
