@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -113,41 +114,30 @@ TEST(BackPass, GoalieCatchingATeamMatesKick) {
     EXPECT_TRUE(lastcall("indirect_free_kick_r"));
 }
 
-// Set plays as the real server plays them. The left taker (a goalie) stands at (tx, ty)
-// with the ball at his feet, the right opponent at (ox, oy) runs at ovx; then the script:
-// k kick, d dash, c catch, m the opponent moves, x he kicks the ball put at his feet, s
-// step, o the ball over the left goal line, b / t the taker back at his spot with the ball
-// at his feet / against him, r no free-kick-fault rule. Seen: the last two calls, the
-// ball, the taker's kick count, the opponent's place and speed.
+// Set plays as the real server plays them. The left taker (a goalie) at (tx, ty) has the
+// ball at his feet, the right opponent at (ox, oy) runs at ovx; then the script: k kick,
+// d dash, c catch, m the opponent moves, x he kicks the ball put at his feet, s step, o the
+// ball over the left goal line, b / t the taker back at his spot with the ball at his feet
+// / against him, r no free-kick-fault rule. Seen: the last call, the ball, the taker's
+// kick count, the opponent's place and speed.
 TEST(SetPlays, FaultsClearancesAndMovesAsTheRealServer) {
     const struct {
         int mode;
         double tx, ty, ox, oy, ovx;
         const char *script, *want;
     } cases[] = {
-        {ModeFreeKick, -10, 0, 20, 20, 0, "ksdsbk",
-         "play_on free_kick_fault_l|-9.5 0|(kick 2)|20 20 (speed 0 -180)"},
-        {ModeFreeKick, -10, 0, 20, 20, 0, "kssbk",
-         "free_kick_l play_on|-9.5 0|(kick 2)|20 20 (speed 0 -180)"},
-        {ModeFreeKick, -10, 0, 20, 20, 0, "ksdxsbk",
-         "free_kick_l play_on|-9.5 0|(kick 2)|20 20 (speed 0 -180)"},
-        {ModeFreeKick, -10, 0, 20, 20, 0, "rksdsbk",
-         "free_kick_l play_on|-9.5 0|(kick 2)|20 20 (speed 0 -180)"},
-        {ModeFreeKick, -45.5, -5, 20, 20, 0, "ksdsbk",
-         "play_on free_kick_fault_l|-36 -20.16|(kick 2)|20 20 (speed 0 -180)"},
-        {ModeFreeKick, -45.5, 5, 20, 20, 0, "ksdsbc",
-         "goalie_catch_ball_l free_kick_fault_l|-36 20.16|(kick 1)|20 20 (speed 0 -180)"},
-        {ModeGoalKick, -47.5, 9.16, 20, 20, 0, "ksdsts",
-         "goal_kick_l free_kick_fault_l|-36 20.16|(kick 1)|20 20 (speed 0 -180)"},
-        {ModeFreeKick, -10, 0, -7, 1, 0.5, "",
-         "free_kick_l|-9.5 0|(kick 0)|-0.725886 3.50965 (speed 0 -180)"},
-        {ModeGoal, -10, 0, 10, 0, 0.5, "m", "|-9.5 0|(kick 0)|-10 -5 (speed 0.5 -180)"},
-        {ModePlayOn, -47.5, 9.16, -40, 18, 0.3, "os",
-         "play_on goal_kick_l|-47 9.16|(kick 0)|-39.7 18 (speed 0.12 -180)"},
-        {ModePlayOn, -47.5, 9.16, -40, 18, 0.3, "oss",
-         "play_on goal_kick_l|-47 9.16|(kick 0)|-39.58 20.46 (speed 0 -180)"},
-        {ModePlayOn, -47.5, 9.16, -38, 0, 0.3, "oss",
-         "play_on goal_kick_l|-47 9.16|(kick 0)|-35.7 0 (speed 0 -180)"},
+        {ModeFreeKick, -10, 0, 20, 20, 0, "ksdsbk", "free_kick_fault_l -9.5 0 k2 20 20 v0"},
+        {ModeFreeKick, -10, 0, 20, 20, 0, "kssbk", "play_on -9.5 0 k2 20 20 v0"},
+        {ModeFreeKick, -10, 0, 20, 20, 0, "ksdxsbk", "play_on -9.5 0 k2 20 20 v0"},
+        {ModeFreeKick, -10, 0, 20, 20, 0, "rksdsbk", "play_on -9.5 0 k2 20 20 v0"},
+        {ModeFreeKick, -45.5, -5, 20, 20, 0, "ksdsbk", "free_kick_fault_l -36 -20.16 k2 20 20 v0"},
+        {ModeFreeKick, -45.5, 5, 20, 20, 0, "ksdsbc", "free_kick_fault_l -36 20.16 k1 20 20 v0"},
+        {ModeGoalKick, -47.5, 9.16, 20, 20, 0, "ksdsts", "free_kick_fault_l -36 20.16 k1 20 20 v0"},
+        {ModeFreeKick, -10, 0, -7, 1, 0.5, "", "free_kick_l -9.5 0 k0 -0.725886 3.50965 v0"},
+        {ModeGoal, -10, 0, 10, 0, 0.5, "m", " -9.5 0 k0 -10 -5 v0.5"},
+        {ModePlayOn, -47.5, 9.16, -40, 18, 0.3, "os", "goal_kick_l -47 9.16 k0 -39.7 18 v0.12"},
+        {ModePlayOn, -47.5, 9.16, -40, 18, 0.3, "oss", "goal_kick_l -47 9.16 k0 -39.58 20.46 v0"},
+        {ModePlayOn, -47.5, 9.16, -38, 0, 0.3, "oss", "goal_kick_l -47 9.16 k0 -35.7 0 v0"},
     };
     for (const auto &c : cases) {
         freshmatch();
@@ -177,13 +167,13 @@ TEST(SetPlays, FaultsClearancesAndMovesAsTheRealServer) {
             if (std::strchr("kdcmx", *s))
                 runcommands(std::strchr("mx", *s) ? o : t, cmd.c_str(), cmd.size(), 0);
         }
-        std::string st = sensetext(t), so = sensetext(o);
-        size_t speed = so.find("(speed"), kick = st.find("(kick");
-        char got[200];
-        std::snprintf(got, sizeof got, "%s|%g %g|%s|%g %g %s", calls(2).c_str(), TheBall.x,
-                      TheBall.y, st.substr(kick, st.find(')', kick) + 1 - kick).c_str(),
-                      Players[o].x, Players[o].y,
-                      so.substr(speed, so.find(')', speed) + 1 - speed).c_str());
+        int kicks = -1;
+        double speed = -1;
+        std::sscanf(std::strstr(sensetext(t).c_str(), "(kick"), "(kick %d", &kicks);
+        std::sscanf(std::strstr(sensetext(o).c_str(), "(speed"), "(speed %lf", &speed);
+        char got[100];
+        std::snprintf(got, sizeof got, "%s %g %g k%d %g %g v%g", calls(1).c_str(), TheBall.x,
+                      TheBall.y, kicks, Players[o].x, Players[o].y, speed);
         EXPECT_EQ(got, std::string(c.want)) << c.script;
     }
 }
