@@ -5,7 +5,7 @@
 // reaches, so the one-body-command rule, stamina and the referee apply unchanged. They
 // also read what the referee remembers, to keep out of offences: no robot plays the ball
 // from an offside position or twice after taking a set play, the formation stays onside,
-// and the goalie does not catch a back pass.
+// and the goalie catches neither a back pass nor, having dashed since, his own set play.
 // Positions below are in the robots' own frame (own goal at negative x); the right side
 // maps them to world coordinates by negation.
 
@@ -97,12 +97,12 @@ static void goalie(int slot) {
         return;
     }
     double d = std::hypot(b.x - g.x, b.y - g.y);
+    bool fault = slot == SetPlayTaker && TakerDashed;
     if (Mode == ModePlayOn && d < CatchAreaLength && inpenaltyarea(-1, b.x, b.y, 0) &&
-        !catchisbackpass(slot)) {
+        !catchisbackpass(slot) && !fault) {
         cmdcatch(slot, clampd(relangle(g, b.x - g.x, b.y - g.y), -90, 90));
         return;
     }
-    bool fault = slot == SetPlayTaker && TakerDashed;
     if (kickable(g) && ourrestart() && !fault) {
         kicktoward(slot, -PitchHalfLength, 0);
         return;

@@ -132,9 +132,8 @@ int cmdmove(int slot, double x, double y) {
         return IgnoredSecond;
     if (Mode == ModeBeforeKickOff && x >= -0.3)
         sendplayer(slot, "(warning moving_to_opponent_field)");
-    p.x = x * p.side;
+    p.x = x * p.side; // only the position: the velocity is kept and decays as usual
     p.y = y * p.side;
-    p.vx = p.vy = p.ax = p.ay = 0;
     if (holding)
         p.moves++; // the ball follows him in the next step, not now
     return Executed;
@@ -164,7 +163,12 @@ int cmdkick(int slot, double power, double dir) {
     if (!bodyfree(p))
         return IgnoredSecond;
     bool heldbyother = TheBall.holder >= 0 && TheBall.holder != slot;
-    if (!kickallowed() || heldbyother || refereekicktry(slot) || !kickable(p))
+    if (!kickallowed() || heldbyother)
+        return Executed;
+    int call = refereekicktry(slot);
+    if (call == KickFaulted)
+        p.kicks++; // the faulting kick counts, though the ball is placed for the fault
+    if (call != KickFree || !kickable(p))
         return Executed;
     kickball(p, power, dir);
     p.kicks++;

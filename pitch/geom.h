@@ -30,9 +30,18 @@ inline double normrad(double a) {
 }
 
 // dirrad: direction of the vector (dx, dy) in radians, 0 along +x, +pi/2 along +y; 0 for
-// the zero vector.
+// the zero vector, whatever the signs of its zeros (atan2 of a bounced -0 gives +-pi).
 inline double dirrad(double dx, double dy) {
+    if (dx == 0 && dy == 0)
+        return 0;
     return std::atan2(dy, dx);
+}
+
+// fromface: an absolute direction seen from a player: body subtracted first and the result
+// normalised, then the neck. Subtracting body + neck at once lands on the other side of a
+// whole degree about once in eight, and the printed directions are truncated.
+inline double fromface(double dir, double body, double neck) {
+    return normrad(normrad(dir - body) - neck);
 }
 
 inline double clampd(double v, double lo, double hi) {

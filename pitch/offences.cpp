@@ -12,7 +12,9 @@
 // kicked just before it; a kick and a catch in the same cycle are let go.
 //
 // Free-kick fault: the player who took a set play may kick again straight away, but once
-// he has dashed he may not touch the ball before somebody else has.
+// he has dashed he may not kick, run into or catch the ball before somebody else has
+// touched it; during a goal kick this holds from each of his kicks. His faulting kick
+// still counts as his kick.
 
 #include "pitch/offences.h"
 
@@ -110,18 +112,25 @@ static bool faulttouch(int slot) {
     return Opt.freekickfault && slot == SetPlayTaker && TakerDashed;
 }
 
-bool kickoffence(int slot) {
+int kickoffence(int slot) {
     const Player &p = Players[slot];
     double d = std::hypot(TheBall.x - p.x, TheBall.y - p.y);
     if (Opt.offside && OffsideMark[slot] && d < OffsideActiveArea) {
         calloffside(slot);
-        return true;
+        return KickOffside;
     }
     if (faulttouch(slot) && kickable(p)) {
         callfault(slot);
-        return true;
+        return KickFaulted;
     }
-    return false;
+    return KickFree;
+}
+
+bool touchfault(int slot) {
+    if (!faulttouch(slot))
+        return false;
+    callfault(slot);
+    return true;
 }
 
 // After a kick or touch by slot: whoever else took the set play may play again, the
@@ -156,10 +165,8 @@ void notetouch(int slot) {
         calloffside(slot);
         return;
     }
-    if (faulttouch(slot)) {
-        callfault(slot);
+    if (touchfault(slot))
         return;
-    }
     touched(slot);
     markoffside(slot, Mode);
 }

@@ -25,9 +25,10 @@ extern int PrevKickSide;  // side of the kick before it, 0 none
 void initoffences();
 void forgettouches(bool all); // a mode change; all unless the change is to play_on
 
-bool kickoffence(int slot);            // a kick is tried: true when it was called
+int kickoffence(int slot);             // a kick is tried: the KickCall made
 void notekick(int slot, int frommode); // after an effective kick taken in frommode
 void notetouch(int slot);              // the step found slot touching the ball
+bool touchfault(int slot); // a touch or catch by slot: true when called a free-kick fault
 void notedash(int slot);
 bool catchisbackpass(int slot); // a catch by this goalie now would be a back pass
 bool indirectpending();         // the ball comes straight from an indirect free kick

@@ -312,7 +312,9 @@ bool incatcharea(const Player &p, double dir) {
     return along >= 0 && along <= length && std::fabs(across) <= CatchAreaWidth / 2;
 }
 
-// The goalie steps up to the ball and turns to face it; the ball stops in his hands.
+// The goalie steps up to the ball and turns to face it; the ball stops in his hands. The
+// turn is his at once, but what he sees until the next step still looks along the
+// direction committed then.
 void catchball(int slot) {
     Player &g = Players[slot];
     Ball &b = TheBall;
@@ -324,7 +326,7 @@ void catchball(int slot) {
         g.x += dx / d * step;
         g.y += dy / d * step;
     }
-    g.body = g.nextbody = normrad(face);
+    g.nextbody = normrad(face);
     g.vx = g.vy = g.ax = g.ay = 0;
     b.holder = slot;
     b.vx = b.vy = b.ax = b.ay = 0;

@@ -148,7 +148,7 @@ bool inpenaltyarea(int side, double x, double y, double margin) {
     return x >= lo && x <= hi && std::fabs(y) <= PenaltyAreaHalfWidth + margin;
 }
 
-bool refereekicktry(int slot) {
+int refereekicktry(int slot) {
     return kickoffence(slot);
 }
 
@@ -164,37 +164,40 @@ void refereedashed(int slot) {
     notedash(slot);
 }
 
-// Outside play_on a touch only pushes the player off the ball, so only play_on's touches
-// count for offside and the free-kick fault.
+// Outside play_on a touch only pushes the player off the ball. Touches count for offside
+// and the free-kick fault in play_on, and for the fault also while a goal kick lasts (its
+// taker may kick it again and again, but not touch it after a dash).
 void refereetouched(int slot) {
     LastToucher = slot;
-    if (Mode == ModePlayOn)
+    if (Mode == ModePlayOn || Mode == ModeGoalKick)
         notetouch(slot);
 }
 
-// outofarea: x moved to a metre in front of side's area (depth metres deep, halfwidth
-// either side of the centre line) when (x, y) lies in it.
-static double outofarea(int side, double x, double y, double depth, double halfwidth) {
-    double front = -side * (PitchHalfLength - depth);
-    if (std::fabs(y) <= halfwidth && side * (front - x) >= 0)
+// outofgoalarea: x moved to a metre in front of side's goal area when (x, y) lies in it.
+static double outofgoalarea(int side, double x, double y) {
+    double front = -side * (PitchHalfLength - GoalAreaLength);
+    if (std::fabs(y) <= GoalAreaHalfWidth && side * (front - x) >= 0)
         return front + side;
     return x;
 }
 
 // A catch inside the goalie's own area (widened by a ball radius) gives his side a
 // free kick with the ball in his hands, unless it was a back pass; a catch outside the
-// area is a fault. The catch itself is announced first either way.
+// area is a fault, and so is a catch by the taker of a set play who has dashed since. The
+// catch itself is announced first either way.
 void refereecaught(int slot) {
     const Player &g = Players[slot];
     LastToucher = slot;
     char word[40];
     std::snprintf(word, sizeof word, "goalie_catch_ball_%c", g.side > 0 ? 'l' : 'r');
     announce(word);
+    if (touchfault(slot))
+        return;
     double x = TheBall.x, y = TheBall.y;
     if (!inpenaltyarea(g.side, x, y, BallSize)) {
         offence(ModeCatchFault, g.side, x, y);
     } else if (catchisbackpass(slot)) {
-        x = outofarea(g.side, x, y, GoalAreaLength, GoalAreaHalfWidth);
+        x = outofgoalarea(g.side, x, y);
         offence(ModeBackPass, g.side, x, y);
     } else {
         changemode(ModeFreeKick, g.side);
@@ -219,11 +222,20 @@ void putball(double x, double y) {
     b.holder = -1;
 }
 
-// The free kick that follows an offence is never taken inside the offenders' own penalty
-// area: the ball goes to a metre in front of it.
+// areacorner: (x, y) moved to the front corner of side's penalty area on its half of the
+// width (y = 0 counts as the bottom half) when it lies in that area.
+static void areacorner(int side, double &x, double &y) {
+    if (!inpenaltyarea(side, x, y, 0))
+        return;
+    x = -side * (PitchHalfLength - PenaltyAreaLength);
+    y = y < 0 ? -PenaltyAreaHalfWidth : PenaltyAreaHalfWidth;
+}
+
+// The free kick that follows a fault is never taken inside the offenders' own penalty
+// area: the ball goes to the area's front corner, as for a drop ball.
 void offence(int mode, int side, double x, double y) {
     if (mode != ModeOffside && mode != ModeBackPass)
-        x = outofarea(side, x, y, PenaltyAreaLength, PenaltyAreaHalfWidth);
+        areacorner(side, x, y);
     putball(clampd(x, -PitchHalfLength, PitchHalfLength),
             clampd(y, -PitchHalfWidth, PitchHalfWidth));
     changemode(mode, side);
@@ -248,12 +260,8 @@ void startkickoff(int side) {
 void dropball(double x, double y) {
     x = clampd(x, -PitchHalfLength, PitchHalfLength);
     y = clampd(y, -PitchHalfWidth, PitchHalfWidth);
-    for (int side = 1; side >= -1; side -= 2) {
-        if (inpenaltyarea(side, x, y, 0)) {
-            x = -side * (PitchHalfLength - PenaltyAreaLength);
-            y = y < 0 ? -PenaltyAreaHalfWidth : PenaltyAreaHalfWidth;
-        }
-    }
+    areacorner(1, x, y);
+    areacorner(-1, x, y);
     putball(x, y);
     changemode(ModeDropBall, 0);
     keepaway(0, CentreCircleRadius + PlayerSize + ClearanceEps, true);
@@ -387,6 +395,13 @@ bool kickoffdue() {
     return Opt.kickoffafter > 0 && StepCount * Opt.stepms >= Opt.kickoffafter * 1000;
 }
 
+// moveplayer: the referee puts a player somewhere; he arrives standing.
+static void moveplayer(Player &p, double x, double y) {
+    p.x = x;
+    p.y = y;
+    p.vx = p.vy = 0;
+}
+
 // keepaway: players of the side not taking the set play (or everybody) are moved out
 // to the given distance from the ball, along the line from the ball.
 void keepaway(int side, double radius, bool everyone) {
@@ -403,8 +418,7 @@ void keepaway(int side, double radius, bool everyone) {
             dy = 0;
             d = 1;
         }
-        p.x = b.x + dx / d * radius;
-        p.y = b.y + dy / d * radius;
+        moveplayer(p, b.x + dx / d * radius, b.y + dy / d * radius);
     }
 }
 
@@ -423,11 +437,18 @@ static void ownhalf(bool random) {
     }
 }
 
+// outofpenaltyarea: opponents of side within a player's size of its penalty area are
+// moved just out of it, across the front line or a side line, whichever is nearer.
 static void outofpenaltyarea(int side) {
     double front = -side * (PitchHalfLength - PenaltyAreaLength - PlayerSize);
+    double edge = PenaltyAreaHalfWidth + PlayerSize;
     for (Player &p : Players) {
-        if (p.on && p.side != side && inpenaltyarea(side, p.x, p.y, PlayerSize))
-            p.x = front;
+        if (!p.on || p.side == side || !inpenaltyarea(side, p.x, p.y, PlayerSize))
+            continue;
+        if (std::fabs(p.x - front) <= edge - std::fabs(p.y))
+            moveplayer(p, front, p.y);
+        else
+            moveplayer(p, p.x, std::copysign(edge, p.y));
     }
 }
 
@@ -447,8 +468,11 @@ void refereeplacement() {
     case ModeIndirectFreeKick:
         keepaway(ModeSide, clearance(Mode), false);
         break;
-    case ModeGoalKick:
-        outofpenaltyarea(ModeSide);
+    case ModeGoalKick: // from the step after it was given
+        if (ModeSteps > 0) {
+            outofpenaltyarea(ModeSide);
+            keepaway(ModeSide, clearance(Mode), false);
+        }
         break;
     case ModeCatchFault:
     case ModeOffside:

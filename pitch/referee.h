@@ -61,9 +61,13 @@ bool moveallowed(int slot); // move is possible for this player in the current m
 bool stoppage();            // a pause in which the clock is stopped
 bool setplay(int mode);     // a restart that the first kick ends (not the goal kick)
 
+// What the referee made of a tried kick: nothing, an offside (the kick is lost), or a
+// free-kick fault (the kick still counts in the taker's kick count).
+enum KickCall { KickFree, KickOffside, KickFaulted };
+
 // Reactions to commands and to the step.
-bool refereekicktry(int slot); // a kick is tried: true when it was called an offence
-void refereekicked(int slot);  // after an effective kick
+int refereekicktry(int slot); // a kick is tried: its KickCall
+void refereekicked(int slot); // after an effective kick
 void refereecaught(int slot);
 void refereedashed(int slot);
 void refereetouched(int slot); // the step found slot touching the ball

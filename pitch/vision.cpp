@@ -43,7 +43,7 @@ static Look look(const Player &me, double ox, double oy) {
     l.dx = ox - me.x;
     l.dy = oy - me.y;
     l.d = std::hypot(l.dx, l.dy);
-    l.dir = normrad(dirrad(l.dx, l.dy) - me.body - me.neck);
+    l.dir = fromface(dirrad(l.dx, l.dy), me.body, me.neck);
     l.inview = std::fabs(l.dir) < viewhalfangle(me.viewwidth) * DegToRad && l.d < VisibleDiagonal;
     l.felt = !l.inview && l.d <= FeelDistance;
     return l;
@@ -164,10 +164,13 @@ static const LineDef Lines[4] = {
 
 // A line is reported when the centre line of sight runs toward it and meets it on the
 // stretch that borders the pitch; its distance is measured along the line of sight and
-// its direction is the angle between the line and the line of sight.
-void putlines(Out &o, double x, double y, double face, bool lowquality) {
+// its direction is the angle between the line and the line of sight. That angle is the
+// normal less the body, less the neck, normalised once at the end: the order decides on
+// which side of a whole degree the truncated direction falls.
+void putlines(Out &o, double x, double y, double body, double neck, bool lowquality) {
     bool inside = std::fabs(x) < PitchHalfLength && std::fabs(y) < PitchHalfWidth;
     int max = inside ? 1 : 2, found = 0;
+    double face = body + neck;
     double fx = std::cos(face), fy = std::sin(face);
     for (const LineDef &ln : Lines) {
         if (found >= max)
@@ -177,7 +180,7 @@ void putlines(Out &o, double x, double y, double face, bool lowquality) {
         bool beyond = (ln.at > 0 && own > ln.at) || (ln.at < 0 && own < ln.at);
         if (beyond)
             normal += Pi;
-        double sigma = normrad(normal - face);
+        double sigma = normrad(normal - body - neck);
         if (std::fabs(sigma) >= Pi / 2)
             continue;
         double offset = ln.at - own;
@@ -215,7 +218,7 @@ void buildsee(int slot, Out &o) {
     for (int i = 0; i < MaxPlayers; i++)
         if (i != slot && Players[i].on)
             putplayer(o, me, Players[i]);
-    putlines(o, me.x, me.y, me.body + me.neck, me.lowquality);
+    putlines(o, me.x, me.y, me.body, me.neck, me.lowquality);
     put(o, ")");
 }
 

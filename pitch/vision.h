@@ -21,7 +21,7 @@ double viewhalfangle(int width); // half the view cone in degrees
 int seeticks(const Player &p);   // visual ticks between two sees for p's view mode
 
 // The line rule, exposed for tests: appends the qualifying lines for an observer at
-// (x, y) whose face (body + neck) points along face radians.
-void putlines(Out &o, double x, double y, double face, bool lowquality);
+// (x, y) with body and neck angles in radians (the neck relative to the body).
+void putlines(Out &o, double x, double y, double body, double neck, bool lowquality);
 
 } // namespace vorn::pitch

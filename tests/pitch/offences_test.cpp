@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include "pitch/command.h"
@@ -112,41 +114,67 @@ TEST(BackPass, GoalieCatchingATeamMatesKick) {
     EXPECT_TRUE(lastcall("indirect_free_kick_r"));
 }
 
-// The taker of a set play may kick again at once, but not after a dash before someone
-// else has touched the ball.
-TEST(FreeKickFault, TakerTouchingTheBallAgain) {
+// Set plays as the real server plays them. The left taker (a goalie) at (tx, ty) has the
+// ball at his feet, the right opponent at (ox, oy) runs at ovx; then the script: k kick,
+// d dash, c catch, m the opponent moves, x he kicks the ball put at his feet, s step, o the
+// ball over the left goal line, b / t the taker back at his spot with the ball at his feet
+// / against him, r no free-kick-fault rule. Seen: the last call, the ball, the taker's
+// kick count, the opponent's place and speed.
+TEST(SetPlays, FaultsClearancesAndMovesAsTheRealServer) {
     const struct {
-        bool dash;  // the taker dashed after his kick
-        bool other; // a team-mate played the ball in between
-        bool rule;  // the free-kick-fault rule switched on
-        const char *want;
+        int mode;
+        double tx, ty, ox, oy, ovx;
+        const char *script, *want;
     } cases[] = {
-        {true, false, true, "free_kick_fault_l"},
-        {false, false, true, "play_on"},
-        {true, true, true, "play_on"},
-        {true, false, false, "play_on"},
+        {ModeFreeKick, -10, 0, 20, 20, 0, "ksdsbk", "free_kick_fault_l -9.5 0 k2 20 20 v0"},
+        {ModeFreeKick, -10, 0, 20, 20, 0, "kssbk", "play_on -9.5 0 k2 20 20 v0"},
+        {ModeFreeKick, -10, 0, 20, 20, 0, "ksdxsbk", "play_on -9.5 0 k2 20 20 v0"},
+        {ModeFreeKick, -10, 0, 20, 20, 0, "rksdsbk", "play_on -9.5 0 k2 20 20 v0"},
+        {ModeFreeKick, -45.5, -5, 20, 20, 0, "ksdsbk", "free_kick_fault_l -36 -20.16 k2 20 20 v0"},
+        {ModeFreeKick, -45.5, 5, 20, 20, 0, "ksdsbc", "free_kick_fault_l -36 20.16 k1 20 20 v0"},
+        {ModeGoalKick, -47.5, 9.16, 20, 20, 0, "ksdsts", "free_kick_fault_l -36 20.16 k1 20 20 v0"},
+        {ModeFreeKick, -10, 0, -7, 1, 0.5, "", "free_kick_l -9.5 0 k0 -0.725886 3.50965 v0"},
+        {ModeGoal, -10, 0, 10, 0, 0.5, "m", " -9.5 0 k0 -10 -5 v0.5"},
+        {ModePlayOn, -47.5, 9.16, -40, 18, 0.3, "os", "goal_kick_l -47 9.16 k0 -39.7 18 v0.12"},
+        {ModePlayOn, -47.5, 9.16, -40, 18, 0.3, "oss", "goal_kick_l -47 9.16 k0 -39.58 20.46 v0"},
+        {ModePlayOn, -47.5, 9.16, -38, 0, 0.3, "oss", "goal_kick_l -47 9.16 k0 -35.7 0 v0"},
     };
     for (const auto &c : cases) {
         freshmatch();
-        Opt.freekickfault = c.rule;
-        int taker = seat("A"), mate = seat("A");
-        seat("B");
-        place(taker, -0.5, 0, 0);
-        place(mate, -5, 10, 0);
-        placeball(0, 0);
-        changemode(ModeFreeKick, 1);
-        cmdkick(taker, 20, 0);
-        simstep();
-        if (c.dash)
-            cmddash(taker, 20, 0);
-        if (c.other) {
-            placeball(-4.5, 10);
-            cmdkick(mate, 20, 0);
+        int t = seat("A", true), o = seat("B");
+        place(t, c.tx, c.ty, 0);
+        place(o, c.ox, c.oy, 180);
+        Players[o].vx = c.ovx;
+        placeball(c.tx + 0.5, c.ty);
+        changemode(c.mode, 1);
+        for (const char *s = c.script; *s; s++) {
+            std::string cmd = *s == 'd'   ? "(dash 20)"
+                              : *s == 'c' ? "(catch 0)"
+                              : *s == 'm' ? "(move 10 5)"
+                                          : "(kick 20 0)";
+            if (*s == 's')
+                simstep();
+            else if (*s == 'o')
+                placeball(-52.6, 15);
+            else if (*s == 'r')
+                Opt.freekickfault = false;
+            if (*s == 'b' || *s == 't') {
+                place(t, c.tx, c.ty, 0);
+                placeball(c.tx + (*s == 'b' ? 0.5 : 0.2), c.ty);
+            }
+            if (*s == 'x')
+                placeball(c.ox - 0.5, c.oy);
+            if (std::strchr("kdcmx", *s))
+                runcommands(std::strchr("mx", *s) ? o : t, cmd.c_str(), cmd.size(), 0);
         }
-        simstep();
-        placeball(Players[taker].x + 0.5, Players[taker].y);
-        cmdkick(taker, 20, 0);
-        EXPECT_TRUE(lastcall(c.want)) << c.dash << c.other << c.rule << ": " << calls(2);
+        int kicks = -1;
+        double speed = -1;
+        std::sscanf(std::strstr(sensetext(t).c_str(), "(kick"), "(kick %d", &kicks);
+        std::sscanf(std::strstr(sensetext(o).c_str(), "(speed"), "(speed %lf", &speed);
+        char got[100];
+        std::snprintf(got, sizeof got, "%s %g %g k%d %g %g v%g", calls(1).c_str(), TheBall.x,
+                      TheBall.y, kicks, Players[o].x, Players[o].y, speed);
+        EXPECT_EQ(got, std::string(c.want)) << c.script;
     }
 }
 

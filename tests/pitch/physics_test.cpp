@@ -227,7 +227,7 @@ TEST(Catch, DirectionTurnsTheRectangle) {
     placeball(-50, 1.0); // straight to the goalie's right
     cmdcatch(g, 90);
     EXPECT_EQ(TheBall.holder, g);
-    EXPECT_DOUBLE_EQ(Players[g].body, 90 * DegToRad); // turned to face the ball
+    EXPECT_DOUBLE_EQ(Players[g].nextbody, 90 * DegToRad); // faces the ball from the next step
 }
 
 TEST(Catch, BanLastsFiveCycles) {
