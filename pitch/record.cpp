@@ -20,6 +20,7 @@ namespace vorn::pitch {
 // Globals
 static FILE *Record = nullptr;
 static long Counts[MaxPlayers][KindCount]; // commands per player and kind
+static long Taken[MaxPlayers][KindCount];  // of those, the ones carried out
 static int BodyThisCycle[MaxPlayers];      // body commands received this cycle
 static long MultiBody[MaxPlayers];         // cycles with two or more body commands
 static long Offsets[OffsetBuckets];        // commands by ms after sense_body
@@ -47,6 +48,7 @@ const char *kindname(int kind) {
 
 void resetstats() {
     std::memset(Counts, 0, sizeof Counts);
+    std::memset(Taken, 0, sizeof Taken);
     std::memset(BodyThisCycle, 0, sizeof BodyThisCycle);
     std::memset(MultiBody, 0, sizeof MultiBody);
     std::memset(Offsets, 0, sizeof Offsets);
@@ -113,6 +115,8 @@ void notecommand(int slot, int kind, int outcome, const char *text, size_t len, 
         return;
     const Player &p = Players[slot];
     Counts[slot][kind]++;
+    if (outcome == Executed)
+        Taken[slot][kind]++;
     // A move the mode does not allow takes no body slot, so it is no body command here.
     if (isbodykind(kind) && outcome != IgnoredMode && ++BodyThisCycle[slot] == 2)
         MultiBody[slot]++;
@@ -145,6 +149,10 @@ void notelateness(int64_t us) {
 
 long commandcount(int slot, int kind) {
     return Counts[slot][kind];
+}
+
+long executedcount(int slot, int kind) {
+    return slot >= 0 && slot < MaxPlayers && kind >= 0 && kind < KindCount ? Taken[slot][kind] : 0;
 }
 
 long multibodycycles(int slot) {
