@@ -76,7 +76,7 @@ makefolders() {
 # startpitch: pitch on a free loopback port; sets pitch (its process) and port.
 startpitch() {
   local args=(--port 0 --bind 127.0.0.1 --cycles "$cycles" --record "$record"
-    --wait-players "$players")
+    --wait-players "$players" --game-log "$dir/match.rcg")
   [ "$opponent" = chasers ] && args+=(--opponent chasers)
   [ -n "$noise" ] && args+=("$noise")
   "$bin/pitch" "${args[@]}" >"$dir/pitch.txt" 2>&1 &
