@@ -120,7 +120,8 @@ class PitchMatch(unittest.TestCase):
         self.assertIn("(simulator_step 10)", lines[1])
         self.assertIn("(half_time 1)", lines[1])
         left, right = theirs.steps[-1]["score"]
-        self.assertRegex(lines[-1], rf'^\(msg 200 1 "\(result \d+ null_{left}-vs-chasers_{right}\)"\)$')
+        result = rf'^\(msg 200 1 "\(result \d+ null_{left}-vs-chasers_{right}\)"\)$'
+        self.assertRegex(lines[-1], result)
 
         def summary(m):
             return [(s["step"], s["cycle"], s["mode"], s["score"], sorted(positions(s)))

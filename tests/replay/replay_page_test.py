@@ -85,7 +85,8 @@ def check_drawing(b, frames):
               f"recorded at ({p['x']}, {p['y']})")
         check(d["goalie"] == bool(p.get("goalie")), f"frame {f}: {p['side']}{p['unum']} goalie flag")
         check(d.get("stamina") == (round(p["stamina"]) if "stamina" in p else None),
-              f"frame {f}: {p['side']}{p['unum']} stamina {d.get('stamina')}, not {p.get('stamina')}")
+              f"frame {f}: {p['side']}{p['unum']} stamina {d.get('stamina')}, "
+              f"not {p.get('stamina')}")
     balls = [d for d in s["drawn"] if d["kind"] == "ball"]
     check(len(balls) == 1, f"frame {f}: {len(balls)} balls drawn")
     ball = balls[0]
@@ -185,7 +186,8 @@ def check_address_and_goals(b, page, frames):
     goals = [f for f in range(1, len(frames)) if frames[f]["score"] != frames[f - 1]["score"]]
     check(json.loads(s["goals"]) == goals, f"goal frames {s['goals']}, not {goals}")
     marks = b.evaluate("[...document.querySelectorAll('.goal')].map(e => {"
-                       " const r = e.getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; })")
+                       " const r = e.getBoundingClientRect();"
+                       " return [r.x + r.width / 2, r.y + r.height / 2]; })")
     rect = b.evaluate("(() => { const r = document.getElementById('slider')"
                       ".getBoundingClientRect(); return [r.x, r.y, r.width, r.height]; })()")
     check(len(marks) == len(goals), f"{len(marks)} goal marks for {len(goals)} goals")
