@@ -193,7 +193,7 @@ def _player(text):
         p["capacity"] = float(values[3]) if len(values) > 3 else None
     counts = _item(text, items, "(c ")
     if counts:
-        p["counts"] = [int(c) for c in counts]
+        p["counts"] = list(map(int, counts))
     return p
 
 
