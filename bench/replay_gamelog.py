@@ -10,7 +10,7 @@ cycle counted on to N (default 6000), its play-mode changes repeated with them, 
 every 1000 cycles followed by 50 steps with the clock stopped and a kick-off; that is about
 as large as a real server's log of a whole match (18 MB). The log is written plain (.rcg)
 and compressed (.rcg.gz, as a server with compression writes it), and replay.py runs on
-each as a user runs it. Prints the sizes, the wall time of each run, the machine, and its
+each as a user runs it. Prints the sizes, the wall and processor time of each run, the machine, and its
 load.
 """
 
@@ -19,6 +19,7 @@ import gzip
 import os
 import platform
 import re
+import resource
 import subprocess
 import sys
 import tempfile
@@ -56,6 +57,12 @@ def whole_match(cycles):
             out.append(f"(playmode {t} kick_off_{'rl'[side]})\n")
     out.append(f"(msg {cycles} 1 \"(result bench vorn_{score[0]}-vs-opp_{score[1]})\")\n")
     return "".join(out)
+
+
+def cpu():
+    """Processor time used by the finished child processes so far, in seconds."""
+    r = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return r.ru_utime + r.ru_stime
 
 
 def machine():
@@ -99,12 +106,12 @@ def main(argv):
               f"(.rcg.gz: {mb[1]:.1f} MB)")
         for log in (plain, packed):
             page = log + ".html"
-            started = time.monotonic()
+            before, started = cpu(), time.monotonic()
             subprocess.run([sys.executable, os.path.join(REPO, "scripts", "replay.py"), log,
                             "-o", page], check=True, stdout=subprocess.DEVNULL)
-            took = time.monotonic() - started
-            print(f"replay.py {os.path.basename(log)}: {took:.1f} s, page "
-                  f"{os.path.getsize(page) / 1e6:.2f} MB")
+            took, used = time.monotonic() - started, cpu() - before
+            print(f"replay.py {os.path.basename(log)}: {took:.1f} s ({used:.1f} s of processor "
+                  f"time), page {os.path.getsize(page) / 1e6:.2f} MB")
     return 0
 
 

@@ -14,7 +14,8 @@ dict as pitch's record writes them:
 
 A game log's players also carry "vx", "vy", "type", "state", "stamina", "effort",
 "recovery", "capacity" and "counts" (the commands carried out so far, kick, dash, turn,
-catch, move, turn_neck, change_view, say, ...); only players in the match are listed. The
+catch, move, turn_neck, change_view, say, ..., as the log's words: count(player, name)
+gives one as a number); only players in the match are listed. The
 step numbers of a game log count its show lines from 1, as pitch counts its steps, so the
 record and the game log of one pitch match number their steps alike.
 
@@ -182,9 +183,9 @@ def _player(text):
     state = int(head[3], 16)
     if state == 0:
         return None
-    x, y, vx, vy, body, neck = map(float, head[4:10])
-    p = {"side": head[0], "unum": int(head[1].rstrip(")")), "x": x, "y": y, "body": body,
-         "neck": neck, "vx": vx, "vy": vy, "type": int(head[2]), "state": state}
+    p = {"side": head[0], "unum": int(head[1].rstrip(")")), "x": float(head[4]),
+         "y": float(head[5]), "body": float(head[8]), "neck": float(head[9]),
+         "vx": float(head[6]), "vy": float(head[7]), "type": int(head[2]), "state": state}
     if state & 0x8:
         p["goalie"] = True
     values = _item(text, items, "(s ")
@@ -193,7 +194,7 @@ def _player(text):
         p["capacity"] = float(values[3]) if len(values) > 3 else None
     counts = _item(text, items, "(c ")
     if counts:
-        p["counts"] = list(map(int, counts))
+        p["counts"] = counts  # as words: most readers never look at them
     return p
 
 
@@ -206,6 +207,14 @@ def _item(text, start, name):
     return text[at + len(name):end if end > 0 else len(text)].split()
 
 
+def count(player, kind):
+    """How many commands of kind (e.g. "catch") the server carried out for a player of a
+    game log so far; None when the log does not say."""
+    i = COUNT_NAMES.index(kind)
+    counts = player.get("counts", ())
+    return int(counts[i]) if len(counts) > i and counts[i].isdigit() else None
+
+
 def executed_steps(match, side, unum, kind):
     """The steps k after which a command of kind (e.g. "catch") from the player was carried
     out (its effect shows at step k + 1): from a record's command lines, or where a game
@@ -214,11 +223,11 @@ def executed_steps(match, side, unum, kind):
         return [c["step"] for c in match.commands
                 if c.get("side") == side and c.get("unum") == unum and c.get("kind") == kind
                 and c.get("outcome") == "executed"]
-    i, out, last = COUNT_NAMES.index(kind), [], None
+    out, last = [], None
     for step in match.steps:
-        count = next((p["counts"][i] for p in step["players"] if p["side"] == side
-                      and p["unum"] == unum and len(p.get("counts", ())) > i), None)
-        if count is not None and last is not None and count > last:
+        n = next((count(p, kind) for p in step["players"]
+                  if p["side"] == side and p["unum"] == unum), None)
+        if n is not None and last is not None and n > last:
             out.append(step["step"] - 1)
-        last = count if count is not None else last
+        last = n if n is not None else last
     return out

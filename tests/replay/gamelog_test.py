@@ -66,7 +66,7 @@ class Sample(unittest.TestCase):
                                "vx": 0.0003, "vy": -0.0002, "body": 10.431, "neck": 0,
                                "type": 10, "state": 1, "stamina": 6916.32, "effort": 0.993167,
                                "recovery": 1, "capacity": 126324,
-                               "counts": [0, 79, 120, 0, 1, 0, 0, 0, 0, 0, 0, 0]})
+                               "counts": "0 79 120 0 1 0 0 0 0 0 0 0".split()})
 
     def test_unknown_items_are_skipped_and_cut_files_kept(self):
         unknown = self.text.replace("(v h 90)", "(v h 90) (zz 1 2)").replace(
