@@ -7,9 +7,9 @@
 // the rest with six significant digits.
 //
 // A show line carries, per player, the state bits pitch knows (in the match, goalie,
-// kicked this step, caught the ball this step), no pointing and no attention, a focus
-// point of (0, 0), the view, the stamina model, and the commands carried out so far. A
-// slot without a player is listed with state 0.
+// kicked the ball this step, caught it this step), no pointing and no attention, a focus
+// point of (0, 0), the view, the stamina model, and the commands carried out so far as the
+// record counts them. A slot without a player is listed with state 0.
 //
 // A plain file is flushed at every step, so a reader following it sees whole steps; a
 // compressed one is flushed every 100 steps and when it is closed.
@@ -320,6 +320,24 @@ static void putround(Out &o, double v, double step) {
     putnum(o, quantise(v, step));
 }
 
+// putcounts: the commands of each kind carried out so far, as the record counts them (a
+// kick that misses the ball is carried out too). The built-in opponent sends no commands:
+// its counts are the counters its sense_body would show. Nobody tackles, points, or turns
+// attention or focus.
+static void putcounts(Out &o, int slot) {
+    // ORDER: kick dash turn catch move turn_neck change_view say, as the show line has them.
+    static const int kinds[] = {KindKick, KindDash,     KindTurn,       KindCatch,
+                                KindMove, KindTurnNeck, KindChangeView, KindSay};
+    const Player &p = Players[slot];
+    const long robot[] = {p.kicks, p.dashes, p.turns, 0, 0, p.necks, 0, p.says};
+    put(o, " (c");
+    for (int i = 0; i < 8; i++) {
+        put(o, " ");
+        putint(o, p.robot ? robot[i] : executedcount(slot, kinds[i]));
+    }
+    put(o, " 0 0 0 0)");
+}
+
 static void putplayer(Out &o, int slot) {
     const Player &p = Players[slot];
     put(o, slot < TeamSize ? "((l " : "((r ");
@@ -356,22 +374,9 @@ static void putplayer(Out &o, int slot) {
             put(o, " ");
         putnum(o, stamina[i]);
     }
-    // ORDER: kick dash turn catch move turn_neck change_view say, then tackle, pointto,
-    // attentionto and change_focus, which pitch does not take.
-    const long counts[] = {p.kicks,
-                           p.dashes,
-                           p.turns,
-                           executedcount(slot, KindCatch),
-                           executedcount(slot, KindMove),
-                           p.necks,
-                           executedcount(slot, KindChangeView),
-                           p.says};
-    put(o, ") (c");
-    for (long c : counts) {
-        put(o, " ");
-        putint(o, c);
-    }
-    put(o, " 0 0 0 0))");
+    put(o, ")");
+    putcounts(o, slot);
+    put(o, ")");
 }
 
 static void putteam(Out &o, int i) {

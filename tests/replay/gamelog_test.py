@@ -107,20 +107,32 @@ class Sample(unittest.TestCase):
 
 class PitchMatch(unittest.TestCase):
     def test_game_log_reads_back_as_the_record(self):
-        """The chasers alone, 200 cycles of 10 ms: they score in the second half."""
+        """tests/process/feeder.py on the left (it kicks) against the chasers, 200 cycles of
+        10 ms: the log's steps, modes, scores, positions and kicks are the record's."""
         with tempfile.TemporaryDirectory() as tmp:
             record, log = os.path.join(tmp, "match.jsonl"), os.path.join(tmp, "match.rcg.gz")
-            subprocess.run([os.path.join(BIN, "pitch"), "--port", "0", "--opponent", "chasers",
-                            "--step-ms", "10", "--cycles", "200", "--kickoff-after", "0.1",
-                            "--quiet", "--record", record, "--game-log", log],
-                           check=True, stdout=subprocess.DEVNULL, timeout=60)
+            pitch = subprocess.Popen(
+                [os.path.join(BIN, "pitch"), "--port", "0", "--opponent", "chasers",
+                 "--step-ms", "10", "--cycles", "200", "--wait-players", "1", "--quiet",
+                 "--record", record, "--game-log", log], stdout=subprocess.PIPE, text=True)
+            port = pitch.stdout.readline().split()[-1]
+            feeder = subprocess.Popen([sys.executable, os.path.join(REPO, "tests", "process",
+                                                                    "feeder.py"), port],
+                                      stdout=subprocess.DEVNULL)
+            try:
+                self.assertEqual(pitch.wait(timeout=60), 0)
+            finally:
+                for p in (pitch, feeder):
+                    p.kill()
+                    p.wait()
+                pitch.stdout.close()
             ours, theirs = matchlog.read(log), matchlog.read(record)
             with gzip.open(log, "rt") as f:
                 lines = f.read().splitlines()
         self.assertIn("(simulator_step 10)", lines[1])
         self.assertIn("(half_time 1)", lines[1])
         left, right = theirs.steps[-1]["score"]
-        result = rf'^\(msg 200 1 "\(result \d+ null_{left}-vs-chasers_{right}\)"\)$'
+        result = rf'^\(msg 200 1 "\(result \d+ feeder_{left}-vs-chasers_{right}\)"\)$'
         self.assertRegex(lines[-1], result)
 
         def summary(m):
@@ -129,11 +141,14 @@ class PitchMatch(unittest.TestCase):
 
         self.assertEqual(summary(ours), summary(theirs))
         self.assertEqual((ours.cut, ours.teams, theirs.steps[-1]["mode"]),
-                         (False, ["", "chasers"], "time_over"))
+                         (False, ["feeder", "chasers"], "time_over"))
         # Both round to 0.0001 m, each its own way.
         worst = max(abs(a - b) for o, t in zip(ours.steps, theirs.steps)
                     for k, xy in positions(o).items() for a, b in zip(xy, positions(t)[k]))
         self.assertLessEqual(worst, 0.00015)
+        kicks = matchlog.executed_steps(theirs, "l", 1, "kick")
+        self.assertTrue(kicks)
+        self.assertEqual(matchlog.executed_steps(ours, "l", 1, "kick"), kicks)
 
 
 if __name__ == "__main__":
