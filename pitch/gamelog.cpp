@@ -209,6 +209,14 @@ static void emit(const Out &o) {
         std::fwrite(o.buf, 1, o.len, Plain);
 }
 
+static void putitem(Out &o, const char *name, double v) {
+    put(o, "(");
+    put(o, name);
+    put(o, " ");
+    putnum(o, v);
+    put(o, ")");
+}
+
 // putparams: the items of a template, "(name value)" each, the value replaced where
 // ourvalue() has one; with random_seed the seed of this match.
 static void putparams(Out &o, const char *items) {
@@ -222,16 +230,12 @@ static void putparams(Out &o, const char *items) {
         size_t len = static_cast<size_t>(space - open - 1);
         std::snprintf(name, sizeof name, "%.*s", static_cast<int>(len), open + 1);
         double v = 0;
-        bool seed = !std::strcmp(name, "random_seed");
-        if (seed || ourvalue(name, v)) {
-            put(o, "(");
-            put(o, name);
-            put(o, " ");
-            if (seed)
-                putint(o, static_cast<long>(Opt.seed));
-            else
-                putnum(o, v);
+        if (!std::strcmp(name, "random_seed")) {
+            put(o, "(random_seed ");
+            putint(o, static_cast<long>(Opt.seed));
             put(o, ")");
+        } else if (ourvalue(name, v)) {
+            putitem(o, name, v);
         } else {
             char item[160];
             std::snprintf(item, sizeof item, "%.*s", static_cast<int>(close - open + 1), open);
@@ -239,14 +243,6 @@ static void putparams(Out &o, const char *items) {
         }
         at = close + 1;
     }
-}
-
-static void putitem(Out &o, const char *name, double v) {
-    put(o, "(");
-    put(o, name);
-    put(o, " ");
-    putnum(o, v);
-    put(o, ")");
 }
 
 static void puttype(Out &o, int id) {
