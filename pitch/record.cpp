@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "pitch/gamelog.h"
 #include "pitch/geom.h"
 #include "pitch/referee.h"
 #include "pitch/world.h"
@@ -62,6 +63,7 @@ bool recordopen(const char *path) {
 }
 
 void recordclose() {
+    gamelogclose();
     if (Record)
         std::fclose(Record);
     Record = nullptr;
@@ -82,6 +84,7 @@ static void putjsontext(const char *text, size_t len) {
 }
 
 void recordstep() {
+    gamelogstep();
     if (!Record)
         return;
     char mode[40];

@@ -43,8 +43,8 @@ bool isbodykind(int kind);
 const char *kindname(int kind);
 
 bool recordopen(const char *path); // false when the file cannot be written
-void recordclose();
-void recordstep(); // one line for the step just done
+void recordclose();                // closes the game log too
+void recordstep();                 // one line for the step just done; the game log's lines too
 void notecommand(int slot, int kind, int outcome, const char *text, size_t len,
                  int64_t nowus); // statistics and a record line
 void notestep();                 // end of a cycle for the statistics

@@ -18,7 +18,6 @@
 #include "pitch/command.h"
 #include "pitch/connect.h"
 #include "pitch/format.h"
-#include "pitch/gamelog.h"
 #include "pitch/net.h"
 #include "pitch/params.h"
 #include "pitch/record.h"
@@ -138,7 +137,6 @@ static void dostep() {
     if (Opt.chasers)
         chasersact();
     recordstep();
-    gamelogstep();
     if (!Opt.quiet && Time != before && Time % 100 == 0)
         printprogress(stdout);
 }
@@ -182,7 +180,6 @@ int runserver() {
         ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     printsummary(stdout, (nowus() - start) / 1e6, cpu);
     recordclose();
-    gamelogclose();
     return 0;
 }
 

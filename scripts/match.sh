@@ -76,9 +76,10 @@ makefolders() {
 # startpitch: pitch on a free loopback port; sets pitch (its process) and port.
 startpitch() {
   local args=(--port 0 --bind 127.0.0.1 --cycles "$cycles" --record "$record"
-    --wait-players "$players" --game-log "$dir/match.rcg")
+    --wait-players "$players")
   [ "$opponent" = chasers ] && args+=(--opponent chasers)
   [ -n "$noise" ] && args+=("$noise")
+  args+=(--game-log "$dir/match.rcg")
   "$bin/pitch" "${args[@]}" >"$dir/pitch.txt" 2>&1 &
   pitch=$!
   port=""
