@@ -7,8 +7,8 @@ position, and every player's position and facing, and its stamina where the matc
 (game logs do). Positions are kept in centimetres, facings in whole degrees and stamina in
 whole units, as little-endian 16-bit integers in base64, one column per player that was
 ever on the field; the cycle, step, play mode and score change rarely and go in as runs.
-That keeps a whole match of 6000 cycles and 22 players near 1.2 MB (1.5 MB with stamina).
-The page itself is replay-page.html beside this script, with the data put in place of its
+With 22 players that is about 0.18 MB per 1000 steps (0.24 MB with stamina). The page
+itself is replay-page.html beside this script, with the data put in place of its
 placeholder.
 """
 
