@@ -10,8 +10,8 @@ cycle counted on to N (default 6000), its play-mode changes repeated with them, 
 every 1000 cycles followed by 50 steps with the clock stopped and a kick-off; that is about
 as large as a real server's log of a whole match (18 MB). The log is written plain (.rcg)
 and compressed (.rcg.gz, as a server with compression writes it), and replay.py runs on
-each as a user runs it. Prints the sizes, the wall and processor time of each run, the machine, and its
-load.
+each as a user runs it. Prints the sizes, the wall and processor time of each run, the
+machine, and its load.
 """
 
 import argparse
