@@ -1,8 +1,11 @@
+#!/usr/bin/env python3
 """Reads one match for the scripts: pitch's JSON-lines record (pitch --record) or a standard
 game log (version 6 text, .rcg or .rcg.gz) from pitch or from any other server.
 
   import matchlog
   match = matchlog.read(path)      # raises matchlog.MatchError with a one-line reason
+
+  scripts/matchlog.py MATCH        # what the file holds: kind, steps, teams, final score
 
 A match has one step per step line of the record or per show line of the game log, in
 order, steps where the clock stands (before the kick-off, pauses) included. A step is a
@@ -26,6 +29,7 @@ stream that ends early) gives the steps before the cut, and match.cut says so.
 import gzip
 import json
 import re
+import sys
 import zlib
 
 GZIP_MAGIC = b"\x1f\x8b"
@@ -231,3 +235,24 @@ def executed_steps(match, side, unum, kind):
             out.append(step["step"] - 1)
         last = n if n is not None else last
     return out
+
+
+def main(argv):
+    if len(argv) != 1 or argv[0] in ("--help", "-h"):
+        print(__doc__.strip())
+        return 0 if argv and argv[0] in ("--help", "-h") else 2
+    try:
+        m = read(argv[0])
+    except MatchError as e:
+        print(f"matchlog.py: {argv[0]}: {e}", file=sys.stderr)
+        return 1
+    last = m.steps[-1]
+    left, right = m.teams
+    cut = ", cut off" if m.cut else ""
+    print(f"{m.kind}: {len(m.steps)} steps, {left or '-'} {last['score'][0]} : "
+          f"{last['score'][1]} {right or '-'}, last cycle {last['cycle']} ({last['mode']}){cut}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
