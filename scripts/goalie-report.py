@@ -19,7 +19,7 @@ line and status 1.
 import os
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
 import matchlog  # noqa: E402
 
 # The penalty area: 16.5 m deep from the goal line at |x| = 52.5, 40.32 m wide.

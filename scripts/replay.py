@@ -21,7 +21,7 @@ import os
 import struct
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+HERE = os.path.dirname(os.path.realpath(__file__))  # the script, not a link to it
 sys.path.insert(0, HERE)
 import matchlog  # noqa: E402
 
