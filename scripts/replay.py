@@ -22,15 +22,15 @@ import struct
 import sys
 
 HERE = os.path.dirname(os.path.realpath(__file__))  # the script, not a link to it
-sys.path.insert(0, HERE)
-import matchlog  # noqa: E402
-
 TEMPLATE = os.path.join(HERE, "replay-page.html")
 PLACEHOLDER = "/*REPLAY-DATA*/null"
 UNIT = 100  # stored units per metre
 ABSENT = -32768  # a player not on the field in that frame
 LIMIT = 32767
 STAMINA_MAX = 8000  # a full stamina bar
+
+sys.path.insert(0, HERE)
+import matchlog  # noqa: E402
 
 
 def quantise(value, unit=1, otherwise=ABSENT):
