@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "pitch/chasers.h"
+#include "pitch/gamelog.h"
 #include "pitch/net.h"
 #include "pitch/options.h"
 #include "pitch/record.h"
@@ -34,6 +35,10 @@ int main(int argc, char **argv) {
     }
     if (Opt.record[0] && !recordopen(Opt.record)) {
         std::fprintf(stderr, "pitch: cannot write the record file \"%s\"\n", Opt.record);
+        return 1;
+    }
+    if (Opt.gamelog[0] && !gamelogopen(Opt.gamelog)) {
+        std::fprintf(stderr, "pitch: cannot write the game log \"%s\"\n", Opt.gamelog);
         return 1;
     }
     if (Opt.chasers)

@@ -39,6 +39,9 @@ static const char HelpText[] =
     "  --record FILE      write a JSON-lines record: one line per step (play mode, score,\n"
     "                     ball, every player) and one per command received (cycle, player,\n"
     "                     text, ms after that player's sense_body, executed or ignored)\n"
+    "  --game-log FILE    write the standard game log (version 6 text, as the real server\n"
+    "                     writes it) for log players and analysis tools; gzip-compressed\n"
+    "                     when FILE ends in .gz\n"
     "  --no-noise         no movement, turn or kick noise (exact physics)\n"
     "  --no-offside       do not call offside (called by default, as on the real server)\n"
     "  --no-back-pass     let a goalie catch a team-mate's kick (called by default)\n"
@@ -104,6 +107,12 @@ static const char *apply(const char *name, const char *value) {
         if (std::strlen(value) >= sizeof Opt.record)
             return "a shorter file name";
         std::strcpy(Opt.record, value);
+        return nullptr;
+    }
+    if (!std::strcmp(name, "game-log")) {
+        if (!*value || std::strlen(value) >= sizeof Opt.gamelog)
+            return "a file name (at most 511 characters)";
+        std::strcpy(Opt.gamelog, value);
         return nullptr;
     }
     return "";

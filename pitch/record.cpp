@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "pitch/gamelog.h"
 #include "pitch/geom.h"
 #include "pitch/referee.h"
 #include "pitch/world.h"
@@ -20,6 +21,7 @@ namespace vorn::pitch {
 // Globals
 static FILE *Record = nullptr;
 static long Counts[MaxPlayers][KindCount]; // commands per player and kind
+static long Taken[MaxPlayers][KindCount];  // of those, the ones carried out
 static int BodyThisCycle[MaxPlayers];      // body commands received this cycle
 static long MultiBody[MaxPlayers];         // cycles with two or more body commands
 static long Offsets[OffsetBuckets];        // commands by ms after sense_body
@@ -47,6 +49,7 @@ const char *kindname(int kind) {
 
 void resetstats() {
     std::memset(Counts, 0, sizeof Counts);
+    std::memset(Taken, 0, sizeof Taken);
     std::memset(BodyThisCycle, 0, sizeof BodyThisCycle);
     std::memset(MultiBody, 0, sizeof MultiBody);
     std::memset(Offsets, 0, sizeof Offsets);
@@ -60,6 +63,7 @@ bool recordopen(const char *path) {
 }
 
 void recordclose() {
+    gamelogclose();
     if (Record)
         std::fclose(Record);
     Record = nullptr;
@@ -80,6 +84,7 @@ static void putjsontext(const char *text, size_t len) {
 }
 
 void recordstep() {
+    gamelogstep();
     if (!Record)
         return;
     char mode[40];
@@ -113,6 +118,8 @@ void notecommand(int slot, int kind, int outcome, const char *text, size_t len, 
         return;
     const Player &p = Players[slot];
     Counts[slot][kind]++;
+    if (outcome == Executed)
+        Taken[slot][kind]++;
     // A move the mode does not allow takes no body slot, so it is no body command here.
     if (isbodykind(kind) && outcome != IgnoredMode && ++BodyThisCycle[slot] == 2)
         MultiBody[slot]++;
@@ -145,6 +152,10 @@ void notelateness(int64_t us) {
 
 long commandcount(int slot, int kind) {
     return Counts[slot][kind];
+}
+
+long executedcount(int slot, int kind) {
+    return slot >= 0 && slot < MaxPlayers && kind >= 0 && kind < KindCount ? Taken[slot][kind] : 0;
 }
 
 long multibodycycles(int slot) {

@@ -43,8 +43,8 @@ bool isbodykind(int kind);
 const char *kindname(int kind);
 
 bool recordopen(const char *path); // false when the file cannot be written
-void recordclose();
-void recordstep(); // one line for the step just done
+void recordclose();                // closes the game log too
+void recordstep();                 // one line for the step just done; the game log's lines too
 void notecommand(int slot, int kind, int outcome, const char *text, size_t len,
                  int64_t nowus); // statistics and a record line
 void notestep();                 // end of a cycle for the statistics
@@ -56,6 +56,7 @@ void printsummary(FILE *f, double wallseconds, double cpuseconds);
 
 // Figures for tests and the summary.
 long commandcount(int slot, int kind);
+long executedcount(int slot, int kind); // the commands of that kind carried out
 long multibodycycles(int slot);
 long offsetcount(int bucket); // commands 10*bucket..10*bucket+9 ms after sense_body
 

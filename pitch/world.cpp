@@ -29,6 +29,7 @@ void initoptions() {
     Opt.seed = 1;
     Opt.chasers = false;
     Opt.record[0] = '\0';
+    Opt.gamelog[0] = '\0';
     Opt.quiet = false;
     Opt.offside = true;
     Opt.backpass = true;

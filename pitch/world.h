@@ -67,6 +67,7 @@ struct Options {
     uint64_t seed;       // random seed
     bool chasers;        // built-in opponent on the right side
     char record[512];    // record file, empty = none
+    char gamelog[512];   // game log file (.gz: compressed), empty = none
     bool quiet;          // no progress lines
     bool offside;        // referee offside
     bool backpass;       // referee back passes to the goalie

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Reports how the goalie of one side played, from a match record of pitch (JSON lines).
+"""Reports how the goalie of one side played, from pitch's match record (JSON lines) or a
+game log (.rcg or .rcg.gz) of pitch or of any other server.
 
-  scripts/goalie-report.py RECORD [--side l|r] [--unum N]
+  scripts/goalie-report.py MATCH [--side l|r] [--unum N]
 
   --side S   the goalie's side (default l, where scripts/match.sh puts vorn)
   --unum N   the goalie's uniform number (default 1)
@@ -10,11 +11,16 @@ Prints the score (left : right), the goalie's catches (a catch command in play_o
 which the play mode becomes a free kick for its side), its catch faults (the mode becomes
 catch_fault for its side), its catch commands in play_on that caught nothing, the share of
 play_on cycles in which it stood inside its own penalty area, and the play_on cycles in
-which it stood off the field (behind a goal line or beyond a touch line).
+which it stood off the field (behind a goal line or beyond a touch line). A game log has
+no commands, only how many of each the server carried out: a catch there is a step after
+which the goalie's count of catches rose. A file that holds no match is refused with one
+line and status 1.
 """
-import json
 import os
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
+import matchlog  # noqa: E402
 
 # The penalty area: 16.5 m deep from the goal line at |x| = 52.5, 40.32 m wide.
 AREA_DEPTH_X = 36.0
@@ -28,28 +34,20 @@ def inarea(side, x, y):
     return -GOAL_LINE_X <= ownx <= -AREA_DEPTH_X and abs(y) <= AREA_HALF_WIDTH
 
 
-def report(path, side, unum):
+def report(match, side, unum):
     modes = {}  # step -> play mode after it
-    catchsteps = []  # steps during which the goalie sent a catch
     playon = inside = off = 0
     score = [0, 0]
-    with open(path) as f:
-        for line in f:
-            if not line.endswith("\n"):
-                break  # a line still being written
-            r = json.loads(line)
-            if r["type"] == "cycle":
-                modes[r["step"]] = r["mode"]
-                score = r["score"]
-                if r["mode"] == "play_on":
-                    for p in r["players"]:
-                        if p["side"] == side and p["unum"] == unum:
-                            playon += 1
-                            inside += inarea(side, p["x"], p["y"])
-                            off += abs(p["x"]) > GOAL_LINE_X or abs(p["y"]) > TOUCH_LINE_Y
-            elif (r["side"] == side and r["unum"] == unum and r["kind"] == "catch"
-                  and r["outcome"] == "executed"):
-                catchsteps.append(r["step"])
+    for r in match.steps:
+        modes[r["step"]] = r["mode"]
+        score = r["score"]
+        if r["mode"] == "play_on":
+            for p in r["players"]:
+                if p["side"] == side and p["unum"] == unum:
+                    playon += 1
+                    inside += inarea(side, p["x"], p["y"])
+                    off += abs(p["x"]) > GOAL_LINE_X or abs(p["y"]) > TOUCH_LINE_Y
+    catchsteps = matchlog.executed_steps(match, side, unum, "catch")  # the goalie's catches
     # A command of step k arrives after that step's line; its effect shows in the next one.
     # Only a catch in play_on can catch (one while the ball is held does nothing).
     tries = [k for k in catchsteps if modes.get(k) == "play_on"]
@@ -94,7 +92,13 @@ def main(argv):
     if not os.path.isfile(path):
         print(f"goalie-report.py: the record '{path}' is not a file", file=sys.stderr)
         return 2
-    report(path, side, unum)
+    try:
+        match = matchlog.read(path)
+        report(match, side, unum)
+    except (matchlog.MatchError, KeyError, TypeError, ValueError, IndexError) as e:
+        why = e if isinstance(e, matchlog.MatchError) else f"a step line lacks {e}"
+        print(f"goalie-report.py: {path}: {why}", file=sys.stderr)
+        return 1
     return 0
 
 

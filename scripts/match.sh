@@ -90,6 +90,7 @@ startpitch() {
     --wait-players "$players") line
   [ "$opponent" = chasers ] && args+=(--opponent chasers)
   [ -n "$noise" ] && args+=("$noise")
+  args+=(--game-log "$dir/match.rcg")
   "$bin/pitch" "${args[@]}" >"$dir/pitch.txt" 2>&1 &
   pitch=$!
   exec {events}< <(follow "$dir/pitch.txt" "$pitch")

@@ -37,6 +37,9 @@ import json
 import os
 import sys
 
+sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
+import matchlog  # noqa: E402
+
 SLOT_IDEAL_MS = (0.0, 100.0 / 3, 200.0 / 3)  # ideal send times after the sense_body
 RECORD_ROUNDING_MS = 0.05  # older records hold ms with one decimal
 WITHIN_MS = (0.5, 2.0)  # the shares "within 0.5 ms" and "within 2 ms"
@@ -185,6 +188,10 @@ def main(argv):
                    "sooner after a sense_body belongs to the cycle before (default 0, none)")
     a = p.parse_args(argv)
     try:
+        if matchlog.is_gamelog(a.record):
+            print(f"slots.py: {a.record} is a game log: it has no arrival times of commands, "
+                  "which only pitch's record (pitch --record, match.jsonl) has", file=sys.stderr)
+            return 1
         commands, broken = read_commands(a.record)
     except OSError as e:
         print(f"slots.py: {e}", file=sys.stderr)

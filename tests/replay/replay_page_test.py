@@ -1,17 +1,20 @@
 #!/usr/bin/env python3
-"""The replay page in a real browser: headless Chromium loads the page made from a short
-recorded match, and the test checks from the page that every player of the record and the
-ball are drawn where the record has them (the canvas's own pixels under each one are its
-colour), that the slider, the arrow keys and space move the drawing, and that the speed
-keys take effect. Exit status 0 when all holds, 1 on a failure, 77 when no Chromium is
-installed (./test.sh installs it).
+"""The replay page in a real browser: headless Chromium loads the pages made from a short
+recorded match of pitch and from a real server's game log, and the test checks from each
+page that every player of the match and the ball are drawn where the match has them (the
+canvas's own pixels under each one are its colour) with the stamina the log has, that the
+slider, the arrow keys and space move the drawing, and that the speed keys take effect. On
+the game log, to which one goal is added, it also checks that the page opens at the step its
+address names and that the goal's mark sits under the slider where that step is. Exit status
+0 when all holds, 1 on a failure, 77 when no Chromium is installed (./test.sh installs it).
 
-  replay_page_test.py [RECORD]                     the test (default: short-match.jsonl here)
+  replay_page_test.py [MATCH]                      the test (default: both matches above)
   replay_page_test.py RECORD --screenshot PNG [--frame N]
                                                    a picture of the page at step N instead
 """
 
 import argparse
+import gzip
 import json
 import os
 import subprocess
@@ -23,6 +26,12 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 from browser import Browser, BrowserError, find_chromium  # noqa: E402
+
+sys.path.insert(0, os.path.join(REPO, "scripts"))
+import matchlog  # noqa: E402
+
+SAMPLE = os.path.join(REPO, "tests", "data", "gamelogs", "real-server-300.rcg.gz")
+GOAL_LINE = "(team 250 vorn opp 1 0)\n"  # added before the show line of step 250
 
 SKIP = 77
 POSITION_TOLERANCE = 0.006  # metres: the page keeps centimetres
@@ -39,8 +48,7 @@ def check(condition, message):
 
 
 def record_frames(path):
-    with open(path, encoding="utf-8") as f:
-        return [d for d in map(json.loads, f) if d["type"] == "cycle"]
+    return matchlog.read(path).steps
 
 
 def state(b):
@@ -76,6 +84,9 @@ def check_drawing(b, frames):
               f"frame {f}: {p['side']}{p['unum']} drawn at ({d['x']}, {d['y']}), "
               f"recorded at ({p['x']}, {p['y']})")
         check(d["goalie"] == bool(p.get("goalie")), f"frame {f}: {p['side']}{p['unum']} goalie flag")
+        check(d.get("stamina") == (round(p["stamina"]) if "stamina" in p else None),
+              f"frame {f}: {p['side']}{p['unum']} stamina {d.get('stamina')}, "
+              f"not {p.get('stamina')}")
     balls = [d for d in s["drawn"] if d["kind"] == "ball"]
     check(len(balls) == 1, f"frame {f}: {len(balls)} balls drawn")
     ball = balls[0]
@@ -155,9 +166,41 @@ def run_test(b, page, frames):
     return played
 
 
+def with_goal(tmp):
+    """The sample game log with a goal for the left side at step 250."""
+    with gzip.open(SAMPLE, "rt") as f:
+        text = f.read()
+    path = os.path.join(tmp, "goal.rcg")
+    with open(path, "w") as f:
+        f.write(text.replace("(show 250 ", GOAL_LINE + "(show 250 ", 1))
+    return path
+
+
+def check_address_and_goals(b, page, frames):
+    """The page opened as page#step=N shows the first frame of step N; the goals' marks sit
+    where the slider's thumb centre is at their frames, and a click on one goes there."""
+    step = frames[len(frames) // 3]["step"]
+    b.open(f"{page}?again#step={step}")  # a new address: only a fragment would not reload
+    s = check_drawing(b, frames)
+    check(int(s["step"]) == step, f"#step={step} opened the page at step {s['step']}")
+    goals = [f for f in range(1, len(frames)) if frames[f]["score"] != frames[f - 1]["score"]]
+    check(json.loads(s["goals"]) == goals, f"goal frames {s['goals']}, not {goals}")
+    marks = b.evaluate("[...document.querySelectorAll('.goal')].map(e => {"
+                       " const r = e.getBoundingClientRect();"
+                       " return [r.x + r.width / 2, r.y + r.height / 2]; })")
+    rect = b.evaluate("(() => { const r = document.getElementById('slider')"
+                      ".getBoundingClientRect(); return [r.x, r.y, r.width, r.height]; })()")
+    check(len(marks) == len(goals), f"{len(marks)} goal marks for {len(goals)} goals")
+    for (x, y), f in zip(marks, goals):
+        want = rect[0] + 8 + (rect[2] - 16) * f / (len(frames) - 1)
+        check(abs(x - want) <= 3, f"the mark of the goal at frame {f} is at x {x}, not {want}")
+        b.click(x, y)
+        check(state(b)["frame"] == str(f), f"a click on the goal's mark did not go to frame {f}")
+
+
 def main(argv):
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    p.add_argument("record", nargs="?", default=os.path.join(HERE, "short-match.jsonl"))
+    p.add_argument("record", nargs="?", help="a match: pitch's record or a game log")
     p.add_argument("--screenshot", metavar="PNG", help="write a picture of the page instead")
     p.add_argument("--frame", type=int, default=0, help="the step shown in the picture")
     a = p.parse_args(argv)
@@ -166,9 +209,13 @@ def main(argv):
         print("SKIPPED: no chromium installed (./test.sh installs it)")
         return SKIP
     with tempfile.TemporaryDirectory(prefix="vorn-replaytest.") as tmp:
-        page = os.path.join(tmp, "replay.html")
-        subprocess.run([sys.executable, os.path.join(REPO, "scripts", "replay.py"), a.record,
-                        "-o", page], check=True, stdout=subprocess.DEVNULL)
+        matches = [a.record] if a.record else [os.path.join(HERE, "short-match.jsonl"),
+                                                with_goal(tmp)]
+        pages = []
+        for i, match in enumerate(matches):
+            pages.append(os.path.join(tmp, f"replay{i}.html"))
+            subprocess.run([sys.executable, os.path.join(REPO, "scripts", "replay.py"), match,
+                            "-o", pages[-1]], check=True, stdout=subprocess.DEVNULL)
         started = time.monotonic()
         try:
             b = Browser(chromium)
@@ -177,21 +224,27 @@ def main(argv):
             return 1
         try:
             if a.screenshot:
-                b.open(page)
+                b.open(pages[0])
                 b.evaluate(f"(() => {{ const s = document.getElementById('slider');"
                            f" s.value = {a.frame}; s.dispatchEvent(new Event('input')); }})()")
                 b.screenshot(a.screenshot)
                 print(f"screenshot: {a.screenshot} (frame {state(b)['frame']})")
                 return 0
-            frames = record_frames(a.record)
-            played = run_test(b, page, frames)
+            done = []
+            for match, page in zip(matches, pages):
+                frames = record_frames(match)
+                played = run_test(b, page, frames)
+                if match.endswith((".rcg", ".gz")):
+                    check_address_and_goals(b, page, frames)
+                done.append(f"{os.path.basename(match)}: {len(frames)} frames drawn as recorded,"
+                            f" play reached frame {played}")
         except (Failure, BrowserError) as e:
-            print(f"FAIL: {e}")
+            print(f"FAIL: {match}: {e}")
             return 1
         finally:
             b.close()
-    print(f"replay page: {len(frames)} frames drawn as recorded; slider, arrows, speed and "
-          f"play (reached frame {played}) work; {time.monotonic() - started:.1f} s in Chromium")
+    print(f"replay page: {'; '.join(done)}; slider, arrows, speed and play work; "
+          f"{time.monotonic() - started:.1f} s in Chromium")
     print("1 passed, 0 failed")
     return 0
 

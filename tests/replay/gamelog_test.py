@@ -1,0 +1,157 @@
+#!/usr/bin/env python3
+"""The game log both ways: scripts/matchlog.py reads a real server's log (tests/data/gamelogs)
+as its show lines have it, skips what it does not know and keeps what a cut-off file holds;
+the scripts refuse what they cannot read with one line; and a short pitch match's game log
+reads back as pitch's own record of it.
+
+  gamelog_test.py [BIN_DIR]    (default build/bin; the pitch match needs BIN_DIR/pitch)
+"""
+
+import gzip
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(REPO, "scripts"))
+import matchlog  # noqa: E402
+
+SAMPLE = os.path.join(REPO, "tests", "data", "gamelogs", "real-server-300.rcg.gz")
+BIN = os.path.join(REPO, "build", "bin")
+
+# (step, cycle, play mode, {object: (x, y)}) as the sample's show lines have them.
+SAMPLE_STEPS = [
+    (1, 1, "kick_off_l", {"b": (0, 0), "l1": (-50, 0), "r11": (9.447, 0.2382)}),
+    (73, 73, "play_on", {"b": (51.3573, 15.6036)}),
+    (150, 150, "corner_kick_l", {"r1": (46.7821, 8.4375), "r11": (44.8495, 17.1586)}),
+    (300, 300, "goal_kick_r", {"b": (47, 9.16), "l9": (-31.1285, 24.8406)}),
+]
+
+
+def positions(step):
+    found = {"b": (step["ball"]["x"], step["ball"]["y"])}
+    found.update({p["side"] + str(p["unum"]): (p["x"], p["y"]) for p in step["players"]})
+    return found
+
+
+def write(folder, name, data):
+    path = os.path.join(folder, name)
+    with open(path, "wb") as f:
+        f.write(data if isinstance(data, bytes) else data.encode())
+    return path
+
+
+class Sample(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.match = matchlog.read(SAMPLE)
+        with gzip.open(SAMPLE, "rt") as f:
+            cls.text = f.read()
+
+    def test_steps_as_the_show_lines_have_them(self):
+        m = self.match
+        self.assertEqual((m.kind, len(m.steps), m.cut, m.broken, m.teams),
+                         ("gamelog", 300, False, 0, ["vorn", "opp"]))
+        for number, cycle, mode, objects in SAMPLE_STEPS:
+            step = m.steps[number - 1]
+            got = positions(step)
+            self.assertEqual((step["step"], step["cycle"], step["mode"],
+                              {k: got[k] for k in objects}), (number, cycle, mode, objects))
+        r11 = next(p for p in m.steps[149]["players"] if (p["side"], p["unum"]) == ("r", 11))
+        self.assertEqual(r11, {"side": "r", "unum": 11, "x": 44.8495, "y": 17.1586,
+                               "vx": 0.0003, "vy": -0.0002, "body": 10.431, "neck": 0,
+                               "type": 10, "state": 1, "stamina": 6916.32, "effort": 0.993167,
+                               "recovery": 1, "capacity": 126324,
+                               "counts": "0 79 120 0 1 0 0 0 0 0 0 0".split()})
+
+    def test_unknown_items_are_skipped_and_cut_files_kept(self):
+        unknown = self.text.replace("(v h 90)", "(v h 90) (zz 1 2)").replace(
+            "(playmode 76", "(newitem 76 (a 1))\n(playmode 76")
+        head = self.text[:self.text.index("(show 200 ") + 900]
+        packed = gzip.compress(self.text.encode())
+        # (what, file contents, steps expected, cut)
+        cases = [("unknown items and lines", unknown, self.match.steps, False),
+                 ("text cut inside show 200", head, self.match.steps[:199], True),
+                 ("gzip stream cut in half", packed[:len(packed) // 2], None, True)]
+        with tempfile.TemporaryDirectory() as tmp:
+            for what, data, steps, cut in cases:
+                with self.subTest(what):
+                    m = matchlog.read(write(tmp, "m.rcg", data))
+                    self.assertEqual(m.cut, cut)
+                    if steps is None:
+                        self.assertTrue(50 < len(m.steps) < 300, len(m.steps))
+                        steps = self.match.steps[:len(m.steps)]
+                    self.assertEqual(m.steps, steps)
+
+    def test_scripts_refuse_with_one_line(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            text = write(tmp, "notes.txt", "not a match\n")
+            old = write(tmp, "old.rcg", "ULG5\n(show 1 ((b) 0 0 0 0))\n")
+            # (script, file, what the one line says)
+            cases = [("goalie-report.py", text, "holds no step lines"),
+                     ("replay.py", old, "game log of version 5"),
+                     ("slots.py", SAMPLE, "is a game log: it has no arrival times")]
+            for script, path, says in cases:
+                with self.subTest(script):
+                    r = subprocess.run([sys.executable, os.path.join(REPO, "scripts", script),
+                                        path], capture_output=True, text=True, cwd=tmp)
+                    self.assertEqual((r.returncode, r.stdout, len(r.stderr.splitlines())),
+                                     (1, "", 1), r.stderr)
+                    self.assertIn(f"{path}", r.stderr)
+                    self.assertIn(says, r.stderr)
+
+
+class PitchMatch(unittest.TestCase):
+    def test_game_log_reads_back_as_the_record(self):
+        """tests/process/feeder.py on the left (it kicks) against the chasers, 200 cycles of
+        10 ms: the log's steps, modes, scores, positions and kicks are the record's."""
+        with tempfile.TemporaryDirectory() as tmp:
+            record, log = os.path.join(tmp, "match.jsonl"), os.path.join(tmp, "match.rcg.gz")
+            pitch = subprocess.Popen(
+                [os.path.join(BIN, "pitch"), "--port", "0", "--opponent", "chasers",
+                 "--step-ms", "10", "--cycles", "200", "--wait-players", "1", "--quiet",
+                 "--record", record, "--game-log", log], stdout=subprocess.PIPE, text=True)
+            port = pitch.stdout.readline().split()[-1]
+            feeder = subprocess.Popen([sys.executable, os.path.join(REPO, "tests", "process",
+                                                                    "feeder.py"), port],
+                                      stdout=subprocess.DEVNULL)
+            try:
+                self.assertEqual(pitch.wait(timeout=60), 0)
+            finally:
+                for p in (pitch, feeder):
+                    p.kill()
+                    p.wait()
+                pitch.stdout.close()
+            ours, theirs = matchlog.read(log), matchlog.read(record)
+            with gzip.open(log, "rt") as f:
+                lines = f.read().splitlines()
+        self.assertIn("(simulator_step 10)", lines[1])
+        self.assertIn("(half_time 1)", lines[1])
+        left, right = theirs.steps[-1]["score"]
+        result = rf'^\(msg 200 1 "\(result \d+ feeder_{left}-vs-chasers_{right}\)"\)$'
+        self.assertRegex(lines[-1], result)
+
+        def summary(m):
+            return [(s["step"], s["cycle"], s["mode"], s["score"], sorted(positions(s)))
+                    for s in m.steps]
+
+        self.assertEqual(summary(ours), summary(theirs))
+        self.assertEqual((ours.cut, ours.teams, theirs.steps[-1]["mode"]),
+                         (False, ["feeder", "chasers"], "time_over"))
+        # Both round to 0.0001 m, each its own way.
+        worst = max(abs(a - b) for o, t in zip(ours.steps, theirs.steps)
+                    for k, xy in positions(o).items() for a, b in zip(xy, positions(t)[k]))
+        self.assertLessEqual(worst, 0.00015)
+        kicks = matchlog.executed_steps(theirs, "l", 1, "kick")
+        self.assertTrue(kicks)
+        self.assertEqual(matchlog.executed_steps(ours, "l", 1, "kick"), kicks)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) > 1 and not sys.argv[1].startswith("-"):
+        BIN = os.path.abspath(sys.argv.pop(1))
+    unittest.main()
