@@ -23,8 +23,8 @@
 #   --players N     players of vorn, 1 to 11 (default 11)
 #   --record FILE   the match record, JSON lines (default match.jsonl in the match folder)
 #   --dir D         the match folder: pitch's output (pitch.txt), the team's report
-#                   (team.txt), the game log (match.rcg) and one folder per player (default a new folder
-#                   /tmp/vorn-match.*, or under $TMPDIR when it is set)
+#                   (team.txt), the game log (match.rcg) and one folder per player
+#                   (default a new folder /tmp/vorn-match.*, or under $TMPDIR when set)
 #   --no-noise      exact physics, no random noise
 #   --check         check the options and exit: start nothing, create nothing
 set -uo pipefail
@@ -90,7 +90,6 @@ startpitch() {
     --wait-players "$players") line
   [ "$opponent" = chasers ] && args+=(--opponent chasers)
   [ -n "$noise" ] && args+=("$noise")
-  args+=(--game-log "$dir/match.rcg")
   args+=(--game-log "$dir/match.rcg")
   "$bin/pitch" "${args[@]}" >"$dir/pitch.txt" 2>&1 &
   pitch=$!
