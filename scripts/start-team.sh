@@ -16,15 +16,15 @@
 #
 # The script stays in the foreground. While the match runs it tells the referee's calls that
 # its players hear: the kick-offs, every goal with the score, half time and time over (the
-# server names sides, left and right; vorn's is the side of the team that connected first).
-# A player ends when the server has been silent for 10 s after answering it (a server that
-# has ended or died), when the server refuses it, at the match's last cycle, or on "quit". On
-# Ctrl-C, or when the script is sent SIGTERM or SIGINT, it types "quit" to every player. When
-# every player has ended it prints per player the commands sent after the init (as the server
-# counts them), the send slots missed, its exit status and how it ended (match end, server
-# silent, quit, refused), then one line on why the team ended. A refusal by the server is
-# reported in the server's own words, with status 1; so is a server that has not answered any
-# player 5 s after the last one started (the players are stopped then).
+# server names sides: left is the team that connected first). A player ends when the server
+# has been silent for 10 s after answering it (a server that has ended or died), when the
+# server refuses it, at the match's last cycle, or on "quit". On Ctrl-C, or when the script
+# is sent SIGTERM or SIGINT, it types "quit" to every player. When every player has ended it
+# prints per player the commands sent after the init (as the server counts them), the send
+# slots missed, its exit status and how it ended (match end, server silent, quit, refused,
+# killed), then one line on why the team ended. A refusal by the server is reported in the
+# server's own words, with status 1; so is a server that has not answered any player 5 s
+# after the last one started (the players are stopped then).
 set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
@@ -88,8 +88,8 @@ calls() {
 # startplayers: one player after another (the server numbers players in the order their
 # init arrives), each in its folder, reading a FIFO this script holds open read-write so
 # that the player never meets the end of its input and "quit" can be typed to it later.
-pids=() inputs=() waiting=() stopping=0 caller=""
-declare -A player=() ended=()
+pids=() inputs=() stopping=0
+declare -A ended=()
 startplayers() {
   local n folder fd word=players
   for n in $(seq 1 "$players"); do
@@ -101,11 +101,7 @@ startplayers() {
     exec {fd}<>"$folder/input"
     (cd "$folder" && exec "$bin/$(program "$n")" "$host" "$port" <input >console.txt 2>&1) &
     pids+=($!) inputs+=("$fd")
-    player[$!]=$n
-    if [ "$n" = 1 ]; then
-      calls "$!" "$folder/console.txt" &
-      caller=$!
-    fi
+    if [ "$n" = 1 ]; then calls "$!" "$folder/console.txt" & fi
     sleep 0.2
   done
   [ "$players" = 1 ] && word=player
@@ -138,7 +134,9 @@ answered() {
 ending() {
   local n=$1 last
   last=$(tail -n 3 "$dir/player$n/console.txt" 2>/dev/null)
-  if [ "${ended[$n]:-?}" != 0 ]; then
+  if [ "${ended[$n]:-0}" -gt 128 ] 2>/dev/null && [ "${ended[$n]}" -lt 160 ]; then
+    echo "killed (SIG$(kill -l $((ended[$n] - 128))))"
+  elif [ "${ended[$n]:-?}" != 0 ]; then
     echo "failed (status ${ended[$n]:-unknown})"
   elif [[ $last == *"The server refused the player: "* ]]; then
     echo "refused"
@@ -181,39 +179,26 @@ stop() {
   for fd in "${inputs[@]}"; do echo quit >&"$fd" 2>/dev/null; done
 }
 
-# reap PID STATUS: notes how the player PID ended and stops waiting for it.
-reap() {
-  ended[${player[$1]}]=$2
-  waiting=($(printf '%s\n' "${waiting[@]}" | grep -v -x "$1"))
-}
-
-# waitplayers: until every player has ended, noting each one's exit status. When no player
-# has had an answer from the server some seconds after the last one started, the players
-# are stopped. A signal breaks a wait off (its trap types "quit"); the waiting goes on. A
-# player that ended while the script was busy elsewhere (in a trap, say) may have left the
-# shell's table of jobs, where wait -n no longer finds it: its status is fetched by its
-# process number.
+# waitplayers: until every player has ended, noting each one's exit status. A signal breaks
+# a wait off (its trap types "quit"); the waiting goes on, and a player that has ended in the
+# meantime gives its status to the next wait. When no player has had an answer from the
+# server some seconds after the last one started, a watchdog has the players stopped.
 waitplayers() {
-  local timer pid got p
-  waiting=("${pids[@]}")
-  sleep "$answerwait" &
-  timer=$!
-  while [ ${#waiting[@]} -gt 0 ]; do
-    wait -n -p pid "${waiting[@]}" $timer 2>/dev/null
-    got=$?
-    pid=${pid:-}
-    if [ "$pid" = "$timer" ]; then
-      timer=""
-      [ "$(answered)" != 0 ] || stop
-    elif [ -n "$pid" ]; then
-      reap "$pid" "$got"
-    else
-      for p in "${waiting[@]}"; do
-        kill -0 "$p" 2>/dev/null || { wait "$p"; reap "$p" $?; }
-      done
-    fi
+  local n pid got watchdog
+  (sleep "$answerwait" && [ "$(answered)" = 0 ] && kill -USR1 $$) &
+  watchdog=$!
+  for n in "${!pids[@]}"; do
+    pid=${pids[$n]}
+    while :; do
+      wait "$pid"
+      got=$?
+      [ $got -le 128 ] || ! kill -0 "$pid" 2>/dev/null || continue
+      [ $got -le 128 ] || { wait "$pid"; got=$?; }
+      break
+    done
+    ended[$((n + 1))]=$got
   done
-  [ -z "$timer" ] || kill "$timer" 2>/dev/null
+  kill "$watchdog" 2>/dev/null
   # The first player has ended, so its follower ends too, with the last call told.
   wait 2>/dev/null
 }
@@ -233,7 +218,7 @@ else
   dir=$(mktemp -d "${TMPDIR:-/tmp}/vorn-team.XXXXXX") ||
     die "cannot create a folder in ${TMPDIR:-/tmp}"
 fi
-trap stop INT TERM EXIT
+trap stop INT TERM USR1 EXIT
 startplayers
 waitplayers
 report
