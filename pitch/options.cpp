@@ -56,7 +56,9 @@ static const char HelpText[] =
     "\n"
     "At the end pitch prints the score, per player the commands per kind, the cycles with\n"
     "two or more body commands, when commands arrived after sense_body, and how closely\n"
-    "steps kept their deadlines. Ctrl-C ends the match early with the same summary.\n";
+    "steps kept their deadlines. When time is over it says so in a line of its own.\n"
+    "Ctrl-C or SIGTERM ends the match early with the same summary, begun by \"match\n"
+    "stopped at cycle N of M\", and exit status 128 plus the signal (130, 143).\n";
 
 void printhelp(FILE *out) {
     std::fputs(HelpText, out);
