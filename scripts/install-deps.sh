@@ -3,9 +3,10 @@
 #   scripts/install-deps.sh [--browser] [--help]
 #   --browser   also chromium, for the browser test of the replay page (./test.sh)
 set -euo pipefail
-# clang and its runtime libraries build the sanitizer pass with the fuzz targets (libFuzzer).
+# clang and its runtime libraries build the sanitizer pass with the fuzz targets (libFuzzer);
+# GNU parallel, with rsync for its transfers to other hosts, plays series (scripts/series.sh).
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev python3 clang
-  libclang-rt-14-dev)
+  libclang-rt-14-dev parallel rsync)
 case "${1:-}" in
   --help|-h) sed -n '2,4p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   --browser) packages+=(chromium) ;;
