@@ -193,7 +193,9 @@ checkoptions
 command -v parallel >/dev/null || "$here/scripts/install-deps.sh" ||
   die "GNU parallel is missing and could not be installed"
 makestage
-echo "a series of $matches matches of $cycles cycles, $jobs at once${hosts:+ on each machine}," \
+word=matches
+[ "$matches" != 1 ] || word=match
+echo "a series of $matches $word of $cycles cycles, $jobs at once${hosts:+ on each machine}," \
   "in $dir"
 trap interrupt INT TERM
 exec {out}< <(play 2>&1)

@@ -202,20 +202,25 @@ def histogram(matches):
     counts = {v: [0, 0] for v in range(lo, hi + 1)}
     for m in matches:
         counts[m["goal_difference"]][m["side"] == "right"] += 1
-    top = max(a + b for a, b in counts.values())
-    bar, height = 28, 160
-    parts = [f'<svg width="{bar * len(counts) + 40}" height="{height + 40}" role="img" '
+    most = max(a + b for a, b in counts.values())
+    bar, height, top = 32, 160, 20  # px: a bar's width, the tallest bar, room above it
+    parts = [f'<svg width="{bar * len(counts) + 40}" height="{height + top + 30}" role="img" '
              f'aria-label="goal differences">']
     for i, (v, (left, right)) in enumerate(sorted(counts.items())):
-        x, base = 20 + i * bar, height + 10
+        x, base = 20 + i * bar, height + top
         for n, cls in ((left, "left"), (right, "right")):
-            h = n * height / top
+            h = n * height / most
             if n:
                 parts.append(f'<rect class="{cls}" x="{x + 3}" y="{base - h:.1f}" '
                              f'width="{bar - 6}" height="{h:.1f}"><title>{n} with vorn {cls}'
                              f'</title></rect>')
             base -= h
-        parts.append(f'<text x="{x + bar / 2}" y="{height + 28}">{v:+d}</text>')
+        if left + right:
+            parts.append(f'<text x="{x + bar / 2}" y="{base - 4:.1f}">{left + right}</text>')
+        label = f"{v:+d}" if v else "0"
+        parts.append(f'<text x="{x + bar / 2}" y="{height + top + 18}">{label}</text>')
+    parts.append(f'<line x1="20" x2="{20 + bar * len(counts)}" y1="{height + top}" '
+                 f'y2="{height + top}" stroke="#888"/>')
     parts.append("</svg>")
     return "\n".join(parts)
 
@@ -256,6 +261,7 @@ def page(s):
         htmltable(OVER_HEAD, overrows(s)),
         f"<p>{html.escape(line)}</p>" if line else "",
         "<h2>Goal differences</h2>",
+        "<p>Matches played to the end by vorn's goals minus the opponent's.</p>",
         '<p class="key"><span style="background:#3a6ea5"></span> vorn left &nbsp; '
         '<span style="background:#e0a030"></span> vorn right</p>',
         histogram(played),
