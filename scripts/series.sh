@@ -94,7 +94,7 @@ checkoptions() {
 
 # makestage: the series folder, and in it the folder that every machine plays in (the same
 # name on each): a copy of scripts/ and of the three programs in build/bin/, so that a
-# rebuild during the series changes nothing. Sets dir, stage and bin.
+# rebuild during the series changes nothing. Sets dir and stage.
 makestage() {
   if [ -n "$dir" ]; then
     dir=$(makefolder "$dir") || exit 2
@@ -187,27 +187,34 @@ finish() {
   echo "page: $dir/index.html"
 }
 
-parseoptions "$@"
-checkoptions
-[ "$checkonly" = 0 ] || exit 0
-command -v parallel >/dev/null || "$here/scripts/install-deps.sh" ||
-  die "GNU parallel is missing and could not be installed"
-makestage
-word=matches
-[ "$matches" != 1 ] || word=match
-echo "a series of $matches $word of $cycles cycles, $jobs at once${hosts:+ on each machine}," \
-  "in $dir"
-trap interrupt INT TERM
-exec {out}< <(play 2>&1)
-parallelpid=$!
-while :; do
-  IFS= read -r -u "$out" line
-  rc=$?
-  [ $rc -gt 128 ] && continue # a signal, handled by interrupt
-  [ $rc = 0 ] || break
-  progress "$line"
-done
-until wait "$parallelpid"; status=$?; ! kill -0 "$parallelpid" 2>/dev/null; do :; done
-finish
-[ $stopping = 0 ] || exit 130
-[ "$status" = 0 ] || exit 1
+# main: the whole run, read by bash before it starts, so that editing or checking out this
+# script during a series of hours cannot change it under its feet.
+main() {
+  local word line rc status
+  parseoptions "$@"
+  checkoptions
+  [ "$checkonly" = 0 ] || exit 0
+  command -v parallel >/dev/null || "$here/scripts/install-deps.sh" ||
+    die "GNU parallel is missing and could not be installed"
+  makestage
+  word=matches
+  [ "$matches" != 1 ] || word=match
+  echo "a series of $matches $word of $cycles cycles, $jobs at once${hosts:+ on each machine}," \
+    "in $dir"
+  trap interrupt INT TERM
+  exec {out}< <(play 2>&1)
+  parallelpid=$!
+  while :; do
+    IFS= read -r -u "$out" line
+    rc=$?
+    [ $rc -gt 128 ] && continue # a signal, handled by interrupt
+    [ $rc = 0 ] || break
+    progress "$line"
+  done
+  until wait "$parallelpid"; status=$?; ! kill -0 "$parallelpid" 2>/dev/null; do :; done
+  finish
+  [ $stopping = 0 ] || exit 130
+  [ "$status" = 0 ] || exit 1
+}
+
+main "$@"; exit

@@ -183,7 +183,8 @@ def printtable(head, rows, out):
 
 
 def printsummary(s, out):
-    print(f"series in {s['dir']}: {len(s['matches'])} matches, {s['played']} played to the "
+    n = len(s["matches"])
+    print(f"series in {s['dir']}: {n} match{'es' if n != 1 else ''}, {s['played']} played to the "
           f"end, {s['stopped']} stopped early, {s['failed']} failed", file=out)
     printtable(MATCH_HEAD, matchrows(s), out)
     print("over the matches played to the end (means with their 95% intervals):", file=out)
