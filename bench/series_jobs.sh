@@ -42,7 +42,9 @@ else
 fi
 
 # busy: the machine's busy and total jiffies so far (all cores).
-busy() { awk '/^cpu / { t = 0; for (i = 2; i <= NF; i++) t += $i; print t - $5 - $6, t }' /proc/stat; }
+busy() {
+  awk '/^cpu / { t = 0; for (i = 2; i <= NF; i++) t += $i; print t - $5 - $6, t }' /proc/stat
+}
 
 # figures SUMMARY: missed share in %, median and largest p99 in ms.
 figures() {
@@ -61,7 +63,8 @@ echo "$(uname -n): $cores cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d:
   "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "series of $matches matches of $cycles cycles in $dir"
 echo
-echo "| matches at once | wall time | missed slots | p99 median / max (ms) | series' processor use | machine busy |"
+echo "| matches at once | wall time | missed slots | p99 median / max (ms) |" \
+  "series' processor use | machine busy |"
 echo "|---|---|---|---|---|---|"
 for j in $joblist; do
   read -r busy0 total0 <<<"$(busy)"

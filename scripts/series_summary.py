@@ -8,8 +8,8 @@
 record match.jsonl) and writes its figures to FOLDER/result.json: the score as vorn's goals
 for and against, the goalie's catches, the send slots missed by all players and the send-slot
 p99 (the largest of the three slots' p99). It prints "STATUS FOR AGAINST", STATUS being
-"played" (match.sh ended with status 0 after all C cycles), "stopped" (ended early) or
-"failed" (no match was recorded). N is match.sh's exit status.
+"played" (match.sh ended with status 0 after all C cycles), "stopped" (ended early by a
+signal) or "failed" (pitch failed, or no match was recorded). N is match.sh's exit status.
 
 "series" reads D/match-*/result.json and prints a table per match and over the series:
 wins, draws and losses; the means of goals for, against and the goal difference, each with
@@ -33,8 +33,11 @@ import series_stats
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SLOTS_PER_CYCLE = 3
+# match.sh's exit status after Ctrl-C or SIGTERM (130, 143); 0 when an older runner ended
+# early without saying so
+STOPPED = (0, 130, 143)
 SCORE_LINE = re.compile(r"^score: (\S+) (\d+) : (\d+) (\S+)\s*$")
-TEAM_ROW = re.compile(r"^\s*\d+\s+Vorng?\s+\d+\s+(\d+)\s*$")
+TEAM_ROW = re.compile(r"^\s*\d+\s+Vorng?\s+\d+\s+(\d+)(\s|$)")  # player, program, sent, missed
 
 
 def goalie_report():
@@ -56,7 +59,7 @@ def readlines(path):
 
 def matchfigures(folder, side, status, cycles):
     """The figures of one match folder, as result.json holds them."""
-    r = {"dir": os.path.basename(os.path.normpath(folder)), "side": side, "exit_status": status,
+    r = {"dir": os.path.basename(os.path.abspath(folder)), "side": side, "exit_status": status,
          "planned_cycles": cycles, "cycles": 0, "for": 0, "against": 0, "catches": 0,
          "players": 0, "missed_slots": 0, "slots": 0, "p99_ms": None}
     for line in readlines(os.path.join(folder, "pitch.txt")):
@@ -80,12 +83,12 @@ def matchfigures(folder, side, status, cycles):
         r["p99_ms"] = max(p99) if p99 else None
     except (OSError, ValueError, KeyError):
         pass
-    if not os.path.isfile(record):
-        r["status"] = "failed"
-    elif status == 0 and r["cycles"] >= cycles:
+    if status == 0 and r["cycles"] >= cycles:
         r["status"] = "played"
-    else:
+    elif status in STOPPED and os.path.isfile(record):
         r["status"] = "stopped"
+    else:
+        r["status"] = "failed"
     r["goal_difference"] = r["for"] - r["against"]
     return r
 

@@ -26,7 +26,7 @@ def report(folder, side):
     """Goals for and against, and the missed slots, as the match's report.txt gives them."""
     text = open(os.path.join(folder, "report.txt"), encoding="latin-1").read()
     left, right = map(int, re.search(r"^score: \S+ (\d+) : (\d+) \S+$", text, re.M).groups())
-    missed = sum(int(m) for m in re.findall(r"^\d+ +Vorng? +\d+ +(\d+)$", text, re.M))
+    missed = sum(int(m) for m in re.findall(r"^\d+ +Vorng? +\d+ +(\d+)\b", text, re.M))
     with open(os.path.join(folder, "slots.json")) as f:
         p99 = max(s["p99_ms"] for s in json.load(f)["slots"] if "p99_ms" in s)
     goals = (left, right) if side == "left" else (right, left)
