@@ -28,7 +28,8 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/scripts/common.sh"
 bin="${VORN_BIN:-$here/build/bin}"
-cycles=6000 opponent=chasers side=left players=11 record="" dir="" noise="" checkonly=0
+side=left # vorn's side; the chasers play on the other
+cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0
 pitch="" team="" progress=""
 
 parseoptions() {
