@@ -55,8 +55,9 @@ mkdir -p "$folder" || die "cannot create the folder '$folder'"
 echo "started $index $side $host"
 # The match ends by itself on a signal; this script only has to outlive it.
 trap : INT TERM
-"$here/scripts/match.sh" --cycles "$cycles" --opponent "$opponent" --side "$side" \
-  --dir "$folder" >"$folder/report.txt" 2>&1
+# The programs beside these scripts, whatever VORN_BIN said where the series was started.
+VORN_BIN="$here/build/bin" "$here/scripts/match.sh" --cycles "$cycles" --opponent "$opponent" \
+  --side "$side" --dir "$folder" >"$folder/report.txt" 2>&1
 status=$?
 outcome=$(python3 "$here/scripts/series_summary.py" match "$folder" --side "$side" \
   --status "$status" --cycles "$cycles") || outcome="failed 0 0"
