@@ -129,6 +129,10 @@ def summarise(folder, baseline=None):
     return s
 
 
+def matchcount(n):
+    return f"{n} match" if n == 1 else f"{n} matches"
+
+
 def num(x, digits=2, sign=False):
     return "-" if x is None else f"{x:{'+' if sign else ''}.{digits}f}"
 
@@ -174,7 +178,7 @@ def comparison(s):
     verdict = ("too few matches for an interval" if d is None else
                "the interval excludes zero" if d["excludes_zero"] else
                "the interval includes zero: no difference shown")
-    return (f"against the baseline {b['dir']} ({b['played']} matches, goal difference "
+    return (f"against the baseline {b['dir']} ({matchcount(b['played'])}, goal difference "
             f"{interval(b['goal_difference'], True)}): difference in mean goal difference "
             f"{interval(d, True)}; {verdict}")
 
@@ -186,8 +190,7 @@ def printtable(head, rows, out):
 
 
 def printsummary(s, out):
-    n = len(s["matches"])
-    print(f"series in {s['dir']}: {n} match{'es' if n != 1 else ''}, {s['played']} played to the "
+    print(f"series in {s['dir']}: {matchcount(len(s['matches']))}, {s['played']} played to the "
           f"end, {s['stopped']} stopped early, {s['failed']} failed", file=out)
     printtable(MATCH_HEAD, matchrows(s), out)
     print("over the matches played to the end (means with their 95% intervals):", file=out)
@@ -255,9 +258,9 @@ def page(s):
     line = comparison(s)
     return "\n".join([
         "<!DOCTYPE html>", '<html lang="en"><head><meta charset="utf-8">',
-        f"<title>vorn series: {len(s['matches'])} matches</title>",
+        f"<title>vorn series: {matchcount(len(s['matches']))}</title>",
         f"<style>{PAGE_STYLE}</style></head><body>",
-        f"<h1>A series of {len(s['matches'])} matches</h1>",
+        f"<h1>A series of {matchcount(len(s['matches']))}</h1>",
         f"<p>{html.escape(s['dir'])}: {s['played']} played to the end, {s['stopped']} "
         f"stopped early, {s['failed']} failed.</p>",
         "<h2>Over the matches played to the end</h2>",
