@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Plays a series of matches of vorn against pitch's chasers, several at once and on several
 # machines through GNU parallel (installed by scripts/install-deps.sh when missing), and sums
-# them up: a table at the end, D/summary.json and the page D/index.html (scripts/
-# series_summary.py). Half the matches put vorn on the left, half on the right (odd matches
-# left, even right), and the figures are split by side too. Each match gets a folder D/match-
-# NNN with its report (report.txt: pitch's summary, the team's table, the send-slot timing),
-# its figures (result.json), the record and the game log (when pitch writes one) compressed
-# with gzip, the replay page, and the players' folders (Vorne.log; the console traces only
-# with --keep-traces). A whole match keeps 3.5 MB, 17 MB more with its traces (see
-# docs/series.md). Every option is checked before anything starts.
+# them up (scripts/series_summary.py): a table at the end, D/summary.json and the page
+# D/index.html. Half the matches put vorn on the left, half on the right (odd matches left,
+# even right), and the figures are split by side too. Each match gets a folder
+# D/match-NNN with its report (report.txt: pitch's summary, the team's table, the send-slot
+# timing), its figures (result.json), the record and the game log (when pitch writes one)
+# compressed with gzip, the replay page, and the players' folders (Vorne.log; the console
+# traces only with --keep-traces). A whole match keeps 3.5 MB, 17 MB more with its traces
+# (see docs/series.md). Every option is checked before anything starts.
 #
 #   scripts/series.sh [--matches N] [--jobs J] [--cycles C] [--opponent chasers|none]
 #                     [--dir D] [--bin DIR] [--hosts FILE] [--baseline D2] [--keep-traces]
