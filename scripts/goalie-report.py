@@ -28,15 +28,11 @@ def inarea(side, x, y):
     return -GOAL_LINE_X <= ownx <= -AREA_DEPTH_X and abs(y) <= AREA_HALF_WIDTH
 
 
-def figures(path, side, unum):
-    """The goalie's figures from the record: score (left, right), cycle (the last one
-    recorded), catches, catch_faults, empty_catches (catch commands in play_on that caught
-    nothing), playon, inside (play_on cycles in its own penalty area) and off (off the
-    field)."""
+def report(path, side, unum):
     modes = {}  # step -> play mode after it
     catchsteps = []  # steps during which the goalie sent a catch
     playon = inside = off = 0
-    score, cycle = [0, 0], 0
+    score = [0, 0]
     with open(path) as f:
         for line in f:
             if not line.endswith("\n"):
@@ -44,7 +40,7 @@ def figures(path, side, unum):
             r = json.loads(line)
             if r["type"] == "cycle":
                 modes[r["step"]] = r["mode"]
-                score, cycle = r["score"], r["cycle"]
+                score = r["score"]
                 if r["mode"] == "play_on":
                     for p in r["players"]:
                         if p["side"] == side and p["unum"] == unum:
@@ -60,21 +56,13 @@ def figures(path, side, unum):
     caught = sum(modes.get(k + 1) == "free_kick_" + side for k in tries)
     faulted = sum(modes.get(k + 1) == "catch_fault_" + side for k in tries)
     faults = sum(m == "catch_fault_" + side and modes.get(k - 1) != m for k, m in modes.items())
-    return {"score": score, "cycle": cycle, "catches": caught, "catch_faults": faults,
-            "empty_catches": len(tries) - caught - faulted, "playon": playon,
-            "inside": inside, "off": off}
-
-
-def report(path, side, unum):
-    f = figures(path, side, unum)
-    playon, inside = f["playon"], f["inside"]
     share = 100.0 * inside / playon if playon else 0.0
-    print(f"score: {f['score'][0]} : {f['score'][1]} (left : right)")
-    print(f"catches: {f['catches']}")
-    print(f"catch faults: {f['catch_faults']}")
-    print(f"catch commands in play_on without a catch: {f['empty_catches']}")
+    print(f"score: {score[0]} : {score[1]} (left : right)")
+    print(f"catches: {caught}")
+    print(f"catch faults: {faults}")
+    print(f"catch commands in play_on without a catch: {len(tries) - caught - faulted}")
     print(f"play_on cycles: {playon}; goalie inside its own penalty area: {inside} ({share:.1f}%)")
-    print(f"play_on cycles with the goalie off the field: {f['off']}")
+    print(f"play_on cycles with the goalie off the field: {off}")
 
 
 def main(argv):

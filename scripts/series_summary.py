@@ -23,10 +23,10 @@ interval excludes zero.
 import argparse
 import glob
 import html
-import importlib.util
 import json
 import os
 import re
+import subprocess
 import sys
 
 import series_stats
@@ -40,13 +40,21 @@ SCORE_LINE = re.compile(r"^score: (\S+) (\d+) : (\d+) (\S+)\s*$")
 TEAM_ROW = re.compile(r"^\s*\d+\s+Vorng?\s+\d+\s+(\d+)(\s|$)")  # player, program, sent, missed
 
 
-def goalie_report():
-    """scripts/goalie-report.py as a module (its name has a hyphen)."""
-    spec = importlib.util.spec_from_file_location("goalie_report",
-                                                  os.path.join(HERE, "goalie-report.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+def catches(record, side):
+    """The goalie's catches as scripts/goalie-report.py counts them (a catch in play that gave
+    its side the free kick); None when it cannot tell."""
+    run = subprocess.run([sys.executable, os.path.join(HERE, "goalie-report.py"), record,
+                          "--side", side[0]], capture_output=True, text=True)
+    m = re.search(r"^catches: (\d+)$", run.stdout, re.M)
+    return int(m.group(1)) if run.returncode == 0 and m else None
+
+
+def lastcycle(record):
+    """The cycle of the record's last step line (read from its end: a record is long)."""
+    with open(record, "rb") as f:
+        f.seek(max(0, os.path.getsize(record) - 65536))
+        found = re.findall(rb'"type":"cycle","step":\d+,"cycle":(\d+)', f.read())
+    return int(found[-1]) if found else 0
 
 
 def readlines(path):
@@ -74,8 +82,7 @@ def matchfigures(folder, side, status, cycles):
     r["players"], r["missed_slots"] = len(missed), sum(missed)
     record = os.path.join(folder, "match.jsonl")
     if os.path.isfile(record):
-        g = goalie_report().figures(record, side[0], 1)
-        r["cycles"], r["catches"] = g["cycle"], g["catches"]
+        r["cycles"], r["catches"] = lastcycle(record), catches(record, side)
     r["slots"] = SLOTS_PER_CYCLE * r["cycles"] * r["players"]
     try:
         with open(os.path.join(folder, "slots.json"), encoding="utf-8") as f:
@@ -167,7 +174,8 @@ MATCH_HEAD = ("match", "side", "status", "cycles", "for", "against", "catches",
 
 def matchrows(s):
     return [(m["dir"], m["side"], m["status"], m["cycles"], m["for"], m["against"],
-             m["catches"], m["missed_slots"], num(m["p99_ms"])) for m in s["matches"]]
+             "-" if m["catches"] is None else m["catches"], m["missed_slots"], num(m["p99_ms"]))
+            for m in s["matches"]]
 
 
 def comparison(s):
