@@ -13,6 +13,7 @@
 set(VORN_COMMANDS
   start-team.sh
   match.sh
+  series.sh
   replay.py)
 
 # Installing copies what is built; scripts/package.sh builds only the programs first.

@@ -6,8 +6,8 @@
 // also read what the referee remembers, to keep out of offences: no robot plays the ball
 // from an offside position or twice after taking a set play, the formation stays onside,
 // and the goalie catches neither a back pass nor, having dashed since, his own set play.
-// Positions below are in the robots' own frame (own goal at negative x); the right side
-// maps them to world coordinates by negation.
+// Positions below are in the robots' own frame (own goal at negative x); RobotSide maps
+// them to world coordinates: unchanged on the left, negated on the right.
 
 #include "pitch/chasers.h"
 
@@ -34,12 +34,17 @@ static const double Home[TeamSize][2] = {
     {-12, -22}, {-12, 0},  {-12, 22},            // 9-11 forwards
 };
 
-// The robots claim the right side before anyone connects, so the first team to
-// connect plays on the left against them.
+// Globals
+static int RobotSide = -1; // +1 left, -1 right: world = RobotSide * own frame
+
+// The robots claim their side before anyone connects, so the first team to connect plays
+// on the other side against them.
 bool chasersjoin() {
-    if (TeamName[1][0])
+    RobotSide = Opt.chasersleft ? 1 : -1;
+    char *name = TeamName[sideindex(RobotSide)];
+    if (name[0])
         return false;
-    std::snprintf(TeamName[1], sizeof TeamName[1], "%s", ChaserTeam);
+    std::snprintf(name, TeamNameMax + 1, "%s", ChaserTeam);
     char err[80];
     for (int u = 1; u <= TeamSize; u++)
         if (joinplayer(ChaserTeam, u == 1, true, err, sizeof err) < 0)
@@ -84,8 +89,8 @@ static bool ourrestart() {
     if (Mode == ModePlayOn || Mode == ModeDropBall)
         return true;
     if (stoppage())
-        return Mode != ModeGoal && ModeSide == 1;
-    return ModeSide == -1;
+        return Mode != ModeGoal && ModeSide == -RobotSide;
+    return ModeSide == RobotSide;
 }
 
 static void goalie(int slot) {
@@ -93,22 +98,22 @@ static void goalie(int slot) {
     const Ball &b = TheBall;
     if (b.holder == slot) {
         if (ModeSteps >= 10)
-            kicktoward(slot, -PitchHalfLength, b.y < 0 ? -20 : 20);
+            kicktoward(slot, RobotSide * PitchHalfLength, b.y < 0 ? -20 : 20);
         return;
     }
     double d = std::hypot(b.x - g.x, b.y - g.y);
     bool fault = slot == SetPlayTaker && TakerDashed;
-    if (Mode == ModePlayOn && d < CatchAreaLength && inpenaltyarea(-1, b.x, b.y, 0) &&
+    if (Mode == ModePlayOn && d < CatchAreaLength && inpenaltyarea(RobotSide, b.x, b.y, 0) &&
         !catchisbackpass(slot) && !fault) {
         cmdcatch(slot, clampd(relangle(g, b.x - g.x, b.y - g.y), -90, 90));
         return;
     }
     if (kickable(g) && ourrestart() && !fault) {
-        kicktoward(slot, -PitchHalfLength, 0);
+        kicktoward(slot, RobotSide * PitchHalfLength, 0);
         return;
     }
     // keep to the goal line, between the ball and the goal centre
-    double tx = PitchHalfLength - 1.5,
+    double tx = -RobotSide * (PitchHalfLength - 1.5),
            ty = clampd(b.y * 0.25, -GoalHalfWidth + 1, GoalHalfWidth - 1);
     double dx = tx - g.x, dy = ty - g.y;
     if (std::hypot(dx, dy) > 0.6)
@@ -124,7 +129,7 @@ static int chaser() {
     int best = -1;
     double bestd = 1e9;
     for (int u = 2; u <= TeamSize; u++) {
-        int s = slotof(-1, u);
+        int s = slotof(RobotSide, u);
         const Player &p = Players[s];
         if (!p.on || OffsideMark[s] || s == SetPlayTaker)
             continue;
@@ -141,18 +146,18 @@ static void fielder(int slot, bool chasing) {
     Player &p = Players[slot];
     if (chasing && ourrestart()) {
         if (kickable(p))
-            kicktoward(slot, -PitchHalfLength, 0);
+            kicktoward(slot, RobotSide * PitchHalfLength, 0);
         else
             runto(slot, TheBall.x, TheBall.y, 0, 100);
         return;
     }
     // formation: home position shifted toward the ball's depth, a metre onside
     const double *h = Home[p.unum - 1];
-    double ballown = -TheBall.x; // ball x in our frame
-    double onside = -offsideline(-1) - 1;
+    double ballown = RobotSide * TheBall.x; // ball x in our frame
+    double onside = RobotSide * offsideline(RobotSide) - 1;
     double hx = std::min(clampd(h[0] + 0.5 * (ballown + 10), -45, 40), onside);
-    double hy = h[1] + 0.2 * -TheBall.y;
-    runto(slot, -hx, -hy, 2, 60);
+    double hy = h[1] + 0.2 * RobotSide * TheBall.y;
+    runto(slot, RobotSide * hx, RobotSide * hy, 2, 60);
     if (!p.bodyused)
         faceball(slot);
 }
@@ -162,13 +167,13 @@ void chasersact() {
         return;
     int chase = chaser();
     for (int u = 1; u <= TeamSize; u++) {
-        int slot = slotof(-1, u);
+        int slot = slotof(RobotSide, u);
         Player &p = Players[slot];
         if (!p.on || !p.robot)
             continue;
         if (Mode == ModeBeforeKickOff || Mode == ModeGoal) {
             const double *h = Home[u - 1];
-            if (std::hypot(p.x + h[0], p.y + h[1]) > 0.5)
+            if (std::hypot(p.x - RobotSide * h[0], p.y - RobotSide * h[1]) > 0.5)
                 cmdmove(slot, h[0], h[1]);
             else
                 faceball(slot);

@@ -35,7 +35,9 @@ static const char HelpText[] =
     "                     0 waits for the players only (default 30)\n"
     "  --opponent chasers eleven built-in players on the right side: a goalie on its\n"
     "                     goal line, the nearest field player chases and kicks the ball\n"
-    "                     toward the left goal, the others keep a formation\n"
+    "                     toward the other goal, the others keep a formation\n"
+    "  --chasers-side S   the built-in players' side, left or right (default right); the\n"
+    "                     first team to connect plays on the other side\n"
     "  --record FILE      write a JSON-lines record: one line per step (play mode, score,\n"
     "                     ball, every player) and one per command received (cycle, player,\n"
     "                     text, ms after that player's sense_body, executed or ignored)\n"
@@ -105,6 +107,13 @@ static const char *apply(const char *name, const char *value) {
     if (!std::strcmp(name, "opponent"))
         return !std::strcmp(value, "chasers") ? (Opt.chasers = true, nullptr)
                                               : "\"chasers\" (the only built-in opponent)";
+    if (!std::strcmp(name, "chasers-side")) {
+        bool left = !std::strcmp(value, "left");
+        if (!left && std::strcmp(value, "right"))
+            return "left or right";
+        Opt.chasersleft = left;
+        return nullptr;
+    }
     if (!std::strcmp(name, "record")) {
         if (std::strlen(value) >= sizeof Opt.record)
             return "a shorter file name";

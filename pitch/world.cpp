@@ -28,6 +28,7 @@ void initoptions() {
     Opt.noise = true;
     Opt.seed = 1;
     Opt.chasers = false;
+    Opt.chasersleft = false;
     Opt.record[0] = '\0';
     Opt.gamelog[0] = '\0';
     Opt.quiet = false;

@@ -65,7 +65,8 @@ struct Options {
     double kickoffafter; // seconds after start when kick-off happens anyway, 0 = never
     bool noise;          // movement, turn and kick noise
     uint64_t seed;       // random seed
-    bool chasers;        // built-in opponent on the right side
+    bool chasers;        // built-in opponent
+    bool chasersleft;    // the built-in opponent plays on the left, not the right
     char record[512];    // record file, empty = none
     char gamelog[512];   // game log file (.gz: compressed), empty = none
     bool quiet;          // no progress lines

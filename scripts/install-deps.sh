@@ -5,9 +5,10 @@
 #   --package   also what the Debian package needs (scripts/package.sh)
 set -euo pipefail
 # clang and its runtime libraries build the sanitizer pass with the fuzz targets (libFuzzer);
-# zlib compresses pitch's game log (--game-log FILE.gz).
+# zlib compresses pitch's game log (--game-log FILE.gz); GNU parallel, with rsync for its
+# transfers to other hosts, plays series (scripts/series.sh).
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev python3 clang
-  libclang-rt-14-dev zlib1g-dev)
+  libclang-rt-14-dev zlib1g-dev parallel rsync)
 case "${1:-}" in
   --help|-h) sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   --browser) packages+=(chromium) ;;

@@ -12,14 +12,15 @@
 # Ctrl-C (143 after SIGTERM); when pitch fails (killed, say) the last line says so, the players
 # are told to quit, and the status is pitch's. Nothing is left running.
 #
-#   scripts/match.sh [--cycles N] [--opponent chasers|none] [--players N] [--record FILE]
-#                    [--dir D] [--no-noise] [--check]
+#   scripts/match.sh [--cycles N] [--opponent chasers|none] [--side left|right] [--players N]
+#                    [--record FILE] [--dir D] [--no-noise] [--check]
 #
 #   --cycles N      length of the match in cycles of 100 ms, 1 to 1000000 (default 6000).
 #                   Pauses come on top: about 4 s before kick-off, 10 s at half time, 5 s
 #                   after every goal; 600 cycles take about 1.7 minutes, 6000 about 12.5
-#   --opponent X    "chasers" (default): pitch's built-in team on the right side;
+#   --opponent X    "chasers" (default): pitch's built-in team on the other side;
 #                   "none": the right side stays empty
+#   --side S        vorn's side, left (default) or right (the chasers then play on the left)
 #   --players N     players of vorn, 1 to 11 (default 11)
 #   --record FILE   the match record, JSON lines (default match.jsonl in the match folder)
 #   --dir D         the match folder: pitch's output (pitch.txt), the team's report
@@ -32,6 +33,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$here/scripts/common.sh"
 bin=$(binfolder)
+side=left # vorn's side; the chasers play on the other
 cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0
 pitch="" team="" follower="" seen=0 status=0
 
@@ -40,6 +42,7 @@ parseoptions() {
     case "$1" in
       --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
       --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
+      --side) needvalue "$@"; side=$2; shift 2 ;;
       --players) needvalue "$@"; players=$2; shift 2 ;;
       --record) needvalue "$@"; record=$2; shift 2 ;;
       --dir) needvalue "$@"; dir=$2; shift 2 ;;
@@ -56,6 +59,11 @@ checkoptions() {
   case "$opponent" in
     chasers|none) ;;
     *) die "--opponent must be chasers or none, not '$opponent'" ;;
+  esac
+  case "$side/$opponent" in
+    left/* | right/chasers) ;;
+    right/*) die "--side right needs --opponent chasers (the first team to come plays left)" ;;
+    *) die "--side must be left or right, not '$side'" ;;
   esac
   checkcount --players "$players" 1 11
   [ -z "$record" ] || checkfile --record "$record"
@@ -89,6 +97,7 @@ startpitch() {
   local args=(--port 0 --bind 127.0.0.1 --cycles "$cycles" --record "$record"
     --wait-players "$players") line
   [ "$opponent" = chasers ] && args+=(--opponent chasers)
+  [ "$side" = right ] && args+=(--chasers-side left)
   [ -n "$noise" ] && args+=("$noise")
   args+=(--game-log "$dir/match.rcg")
   "$bin/pitch" "${args[@]}" >"$dir/pitch.txt" 2>&1 &

@@ -299,21 +299,28 @@ TEST(Match, EndsWithTimeOverAndASummary) {
     closeclient(c);
 }
 
+// The chasers on either side: the idle client gets the other side, and they score there.
 TEST(Match, ChasersScoreAgainstAnIdleTeam) {
-    Server s({"--opponent", "chasers", "--wait-players", "1", "--kickoff-after", "0", "--step-ms",
-              "5", "--cycles", "1000", "--quiet"});
-    ASSERT_TRUE(s.started);
-    Client c;
-    std::string reply, msg;
-    ASSERT_TRUE(initclient(c, s.p.port, "(init vorn (version 6.02))", reply));
-    EXPECT_TRUE(waitfor(c, "(hear 0 referee kick_off_l)", msg, 5000));
-    bool scored = false;
-    double end = secs() + 20;
-    for (int i = 0; i < 1000 && !scored && secs() < end; i++)
-        if (waitfor(c, "(hear ", msg, 2000))
-            scored = msg.find("goal_r_1") != std::string::npos;
-    EXPECT_TRUE(scored);
-    closeclient(c);
+    const struct {
+        const char *chasers, *init, *goal;
+    } cases[] = {{"right", "(init l 1 ", "goal_r_1"}, {"left", "(init r 1 ", "goal_l_1"}};
+    for (const auto &k : cases) {
+        Server s({"--opponent", "chasers", "--chasers-side", k.chasers, "--wait-players", "1",
+                  "--kickoff-after", "0", "--step-ms", "5", "--cycles", "1000", "--quiet"});
+        ASSERT_TRUE(s.started);
+        Client c;
+        std::string reply, msg;
+        ASSERT_TRUE(initclient(c, s.p.port, "(init vorn (version 6.02))", reply));
+        EXPECT_EQ(reply.rfind(k.init, 0), 0u) << reply;
+        EXPECT_TRUE(waitfor(c, "(hear 0 referee kick_off_l)", msg, 5000));
+        bool scored = false;
+        double end = secs() + 20;
+        for (int i = 0; i < 1000 && !scored && secs() < end; i++)
+            if (waitfor(c, "(hear ", msg, 2000))
+                scored = msg.find(k.goal) != std::string::npos;
+        EXPECT_TRUE(scored) << k.chasers;
+        closeclient(c);
+    }
 }
 
 TEST(CommandLine, HelpDescribesEveryOption) {
@@ -324,10 +331,10 @@ TEST(CommandLine, HelpDescribesEveryOption) {
     while (fgets(buf, sizeof buf, f))
         text += buf;
     EXPECT_EQ(pclose(f), 0);
-    for (const char *opt :
-         {"--port", "--bind", "--step-ms", "--cycles", "--wait-players", "--kickoff-after",
-          "--opponent", "--record", "--no-noise", "--no-offside", "--no-back-pass",
-          "--no-free-kick-fault", "--player-types", "--seed", "--quiet", "--help"})
+    for (const char *opt : {"--port", "--bind", "--step-ms", "--cycles", "--wait-players",
+                            "--kickoff-after", "--opponent", "--chasers-side", "--record",
+                            "--no-noise", "--no-offside", "--no-back-pass", "--no-free-kick-fault",
+                            "--player-types", "--seed", "--quiet", "--help"})
         EXPECT_NE(text.find(opt), std::string::npos) << opt;
 }
 
@@ -336,4 +343,5 @@ TEST(CommandLine, BadOptionsStopWithAClearMessage) {
     EXPECT_EQ(WEXITSTATUS(system((bin + " --step-ms 0 2>/dev/null").c_str())), 2);
     EXPECT_EQ(WEXITSTATUS(system((bin + " --frobnicate 2>/dev/null").c_str())), 2);
     EXPECT_EQ(WEXITSTATUS(system((bin + " --opponent robots 2>/dev/null").c_str())), 2);
+    EXPECT_EQ(WEXITSTATUS(system((bin + " --chasers-side up 2>/dev/null").c_str())), 2);
 }

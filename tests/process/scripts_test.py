@@ -29,7 +29,7 @@ FILE, FOLDER = "afile", "afolder"  # made in every working folder
 
 MATCH, TEAM, IDLE = "scripts/match.sh", "scripts/start-team.sh", "bench/idle_cpu.py"
 FUZZ, SOAK = "scripts/fuzz.sh", "scripts/soak.sh"
-PACKAGE = "scripts/package.sh"
+PACKAGE, SERIES = "scripts/package.sh", "scripts/series.sh"
 # program (in the repository, or pitch in BIN), arguments, exit status, what the one line says
 REFUSALS = [
     (MATCH, "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
@@ -42,6 +42,11 @@ REFUSALS = [
     (MATCH, "--record afolder", 2, "--record 'afolder' is a folder, not a file"),
     (MATCH, "--record afile/r.jsonl", 2, "'afile/r.jsonl' cannot be created: 'afile' is not"),
     (MATCH, "--no-noise --bogus", 2, "unknown option '--bogus'"),
+    (MATCH, "--side up", 2, "--side must be left or right, not 'up'"),
+    (MATCH, "--side right --opponent none", 2, "--side right needs --opponent chasers"),
+    (SERIES, "--jobs 0", 2, "--jobs must be a whole number from 1 to 64, not '0'"),
+    (SERIES, "--hosts afolder", 2, "--hosts 'afolder' is not a file that can be read"),
+    (SERIES, "--baseline afolder", 2, "--baseline 'afolder' holds no series (no summary.json)"),
     ("run.sh", "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
     ("run.sh", "--dir afile", 2, "--dir 'afile' is not a folder"),  # from the caller's folder
     (TEAM, "--port abc", 2, "--port must be a whole number from 1 to 65535, not 'abc'"),
@@ -76,7 +81,7 @@ ENDINGS = [
     ("pitch", signal.SIGKILL, 137, "match.sh: pitch failed (killed by SIGKILL) at cycle "),
 ]
 HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch",
-         FUZZ, SOAK, PACKAGE]
+         FUZZ, SOAK, PACKAGE, SERIES, "scripts/series-match.sh"]
 
 failures = []
 

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Plays one match of a series; scripts/series.sh runs it through GNU parallel, on this machine
+# or on another one, in a folder that holds a copy of scripts/ and build/bin/. The match
+# (scripts/match.sh) goes to the folder match-NNN below the working folder, with its output
+# as report.txt. Then the match's figures go to result.json (scripts/series_summary.py), the
+# record and the game log (when there is one) are compressed with gzip, and the players'
+# console traces are removed unless --keep-traces is given. One line is printed when the
+# match starts and one when it has ended; series.sh reads them for its progress:
+#
+#   started N SIDE HOST
+#   ended N STATUS SIDE FOR AGAINST     (STATUS: played, stopped or failed)
+#
+#   scripts/series-match.sh --index N --side left|right --cycles C --opponent chasers|none
+#                           [--keep-traces]
+#
+# Ctrl-C, SIGINT or SIGTERM stops the match (match.sh ends pitch and the team); what was
+# played is still summed up and reported as stopped.
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/scripts/common.sh"
+index="" side=left cycles=6000 opponent=chasers keep=0
+
+parseoptions() {
+  while [ $# -gt 0 ]; do
+    case "$1" in
+      --index) needvalue "$@"; index=$2; shift 2 ;;
+      --side) needvalue "$@"; side=$2; shift 2 ;;
+      --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
+      --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
+      --keep-traces) keep=1; shift ;;
+      --help|-h) usage; exit 0 ;;
+      *) die "unknown option '$1' (see --help)" ;;
+    esac
+  done
+  checkcount --index "$index" 1 99999
+}
+
+# prune FOLDER: the record and the game log compressed, the players' FIFOs removed, and
+# their console traces too unless they are to be kept.
+prune() {
+  local f
+  for f in "$1/match.jsonl" "$1/match.rcg"; do
+    [ ! -f "$f" ] || gzip -f "$f"
+  done
+  rm -f "$1"/player*/input
+  [ "$keep" = 1 ] || rm -f "$1"/player*/console.txt
+}
+
+parseoptions "$@"
+folder=$(printf 'match-%03d' "$((10#$index))")
+host=${PARALLEL_SSHHOST:-:}
+[ "$host" != : ] || host="this machine"
+mkdir -p "$folder" || die "cannot create the folder '$folder'"
+echo "started $index $side $host"
+# The match ends by itself on a signal; this script only has to outlive it.
+trap : INT TERM
+# The programs beside these scripts, whatever VORN_BIN said where the series was started.
+VORN_BIN="$here/build/bin" "$here/scripts/match.sh" --cycles "$cycles" --opponent "$opponent" \
+  --side "$side" --dir "$folder" >"$folder/report.txt" 2>&1
+status=$?
+outcome=$(python3 "$here/scripts/series_summary.py" match "$folder" --side "$side" \
+  --status "$status" --cycles "$cycles") || outcome="failed 0 0"
+prune "$folder"
+read -r how goalsfor against <<<"$outcome"
+echo "ended $index $how $side $goalsfor $against"
+[ "$how" = played ]
