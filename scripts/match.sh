@@ -100,6 +100,8 @@ startpitch() {
   [ "$side" = right ] && args+=(--chasers-side left)
   [ -n "$noise" ] && args+=("$noise")
   args+=(--game-log "$dir/match.rcg")
+  # The file exists before tail follows it: pitch's own redirection may come later.
+  : >"$dir/pitch.txt"
   "$bin/pitch" "${args[@]}" >"$dir/pitch.txt" 2>&1 &
   pitch=$!
   exec {events}< <(follow "$dir/pitch.txt" "$pitch")
@@ -120,6 +122,7 @@ startpitch() {
 # startteam: the team against pitch, its report going to team.txt; shows the team's start
 # line once every player has started, or the team's refusal when it ended instead.
 startteam() {
+  : >"$dir/team.txt"
   "$here/scripts/start-team.sh" --host 127.0.0.1 --port "$port" --players "$players" \
     --dir "$dir" --bin "$bin" >"$dir/team.txt" 2>&1 &
   team=$!

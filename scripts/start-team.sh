@@ -96,7 +96,8 @@ startplayers() {
     [ $stopping = 0 ] || break
     folder="$dir/player$n"
     mkdir -p "$folder" || die "cannot create the folder '$folder'"
-    rm -f "$folder/input" "$folder/console.txt"
+    rm -f "$folder/input"
+    : >"$folder/console.txt" # there for the follower of the referee's calls from the start
     mkfifo "$folder/input" || die "cannot create the FIFO '$folder/input'"
     exec {fd}<>"$folder/input"
     (cd "$folder" && exec "$bin/$(program "$n")" "$host" "$port" <input >console.txt 2>&1) &
