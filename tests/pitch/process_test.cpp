@@ -331,10 +331,11 @@ TEST(CommandLine, HelpDescribesEveryOption) {
     while (fgets(buf, sizeof buf, f))
         text += buf;
     EXPECT_EQ(pclose(f), 0);
-    for (const char *opt : {"--port", "--bind", "--step-ms", "--cycles", "--wait-players",
-                            "--kickoff-after", "--opponent", "--chasers-side", "--record",
-                            "--no-noise", "--no-offside", "--no-back-pass", "--no-free-kick-fault",
-                            "--player-types", "--seed", "--quiet", "--help"})
+    for (const char *opt :
+         {"--port", "--bind", "--step-ms", "--cycles", "--wait-players", "--kickoff-after",
+          "--opponent", "--chasers-side", "--record", "--game-log", "--no-noise", "--no-offside",
+          "--no-back-pass", "--no-free-kick-fault", "--player-types", "--seed", "--quiet",
+          "--help"})
         EXPECT_NE(text.find(opt), std::string::npos) << opt;
 }
 
