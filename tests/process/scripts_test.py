@@ -10,7 +10,8 @@ how matches and teams end early (concurrently, each in its session): the runner 
 Ctrl-C or left by a killed pitch reports the cycle it got to and exits with the signal's
 status; a team whose server is killed ends within 15 s, every player with status 0.
 
-usage: tests/process/scripts_test.py BIN_DIR
+usage: tests/process/scripts_test.py BIN_DIR [options | endings]
+  options: only the refusals and the help texts; endings: only the rest (default both)
 """
 import os
 import re
@@ -198,28 +199,33 @@ def contents(work):
                   for d, dirs, files in os.walk(work) for n in dirs + files)
 
 
-def main():
-    root = tempfile.mkdtemp(prefix="vorn-scriptstest.")
-    try:
-        untouched = sorted(["tmp", FOLDER, FILE])
-        for program, args, status, text in REFUSALS:
-            got, out, work = run(root, program, args)
-            lines = out.splitlines()
-            if got != status or len(lines) != 1 or text not in out:
-                failures.append(f"{program} {args}: status {got} (expected {status}), "
-                                f"output {out!r} (expected one line with {text!r})")
+def options(root):
+    """The refusals of bad options and the help texts; returns the number of cases."""
+    untouched = sorted(["tmp", FOLDER, FILE])
+    for program, args, status, text in REFUSALS:
+        got, out, work = run(root, program, args)
+        lines = out.splitlines()
+        if got != status or len(lines) != 1 or text not in out:
+            failures.append(f"{program} {args}: status {got} (expected {status}), "
+                            f"output {out!r} (expected one line with {text!r})")
+        if contents(work) != untouched:
+            failures.append(f"{program} {args}: left {contents(work)}")
+    for program in HELPS:
+        for flag in ("--help", "-h"):
+            got, out, work = run(root, program, flag)
+            stray = [line for line in out.splitlines() if "pipefail" in line or "set -" in line]
+            if got != 0 or len(out.splitlines()) < 2 or stray:
+                failures.append(f"{program} {flag}: status {got}, stray lines {stray}, "
+                                f"output {out!r}")
             if contents(work) != untouched:
-                failures.append(f"{program} {args}: left {contents(work)}")
-        for program in HELPS:
-            for flag in ("--help", "-h"):
-                got, out, work = run(root, program, flag)
-                stray = [line for line in out.splitlines() if "pipefail" in line or "set -" in line]
-                if got != 0 or len(out.splitlines()) < 2 or stray:
-                    failures.append(f"{program} {flag}: status {got}, stray lines {stray}, "
-                                    f"output {out!r}")
-                if contents(work) != untouched:
-                    failures.append(f"{program} {flag}: left {contents(work)}")
+                failures.append(f"{program} {flag}: left {contents(work)}")
+    return len(REFUSALS) + 2 * len(HELPS)
 
+
+def endings(root):
+    """start-team.sh unanswered and refused, and the early endings; returns the number of
+    cases."""
+    try:
         # A port that holds the init and never answers.
         sink = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         sink.bind(("127.0.0.1", 0))
@@ -256,12 +262,23 @@ def main():
             case.join()
     except (BlockingIOError, socket.timeout):
         failures.append("start-team.sh --dir team: no init reached the port")
+    return len(ENDINGS) + 3
+
+
+def main():
+    parts = sys.argv[2:] or ["options", "endings"]
+    root = tempfile.mkdtemp(prefix="vorn-scriptstest.")
+    cases = 0
+    try:
+        if "options" in parts:
+            cases += options(root)
+        if "endings" in parts:
+            cases += endings(root)
     finally:
         shutil.rmtree(root, ignore_errors=True)
 
     for failure in failures:
         print("FAIL:", failure)
-    cases = len(REFUSALS) + 2 * len(HELPS) + len(ENDINGS) + 3
     print(f"{cases} cases, {len(failures)} failures")
     return 1 if failures else 0
 
