@@ -29,7 +29,9 @@ file(MAKE_DIRECTORY ${vorn_links})
 # Modes set here, not taken from the checkout (whose umask may differ).
 set(vorn_run PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
     WORLD_READ WORLD_EXECUTE)
-set(vorn_patterns PATTERN "*.html" PATTERN common.sh PATTERN "*.py" ${vorn_run})
+# series-match.sh is no command of its own: series.sh runs it for every match.
+set(vorn_patterns PATTERN "*.html" PATTERN common.sh PATTERN "*.py" ${vorn_run}
+    PATTERN series-match.sh ${vorn_run})
 foreach(script ${VORN_COMMANDS})
   string(REGEX REPLACE "\\.[a-z]+$" "" name ${script})
   file(CREATE_LINK ../share/vorn/scripts/${script} ${vorn_links}/vorn-${name} SYMBOLIC)
@@ -51,5 +53,6 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "bash, python3 (>= 3.11), mawk | awk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "bash, python3 (>= 3.11), mawk | awk, parallel")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "rsync") # series on other machines (--hosts)
 include(CPack)

@@ -194,8 +194,10 @@ main() {
   parseoptions "$@"
   checkoptions
   [ "$checkonly" = 0 ] || exit 0
-  command -v parallel >/dev/null || "$here/scripts/install-deps.sh" ||
-    die "GNU parallel is missing and could not be installed"
+  if ! command -v parallel >/dev/null; then
+    [ -x "$here/scripts/install-deps.sh" ] && "$here/scripts/install-deps.sh" ||
+      die "GNU parallel is missing and could not be installed (apt-get install parallel)"
+  fi
   makestage
   word=matches
   [ "$matches" != 1 ] || word=match

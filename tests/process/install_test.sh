@@ -3,7 +3,7 @@
 #   prefix:  cmake --install into a scratch prefix, a 50-cycle match with vorn-match alone
 #            (VORN_BIN unset, PATH only PREFIX/bin and the system), then vorn-replay
 #   package: scripts/package.sh on the same build; the programs, commands and scripts in
-#            their places with their modes, python3 and libc6 declared
+#            their places with their modes, python3, parallel and libc6 declared
 #   tests/process/install_test.sh BUILD_DIR prefix|package
 set -uo pipefail
 build=$(cd "$1" && pwd) here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -27,9 +27,11 @@ else
   missing=$(for e in "$x ./usr/bin/Vorn" "$x ./usr/bin/Vorng" "$x ./usr/bin/pitch" \
     "$l-match -> ../share/vorn/scripts/match.sh" "$l-replay -> ../share/vorn/scripts/replay.py" \
     "$l-start-team -> ../share/vorn/scripts/start-team.sh" "$x $s/match.sh" \
+    "$l-series -> ../share/vorn/scripts/series.sh" "$x $s/series-match.sh" \
     "$x $s/start-team.sh" "$x $s/replay.py" "$x $s/slots.py" "-rw-r--r-- $s/common.sh" \
     "-rw-r--r-- $s/replay-page.html"; do grep -qxF -- "$e" "$tmp/contents" || echo "$e"; done)
   [ -z "$missing" ] || { cat "$tmp/contents" >>"$tmp/out.txt"; fail "not in $deb: $missing"; }
-  [[ $(dpkg-deb -f "$deb" Depends) =~ python3.*libc6 ]] || fail "$deb: no python3 or libc6"
+  [[ $(dpkg-deb -f "$deb" Depends) =~ python3.*parallel.*libc6 ]] ||
+    fail "$deb: no python3, parallel or libc6"
 fi
 echo "1 passed, 0 failed"
