@@ -88,5 +88,11 @@ makefolder() {
   (cd -- "$1" && pwd)
 }
 
+# signalname STATUS: the signal that ended a process, from the exit status the shell gives it
+# (128 plus the signal's number), as INT or KILL; nothing for an ordinary status.
+signalname() {
+  if [[ $1 =~ ^[0-9]+$ ]] && (($1 > 128 && $1 < 160)); then kill -l $(($1 - 128)); fi
+}
+
 # abspath PATH: the absolute path of a file whose folder exists.
 abspath() { echo "$(cd -- "$(dirname -- "$1")" && pwd)/$(basename -- "$1")"; }

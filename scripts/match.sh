@@ -217,9 +217,7 @@ played() {
 # this script or to pitch) or pitch failed.
 ending() {
   local signal
-  if [ "$status" -gt 128 ] && [ "$status" -lt 160 ]; then
-    signal=$(kill -l "$((status - 128))" 2>/dev/null)
-  fi
+  signal=$(signalname "$status")
   case $signal in
     INT|TERM) echo "$prog: the match was stopped (SIG$signal) at $(played)" ;;
     ?*) echo "$prog: pitch failed (killed by SIG$signal) at $(played)" ;;
