@@ -89,7 +89,7 @@ calls() {
 # init arrives), each in its folder, reading a FIFO this script holds open read-write so
 # that the player never meets the end of its input and "quit" can be typed to it later.
 pids=() inputs=() stopping=0
-declare -A ended=()
+declare -A ended=() how=()
 startplayers() {
   local n folder fd word=players
   for n in $(seq 1 "$players"); do
@@ -133,10 +133,11 @@ answered() {
 
 # ending N: why player N ended, from its exit status and its trace's last lines.
 ending() {
-  local n=$1 last
+  local n=$1 last signal
   last=$(tail -n 3 "$dir/player$n/console.txt" 2>/dev/null)
-  if [ "${ended[$n]:-0}" -gt 128 ] 2>/dev/null && [ "${ended[$n]}" -lt 160 ]; then
-    echo "killed (SIG$(kill -l $((ended[$n] - 128))))"
+  signal=$(signalname "${ended[$n]:-}")
+  if [ -n "$signal" ]; then
+    echo "killed (SIG$signal)"
   elif [ "${ended[$n]:-?}" != 0 ]; then
     echo "failed (status ${ended[$n]:-unknown})"
   elif [[ $last == *"The server refused the player: "* ]]; then
@@ -150,6 +151,7 @@ ending() {
   fi
 }
 
+# report: the table of the players, and how each ended (kept in how, for why).
 report() {
   local n sent got missed
   echo "vorn's players: commands sent after the init, send slots missed (Vorne.log), how each ended"
@@ -157,8 +159,9 @@ report() {
   for n in $(seq 1 "$players"); do
     read -r sent got <<<"$(tally "$dir/player$n")"
     missed=$(grep -c -a '^Missed slot' "$dir/player$n/Vorne.log" 2>/dev/null)
+    how[$n]=$(ending "$n")
     printf '%-8s %-8s %8s %13s %7s  %s\n' "$n" "$(program "$n")" "$sent" "${missed:-0}" \
-      "${ended[$n]:--}" "$(ending "$n")"
+      "${ended[$n]:--}" "${how[$n]}"
   done
 }
 
@@ -166,7 +169,7 @@ report() {
 # players' endings with their counts.
 why() {
   local n endings over=""
-  endings=$(for n in $(seq 1 "$players"); do ending "$n"; done | sort | uniq -c |
+  endings=$(printf '%s\n' "${how[@]}" | sort | uniq -c |
     awk '{ n = $1; $1 = ""; printf "%s%s (%d)", sep, substr($0, 2), n; sep = ", " }')
   grep -a -q -F ' referee time_over' "$dir/player1/console.txt" 2>/dev/null &&
     over="the match ended; "
