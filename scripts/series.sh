@@ -8,7 +8,10 @@
 # timing), its figures (result.json), the record and the game log (when pitch writes one)
 # compressed with gzip, the replay page, and the players' folders (Vorne.log; the console
 # traces only with --keep-traces). A whole match keeps 3.5 MB, 17 MB more with its traces
-# (see docs/series.md). Every option is checked before anything starts.
+# (see docs/series.md). GNU parallel's log of the jobs (the machine, run time and exit value
+# of each match) goes to D/joblog.txt; a match that never reported its end from its machine
+# counts as failed, with a folder holding lost.txt. Every option is checked before anything
+# starts.
 #
 #   scripts/series.sh [--matches N] [--jobs J] [--cycles C] [--opponent chasers|none]
 #                     [--dir D] [--bin DIR] [--hosts FILE] [--baseline D2] [--keep-traces]
@@ -124,7 +127,8 @@ plan() {
 # series folder; with other machines every one plays in the stage folder (below its home
 # folder elsewhere), and the match folders come back at the end.
 play() {
-  local args=(--jobs "$jobs" --line-buffer --colsep ' ' --termseq "$termseq")
+  local args=(--jobs "$jobs" --line-buffer --colsep ' ' --termseq "$termseq"
+    --joblog "$dir/joblog.txt")
   local command="$stage/scripts/series-match.sh"
   if [ -n "$hosts" ]; then
     args+=(--sshlogin : --sshloginfile "$(abspath "$hosts")" --workdir "$stage"
@@ -137,7 +141,8 @@ play() {
     --side '{2}' --cycles "$cycles" --opponent "$opponent" $keep
 }
 
-done=0 running=0 wins=0 draws=0 losses=0 goalsfor=0 against=0 stopping=0 parallelpid=""
+declare -A started ended
+done=0 running=0 wins=0 draws=0 losses=0 goalsfor=0 against=0 stopping=0 parallelpid="" missing=0
 
 # progress LINE: one line of series-match.sh, shown with the series so far.
 progress() {
@@ -146,12 +151,12 @@ progress() {
   when=$(date +%H:%M:%S)
   case "$word" in
     started)
-      running=$((running + 1))
+      started[$n]=1 running=$((running + 1))
       echo "$when match $n (vorn ${rest%% *}) started on ${rest#* }"
       ;;
     ended)
       read -r status side f a <<<"$rest"
-      running=$((running - 1)) done=$((done + 1))
+      ended[$n]=1 running=$((running - 1)) done=$((done + 1))
       if [ "$status" = played ]; then
         goalsfor=$((goalsfor + f)) against=$((against + a))
         if ((f > a)); then wins=$((wins + 1)); elif ((f == a)); then draws=$((draws + 1))
@@ -171,6 +176,34 @@ interrupt() {
   [ -z "$parallelpid" ] || kill -INT "$parallelpid" 2>/dev/null
 }
 
+# lost: matches that should have reported their end and did not: a machine that did not run
+# the job or lost its output, which GNU parallel may count as a success. Each gets a folder
+# of its own summed up as failed, with a note in lost.txt, and is named on a line. Sets
+# missing to how many there were.
+lost() {
+  local n side number host value note
+  missing=0
+  while read -r n side number; do
+    [ -z "${ended[$n]:-}" ] || continue
+    [ $stopping = 0 ] || [ -n "${started[$n]:-}" ] || continue
+    host="" value=""
+    read -r host value < <(awk -F '\t' -v n="$n" '$1 == n { print $2, $7 }' "$dir/joblog.txt")
+    [ "$host" != : ] || host="this machine"
+    if [ -z "$host" ]; then
+      note="match $n (vorn $side) failed: GNU parallel did not run it"
+    else
+      note="match $n (vorn $side) failed: it never reported its end from $host"
+      note+=" (GNU parallel's exit value for it: $value)"
+    fi
+    note+="; see $dir/joblog.txt"
+    mkdir -p "$dir/match-$number" && echo "$note" >"$dir/match-$number/lost.txt"
+    python3 "$here/scripts/series_summary.py" match "$dir/match-$number" --side "$side" \
+      --status 255 --cycles "$cycles" >/dev/null
+    echo "$(date +%H:%M:%S) $note"
+    missing=$((missing + 1))
+  done <"$dir/$stage/plan.txt"
+}
+
 # finish: the matches back into the series folder, the stage removed here and on the other
 # machines, and the summary.
 finish() {
@@ -178,6 +211,7 @@ finish() {
   for m in "$dir/$stage"/match-*; do
     [ -d "$m" ] && mv "$m" "$dir/"
   done
+  lost
   rm -rf "${dir:?}/${stage:?}"
   if [ -n "$hosts" ]; then
     parallel --nonall --sshloginfile "$(abspath "$hosts")" rm -rf "$stage" >/dev/null 2>&1
@@ -216,7 +250,7 @@ main() {
   until wait "$parallelpid"; status=$?; ! kill -0 "$parallelpid" 2>/dev/null; do :; done
   finish
   [ $stopping = 0 ] || exit 130
-  [ "$status" = 0 ] || exit 1
+  [ "$status" = 0 ] && [ "$missing" = 0 ] || exit 1
 }
 
 main "$@"; exit

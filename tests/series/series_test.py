@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""A series of two short matches through scripts/series.sh, one match at once on this
+"""A series of three short matches through scripts/series.sh, one match at once on this
 machine and one on a second "machine" reached through GNU parallel's own --ssh (the
-environment variable PARALLEL_SSH) pointed at a local stand-in (ssh_standin.sh). The series
-must end with status 0, vorn on the left in one match and on the right in the other, every
-match folder back in the series folder and nothing left in the stand-in's home; the
-summary of every match must agree with that match's own report (score, missed slots) and
-send-slot figures; and no process of the series may be left.
+environment variable PARALLEL_SSH) pointed at a local stand-in (ssh_standin.sh), which
+loses the first job sent to it without a word, as GNU parallel counts a success. The series
+must end with status 1 and name that match as failed, with a folder of its own; play the
+other two, odd matches with vorn on the left and even ones on the right, every match folder
+back in the series folder and nothing left in the stand-in's home; the summary of every
+match played must agree with that match's own report (score, missed slots) and send-slot
+figures; and no process of the series may be left.
 
 usage: tests/series/series_test.py BIN_DIR
 """
@@ -55,21 +57,28 @@ with tempfile.TemporaryDirectory() as d:
     with open(hosts, "w") as f:
         f.write("standin\n")
     env = dict(os.environ, VORN_BIN=BIN, PARALLEL_SSH=os.path.join(HERE, "ssh_standin.sh"),
-               STANDIN_HOME=home, STANDIN_LOG=log)
+               STANDIN_HOME=home, STANDIN_LOG=log, STANDIN_DROP="1")
     series = os.path.join(d, "series")
-    run = subprocess.run([os.path.join(REPO, "scripts", "series.sh"), "--matches", "2",
+    run = subprocess.run([os.path.join(REPO, "scripts", "series.sh"), "--matches", "3",
                           "--jobs", "1", "--cycles", "30", "--hosts", hosts, "--dir", series],
                          env=env, capture_output=True, text=True, timeout=240,
                          start_new_session=True)
-    if run.returncode != 0:
-        failures.append(f"series.sh ended with status {run.returncode}")
+    if run.returncode != 1:
+        failures.append(f"series.sh ended with status {run.returncode}, not 1 for a lost match")
     try:
         with open(os.path.join(series, "summary.json")) as f:
             summary = json.load(f)
         matches = summary["matches"]
-        if [m["side"] for m in matches] != ["left", "right"] or summary["played"] != 2:
-            failures.append(f"expected two matches played, left then right: {matches}")
-        for m in matches:
+        lost = [m for m in matches if os.path.exists(os.path.join(series, m["dir"], "lost.txt"))]
+        played = [m for m in matches if m["status"] == "played"]
+        sides = [m["side"] == ("left" if int(m["dir"][-3:]) % 2 else "right") for m in matches]
+        if (len(matches), len(played), summary["failed"], len(lost)) != (3, 2, 1, 1) or \
+                not all(sides) or lost[0] in played:
+            failures.append(f"expected two matches played and one lost, odd ones left: {matches}")
+        elif not re.search(rf"match {int(lost[0]['dir'][-3:])} \(vorn \w+\) failed: it never "
+                           r"reported its end from standin", run.stdout):
+            failures.append("the lost match is not named as lost on standin")
+        for m in played:
             own = report(os.path.join(series, m["dir"]), m["side"])
             if {k: m[k] for k in own} != own:
                 failures.append(f"{m['dir']}: the summary says {m}, its report {own}")
