@@ -141,7 +141,6 @@ play() {
     --side '{2}' --cycles "$cycles" --opponent "$opponent" $keep
 }
 
-declare -A started ended
 done=0 running=0 wins=0 draws=0 losses=0 goalsfor=0 against=0 stopping=0 parallelpid="" missing=0
 
 # progress LINE: one line of series-match.sh, shown with the series so far.
@@ -151,12 +150,12 @@ progress() {
   when=$(date +%H:%M:%S)
   case "$word" in
     started)
-      started[$n]=1 running=$((running + 1))
+      running=$((running + 1))
       echo "$when match $n (vorn ${rest%% *}) started on ${rest#* }"
       ;;
     ended)
       read -r status side f a <<<"$rest"
-      ended[$n]=1 running=$((running - 1)) done=$((done + 1))
+      running=$((running - 1)) done=$((done + 1))
       if [ "$status" = played ]; then
         goalsfor=$((goalsfor + f)) against=$((against + a))
         if ((f > a)); then wins=$((wins + 1)); elif ((f == a)); then draws=$((draws + 1))
@@ -176,24 +175,24 @@ interrupt() {
   [ -z "$parallelpid" ] || kill -INT "$parallelpid" 2>/dev/null
 }
 
-# lost: matches that should have reported their end and did not: a machine that did not run
-# the job or lost its output, which GNU parallel may count as a success. Each gets a folder
-# of its own summed up as failed, with a note in lost.txt, and is named on a line. Sets
-# missing to how many there were.
+# lost: matches of the plan with no figures in their folder: a machine that did not run the
+# job or lost it, which GNU parallel may count as a success, or a match killed before its end.
+# (After Ctrl-C, matches that never started are left out.) Each gets a folder of its own
+# summed up as failed, with a note in lost.txt, and is named on a line. Sets missing to how
+# many there were.
 lost() {
   local n side number host value note
   missing=0
   while read -r n side number; do
-    [ -z "${ended[$n]:-}" ] || continue
-    [ $stopping = 0 ] || [ -n "${started[$n]:-}" ] || continue
+    [ ! -f "$dir/match-$number/result.json" ] || continue
+    [ $stopping = 0 ] || [ -d "$dir/match-$number" ] || continue
     host="" value=""
-    read -r host value < <(awk -F '\t' -v n="$n" '$1 == n { print $2, $7 }' "$dir/joblog.txt")
+    read -r host value < <(awk -F '\t' -v n="$n" '$1 == n { print $2, $7 }' \
+      "$dir/joblog.txt" 2>/dev/null)
     [ "$host" != : ] || host="this machine"
-    if [ -z "$host" ]; then
-      note="match $n (vorn $side) failed: GNU parallel did not run it"
-    else
-      note="match $n (vorn $side) failed: it never reported its end from $host"
-      note+=" (GNU parallel's exit value for it: $value)"
+    note="match $n (vorn $side) failed: it never reported its end"
+    if [ -n "$host" ]; then
+      note+=" from $host (GNU parallel's exit value for it: $value)"
     fi
     note+="; see $dir/joblog.txt"
     mkdir -p "$dir/match-$number" && echo "$note" >"$dir/match-$number/lost.txt"
