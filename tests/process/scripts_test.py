@@ -8,7 +8,9 @@ may be left and no file or folder may have appeared. Then start-team.sh with a r
 says that no player got an answer, and against one that refuses it: the server's words. Last,
 how matches and teams end early (concurrently, each in its session): the runner stopped by
 Ctrl-C or left by a killed pitch reports the cycle it got to and exits with the signal's
-status; a team whose server is killed ends within 15 s, every player with status 0.
+status; a team whose server is killed ends within 15 s, every player with status 0; a series
+stopped by Ctrl-C in its first match sums that match up as stopped, starts no other, exits
+with 130 and leaves no process in its folder.
 
 usage: tests/process/scripts_test.py BIN_DIR [options | endings]
   options: only the refusals and the help texts; endings: only the rest (default both)
@@ -194,6 +196,29 @@ def silentserver(root):
         failures.append(f"start-team.sh with pitch killed: status {got}, output {out!r}")
 
 
+def stopseries(root):
+    """A series of three matches, one at once, stopped by Ctrl-C once its first has begun.
+    Its matches run in a session of their own (GNU parallel's), so what is left is looked
+    for by working folder."""
+    def act(proc, work):
+        if waitfile(os.path.join(work, "s", "match-001", "player1", "console.txt"),
+                    "referee kick_off"):
+            os.kill(proc.pid, signal.SIGINT)
+        folders.append(work)
+    def infolder(pid):
+        try:
+            return os.readlink(f"/proc/{pid}/cwd").startswith(folders[0])
+        except OSError:
+            return False
+    folders = []
+    got, out, _ = run(root, SERIES, "--matches 3 --jobs 1 --cycles 1000 --dir s", during=act,
+                      timeout=90)
+    left = [p for p in filter(str.isdigit, os.listdir("/proc")) if folders and infolder(p)]
+    expected = "1 match, 0 played to the end, 1 stopped early, 0 failed"
+    if got != 130 or expected not in out or left:
+        failures.append(f"series stopped: status {got}, left {commands(left)}, output {out!r}")
+
+
 def contents(work):
     return sorted(os.path.relpath(os.path.join(d, n), work)
                   for d, dirs, files in os.walk(work) for n in dirs + files)
@@ -220,6 +245,14 @@ def options(root):
             if contents(work) != untouched:
                 failures.append(f"{program} {flag}: left {contents(work)}")
     return len(REFUSALS) + 2 * len(HELPS)
+
+
+def guarded(case, *args):
+    """Runs a case in its thread: an exception there is a failure, not a lost trace."""
+    try:
+        case(*args)
+    except Exception as e:  # noqa: BLE001 - any fault of the case is the test's failure
+        failures.append(f"{case.__name__}: {e!r}")
 
 
 def endings(root):
@@ -254,15 +287,16 @@ def endings(root):
         if got != 1 or not out.endswith(f"refused the players: {refusal}\n"):
             failures.append(f"start-team.sh refused: status {got}, output {out!r}")
 
-        cases = [threading.Thread(target=stopmatch, args=(root,) + e) for e in ENDINGS]
-        cases.append(threading.Thread(target=silentserver, args=(root,)))
+        cases = [threading.Thread(target=guarded, args=(stopmatch, root) + e) for e in ENDINGS]
+        cases += [threading.Thread(target=guarded, args=(f, root))
+                  for f in (silentserver, stopseries)]
         for case in cases:
             case.start()
         for case in cases:
             case.join()
     except (BlockingIOError, socket.timeout):
         failures.append("start-team.sh --dir team: no init reached the port")
-    return len(ENDINGS) + 3
+    return len(ENDINGS) + 4
 
 
 def main():
