@@ -89,17 +89,18 @@ def mean_ci(values):
 
 def difference(values, baseline):
     """The difference of the means (values minus baseline) with Welch's 95% interval, and
-    whether that interval excludes zero. None when either sample has fewer than two values
-    or neither has any spread."""
+    whether that interval excludes zero. None when either sample has fewer than two values;
+    when neither has any spread the interval is the difference itself (df None), as the
+    interval of a mean without spread is the mean."""
     na, nb = len(values), len(baseline)
     if na < 2 or nb < 2:
         return None
     ma, mb = sum(values) / na, sum(baseline) / nb
     qa, qb = _variance(values, ma) / na, _variance(baseline, mb) / nb
+    d = ma - mb
     if qa + qb == 0:
-        return None
+        return {"mean": d, "ci95": [d, d], "df": None, "excludes_zero": d != 0}
     df = (qa + qb) ** 2 / (qa * qa / (na - 1) + qb * qb / (nb - 1))
     half = t_quantile(0.5 + CONFIDENCE / 2, df) * math.sqrt(qa + qb)
-    d = ma - mb
     return {"mean": d, "ci95": [d - half, d + half], "df": df,
             "excludes_zero": d - half > 0 or d + half < 0}

@@ -3,6 +3,7 @@
 
   scripts/series_summary.py match FOLDER --side left|right --status N --cycles C
   scripts/series_summary.py series D [--baseline D2]
+  scripts/series_summary.py baseline D2
 
 "match" reads one match folder of scripts/match.sh (pitch.txt, team.txt, slots.json and the
 record match.jsonl) and writes its figures to FOLDER/result.json: the score as vorn's goals
@@ -17,7 +18,8 @@ its Student's t 95% interval; the missed slots in all; the same split by vorn's 
 matches played to the end count. The figures go to D/summary.json and a page to
 D/index.html. --baseline D2 compares with an earlier series in D2 (its summary.json): the
 difference in mean goal difference with its 95% interval (Welch's), and whether the
-interval excludes zero.
+interval excludes zero. "baseline" only checks that D2 holds such a summary (one line and
+status 1 when not).
 """
 
 import argparse
@@ -113,6 +115,26 @@ def outcomes(matches):
             "missed_share": missed / slots if slots else None}
 
 
+def baselinefigures(folder):
+    """The goal differences of the matches an earlier series played to the end, from its
+    summary.json; ValueError naming the file when it is not a series' summary."""
+    path = os.path.join(folder, "summary.json")
+    try:
+        with open(path, encoding="utf-8") as f:
+            base = json.load(f)
+        gd = [m["goal_difference"] for m in base["matches"] if m["status"] == "played"]
+    except OSError as e:
+        raise ValueError(f"{path}: {e.strerror}") from None
+    except ValueError as e:
+        raise ValueError(f"{path} is not JSON: {e}") from None
+    except (KeyError, TypeError, AttributeError):
+        gd = None
+    if gd is None or not all(type(d) in (int, float) for d in gd):
+        raise ValueError(f"{path} is not the summary of a series (no matches with their "
+                         "goal differences)")
+    return gd
+
+
 def summarise(folder, baseline=None):
     matches = []
     for path in sorted(glob.glob(os.path.join(folder, "match-*", "result.json"))):
@@ -126,9 +148,7 @@ def summarise(folder, baseline=None):
     s["by_side"] = {side: outcomes([m for m in played if m["side"] == side])
                     for side in ("left", "right")}
     if baseline:
-        with open(os.path.join(baseline, "summary.json"), encoding="utf-8") as f:
-            base = json.load(f)
-        gd = [m["goal_difference"] for m in base["matches"] if m["status"] == "played"]
+        gd = baselinefigures(baseline)
         s["baseline"] = {"dir": os.path.abspath(baseline), "played": len(gd),
                          "goal_difference": series_stats.mean_ci(gd),
                          "difference": series_stats.difference(
@@ -300,6 +320,8 @@ def main(argv):
     m.add_argument("--side", choices=("left", "right"), required=True)
     m.add_argument("--status", type=int, required=True)
     m.add_argument("--cycles", type=int, required=True)
+    b = sub.add_parser("baseline", help="check that D2 holds the summary of a series")
+    b.add_argument("folder")
     s = sub.add_parser("series", help="a series folder: the table, summary.json, index.html")
     s.add_argument("folder")
     s.add_argument("--baseline", metavar="D2")
@@ -309,6 +331,9 @@ def main(argv):
             r = matchfigures(a.folder, a.side, a.status, a.cycles)
             writefile(os.path.join(a.folder, "result.json"), json.dumps(r, indent=1) + "\n")
             print(r["status"], r["for"], r["against"])
+            return 0
+        if a.what == "baseline":
+            baselinefigures(a.folder)
             return 0
         r = summarise(a.folder, a.baseline)
         printsummary(r, sys.stdout)

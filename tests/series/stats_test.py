@@ -35,7 +35,7 @@ failures = []
 
 def check(what, got, want, tolerance=1e-6):
     if isinstance(want, (list, tuple)):
-        for g, w in zip(got, want):
+        for g, w in zip(got or [None] * len(want), want):
             check(what, g, w, tolerance)
     elif got is None or abs(got - want) > tolerance:
         failures.append(f"{what}: {got}, expected {want}")
@@ -43,6 +43,9 @@ def check(what, got, want, tolerance=1e-6):
 
 for df, t in QUANTILES:
     check(f"t quantile, {df} df", series_stats.t_quantile(0.975, df), t)
+# Two series without spread still differ, by exactly the difference of their means.
+check("difference without spread", (series_stats.difference([-3] * 3, [-5] * 4) or {}).get("ci95"),
+      [2, 2])
 
 with tempfile.TemporaryDirectory() as d:
     for n, side, status, f, a in MATCHES:
@@ -56,9 +59,14 @@ with tempfile.TemporaryDirectory() as d:
     with open(os.path.join(d, "b", "summary.json"), "w") as out:
         json.dump({"matches": [{"status": "played", "goal_difference": g} for g in BASELINE_GD]},
                   out)
-    run = subprocess.run([sys.executable, os.path.join(REPO, "scripts", "series_summary.py"),
-                          "series", os.path.join(d, "s"), "--baseline", os.path.join(d, "b")],
-                         capture_output=True, text=True)
+    summarise = [sys.executable, os.path.join(REPO, "scripts", "series_summary.py"), "series",
+                 os.path.join(d, "s"), "--baseline"]
+    with open(os.path.join(d, "s", "summary.json"), "w") as out:
+        out.write('{"matches": [1]}')  # not a series: one line, status 1, no traceback
+    bad = subprocess.run(summarise + [os.path.join(d, "s")], capture_output=True, text=True)
+    if bad.returncode != 1 or len(bad.stderr.splitlines()) != 1:
+        failures.append(f"a baseline that is no series: {bad.returncode}, {bad.stderr!r}")
+    run = subprocess.run(summarise + [os.path.join(d, "b")], capture_output=True, text=True)
     if run.returncode != 0 or not os.path.isfile(os.path.join(d, "s", "index.html")):
         failures.append(f"series_summary.py: status {run.returncode}: {run.stderr}")
     else:
