@@ -18,6 +18,9 @@
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
+# Run by its whole path, so that series.sh can find the matches of its series on a machine
+# by their command lines.
+[[ $0 == /* ]] || exec "$here/scripts/series-match.sh" "$@"
 source "$here/scripts/common.sh"
 index="" side=left cycles=6000 opponent=chasers keep=0
 
@@ -36,13 +39,16 @@ parseoptions() {
   checkcount --index "$index" 1 99999
 }
 
-# prune FOLDER: the record and the game log compressed, the players' FIFOs removed, and
-# their console traces too unless they are to be kept.
+# prune FOLDER: the record and the game log compressed (and so named in the report), the
+# players' FIFOs removed, and their console traces too unless they are to be kept.
 prune() {
   local f
   for f in "$1/match.jsonl" "$1/match.rcg"; do
     [ ! -f "$f" ] || gzip -f "$f"
   done
+  # The report and the send-slot figures name the record: now its compressed file.
+  [ ! -f "$1/match.jsonl.gz" ] ||
+    sed -i 's#/match\.jsonl\("\?,\?\)$#/match.jsonl.gz\1#' "$1/report.txt" "$1/slots.json"
   rm -f "$1"/player*/input
   [ "$keep" = 1 ] || rm -f "$1"/player*/console.txt
 }

@@ -7,7 +7,7 @@
 # D/match-NNN with its report (report.txt: pitch's summary, the team's table, the send-slot
 # timing), its figures (result.json), the record and the game log (when pitch writes one)
 # compressed with gzip, the replay page, and the players' folders (Vorne.log; the console
-# traces only with --keep-traces). A whole match keeps 3.5 MB, 17 MB more with its traces
+# traces only with --keep-traces). A whole match keeps 6.4 MB, 17 MB more with its traces
 # (see docs/series.md). GNU parallel's log of the jobs (the machine, run time and exit value
 # of each match) goes to D/joblog.txt; a match that never reported its end from its machine
 # counts as failed, with a folder holding lost.txt. Every option is checked before anything
@@ -39,10 +39,11 @@
 #   --check         check the options and exit: start nothing, create nothing
 #
 # While it plays it prints a line when a match starts and when it ends, with the matches
-# done and running and the score so far. Ctrl-C, SIGINT or SIGTERM stops the series: every
-# running match is stopped (pitch and every player ended), and the summary covers the
-# matches that were played to the end. Exit status 0 when every match was played, 130 after
-# Ctrl-C, 1 when a match failed.
+# done and running and the score so far. Ctrl-C, SIGINT, SIGTERM or SIGHUP (the terminal
+# closed) stops the series: every running match is stopped (pitch and every player ended),
+# and the summary covers the matches that were played to the end. Exit status 0 when every
+# match was played, 130 after a stop, 1 when a match failed or the summary could not be
+# made.
 set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
@@ -87,8 +88,12 @@ checkoptions() {
   if [ -n "$hosts" ] && ! { [ -f "$hosts" ] && [ -r "$hosts" ]; }; then
     die "--hosts '$hosts' is not a file that can be read"
   fi
-  [ -z "$baseline" ] || [ -f "$baseline/summary.json" ] ||
-    die "--baseline '$baseline' holds no series (no summary.json)"
+  if [ -n "$baseline" ]; then
+    [ -f "$baseline/summary.json" ] || die "--baseline '$baseline' holds no series (no summary.json)"
+    local why
+    why=$(python3 "$here/scripts/series_summary.py" baseline "$baseline" 2>&1) ||
+      die "--baseline: ${why#series_summary.py: }"
+  fi
   if [ -n "$dir" ]; then
     checkfolder --dir "$dir"
     ! compgen -G "$dir/match-*" >/dev/null || die "--dir '$dir' holds a series already"
@@ -141,6 +146,7 @@ play() {
     --side '{2}' --cycles "$cycles" --opponent "$opponent" $keep
 }
 
+declare -A started ended # by match: the machine it started on; whether it reported its end
 done=0 running=0 wins=0 draws=0 losses=0 goalsfor=0 against=0 stopping=0 parallelpid="" missing=0
 
 # progress LINE: one line of series-match.sh, shown with the series so far.
@@ -150,12 +156,12 @@ progress() {
   when=$(date +%H:%M:%S)
   case "$word" in
     started)
-      running=$((running + 1))
+      started[$n]=${rest#* } running=$((running + 1))
       echo "$when match $n (vorn ${rest%% *}) started on ${rest#* }"
       ;;
     ended)
       read -r status side f a <<<"$rest"
-      running=$((running - 1)) done=$((done + 1))
+      ended[$n]=1 running=$((running - 1)) done=$((done + 1))
       if [ "$status" = played ]; then
         goalsfor=$((goalsfor + f)) against=$((against + a))
         if ((f > a)); then wins=$((wins + 1)); elif ((f == a)); then draws=$((draws + 1))
@@ -175,25 +181,31 @@ interrupt() {
   [ -z "$parallelpid" ] || kill -INT "$parallelpid" 2>/dev/null
 }
 
-# lost: matches of the plan with no figures in their folder: a machine that did not run the
-# job or lost it, which GNU parallel may count as a success, or a match killed before its end.
-# (After Ctrl-C, matches that never started are left out.) Each gets a folder of its own
-# summed up as failed, with a note in lost.txt, and is named on a line. Sets missing to how
-# many there were.
-lost() {
+# reconcile: every match of the plan that did not report its end. One with figures in its
+# folder ended all the same (after Ctrl-C GNU parallel ends before the stopped matches print
+# their last line): its line is shown now. One without is lost: a machine that did not run
+# the job or lost it, which GNU parallel may count as a success, or a match killed before its
+# end (after a stop, matches that never started are left out). A lost match gets a folder of
+# its own summed up as failed, with a note in lost.txt, and is named on a line; missing
+# counts them.
+reconcile() {
   local n side number host value note
-  missing=0
   while read -r n side number; do
-    [ ! -f "$dir/match-$number/result.json" ] || continue
-    [ $stopping = 0 ] || [ -d "$dir/match-$number" ] || continue
+    [ -z "${ended[$n]:-}" ] || continue
+    if [ -f "$dir/match-$number/result.json" ]; then
+      progress "ended $n $(python3 -c 'import json, sys; r = json.load(open(sys.argv[1]))
+print(r["status"], r["side"], r["for"], r["against"])' "$dir/match-$number/result.json")"
+      continue
+    fi
+    [ $stopping = 0 ] || [ -n "${started[$n]:-}" ] || [ -d "$dir/match-$number" ] || continue
     host="" value=""
     read -r host value < <(awk -F '\t' -v n="$n" '$1 == n { print $2, $7 }' \
       "$dir/joblog.txt" 2>/dev/null)
+    [ -n "$host" ] || host=${started[$n]:-}
     [ "$host" != : ] || host="this machine"
     note="match $n (vorn $side) failed: it never reported its end"
-    if [ -n "$host" ]; then
-      note+=" from $host (GNU parallel's exit value for it: $value)"
-    fi
+    [ -z "$host" ] || note+=" from $host"
+    [ -z "$value" ] || note+=" (GNU parallel's exit value for it: $value)"
     note+="; see $dir/joblog.txt"
     mkdir -p "$dir/match-$number" && echo "$note" >"$dir/match-$number/lost.txt"
     python3 "$here/scripts/series_summary.py" match "$dir/match-$number" --side "$side" \
@@ -203,21 +215,45 @@ lost() {
   done <"$dir/$stage/plan.txt"
 }
 
+# fetchremote: after a stop, the matches that had started on other machines: GNU parallel has
+# ended without stopping them there or bringing them back. Each machine stops its matches as
+# Ctrl-C would (match.sh reports, series-match.sh sums up), waits for them up to a minute,
+# and sends their folders back into the series folder.
+fetchremote() {
+  local n wanted=()
+  for n in "${!started[@]}"; do
+    [ "${started[$n]}" = "this machine" ] || wanted+=(--return "$(printf 'match-%03d' "$n")")
+  done
+  [ ${#wanted[@]} -gt 0 ] || return 0
+  echo "bringing back the matches stopped on the other machines"
+  # The brackets keep the patterns from matching the command line of this very command.
+  (cd "$dir" && parallel --nonall --sshloginfile "$(abspath "$hosts")" --workdir "$stage" \
+    "${wanted[@]}" "pkill -INT -f '$stage/scripts/[m]atch.sh';" \
+    "for i in \$(seq 120); do pgrep -f '$stage/scripts/[s]eries-match.sh' >/dev/null" \
+    "|| break; sleep 0.5; done" >/dev/null 2>&1)
+}
+
 # finish: the matches back into the series folder, the stage removed here and on the other
 # machines, and the summary.
 finish() {
   local m
+  [ $stopping = 0 ] || [ -z "$hosts" ] || fetchremote
   for m in "$dir/$stage"/match-*; do
     [ -d "$m" ] && mv "$m" "$dir/"
   done
-  lost
+  reconcile
   rm -rf "${dir:?}/${stage:?}"
   if [ -n "$hosts" ]; then
     parallel --nonall --sshloginfile "$(abspath "$hosts")" rm -rf "$stage" >/dev/null 2>&1
   fi
   echo
-  python3 "$here/scripts/series_summary.py" series "$dir" ${baseline:+--baseline "$baseline"}
-  echo "page: $dir/index.html"
+  if python3 "$here/scripts/series_summary.py" series "$dir" ${baseline:+--baseline "$baseline"}
+  then
+    echo "page: $dir/index.html"
+  else
+    echo "$prog: the summary could not be made; the matches are in $dir" >&2
+    return 1
+  fi
 }
 
 # main: the whole run, read by bash before it starts, so that editing or checking out this
@@ -236,7 +272,7 @@ main() {
   [ "$matches" != 1 ] || word=match
   echo "a series of $matches $word of $cycles cycles, $jobs at once${hosts:+ on each machine}," \
     "in $dir"
-  trap interrupt INT TERM
+  trap interrupt INT TERM HUP
   exec {out}< <(play 2>&1)
   parallelpid=$!
   while :; do
@@ -247,7 +283,7 @@ main() {
     progress "$line"
   done
   until wait "$parallelpid"; status=$?; ! kill -0 "$parallelpid" 2>/dev/null; do :; done
-  finish
+  finish || status=1
   [ $stopping = 0 ] || exit 130
   [ "$status" = 0 ] && [ "$missing" = 0 ] || exit 1
 }
