@@ -74,8 +74,8 @@ def main(argv):
         value = args.pop(0) if a in ("--side", "--unum") and args else None
         if a == "--side" and value in ("l", "r"):
             side = value
-        elif a == "--unum" and value is not None and value.isdigit() and 1 <= int(value) <= 11:
-            unum = int(value)
+        elif a == "--unum" and value in matchlog.UNUM_WORDS:
+            unum = matchlog.UNUM_WORDS[value]
         elif a in ("--side", "--unum"):
             what = "l or r" if a == "--side" else "a whole number from 1 to 11"
             problem = "needs a value" if value is None else f"must be {what}, not '{value}'"
@@ -89,16 +89,12 @@ def main(argv):
     if path is None:
         print("goalie-report.py: a record is needed (see --help)", file=sys.stderr)
         return 2
-    if not os.path.isfile(path):
-        print(f"goalie-report.py: the record '{path}' is not a file", file=sys.stderr)
-        return 2
     try:
         match = matchlog.read(path)
-        report(match, side, unum)
-    except (matchlog.MatchError, KeyError, TypeError, ValueError, IndexError) as e:
-        why = e if isinstance(e, matchlog.MatchError) else f"a step line lacks {e}"
-        print(f"goalie-report.py: {path}: {why}", file=sys.stderr)
+    except matchlog.MatchError as e:
+        print(f"goalie-report.py: {path}: {e}", file=sys.stderr)
         return 1
+    report(match, side, unum)
     return 0
 
 

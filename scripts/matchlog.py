@@ -22,11 +22,15 @@ gives one as a number); only players in the match are listed. The
 step numbers of a game log count its show lines from 1, as pitch counts its steps, so the
 record and the game log of one pitch match number their steps alike.
 
-Unknown lines and items are skipped; a file cut off (a server stopped mid-match, a gzip
-stream that ends early) gives the steps before the cut, and match.cut says so.
+Unknown lines and items are skipped, and so are players other than l or r 1 to 11; a file
+cut off (a server stopped mid-match, a gzip stream that ends early) gives the steps before
+the cut, and match.cut says so. A record's step line that is JSON but not a step as above
+(a field missing or of the wrong kind) refuses the file, naming the line. The file is read
+once, front to back, so a pipe (<(zcat match.rcg.gz)) reads as well as a file.
 """
 
 import gzip
+import io
 import json
 import re
 import sys
@@ -36,9 +40,14 @@ GZIP_MAGIC = b"\x1f\x8b"
 COUNT_NAMES = ("kick", "dash", "turn", "catch", "move", "turn_neck", "change_view", "say")
 
 PLAYMODE = re.compile(r"\(playmode (\d+) (\w+)\)")
-TEAM = re.compile(r"\(team (\d+) (\S+) (\S+) (\d+) (\d+)\)")
+# Newer servers may add fields after the score: the first five are read.
+TEAM = re.compile(r"\(team (\d+) (\S+) (\S+) (\d{1,9}) (\d{1,9})[ )]", re.ASCII)
 HEADER = re.compile(r"ULG(\d+)$")
 OLDEST_VERSION = 6
+SIDES = ("l", "r")
+UNUMS = range(1, 12)
+UNUM_WORDS = {str(n): n for n in UNUMS}
+PAREN = re.compile(r"[()]")
 
 
 class MatchError(Exception):
@@ -62,17 +71,35 @@ class Match:
         return names
 
 
+class _Rejoined(io.RawIOBase):
+    """The bytes already read from a file, then the rest of it: looking at the first bytes
+    of a pipe must not lose them, and a pipe cannot be opened a second time."""
+
+    def __init__(self, head, rest):
+        self.head, self.rest = head, rest
+
+    def readable(self):
+        return True
+
+    def readinto(self, b):
+        if not self.head:
+            return self.rest.readinto(b)
+        n = min(len(b), len(self.head))
+        b[:n], self.head = self.head[:n], self.head[n:]
+        return n
+
+
 def _lines(path):
     """The file's lines as text, gzip-compressed or not; a compressed stream that ends early
     or turns bad ends the lines, marked by a last None."""
     with open(path, "rb") as raw:
-        packed = raw.read(2) == GZIP_MAGIC
-    opener = gzip.open if packed else open
-    try:
-        with opener(path, "rt", encoding="utf-8", errors="replace") as f:
-            yield from f
-    except (EOFError, zlib.error, gzip.BadGzipFile):
-        yield None
+        magic = raw.read(len(GZIP_MAGIC))
+        whole = io.BufferedReader(_Rejoined(magic, raw))
+        packed = gzip.GzipFile(fileobj=whole) if magic == GZIP_MAGIC else whole
+        try:
+            yield from io.TextIOWrapper(packed, encoding="utf-8", errors="replace")
+        except (EOFError, zlib.error, gzip.BadGzipFile):
+            yield None
 
 
 def is_gamelog(path):
@@ -97,31 +124,93 @@ def read(path):
             match = _record(first, lines)
     except OSError as e:
         raise MatchError(e.strerror or str(e)) from None
-    if not match.steps:
-        what = "show" if match.kind == "gamelog" else "step"
-        raise MatchError(f"holds no {what} lines (neither a pitch record nor a game log?)")
-    return match
+    if match.steps:
+        return match
+    broken = f"; {match.broken} of its lines could not be read" if match.broken else ""
+    if match.kind == "record":
+        raise MatchError(f"holds no step lines (neither a pitch record nor a game log?){broken}")
+    if match.cut and not match.broken:
+        raise MatchError("is a game log that holds no steps yet: it ends before its first show "
+                         "line")
+    raise MatchError(f"is a game log without show lines{broken}")
 
 
 def _record(first, lines):
     match = Match("record")
-    for line in _chain(first, lines):
+    for number, line in enumerate(_chain(first, lines), 1):
         if line is None:
             match.cut = True
             break
         try:
             d = json.loads(line)
-        except ValueError:
+        except (ValueError, RecursionError):  # nesting too deep for the parser
             match.broken += 1
             match.cut = match.cut or not line.endswith("\n")
             continue
         if not isinstance(d, dict):
             match.broken += 1
         elif d.get("type") == "cycle":
+            problem = _step_problem(d)
+            if problem:
+                raise MatchError(f"line {number}: the step line's {problem}")
             match.steps.append(d)
         elif d.get("type") == "command":
+            if not _whole(d.get("step")):
+                raise MatchError(f"line {number}: the command line's 'step' is missing or not "
+                                 "a whole number")
             match.commands.append(d)
     return match
+
+
+def _whole(v):
+    return isinstance(v, int) and not isinstance(v, bool)
+
+
+def _number(v):
+    return isinstance(v, (int, float)) and not isinstance(v, bool)
+
+
+def _strings(v):
+    return isinstance(v, list) and all(isinstance(n, str) for n in v)
+
+
+def _missing(d, checks):
+    """The first of checks ((key, test, what it must be)) that d fails, as words."""
+    for key, test, what in checks:
+        if not test(d.get(key)):
+            return f"'{key}' is {what}"
+    return None
+
+
+STEP_CHECKS = (
+    ("step", _whole, "missing or not a whole number"),
+    ("cycle", _whole, "missing or not a whole number"),
+    ("mode", lambda v: isinstance(v, str), "missing or not text"),
+    ("score", lambda v: isinstance(v, list) and len(v) == 2 and all(map(_whole, v)),
+     "missing or not two whole numbers"),
+    ("teams", lambda v: v is None or _strings(v), "not a list of names"),
+    ("ball", lambda v: isinstance(v, dict) and _number(v.get("x")) and _number(v.get("y")),
+     "missing or has no x and y"),
+    ("players", lambda v: isinstance(v, list) and all(isinstance(p, dict) for p in v),
+     "missing or not a list of players"),
+)
+PLAYER_CHECKS = tuple((key, _number, "missing or not a number") for key in ("x", "y", "body")) + (
+    ("stamina", lambda v: v is None or _number(v), "not a number"),)
+
+
+def _step_problem(d):
+    """What is wrong with a record's step line, as words; None when nothing is. Players
+    other than l or r 1 to 11 are left out as unknown."""
+    problem = _missing(d, STEP_CHECKS)
+    if problem:
+        return problem
+    d["players"] = [p for p in d["players"]
+                    if p.get("side") in SIDES and _whole(p.get("unum")) and p["unum"] in UNUMS]
+    for p in d["players"]:
+        problem = _missing(p, PLAYER_CHECKS)
+        if problem:
+            return f"player {p['side']} {p['unum']}: {problem}"
+    return None
 
 
 def _chain(first, lines):
@@ -161,54 +250,80 @@ def _gamelog(first, lines):
     return match
 
 
+def _objects(text):
+    """The objects of a show line, each as (start, end, groups): where it begins and ends,
+    and where the groups directly inside it do (its name, (b) or (l 1), and its items);
+    groups nested deeper are within those. None when the parentheses do not pair."""
+    objects, depth = [], 0
+    for m in PAREN.finditer(text):
+        at = m.start()
+        if text[at] == "(":
+            depth += 1
+            if depth == 2:
+                begin, groups = at, []
+            elif depth == 3:
+                inner = at
+        else:
+            if depth == 3:
+                groups.append((inner, at + 1))
+            elif depth == 2:
+                objects.append((begin, at + 1, groups))
+            elif depth < 1 or depth == 1 and at != len(text) - 1:
+                return None  # closes more than it opened, or the show line ends early
+            depth -= 1
+    return objects if depth == 0 else None
+
+
 def _show(line, number):
-    """One show line as a step, or None when it is not one. The objects are split at
-    " ((": the ball first, then the players; a player's head holds its numbers up to the
-    neck angle, and its items are found by name, so unknown ones are passed over."""
-    parts = line.rstrip().split(" ((")
+    """One show line as a step, or None when it is not one. An object's first group names
+    it: the ball (b) and the players (l N) and (r N) are read, any other object is passed
+    over."""
+    text = line.rstrip()
+    objects = _objects(text)
+    if not objects:
+        return None
     try:
-        head = parts[0].split()
-        if head[0] != "(show" or not parts[1].startswith("b) ") or not line.rstrip().endswith(")"):
+        ball, players = None, []
+        for start, end, groups in objects:
+            if not groups or groups[0][0] != start + 1:
+                continue
+            name = text[start + 2:groups[0][1] - 1].split()
+            if name == ["b"]:
+                numbers = text[groups[0][1]:end - 1].split()
+                ball = dict(zip(("x", "y", "vx", "vy"), map(float, numbers[:4])))
+            elif len(name) == 2 and name[0] in SIDES and name[1] in UNUM_WORDS:
+                players.append(_player(text, name, groups, end))
+        if ball is None or len(ball) < 4:
             return None
-        ball = [float(v) for v in parts[1][3:].rstrip(")").split()[:4]]
-        players = [p for p in map(_player, parts[2:]) if p]
-        return {"step": number, "cycle": int(head[1]),
-                "ball": {"x": ball[0], "y": ball[1], "vx": ball[2], "vy": ball[3]},
-                "players": players}
+        return {"step": number, "cycle": int(text[len("(show "):objects[0][0]]),
+                "ball": ball, "players": [p for p in players if p]}
     except (ValueError, IndexError):
         return None
 
 
-def _player(text):
-    """One player of a show line ("l 1) TYPE STATE X Y VX VY BODY NECK (v h 90) ..."), or None
-    for a player not in the match."""
-    items = text.find(" (")
-    head = text[:items if items > 0 else len(text)].split()
-    state = int(head[3], 16)
+def _player(text, name, groups, end):
+    """One player of a show line, whose groups are its name ((l 1)) and its items ((v h 90),
+    (s ...), ...), or None for a player not in the match. Its numbers are the words between
+    the name and the first item: TYPE STATE X Y VX VY BODY NECK."""
+    head = text[groups[0][1]:groups[1][0] if len(groups) > 1 else end - 1].split()
+    state = int(head[1], 16)
     if state == 0:
         return None
-    p = {"side": head[0], "unum": int(head[1].rstrip(")")), "x": float(head[4]),
-         "y": float(head[5]), "body": float(head[8]), "neck": float(head[9]),
-         "vx": float(head[6]), "vy": float(head[7]), "type": int(head[2]), "state": state}
+    p = {"side": name[0], "unum": UNUM_WORDS[name[1]], "x": float(head[2]), "y": float(head[3]),
+         "body": float(head[6]), "neck": float(head[7]), "vx": float(head[4]),
+         "vy": float(head[5]), "type": int(head[0]), "state": state}
     if state & 0x8:
         p["goalie"] = True
-    values = _item(text, items, "(s ")
-    if len(values) >= 3:
-        p["stamina"], p["effort"], p["recovery"] = map(float, values[:3])
-        p["capacity"] = float(values[3]) if len(values) > 3 else None
-    counts = _item(text, items, "(c ")
-    if counts:
-        p["counts"] = counts  # as words: most readers never look at them
+    for start, stop in groups[1:]:
+        item = text[start + 1:start + 3]  # the items read, (s ...) and (c ...), once each
+        if item == "s " and "stamina" not in p:
+            values = text[start + 3:stop - 1].split()
+            if len(values) >= 3:
+                p["stamina"], p["effort"], p["recovery"] = map(float, values[:3])
+                p["capacity"] = float(values[3]) if len(values) > 3 else None
+        elif item == "c " and "counts" not in p:
+            p["counts"] = text[start + 3:stop - 1].split()  # words: few readers need them
     return p
-
-
-def _item(text, start, name):
-    """The values of the item that starts with name, as words; none when it is missing."""
-    at = text.find(name, start) if start > 0 else -1
-    if at < 0:
-        return []
-    end = text.find(")", at)
-    return text[at + len(name):end if end > 0 else len(text)].split()
 
 
 def count(player, kind):
@@ -216,7 +331,8 @@ def count(player, kind):
     game log so far; None when the log does not say."""
     i = COUNT_NAMES.index(kind)
     counts = player.get("counts", ())
-    return int(counts[i]) if len(counts) > i and counts[i].isdigit() else None
+    known = len(counts) > i and counts[i].isascii() and counts[i].isdigit()
+    return int(counts[i]) if known else None
 
 
 def executed_steps(match, side, unum, kind):

@@ -75,7 +75,7 @@ def encode(steps, source):
     width = 4 if stamina else 3
     per_frame = 2 + width * len(columns)
     values = []
-    cycles, stepno, modes, score_l, score_r, mode_names = [], [], [], [], [], []
+    cycles, stepno, modes, score_l, score_r, mode_names = [], [], [], [], [], {}
     for d in steps:
         frame = [ABSENT] * per_frame
         ball = d.get("ball")
@@ -91,10 +91,7 @@ def encode(steps, source):
         values.extend(frame)
         cycles.append(int(d.get("cycle", 0)))
         stepno.append(int(d.get("step", len(stepno))))
-        mode = str(d.get("mode", ""))
-        if mode not in mode_names:
-            mode_names.append(mode)
-        modes.append(mode_names.index(mode))
+        modes.append(mode_names.setdefault(str(d.get("mode", "")), len(mode_names)))
         score = d.get("score", [0, 0])
         score_l.append(int(score[0]))
         score_r.append(int(score[1]))
@@ -104,7 +101,7 @@ def encode(steps, source):
         "stamina": stamina, "staminaMax": STAMINA_MAX,
         "players": [{"side": s, "unum": u, "goalie": (s, u) in goalies} for s, u in columns],
         "frames": base64.b64encode(frames).decode("ascii"),
-        "cycles": runs(cycles), "steps": runs(stepno), "modeNames": mode_names,
+        "cycles": runs(cycles), "steps": runs(stepno), "modeNames": list(mode_names),
         "modes": runs(modes), "scoreL": runs(score_l), "scoreR": runs(score_r),
     }
 
@@ -121,6 +118,13 @@ def page(data, title):
     return text.replace("<title>vorn replay</title>", f"<title>{html.escape(title)}</title>", 1)
 
 
+def same_file(a, b):
+    try:
+        return os.path.samefile(a, b)
+    except OSError:  # one of them does not exist (yet)
+        return False
+
+
 def main(argv):
     p = argparse.ArgumentParser(
         description="Turn a match into one self-contained replay page (HTML, no network): "
@@ -131,17 +135,22 @@ def main(argv):
     p.add_argument("record", help="the match: pitch's record (JSON lines, pitch --record) or a "
                    "game log (.rcg or .rcg.gz, version 6) from pitch or any other server")
     p.add_argument("-o", "--output", metavar="FILE",
-                   help="the page to write (default replay.html next to the match file)")
+                   help="the page to write (default replay.html next to the match file; "
+                   "give one when the match comes through a pipe)")
     p.add_argument("--title", help="the page's title (default: vorn replay, and the file's name)")
     a = p.parse_args(argv)
     out = a.output or os.path.join(os.path.dirname(os.path.abspath(a.record)), "replay.html")
+    if same_file(out, a.record):
+        print(f"replay.py: {out}: is the match file itself; write the page elsewhere (-o)",
+              file=sys.stderr)
+        return 2
     try:
         match = matchlog.read(a.record)
         source = os.path.basename(a.record)
         text = page(encode(match.steps, source), a.title or f"vorn replay: {source}")
         with open(out, "w", encoding="utf-8") as f:
             f.write(text)
-    except (matchlog.MatchError, OSError, ValueError, KeyError, TypeError, IndexError) as e:
+    except (matchlog.MatchError, OSError, ValueError) as e:
         print(f"replay.py: {a.record}: {e}", file=sys.stderr)
         return 1
     notes = [f"{match.broken} unreadable lines left out"] if match.broken else []

@@ -69,18 +69,24 @@ class Sample(unittest.TestCase):
                                "counts": "0 79 120 0 1 0 0 0 0 0 0 0".split()})
 
     def test_unknown_items_are_skipped_and_cut_files_kept(self):
-        unknown = self.text.replace("(v h 90)", "(v h 90) (zz 1 2)").replace(
-            "(playmode 76", "(newitem 76 (a 1))\n(playmode 76")
+        unknown = self.text.replace("(v h 90)", "(v h 90) (zz ((q) 1) 2)").replace(
+            "(playmode 76", "(newitem 76 (a 1))\n(playmode 76").replace(
+            "(team 1 vorn opp 0 0)", "(team 1 vorn opp 0 0 0 0)").replace(
+            "((b) ", "((t) 5 1) ((l 12) 0 0x1 1 1 0 0 0 0) ((x 1) 0 0x1 1 1 0 0 0 0) ((b) ")
         head = self.text[:self.text.index("(show 200 ") + 900]
         packed = gzip.compress(self.text.encode())
-        # (what, file contents, steps expected, cut)
-        cases = [("unknown items and lines", unknown, self.match.steps, False),
-                 ("text cut inside show 200", head, self.match.steps[:199], True),
-                 ("gzip stream cut in half", packed[:len(packed) // 2], None, True)]
+        # (what, file contents, steps expected, cut, read through a pipe)
+        cases = [("unknown items, objects, players and fields", unknown, self.match.steps,
+                  False, False),
+                 ("text cut inside show 200", head, self.match.steps[:199], True, False),
+                 ("gzip stream cut in half", packed[:len(packed) // 2], None, True, False),
+                 ("gzip through a pipe", packed, self.match.steps, False, True)]
         with tempfile.TemporaryDirectory() as tmp:
-            for what, data, steps, cut in cases:
+            for what, data, steps, cut, piped in cases:
                 with self.subTest(what):
-                    m = matchlog.read(write(tmp, "m.rcg", data))
+                    path = write(tmp, "m.rcg", data)
+                    with subprocess.Popen(["cat", path], stdout=subprocess.PIPE) as cat:
+                        m = matchlog.read(f"/dev/fd/{cat.stdout.fileno()}" if piped else path)
                     self.assertEqual(m.cut, cut)
                     if steps is None:
                         self.assertTrue(50 < len(m.steps) < 300, len(m.steps))
@@ -88,21 +94,43 @@ class Sample(unittest.TestCase):
                     self.assertEqual(m.steps, steps)
 
     def test_scripts_refuse_with_one_line(self):
+        step = json.dumps({"type": "cycle", "step": 1, "cycle": 1, "mode": "play_on",
+                           "score": [0, 0], "ball": {"x": 0, "y": 0}, "players": []}) + "\n"
+        readers = ("matchlog.py", "replay.py", "goalie-report.py")
+        # (file contents, or None for a folder, arguments after it, what the one line says,
+        # status, the scripts that say it)
+        cases = [("not a match\n", [], "holds no step lines", 1, readers),
+                 ("[" * 100000 + "\n", [], "1 of its lines could not be read", 1, readers),
+                 ('{"type":"cycle"}\n', [], "line 1: the step line's 'step' is missing", 1,
+                  readers),
+                 (step + step.replace('"cycle": 1', '"cycle": 1e400'), [],
+                  "line 2: the step line's 'cycle' is missing or not a whole number", 1, readers),
+                 ("ULG5\n(show 1 ((b) 0 0 0 0))\n", [], "game log of version 5", 1, readers),
+                 (gzip.compress(self.text.encode())[:3000], [],
+                  "holds no steps yet: it ends before its first show line", 1, readers),
+                 (None, [], "Is a directory", 1, readers),
+                 (step, ["-o", "{}"], "is the match file itself", 2, ["replay.py"]),
+                 (step, ["--unum", "\u00b2"], "--unum must be a whole number", 2,
+                  ["goalie-report.py"]),
+                 (self.text, [], "is a game log: it has no arrival times", 1, ["slots.py"])]
         with tempfile.TemporaryDirectory() as tmp:
-            text = write(tmp, "notes.txt", "not a match\n")
-            old = write(tmp, "old.rcg", "ULG5\n(show 1 ((b) 0 0 0 0))\n")
-            # (script, file, what the one line says)
-            cases = [("goalie-report.py", text, "holds no step lines"),
-                     ("replay.py", old, "game log of version 5"),
-                     ("slots.py", SAMPLE, "is a game log: it has no arrival times")]
-            for script, path, says in cases:
-                with self.subTest(script):
-                    r = subprocess.run([sys.executable, os.path.join(REPO, "scripts", script),
-                                        path], capture_output=True, text=True, cwd=tmp)
-                    self.assertEqual((r.returncode, r.stdout, len(r.stderr.splitlines())),
-                                     (1, "", 1), r.stderr)
-                    self.assertIn(f"{path}", r.stderr)
-                    self.assertIn(says, r.stderr)
+            for i, (data, args, says, status, scripts) in enumerate(cases):
+                path = os.path.join(tmp, str(i))
+                if data is None:
+                    os.mkdir(path)
+                else:
+                    write(tmp, str(i), data)
+                for script in scripts:
+                    with self.subTest(script=script, case=i):
+                        r = subprocess.run(
+                            [sys.executable, os.path.join(REPO, "scripts", script), path,
+                             *(a.format(path) for a in args)],
+                            capture_output=True, text=True, cwd=tmp)
+                        self.assertEqual((r.returncode, r.stdout, len(r.stderr.splitlines())),
+                                         (status, "", 1), r.stderr)
+                        self.assertIn(says, r.stderr)
+                        if status == 1:  # the options' lines name the option
+                            self.assertIn(path, r.stderr)
 
 
 class PitchMatch(unittest.TestCase):
