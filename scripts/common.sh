@@ -94,5 +94,17 @@ signalname() {
   if [[ $1 =~ ^[0-9]+$ ]] && (($1 > 128 && $1 < 160)); then kill -l $(($1 - 128)); fi
 }
 
+# waitfor PID: waits until the child PID has ended, also when a trapped signal breaks a wait
+# off, and sets waited to its exit status.
+waitfor() {
+  while :; do
+    wait "$1"
+    waited=$?
+    [ $waited -le 128 ] || ! kill -0 "$1" 2>/dev/null || continue
+    [ $waited -le 128 ] || { wait "$1"; waited=$?; }
+    return 0
+  done
+}
+
 # abspath PATH: the absolute path of a file whose folder exists.
 abspath() { echo "$(cd -- "$(dirname -- "$1")" && pwd)/$(basename -- "$1")"; }

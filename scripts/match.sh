@@ -10,7 +10,8 @@
 # A match stopped early (Ctrl-C, SIGTERM to this script or to pitch) is reported as played so
 # far, with a last line "the match was stopped at cycle N of M" and the exit status 130 after
 # Ctrl-C (143 after SIGTERM); when pitch fails (killed, say) the last line says so, the players
-# are told to quit, and the status is pitch's. Nothing is left running.
+# are told to quit, and the status is pitch's. A player killed or failed, or a report that
+# cannot be made, gives status 1 with a line saying so. Nothing is left running.
 #
 #   scripts/match.sh [--cycles N] [--opponent chasers|none] [--side left|right] [--players N]
 #                    [--record FILE] [--dir D] [--no-noise] [--check]
@@ -111,6 +112,7 @@ startpitch() {
     seen=1
     port=$(sed -n 's/^pitch: listening on port \([0-9]*\).*/\1/p' <<<"$line")
   fi
+  [ -z "$interrupted" ] || quit # stopped while pitch was starting
   if [ -z "$port" ]; then
     echo "$prog: pitch did not start:" >&2
     cat "$dir/pitch.txt" >&2
@@ -172,8 +174,8 @@ followmatch() {
       break
     fi
   done
-  wait "$pitch" 2>/dev/null # its own lines say how it ended, not the shell's notice
-  status=$?
+  waitfor "$pitch" 2>/dev/null # its own lines say how it ended, not the shell's notice
+  status=$waited
   pitch=""
   exec {events}<&-
   follower=""
@@ -185,30 +187,29 @@ followmatch() {
 # sets teamstatus to start-team's exit status.
 stopteam() {
   kill -TERM "$team" 2>/dev/null
-  wait "$team" 2>/dev/null
-  teamstatus=$?
+  waitfor "$team" 2>/dev/null
+  teamstatus=$waited
   team=""
   echo
   grep -v -e '^team started' -e '^referee: ' "$dir/team.txt"
 }
 
-failed() { [ "$status" != 0 ] || status=1; }
-
-# report: the send-slot timing, and the replay page; both next to the record. Sets status
-# when either cannot be made and the match was played out.
+# report: the send-slot timing, and the replay page; both next to the record. Sets
+# reportfailed when either cannot be made.
+reportfailed=""
 report() {
   local where
   where=$(dirname "$record")
   echo
-  python3 "$here/scripts/slots.py" "$record" --json "$where/slots.json" || failed
-  python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" || failed
+  python3 "$here/scripts/slots.py" "$record" --json "$where/slots.json" || reportfailed=1
+  python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" || reportfailed=1
 }
 
-# played: the cycle and score of the record's last whole step line, as "cycle N of M (score
-# L : R)".
+# played: the cycle and score of the record's last step line (command lines come after it),
+# as "cycle N of M (score L : R)".
 played() {
-  tail -n 2 "$record" 2>/dev/null |
-    sed -n 's/.*"cycle":\([0-9]*\).*"score":\[\([0-9]*\),\([0-9]*\)\].*/\1 \2 \3/p' | tail -n 1 |
+  tac "$record" 2>/dev/null | grep -a -m 1 -F '"type":"cycle"' |
+    sed -n 's/.*"cycle":\([0-9]*\).*"score":\[\([0-9]*\),\([0-9]*\)\].*/\1 \2 \3/p' |
     { read -r cycle left right && echo "cycle $cycle of $cycles (score $left : $right)" ||
       echo "cycle ? of $cycles"; }
 }
@@ -241,6 +242,7 @@ quit() {
     TERM) exit 143 ;;
   esac
   [ "$status" = 0 ] || exit "$status"
+  [ -z "$reportfailed" ] || exit 1
   exit "${teamstatus:-0}"
 }
 
@@ -265,4 +267,11 @@ stopteam
 report
 echo "record: $record"
 [ "$status" = 0 ] || ending >&2
+if [ -n "$reportfailed" ]; then
+  if [ -n "$interrupted" ]; then
+    echo "$prog: the report was stopped (SIG$interrupted) before it was complete" >&2
+  else
+    echo "$prog: the send-slot figures or the replay page could not be made (see above)" >&2
+  fi
+fi
 quit

@@ -24,7 +24,8 @@
 # slots missed, its exit status and how it ended (match end, server silent, quit, refused,
 # killed), then one line on why the team ended. A refusal by the server is reported in the
 # server's own words, with status 1; so is a server that has not answered any player 5 s
-# after the last one started (the players are stopped then).
+# after the last one started (the players are stopped then), and a player that was killed
+# or failed.
 set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
@@ -100,13 +101,21 @@ startplayers() {
     : >"$folder/console.txt" # there for the follower of the referee's calls from the start
     mkfifo "$folder/input" || die "cannot create the FIFO '$folder/input'"
     exec {fd}<>"$folder/input"
-    (cd "$folder" && exec "$bin/$(program "$n")" "$host" "$port" <input >console.txt 2>&1) &
+    # Ctrl-C in a terminal reaches every process in its foreground: the players ignore it,
+    # and this script types them "quit".
+    (trap '' INT && cd "$folder" && exec "$bin/$(program "$n")" "$host" "$port" <input \
+      >console.txt 2>&1) &
     pids+=($!) inputs+=("$fd")
     if [ "$n" = 1 ]; then calls "$!" "$folder/console.txt" & fi
     sleep 0.2
   done
   [ "$players" = 1 ] && word=player
-  echo "team started: $players $word against $host:$port, folders in $dir"
+  if [ ${#pids[@]} = "$players" ]; then
+    echo "team started: $players $word against $host:$port, folders in $dir"
+  else
+    echo "team started: ${#pids[@]} of $players $word against $host:$port (stopped while" \
+      "starting), folders in $dir"
+  fi
 }
 
 # tally FOLDER: the commands the player sent after its init, and 1 when the server answered
@@ -136,7 +145,9 @@ ending() {
   local n=$1 last signal
   last=$(tail -n 3 "$dir/player$n/console.txt" 2>/dev/null)
   signal=$(signalname "${ended[$n]:-}")
-  if [ -n "$signal" ]; then
+  if [ "$n" -gt ${#pids[@]} ]; then
+    echo "not started"
+  elif [ -n "$signal" ]; then
     echo "killed (SIG$signal)"
   elif [ "${ended[$n]:-?}" != 0 ]; then
     echo "failed (status ${ended[$n]:-unknown})"
@@ -188,19 +199,12 @@ stop() {
 # meantime gives its status to the next wait. When no player has had an answer from the
 # server some seconds after the last one started, a watchdog has the players stopped.
 waitplayers() {
-  local n pid got watchdog
+  local n watchdog
   (sleep "$answerwait" && [ "$(answered)" = 0 ] && kill -USR1 $$) &
   watchdog=$!
   for n in "${!pids[@]}"; do
-    pid=${pids[$n]}
-    while :; do
-      wait "$pid"
-      got=$?
-      [ $got -le 128 ] || ! kill -0 "$pid" 2>/dev/null || continue
-      [ $got -le 128 ] || { wait "$pid"; got=$?; }
-      break
-    done
-    ended[$((n + 1))]=$got
+    waitfor "${pids[$n]}"
+    ended[$((n + 1))]=$waited
   done
   kill "$watchdog" 2>/dev/null
   # The first player has ended, so its follower ends too, with the last call told.
@@ -234,5 +238,10 @@ if [ -n "$refused" ]; then
 fi
 if [ "$(answered)" = 0 ]; then
   echo "$prog: no player got an answer from $host:$port: is a server running there?" >&2
+  exit 1
+fi
+bad=$(printf '%s\n' "${how[@]}" | grep -c -e '^killed' -e '^failed')
+if [ "$bad" != 0 ]; then
+  echo "$prog: players killed or failed: $bad (see the table)" >&2
   exit 1
 fi

@@ -10,7 +10,8 @@ how matches and teams end early (concurrently, each in its session): the runner 
 Ctrl-C or left by a killed pitch reports the cycle it got to and exits with the signal's
 status; a team whose server is killed ends within 15 s, every player with status 0; a series
 stopped by Ctrl-C in its first match sums that match up as stopped, starts no other, exits
-with 130 and leaves no process in its folder.
+with 130 and leaves no process in its folder; a team stopped by Ctrl-C after a player crashed
+quits its other players and ends with status 1.
 
 usage: tests/process/scripts_test.py BIN_DIR [options | endings]
   options: only the refusals and the help texts; endings: only the rest (default both)
@@ -171,7 +172,7 @@ def stopmatch(root, who, sig, status, last):
         if waitfile(os.path.join(work, "m", "player1", "console.txt"), "referee kick_off"):
             os.kill(proc.pid if who == MATCH else pidof("pitch", proc.pid), sig)
     got, out, _ = run(root, MATCH, "--cycles 1000 --players 1 --dir m", during=act)
-    if got != status or not out.splitlines()[-1].startswith(last):
+    if got != status or not re.match(re.escape(last) + r"\d+ of 1000", out.splitlines()[-1]):
         failures.append(f"{who} sent {sig.name}: status {got}, output ends {out[-300:]!r}")
 
 
@@ -194,6 +195,28 @@ def silentserver(root):
     if (got != 0 or len(ended) != 2 or not killed or time.monotonic() - killed[0] > 15
             or "team ended: players: server silent (2)" not in out):
         failures.append(f"start-team.sh with pitch killed: status {got}, output {out!r}")
+
+
+def teamstopped(root):
+    """Ctrl-C to the whole process group of start-team.sh, as a terminal sends it, after one
+    player has crashed: the others are told to quit (they ignore SIGINT), the crash is in
+    the table, and the team ends with status 1."""
+    def act(proc, work):
+        if waitfile(os.path.join(work, "team", "player3", "console.txt"), "referee kick_off"):
+            os.kill(pidof("Vorn", proc.pid), signal.SIGSEGV)
+            time.sleep(0.5)
+            os.killpg(proc.pid, signal.SIGINT)
+    pitch = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--wait-players", "3",
+                              "--cycles", "1000", "--quiet"], stdout=subprocess.PIPE,
+                             start_new_session=True)
+    port = pitch.stdout.readline().split()[-1].decode()
+    got, out, _ = run(root, TEAM, f"--port {port} --players 3 --dir team", during=act)
+    pitch.kill()
+    pitch.wait()
+    endings = sorted(re.findall(r"^\d +Vorng? +\d+ +\d+ +-?\d+  (.*)$", out, re.M))
+    if got != 1 or endings != ["killed (SIGSEGV)", "quit", "quit"] or \
+            not out.endswith("players killed or failed: 1 (see the table)\n"):
+        failures.append(f"start-team.sh stopped after a crash: status {got}, output {out!r}")
 
 
 def stopseries(root):
@@ -289,14 +312,14 @@ def endings(root):
 
         cases = [threading.Thread(target=guarded, args=(stopmatch, root) + e) for e in ENDINGS]
         cases += [threading.Thread(target=guarded, args=(f, root))
-                  for f in (silentserver, stopseries)]
+                  for f in (silentserver, stopseries, teamstopped)]
         for case in cases:
             case.start()
         for case in cases:
             case.join()
     except (BlockingIOError, socket.timeout):
         failures.append("start-team.sh --dir team: no init reached the port")
-    return len(ENDINGS) + 4
+    return len(ENDINGS) + 5
 
 
 def main():
