@@ -134,6 +134,7 @@ int cmdmove(int slot, double x, double y) {
         sendplayer(slot, "(warning moving_to_opponent_field)");
     p.x = x * p.side; // only the position: the velocity is kept and decays as usual
     p.y = y * p.side;
+    p.movesdone++;
     if (holding)
         p.moves++; // the ball follows him in the next step, not now
     return Executed;
@@ -162,6 +163,7 @@ int cmdkick(int slot, double power, double dir) {
     Player &p = Players[slot];
     if (!bodyfree(p))
         return IgnoredSecond;
+    p.kicktries++; // p.kicks counts only those that reach the ball, and a faulting one
     bool heldbyother = TheBall.holder >= 0 && TheBall.holder != slot;
     if (!kickallowed() || heldbyother)
         return Executed;
@@ -180,6 +182,7 @@ int cmdcatch(int slot, double dir) {
     Player &p = Players[slot];
     if (!bodyfree(p))
         return IgnoredSecond;
+    p.catches++;
     if (!p.goalie || p.catchban > 0 || Mode != ModePlayOn || TheBall.holder >= 0)
         return Executed;
     p.catchban = CatchBanCycles;

@@ -7,15 +7,19 @@
 // the rest with six significant digits.
 //
 // A show line carries, per player, the state bits pitch knows (in the match, goalie,
-// kicked the ball this step, caught it this step), no pointing and no attention, a focus
-// point of (0, 0), the view, the stamina model, and the commands carried out so far as the
-// record counts them. A slot without a player is listed with state 0.
+// kicked this step, missed the ball with that kick, caught it this step), no pointing and
+// no attention, a focus point of (0, 0), the view, the stamina model, and the commands
+// carried out so far as the player's own counters have them: a kick counts when it moves
+// the ball, or when it is a set-play taker's faulting kick, as in sense_body. A slot
+// without a player is listed with state 0.
 //
 // A plain file is flushed at every step, so a reader following it sees whole steps; a
-// compressed one is flushed every 100 steps and when it is closed.
+// compressed one is flushed every 100 steps and when it is closed. The header is flushed
+// as it is written, so a file that cannot be written at all stops pitch before the match.
 
 #include "pitch/gamelog.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +28,8 @@
 
 #include "pitch/format.h"
 #include "pitch/geom.h"
+#include "pitch/net.h"
+#include "pitch/output.h"
 #include "pitch/params.h"
 #include "pitch/record.h"
 #include "pitch/referee.h"
@@ -120,15 +126,19 @@ constexpr int CompressionLevel = 6;
 // ORDER VIEWWIDTH: the view widths in degrees.
 static const int ViewDegrees[] = {45, 90, 180};
 
+static const char What[] = "game log";
+
 // Globals
 static FILE *Plain = nullptr;   // the log when written as text
 static gzFile Packed = nullptr; // the log when compressed
+static const char *Path = "";   // its name, as the command line gave it
 static char Line[16384];        // the line being written (a show line is about 3 KB)
 static char LastMode[40];       // the play mode of the last playmode line
 static char LastTeams[2][TeamNameMax + 1];
 static int LastScore[2];
 static bool TeamWritten;          // a team line was written
 static int LastKicks[MaxPlayers]; // kicks counted at the previous show line
+static int LastTries[MaxPlayers]; // kick commands taken by then, hit or miss
 static int LastHolder;            // the ball's holder at the previous show line
 static int ShowLines;
 
@@ -176,7 +186,7 @@ static bool ourvalue(const char *name, double &v) {
         {"player_rand", PlayerRand * noise},
         {"player_size", PlayerSize},
         {"player_speed_max", PlayerSpeedMax},
-        {"port", static_cast<double>(Opt.port)},
+        {"port", static_cast<double>(netport())},
         {"quantize_step", MovableQuantStep},
         {"quantize_step_l", LandmarkQuantStep},
         {"recover_dec", RecoveryDec},
@@ -202,11 +212,37 @@ static bool ourvalue(const char *name, double &v) {
     return false;
 }
 
+// gzreason: why the last call on the compressed log failed; zlib puts the file's name
+// before its own messages.
+static const char *gzreason() {
+    int code = Z_OK;
+    const char *msg = gzerror(Packed, &code);
+    if (code == Z_ERRNO)
+        return errno ? std::strerror(errno) : "write error";
+    size_t n = std::strlen(Path);
+    return std::strncmp(msg, Path, n) || std::strncmp(msg + n, ": ", 2) ? msg : msg + n + 2;
+}
+
+// giveup: the compressed log failed: said once, and nothing more goes to it.
+static void giveup() {
+    writefailed(What, Path, gzreason());
+    gzclose(Packed); // what the close says adds nothing
+    Packed = nullptr;
+}
+
 static void emit(const Out &o) {
-    if (Packed)
-        gzwrite(Packed, o.buf, static_cast<unsigned>(o.len));
-    else if (Plain)
-        std::fwrite(o.buf, 1, o.len, Plain);
+    if (Packed && gzwrite(Packed, o.buf, static_cast<unsigned>(o.len)) != static_cast<int>(o.len))
+        giveup();
+    else if (Plain && std::fwrite(o.buf, 1, o.len, Plain) != o.len)
+        flushplain(Plain, What, Path); // says why, and gives the file up
+}
+
+// flushlog: what was written so far reaches the file, or the log is given up.
+static void flushlog() {
+    if (Plain)
+        flushplain(Plain, What, Path);
+    else if (Packed && gzflush(Packed, Z_SYNC_FLUSH) != Z_OK)
+        giveup();
 }
 
 static void putitem(Out &o, const char *name, double v) {
@@ -257,7 +293,7 @@ static void puttype(Out &o, int id) {
     putitem(o, "dash_power_rate", t.dashrate);
     putitem(o, "player_size", PlayerSize);
     putitem(o, "kickable_margin", t.kickmargin);
-    putitem(o, "kick_rand", t.kickrand);
+    putitem(o, "kick_rand", Opt.noise ? t.kickrand : 0);
     putitem(o, "extra_stamina", t.extrastamina);
     putitem(o, "effort_max", t.effortmax);
     putitem(o, "effort_min", t.effortmin);
@@ -292,44 +328,53 @@ static bool endswith(const char *s, const char *tail) {
 }
 
 bool gamelogopen(const char *path) {
+    Path = path;
     if (endswith(path, ".gz")) {
         char mode[8];
         std::snprintf(mode, sizeof mode, "wb%d", CompressionLevel);
+        errno = 0;
         Packed = gzopen(path, mode);
-        if (!Packed)
+        if (!Packed) {
+            writefailed(What, path, errno ? std::strerror(errno) : "out of memory");
             return false;
-    } else {
-        Plain = std::fopen(path, "w");
-        if (!Plain)
-            return false;
+        }
+    } else if (!openplain(Plain, path, What)) {
+        return false;
     }
     LastMode[0] = '\0';
     TeamWritten = false;
     std::memset(LastKicks, 0, sizeof LastKicks);
+    std::memset(LastTries, 0, sizeof LastTries);
     LastHolder = -1;
     ShowLines = 0;
     writeheader();
-    return true;
+    flushlog();
+    return Plain || Packed;
 }
 
 static void putround(Out &o, double v, double step) {
     putnum(o, quantise(v, step));
 }
 
-// putcounts: the commands of each kind carried out so far, as the record counts them (a
-// kick that misses the ball is carried out too). The built-in opponent sends no commands:
-// its counts are the counters its sense_body would show. Nobody tackles, points, or turns
-// attention or focus.
+// putcounts: the commands of each kind carried out so far, from the player's own counters,
+// so the built-in opponent, which sends no commands, is counted as a client is. A kick that
+// misses the ball is not counted. Change_view has no counter of its own: the record's count
+// (none for the opponent). Nobody tackles, points, or turns attention or focus.
 static void putcounts(Out &o, int slot) {
-    // ORDER: kick dash turn catch move turn_neck change_view say, as the show line has them.
-    static const int kinds[] = {KindKick, KindDash,     KindTurn,       KindCatch,
-                                KindMove, KindTurnNeck, KindChangeView, KindSay};
     const Player &p = Players[slot];
-    const long robot[] = {p.kicks, p.dashes, p.turns, 0, 0, p.necks, 0, p.says};
+    // ORDER: kick dash turn catch move turn_neck change_view say, as the show line has them.
+    const long counts[] = {p.kicks,
+                           p.dashes,
+                           p.turns,
+                           p.catches,
+                           p.movesdone,
+                           p.necks,
+                           executedcount(slot, KindChangeView),
+                           p.says};
     put(o, " (c");
-    for (int i = 0; i < 8; i++) {
+    for (long n : counts) {
         put(o, " ");
-        putint(o, p.robot ? robot[i] : executedcount(slot, kinds[i]));
+        putint(o, n);
     }
     put(o, " 0 0 0 0)");
 }
@@ -346,8 +391,8 @@ static void putplayer(Out &o, int slot) {
     int state = 0x1;
     if (p.goalie)
         state |= 0x8;
-    if (p.kicks > LastKicks[slot])
-        state |= 0x2;
+    if (p.kicktries > LastTries[slot])
+        state |= p.kicks > LastKicks[slot] ? 0x2 : 0x2 | 0x4; // kicked; missed the ball
     if (TheBall.holder == slot && LastHolder != slot)
         state |= 0x10;
     char text[24];
@@ -428,15 +473,14 @@ void gamelogstep() {
         put(o, " ");
         putplayer(o, slot);
         LastKicks[slot] = Players[slot].kicks;
+        LastTries[slot] = Players[slot].kicktries;
     }
     put(o, ")\n");
     emit(o);
     LastHolder = TheBall.holder;
     ShowLines++;
-    if (Plain)
-        std::fflush(Plain);
-    else if (ShowLines % FlushEvery == 0)
-        gzflush(Packed, Z_SYNC_FLUSH);
+    if (Plain || ShowLines % FlushEvery == 0)
+        flushlog();
 }
 
 // The result line of a finished match: the date and the score, each side's name with its
@@ -459,11 +503,13 @@ static void writeresult() {
 void gamelogclose() {
     if (Mode == ModeTimeOver && (Plain || Packed))
         writeresult();
-    if (Plain)
-        std::fclose(Plain);
-    if (Packed)
-        gzclose(Packed);
-    Plain = nullptr;
+    closeplain(Plain, What, Path);
+    if (Packed) {
+        errno = 0;
+        int r = gzclose(Packed);
+        if (r != Z_OK)
+            writefailed(What, Path, r == Z_ERRNO && errno ? std::strerror(errno) : zError(r));
+    }
     Packed = nullptr;
 }
 

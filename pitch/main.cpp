@@ -33,14 +33,10 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "pitch: %s\n", err);
         return 1;
     }
-    if (Opt.record[0] && !recordopen(Opt.record)) {
-        std::fprintf(stderr, "pitch: cannot write the record file \"%s\"\n", Opt.record);
+    if (Opt.record[0] && !recordopen(Opt.record))
         return 1;
-    }
-    if (Opt.gamelog[0] && !gamelogopen(Opt.gamelog)) {
-        std::fprintf(stderr, "pitch: cannot write the game log \"%s\"\n", Opt.gamelog);
+    if (Opt.gamelog[0] && !gamelogopen(Opt.gamelog))
         return 1;
-    }
     if (Opt.chasers)
         chasersjoin();
     std::printf("pitch: listening on port %d\n", netport());

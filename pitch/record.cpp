@@ -1,7 +1,8 @@
 // record.cpp -- the match record, command statistics and step timing.
 //
 // The record is written line by line with stdio buffering and flushed at every step, so
-// a reader tailing the file sees whole cycles. Texts of commands are escaped for JSON:
+// a reader tailing the file sees whole cycles; a write that fails gives the record up
+// (output.h). Texts of commands are escaped for JSON:
 // quotes and backslashes get a backslash, control bytes and bytes above 126 become
 // \u00XX, so any datagram makes a valid line.
 
@@ -13,6 +14,7 @@
 
 #include "pitch/gamelog.h"
 #include "pitch/geom.h"
+#include "pitch/output.h"
 #include "pitch/referee.h"
 #include "pitch/world.h"
 
@@ -20,6 +22,8 @@ namespace vorn::pitch {
 
 // Globals
 static FILE *Record = nullptr;
+static const char *RecordPath = ""; // as the command line gave it
+static const char RecordWhat[] = "record file";
 static long Counts[MaxPlayers][KindCount]; // commands per player and kind
 static long Taken[MaxPlayers][KindCount];  // of those, the ones carried out
 static int BodyThisCycle[MaxPlayers];      // body commands received this cycle
@@ -58,15 +62,13 @@ void resetstats() {
 }
 
 bool recordopen(const char *path) {
-    Record = std::fopen(path, "w");
-    return Record != nullptr;
+    RecordPath = path;
+    return openplain(Record, path, RecordWhat);
 }
 
 void recordclose() {
     gamelogclose();
-    if (Record)
-        std::fclose(Record);
-    Record = nullptr;
+    closeplain(Record, RecordWhat, RecordPath);
 }
 
 static void putjsontext(const char *text, size_t len) {
@@ -110,7 +112,7 @@ void recordstep() {
     std::fputc(',', Record);
     putjsontext(TeamName[1], std::strlen(TeamName[1]));
     std::fputs("]}\n", Record);
-    std::fflush(Record);
+    flushplain(Record, RecordWhat, RecordPath);
 }
 
 void notecommand(int slot, int kind, int outcome, const char *text, size_t len, int64_t nowus) {

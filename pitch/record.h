@@ -42,7 +42,7 @@ constexpr int OffsetBuckets = 12; // 10 ms wide, the last one for 110 ms and mor
 bool isbodykind(int kind);
 const char *kindname(int kind);
 
-bool recordopen(const char *path); // false when the file cannot be written
+bool recordopen(const char *path); // false, said on stderr, when the file cannot be written
 void recordclose();                // closes the game log too
 void recordstep();                 // one line for the step just done; the game log's lines too
 void notecommand(int slot, int kind, int outcome, const char *text, size_t len,

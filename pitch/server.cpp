@@ -19,6 +19,7 @@
 #include "pitch/connect.h"
 #include "pitch/format.h"
 #include "pitch/net.h"
+#include "pitch/output.h"
 #include "pitch/params.h"
 #include "pitch/record.h"
 #include "pitch/referee.h"
@@ -191,7 +192,11 @@ int runserver() {
         std::printf("pitch: match over at cycle %d\n", Time);
     printsummary(stdout, (nowus() - start) / 1e6, cpu);
     recordclose();
-    return stopped ? 128 + StopRequested : 0;
+    // A record or game log that could not be written was said when it failed; the match
+    // went on without it, and the status tells the caller that a file is incomplete.
+    if (stopped)
+        return 128 + StopRequested;
+    return writesfailed() ? 1 : 0;
 }
 
 } // namespace vorn::pitch

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The game log both ways: scripts/matchlog.py reads a real server's log (tests/data/gamelogs)
 as its show lines have it, skips what it does not know and keeps what a cut-off file holds;
-the scripts refuse what they cannot read with one line; and a short pitch match's game log
-reads back as pitch's own record of it.
+the scripts refuse what they cannot read with one line; a short pitch match's game log
+reads back as pitch's own record of it, and shows a missed kick as the real server does; a
+log or record that cannot be written is said in one line and ends pitch with status 1.
 
   gamelog_test.py [BIN_DIR]    (default build/bin; the pitch match needs BIN_DIR/pitch)
 """
@@ -10,6 +11,8 @@ reads back as pitch's own record of it.
 import gzip
 import json
 import os
+import re
+import socket
 import subprocess
 import sys
 import tempfile
@@ -133,6 +136,24 @@ class Sample(unittest.TestCase):
                             self.assertIn(path, r.stderr)
 
 
+def kick_twice(port):
+    """Joins on the left half a metre behind the ball and kicks at the first two
+    sense_bodies of the kick-off, the second time at a ball gone; returns at cycle 3."""
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.settimeout(10)
+    s.sendto(b"(init kicker (version 6))", ("127.0.0.1", int(port)))
+    server = s.recvfrom(8192)[1]
+    s.sendto(b"(move -0.5 0)", server)
+    started, kicks, text = False, 0, ""
+    while not (kicks == 2 and text.startswith("(sense_body 3 ")):
+        text = s.recvfrom(8192)[0].decode(errors="replace")
+        started = started or "referee kick_off_l" in text
+        if started and kicks < 2 and text.startswith("(sense_body "):
+            s.sendto(b"(kick 100 0)", server)
+            kicks += 1
+    return s  # open until pitch is done: a player who leaves is taken off the field
+
+
 class PitchMatch(unittest.TestCase):
     def test_game_log_reads_back_as_the_record(self):
         """tests/process/feeder.py on the left (it kicks) against the chasers, 200 cycles of
@@ -176,7 +197,50 @@ class PitchMatch(unittest.TestCase):
         self.assertLessEqual(worst, 0.00015)
         kicks = matchlog.executed_steps(theirs, "l", 1, "kick")
         self.assertTrue(kicks)
-        self.assertEqual(matchlog.executed_steps(ours, "l", 1, "kick"), kicks)
+        missed = [s["step"] - 1 for s in ours.steps for p in s["players"]
+                  if (p["side"], p["unum"], p["state"] & 0x4) == ("l", 1, 0x4)]
+        self.assertEqual(sorted(matchlog.executed_steps(ours, "l", 1, "kick") + missed), kicks)
+
+    def test_missed_kick_the_header_and_the_opponents_moves(self):
+        """A kick that moves the ball counts and sets 0x2, one that misses sets 0x2|0x4 and
+        does not count; the header has the port bound and, with --no-noise, no kick_rand."""
+        with tempfile.TemporaryDirectory() as tmp:
+            log = os.path.join(tmp, "m.rcg")
+            pitch = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--opponent",
+                                      "chasers", "--quiet", "--step-ms", "50", "--no-noise",
+                                      "--kickoff-after", "1", "--game-log", log],
+                                     stdout=subprocess.PIPE, text=True)
+            try:
+                port = pitch.stdout.readline().split()[-1]
+                with kick_twice(port):
+                    pitch.terminate()
+                    self.assertEqual(pitch.wait(timeout=30), 143)
+            finally:
+                pitch.kill()
+                pitch.wait()
+                pitch.stdout.close()
+            match = matchlog.read(log)
+            with open(log) as f:
+                header = f.read()  # only the header has kick_rand and port
+        l1 = [(p["state"], p["counts"][0]) for s in match.steps for p in s["players"]
+              if (p["side"], p["unum"]) == ("l", 1)]
+        moves = [int(p["counts"][4]) for p in match.steps[-1]["players"] if p["side"] == "r"]
+        self.assertEqual(([now for before, now in zip([None] + l1, l1) if now != before],
+                          set(re.findall(r"\(kick_rand (\S+?)\)", header)),
+                          re.findall(r"\(port (\d+)\)", header), min(moves) > 0),
+                         ([(1, "0"), (3, "1"), (7, "1"), (1, "1")], {"0"}, [port], True))
+
+    def test_a_file_that_cannot_be_written(self):
+        """One line naming the file and why, status 1: at once when the game log's header
+        cannot be written, after the match when the record's steps cannot."""
+        for option, what, played in [("--game-log", "game log", False),
+                                     ("--record", "record file", True)]:
+            r = subprocess.run([os.path.join(BIN, "pitch"), "--port", "0", "--step-ms", "10",
+                                "--cycles", "50", "--kickoff-after", "0.05", option,
+                                "/dev/full"], capture_output=True, text=True, timeout=60)
+            said = f"pitch: cannot write the {what} /dev/full: No space left on device\n"
+            self.assertEqual((r.returncode, r.stderr, "match over" in r.stdout),
+                             (1, said, played))
 
 
 if __name__ == "__main__":
