@@ -288,6 +288,7 @@ static bool parseview(Cursor &c, int slot) {
         return false;
     Players[slot].viewwidth = width;
     Players[slot].lowquality = low;
+    Players[slot].views++;
     return true;
 }
 

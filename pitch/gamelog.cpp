@@ -31,7 +31,6 @@
 #include "pitch/net.h"
 #include "pitch/output.h"
 #include "pitch/params.h"
-#include "pitch/record.h"
 #include "pitch/referee.h"
 #include "pitch/types.h"
 #include "pitch/world.h"
@@ -358,19 +357,12 @@ static void putround(Out &o, double v, double step) {
 
 // putcounts: the commands of each kind carried out so far, from the player's own counters,
 // so the built-in opponent, which sends no commands, is counted as a client is. A kick that
-// misses the ball is not counted. Change_view has no counter of its own: the record's count
-// (none for the opponent). Nobody tackles, points, or turns attention or focus.
+// misses the ball is not counted. Nobody tackles, points, or turns attention or focus.
 static void putcounts(Out &o, int slot) {
     const Player &p = Players[slot];
     // ORDER: kick dash turn catch move turn_neck change_view say, as the show line has them.
-    const long counts[] = {p.kicks,
-                           p.dashes,
-                           p.turns,
-                           p.catches,
-                           p.movesdone,
-                           p.necks,
-                           executedcount(slot, KindChangeView),
-                           p.says};
+    const long counts[] = {p.kicks,     p.dashes, p.turns, p.catches,
+                           p.movesdone, p.necks,  p.views, p.says};
     put(o, " (c");
     for (long n : counts) {
         put(o, " ");

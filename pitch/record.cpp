@@ -25,7 +25,6 @@ static FILE *Record = nullptr;
 static const char *RecordPath = ""; // as the command line gave it
 static const char RecordWhat[] = "record file";
 static long Counts[MaxPlayers][KindCount]; // commands per player and kind
-static long Taken[MaxPlayers][KindCount];  // of those, the ones carried out
 static int BodyThisCycle[MaxPlayers];      // body commands received this cycle
 static long MultiBody[MaxPlayers];         // cycles with two or more body commands
 static long Offsets[OffsetBuckets];        // commands by ms after sense_body
@@ -53,7 +52,6 @@ const char *kindname(int kind) {
 
 void resetstats() {
     std::memset(Counts, 0, sizeof Counts);
-    std::memset(Taken, 0, sizeof Taken);
     std::memset(BodyThisCycle, 0, sizeof BodyThisCycle);
     std::memset(MultiBody, 0, sizeof MultiBody);
     std::memset(Offsets, 0, sizeof Offsets);
@@ -120,8 +118,6 @@ void notecommand(int slot, int kind, int outcome, const char *text, size_t len, 
         return;
     const Player &p = Players[slot];
     Counts[slot][kind]++;
-    if (outcome == Executed)
-        Taken[slot][kind]++;
     // A move the mode does not allow takes no body slot, so it is no body command here.
     if (isbodykind(kind) && outcome != IgnoredMode && ++BodyThisCycle[slot] == 2)
         MultiBody[slot]++;
@@ -154,10 +150,6 @@ void notelateness(int64_t us) {
 
 long commandcount(int slot, int kind) {
     return Counts[slot][kind];
-}
-
-long executedcount(int slot, int kind) {
-    return slot >= 0 && slot < MaxPlayers && kind >= 0 && kind < KindCount ? Taken[slot][kind] : 0;
 }
 
 long multibodycycles(int slot) {

@@ -56,7 +56,6 @@ void printsummary(FILE *f, double wallseconds, double cpuseconds);
 
 // Figures for tests and the summary.
 long commandcount(int slot, int kind);
-long executedcount(int slot, int kind); // the commands of that kind carried out
 long multibodycycles(int slot);
 long offsetcount(int bucket); // commands 10*bucket..10*bucket+9 ms after sense_body
 
