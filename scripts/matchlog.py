@@ -31,6 +31,7 @@ once, front to back, so a pipe (<(zcat match.rcg.gz)) reads as well as a file.
 
 import gzip
 import io
+import itertools
 import json
 import re
 import sys
@@ -137,7 +138,7 @@ def read(path):
 
 def _record(first, lines):
     match = Match("record")
-    for number, line in enumerate(_chain(first, lines), 1):
+    for number, line in enumerate(itertools.chain((first,), lines), 1):
         if line is None:
             match.cut = True
             break
@@ -211,11 +212,6 @@ def _step_problem(d):
         if problem:
             return f"player {p['side']} {p['unum']}: {problem}"
     return None
-
-
-def _chain(first, lines):
-    yield first
-    yield from lines
 
 
 def _gamelog(first, lines):

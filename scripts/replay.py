@@ -58,17 +58,15 @@ def runs(values):
     return out
 
 
-def encode(steps, source):
-    """The page's data object for the record's step lines."""
-    players, goalies, teams = {}, set(), ["", ""]
+def encode(match, source):
+    """The page's data object for the match's steps."""
+    steps, players, goalies = match.steps, {}, set()
     for d in steps:
         for p in d.get("players", []):
             key = (p["side"], int(p["unum"]))
             players.setdefault(key, None)
             if p.get("goalie"):
                 goalies.add(key)
-        for i, name in enumerate(d.get("teams", [])[:2]):
-            teams[i] = name or teams[i]
     columns = sorted(players, key=lambda k: (k[0] != "l", k[1]))
     index = {k: i for i, k in enumerate(columns)}
     stamina = any("stamina" in p for d in steps[:50] for p in d.get("players", []))
@@ -97,7 +95,7 @@ def encode(steps, source):
         score_r.append(int(score[1]))
     frames = struct.pack(f"<{len(values)}h", *values)
     return {
-        "format": 2, "source": source, "count": len(steps), "unit": UNIT, "teams": teams,
+        "format": 2, "source": source, "count": len(steps), "unit": UNIT, "teams": match.teams,
         "stamina": stamina, "staminaMax": STAMINA_MAX,
         "players": [{"side": s, "unum": u, "goalie": (s, u) in goalies} for s, u in columns],
         "frames": base64.b64encode(frames).decode("ascii"),
@@ -147,7 +145,7 @@ def main(argv):
     try:
         match = matchlog.read(a.record)
         source = os.path.basename(a.record)
-        text = page(encode(match.steps, source), a.title or f"vorn replay: {source}")
+        text = page(encode(match, source), a.title or f"vorn replay: {source}")
         with open(out, "w", encoding="utf-8") as f:
             f.write(text)
     except (matchlog.MatchError, OSError, ValueError) as e:
