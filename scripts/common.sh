@@ -1,5 +1,5 @@
-# What the scripts share: their --help text and the checks of option values. Sourced by
-# run.sh, test.sh, scripts/match.sh and scripts/start-team.sh (not run on its own). Every check
+# What the scripts share: their --help text, the checks of option values, their folders and
+# waits. Sourced by run.sh, test.sh and the scripts in scripts/ (not run on its own). Every check
 # either returns quietly or ends the script with one line naming the option and exit status 2,
 # and none of them creates or starts anything.
 #
@@ -86,6 +86,16 @@ checkfile() {
 makefolder() {
   mkdir -p -- "$1" 2>/dev/null || die "cannot create the folder '$1'"
   (cd -- "$1" && pwd)
+}
+
+# workfolder DIR NAME: the folder DIR, created (after checkfolder), or when DIR is empty a
+# new folder NAME.XXXXXX under $TMPDIR or /tmp; prints its absolute path.
+workfolder() {
+  if [ -n "$1" ]; then
+    makefolder "$1"
+  else
+    mktemp -d "${TMPDIR:-/tmp}/$2.XXXXXX" || die "cannot create a folder in ${TMPDIR:-/tmp}"
+  fi
 }
 
 # signalname STATUS: the signal that ended a process, from the exit status the shell gives it

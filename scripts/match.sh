@@ -73,12 +73,7 @@ checkoptions() {
 
 # makefolders: the match folder and the record's folder, as absolute paths.
 makefolders() {
-  if [ -n "$dir" ]; then
-    dir=$(makefolder "$dir") || exit 2
-  else
-    dir=$(mktemp -d "${TMPDIR:-/tmp}/vorn-match.XXXXXX") ||
-      die "cannot create a folder in ${TMPDIR:-/tmp}"
-  fi
+  dir=$(workfolder "$dir" vorn-match) || exit 2
   if [ -n "$record" ]; then
     makefolder "$(dirname -- "$record")" >/dev/null || exit 2
     record=$(abspath "$record")

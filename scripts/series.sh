@@ -104,12 +104,7 @@ checkoptions() {
 # name on each): a copy of scripts/ and of the three programs in build/bin/, so that a
 # rebuild during the series changes nothing. Sets dir and stage.
 makestage() {
-  if [ -n "$dir" ]; then
-    dir=$(makefolder "$dir") || exit 2
-  else
-    dir=$(mktemp -d "${TMPDIR:-/tmp}/vorn-series.XXXXXX") ||
-      die "cannot create a folder in ${TMPDIR:-/tmp}"
-  fi
+  dir=$(workfolder "$dir" vorn-series) || exit 2
   stage="vorn-series-$(hostname -s 2>/dev/null || echo host)-$$"
   mkdir -p "$dir/$stage/build/bin" &&
     cp -p "$bin/pitch" "$bin/Vorn" "$bin/Vorng" "$dir/$stage/build/bin/" &&
@@ -282,7 +277,8 @@ main() {
     [ $rc = 0 ] || break
     progress "$line"
   done
-  until wait "$parallelpid"; status=$?; ! kill -0 "$parallelpid" 2>/dev/null; do :; done
+  waitfor "$parallelpid"
+  status=$waited
   finish || status=1
   [ $stopping = 0 ] || exit 130
   [ "$status" = 0 ] && [ "$missing" = 0 ] || exit 1

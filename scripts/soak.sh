@@ -54,11 +54,7 @@ for p in pitch Vorn Vorng; do
 done
 [ -z "$dir" ] || checkfolder --dir "$dir"
 bin=$(cd "$bin" && pwd)
-if [ -n "$dir" ]; then
-  dir=$(makefolder "$dir") || exit 2
-else
-  dir=$(mktemp -d "${TMPDIR:-/tmp}/vorn-soak.XXXXXX") || die "cannot create a folder in ${TMPDIR:-/tmp}"
-fi
+dir=$(workfolder "$dir" vorn-soak) || exit 2
 : >"$dir/samples.txt"
 
 "$bin/pitch" --port 0 --bind 127.0.0.1 --cycles "$cycles" --opponent chasers \

@@ -162,13 +162,16 @@ ending() {
   fi
 }
 
-# report: the table of the players, and how each ended (kept in how, for why).
+# report: the table of the players, and how each ended (kept in how, for why); counts in
+# answers the players the server answered.
+answers=0
 report() {
   local n sent got missed
   echo "vorn's players: commands sent after the init, send slots missed (Vorne.log), how each ended"
   printf '%-8s %-8s %8s %13s %7s  %s\n' player program commands "missed slots" status ending
   for n in $(seq 1 "$players"); do
     read -r sent got <<<"$(tally "$dir/player$n")"
+    answers=$((answers + got))
     missed=$(grep -c -a '^Missed slot' "$dir/player$n/Vorne.log" 2>/dev/null)
     how[$n]=$(ending "$n")
     printf '%-8s %-8s %8s %13s %7s  %s\n' "$n" "$(program "$n")" "$sent" "${missed:-0}" \
@@ -211,21 +214,17 @@ waitplayers() {
   wait 2>/dev/null
 }
 
-# refusal: the server's words when it refused a player, else nothing.
+# refusal: the server's words when it refused a player, else nothing. A refused player ends
+# at once, so the words are among the last lines of its trace.
 refusal() {
-  cat "$dir"/player*/console.txt 2>/dev/null | sed -n 's/^The server refused the player: //p' |
-    head -n 1
+  tail -q -n 3 "$dir"/player*/console.txt 2>/dev/null |
+    sed -n 's/^The server refused the player: //p' | head -n 1
 }
 
 parseoptions "$@"
 checkoptions
 bin=$(cd "$bin" && pwd) # each player starts in its own folder
-if [ -n "$dir" ]; then
-  dir=$(makefolder "$dir") || exit 2
-else
-  dir=$(mktemp -d "${TMPDIR:-/tmp}/vorn-team.XXXXXX") ||
-    die "cannot create a folder in ${TMPDIR:-/tmp}"
-fi
+dir=$(workfolder "$dir" vorn-team) || exit 2
 trap stop INT TERM USR1 EXIT
 startplayers
 waitplayers
@@ -236,7 +235,7 @@ if [ -n "$refused" ]; then
   echo "$prog: the server at $host:$port refused the players: $refused" >&2
   exit 1
 fi
-if [ "$(answered)" = 0 ]; then
+if [ "$answers" = 0 ]; then
   echo "$prog: no player got an answer from $host:$port: is a server running there?" >&2
   exit 1
 fi
