@@ -58,6 +58,8 @@ REFUSALS = [
     (TEAM, "--port 0", 2, "--port must be a whole number from 1 to 65535, not '0'"),
     (TEAM, "--port 65536", 2, "--port must be a whole number from 1 to 65535, not '65536'"),
     (TEAM, "--host nosuchhost.invalid", 2, "the host 'nosuchhost.invalid' is unknown"),
+    (TEAM, "--host 127.0.0.1:6600", 2,
+     "--host: '127.0.0.1:6600' holds a port; give the port with --port: --host 127.0.0.1 --port 6600"),
     (TEAM, "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
     (TEAM, "--bin afolder", 2, "afolder/Vorn is missing"),
     (TEAM, "--dir afile", 2, "--dir 'afile' is not a folder"),
