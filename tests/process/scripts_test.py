@@ -100,7 +100,8 @@ TEAM_ENDINGS = [
      r"start-team\.sh: no player got an answer from 127\.0\.0\.1:\d+: is a server running there\?"),
 ]
 HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch",
-         FUZZ, SOAK, PACKAGE, SERIES, "scripts/series-match.sh", "tests/failed_tests.py"]
+         FUZZ, SOAK, PACKAGE, SERIES, "scripts/series-match.sh", "tests/failed_tests.py",
+         "bench/calls_delay.py"]
 
 failures = []
 
