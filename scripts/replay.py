@@ -7,9 +7,10 @@ position, and every player's position and facing, and its stamina where the matc
 (game logs do). Positions are kept in centimetres, facings in whole degrees and stamina in
 whole units, as little-endian 16-bit integers in base64, one column per player that was
 ever on the field; the cycle, step, play mode and score change rarely and go in as runs.
-With 22 players that is about 0.18 MB per 1000 steps (0.24 MB with stamina). The page
-itself is replay-page.html beside this script, with the data put in place of its
-placeholder.
+With 22 players that is about 0.18 MB per 1000 steps (0.24 MB with stamina). Under the
+field a panel shows the match's figures (scripts/figures.py: of the match file, or of the
+file --figures names), each goal a link to its step. The page itself is replay-page.html
+beside this script, with the data put in place of its placeholder.
 """
 
 import argparse
