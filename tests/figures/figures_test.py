@@ -82,11 +82,11 @@ def more_kicks(text, side, unum, since):
     """The log text with the player's count of kicks one higher from step since on: a kick
     that reached the ball in the step before."""
     def change(line):
+        if not line.startswith("(show ") or int(line.split()[1]) < since:
+            return line
         return re.sub(rf"(\(\({side} {unum}\) .*?\(c )(\d+)",
                       lambda m: m[1] + str(int(m[2]) + 1), line, count=1)
-    for step in range(since, 301):
-        text = show(text, step, change)
-    return text
+    return "".join(map(change, text.splitlines(keepends=True)))
 
 
 # (what, the sample changed, the figures that change then, as (side, figure): value)
