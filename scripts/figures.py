@@ -27,9 +27,9 @@ to FILE as well. How each is counted (docs/report.md says more):
   catch         a catch command of the goalie in play_on that gave its side the free kick
   failed catch  a catch command of the goalie in play_on that did not hold the ball
 
-A step in which players of both sides touched the ball leaves it to neither side; kicks in
-a step with another touch count as kicks, but neither as shots nor as passes. A file that
-holds no match is refused with one line and status 1.
+Kicks of team-mates in one step count as one for the shots and passes; a step in which
+players of both sides touched the ball leaves it to neither side, and its kicks are neither
+shots nor passes. A file that holds no match is refused with one line and status 1.
 """
 
 import argparse
@@ -211,6 +211,10 @@ def _inplay(steps, i, j):
 
 
 def _side():
+    """A side's figures before counting: its team, goals and their scorers (cycle, step,
+    player, own_goal), possession (% of the steps of play_on with a known last touch) and
+    those steps, kicks, shots, passes, set plays by mode word, its goalie and his catches
+    (None without a goalie)."""
     return {"team": "", "goals": 0, "scorers": [], "possession": None, "possession_steps": 0,
             "kicks": 0, "shots": 0, "passes_tried": 0, "passes_completed": 0,
             "set_plays": dict.fromkeys(SET_PLAYS, 0), "goalie": None, "catches": None,
@@ -256,27 +260,27 @@ def _unknown(match):
     return sorted(seen - known, key=lambda k: (k[0] != "l", k[1]))
 
 
-def figures(match):
-    """The figures of the match: {"l": side, "r": side, ...} with each side's figures as
-    _side() lists them."""
-    steps = match.steps
-    out = {side: _side() for side in SIDES}
-    index, held = {s["step"]: i for i, s in enumerate(steps)}, {}
-    for k, side in enumerate(SIDES):
-        out[side]["team"] = match.teams[k]
+def _goalies(match, out):
+    """Each side's goalie with its catches and failed catches into out; the catches that
+    held the ball as {step index: (side, unum)}."""
+    index, held = {s["step"]: i for i, s in enumerate(match.steps)}, {}
+    for side in SIDES:
         unum = out[side]["goalie"] = matchlog.goalie(match, side)
         if unum is not None:
             c = matchlog.catches(match, side, unum)
             out[side]["catches"], out[side]["failed_catches"] = c["catches"], c["failed"]
             held.update({index[n]: (side, unum) for n in c["held"] if n in index})
-    groups = touches(match, held)
-    _passes(steps, groups, out)
+    return held
+
+
+def _steps(steps, groups, out):
+    """Step by step, the possession, the set plays and the goals into out; returns the
+    steps of play_on and those of them without a known last touch."""
     last, scorer, unknown, playon = None, None, 0, 0
     for i, step in enumerate(steps):
         if i in groups:
-            sides = {s for s, _, _ in groups[i]}
+            sides, players = {s for s, _, _ in groups[i]}, {(s, u) for s, u, _ in groups[i]}
             last = sides.pop() if len(sides) == 1 else None
-            players = {(s, u) for s, u, _ in groups[i]}
             scorer = (last, players.pop()[1] if len(players) == 1 else None)
         if step["mode"] == "play_on":
             playon += 1
@@ -291,17 +295,31 @@ def figures(match):
                 out[side]["set_plays"][kind] += 1
         for k, side in enumerate(SIDES):
             for _ in range(step["score"][k] - before["score"][k] if before else 0):
-                out[side]["goals"] += 1
                 known = scorer is not None and scorer[0] is not None
+                out[side]["goals"] += 1
                 out[side]["scorers"].append(
                     {"cycle": step["cycle"], "step": step["step"],
                      "player": scorer[1] if known else None,
                      "own_goal": scorer[0] != side if known else None})
-    known = playon - unknown
+    return playon, unknown
+
+
+def figures(match):
+    """The figures of the match: "l" and "r", each side's as _side() lists them; and the
+    source ("gamelog" or "record"), its steps, the steps of play_on and those of them
+    without a known last touch, whether the file is cut off, and the players whose kicks it
+    does not show ("r1", ...)."""
+    out = {side: _side() for side in SIDES}
+    for k, side in enumerate(SIDES):
+        out[side]["team"] = match.teams[k]
+    groups = touches(match, _goalies(match, out))
+    _passes(match.steps, groups, out)
+    playon, unknown = _steps(match.steps, groups, out)
     for side in SIDES:
-        if known:
-            out[side]["possession"] = round(100 * out[side]["possession_steps"] / known, 1)
-    return {"source": match.kind, "steps": len(steps), "play_on_steps": playon,
+        if playon > unknown:
+            share = 100 * out[side]["possession_steps"] / (playon - unknown)
+            out[side]["possession"] = round(share, 1)
+    return {"source": match.kind, "steps": len(match.steps), "play_on_steps": playon,
             "possession_unknown_steps": unknown, "cut": match.cut,
             "unknown_players": [f"{s}{u}" for s, u in _unknown(match)], "l": out["l"],
             "r": out["r"]}
