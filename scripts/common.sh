@@ -44,8 +44,14 @@ checkcount() {
   fi
 }
 
-# checkhost OPTION VALUE: a host name or dotted-decimal address with an IPv4 address.
+# checkhost OPTION VALUE: a host name or dotted-decimal address with an IPv4 address. A
+# port written after the host (host:port) is named as such: the port has an option of its
+# own, --port.
 checkhost() {
+  if [[ $2 =~ ^(.*[^:]):([0-9]+)$ ]] && ! getent ahostsv4 "$2" >/dev/null 2>&1; then
+    die "$1: '$2' holds a port; give the port with --port: $1 ${BASH_REMATCH[1]}" \
+      "--port ${BASH_REMATCH[2]}"
+  fi
   [ -n "$2" ] && getent ahostsv4 "$2" >/dev/null 2>&1 ||
     die "$1: the host '$2' is unknown (no IPv4 address for it)"
 }

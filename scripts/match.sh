@@ -37,7 +37,7 @@ source "$here/scripts/common.sh"
 bin=$(binfolder)
 side=left # vorn's side; the chasers play on the other
 cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0
-pitch="" team="" follower="" seen=0 status=0
+pitch="" team="" follower="" seen=0 status=0 overtold=""
 
 parseoptions() {
   while [ $# -gt 0 ]; do
@@ -149,7 +149,7 @@ startteam() {
 show() {
   case $1 in
     "pitch: listening"*) ;;
-    "pitch: time over"*) kill -TERM "$team" 2>/dev/null ;;
+    "pitch: time over"*) overtold=1 && kill -TERM "$team" 2>/dev/null ;;
     *) printf '%s\n' "$1" ;;
   esac
 }
@@ -243,11 +243,14 @@ quit() {
   esac
   [ "$status" = 0 ] || exit "$status"
   [ -z "$reportfailed" ] || exit 1
+  # The team stopped at pitch's time over is stopped at the end of the match, also when its
+  # players quit before they heard the referee say so.
+  [ -z "$overtold" ] || [ "${teamstatus:-0}" != 143 ] || teamstatus=0
   exit "${teamstatus:-0}"
 }
 
 cleanup() {
-  [ -z "$pitch" ] || kill "$pitch" 2>/dev/null
+  [ -z "$pitch" ] || { kill "$pitch" && waitfor "$pitch"; } 2>/dev/null
   [ -z "$follower" ] || kill "$follower" 2>/dev/null
   [ -z "$team" ] || { kill -TERM "$team" 2>/dev/null && wait "$team" 2>/dev/null; }
 }
