@@ -12,7 +12,6 @@ itself is replay-page.html beside this script, with the data put in place of its
 placeholder.
 """
 
-import argparse
 import base64
 import html
 import json
@@ -30,6 +29,7 @@ LIMIT = 32767
 STAMINA_MAX = 8000  # a full stamina bar
 
 sys.path.insert(0, HERE)
+import helptext  # noqa: E402
 import matchlog  # noqa: E402
 
 
@@ -124,7 +124,7 @@ def same_file(a, b):
 
 
 def main(argv):
-    p = argparse.ArgumentParser(
+    p = helptext.ArgumentParser(
         description="Turn a match into one self-contained replay page (HTML, no network): "
         "the field, both teams, the ball, score, cycle and play mode, each player's stamina "
         "where the match has it, with play/pause (space), a slider that marks the goals, "
