@@ -3,7 +3,6 @@
 # time stamp, so the same file gives the same bytes), @PREFIX@ in it replaced with the prefix.
 # A file that was not built (the manual pages without help2man) is left out, saying so.
 if(NOT EXISTS "${vorn_gzip_in}")
-  get_filename_component(name "${vorn_gzip_in}" NAME)
   message(STATUS "Not built, left out: ${vorn_gzip_out} (the manual pages are built by "
                  "cmake --build BUILD --target manpages, with help2man)")
   return()
