@@ -47,6 +47,9 @@ log="$build/package.log"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$log" 2>&1 ||
     fail "configuring $build" "$log"
+elif grep -q '^VORN_HELP2MAN:FILEPATH=.*NOTFOUND' "$build/CMakeCache.txt"; then
+  # configured before help2man was installed: look for it again
+  cmake -S "$here" -B "$build" >"$log" 2>&1 || fail "configuring $build" "$log"
 fi
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target Vorn Vorng pitch manpages >"$log" 2>&1 ||
   fail "building in $build" "$log"
