@@ -72,8 +72,8 @@ summary() {
   printf '%s\n' "${results[@]}"
 }
 
-# chromium comes along for the replay page's browser test
-./scripts/install-deps.sh --browser || die "installing the packages failed"
+# chromium comes along for the replay page's browser test, lintian for the package test
+./scripts/install-deps.sh --tests || die "installing the packages failed"
 pass "g++ build (build/)" normalpass
 if [ $quick = 1 ]; then
   skip "clang++ sanitizer build with the fuzz runs (build-clang/)" "--quick"

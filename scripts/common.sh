@@ -24,8 +24,15 @@ binfolder() {
   fi
 }
 
-# usage: the comment block at the top of the running script, without its "#".
-usage() { awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "$0"; }
+# usage: the comment block at the top of the running script, without its "#". Installed, it
+# names the installed commands and folders (vorn-match, PREFIX/bin) in place of the
+# repository's (scripts/match.sh, build/bin): scripts/helptext.py says how.
+usage() {
+  local top
+  top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "$0" |
+    if [ -f "$top/CMakeLists.txt" ]; then cat; else python3 "$top/scripts/helptext.py"; fi
+}
 
 # die MESSAGE...: the script's refusal, on standard error, and exit status 2.
 die() {

@@ -13,7 +13,6 @@ file --figures names), each goal a link to its step. The page itself is replay-p
 beside this script, with the data put in place of its placeholder.
 """
 
-import argparse
 import base64
 import html
 import json
@@ -32,6 +31,7 @@ STAMINA_MAX = 8000  # a full stamina bar
 
 sys.path.insert(0, HERE)
 import figures  # noqa: E402
+import helptext  # noqa: E402
 import matchlog  # noqa: E402
 
 
@@ -126,7 +126,7 @@ def same_file(a, b):
 
 
 def main(argv):
-    p = argparse.ArgumentParser(
+    p = helptext.ArgumentParser(
         description="Turn a match into one self-contained replay page (HTML, no network): "
         "the field, both teams, the ball, score, cycle and play mode, each player's stamina "
         "where the match has it, with play/pause (space), a slider that marks the goals, "
