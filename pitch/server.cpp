@@ -192,13 +192,13 @@ int runserver() {
         ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     // A signal before time over stops the match early: said so, with the signal's exit status.
     bool stopped = StopRequested != 0 && Mode != ModeTimeOver;
+    monitorsclose(); // the result to the monitors, and their sessions' ends said first
     if (stopped)
         std::printf("pitch: match stopped at cycle %d of %d\n", Time, Opt.cycles);
     else
         std::printf("pitch: match over at cycle %d\n", Time);
     printsummary(stdout, (nowus() - start) / 1e6, cpu);
     recordclose();
-    monitorsclose();
     // A record or game log that could not be written was said when it failed; the match
     // went on without it, and the status tells the caller that a file is incomplete.
     if (stopped)
