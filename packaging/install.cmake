@@ -14,7 +14,8 @@ set(VORN_COMMANDS
   start-team.sh
   match.sh
   series.sh
-  replay.py)
+  replay.py
+  live.py)
 
 # Installing copies what is built; scripts/package.sh builds only the programs first.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)

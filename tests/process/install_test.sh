@@ -29,7 +29,8 @@ else
     "$l-start-team -> ../share/vorn/scripts/start-team.sh" "$x $s/match.sh" \
     "$l-series -> ../share/vorn/scripts/series.sh" "$x $s/series-match.sh" \
     "$x $s/start-team.sh" "$x $s/replay.py" "$x $s/slots.py" "-rw-r--r-- $s/common.sh" \
-    "-rw-r--r-- $s/replay-page.html"; do grep -qxF -- "$e" "$tmp/contents" || echo "$e"; done)
+    "-rw-r--r-- $s/replay-page.html" "$l-live -> ../share/vorn/scripts/live.py" \
+    "$x $s/live.py" "-rw-r--r-- $s/live-page.html" "-rw-r--r-- $s/field-drawing.html"; do grep -qxF -- "$e" "$tmp/contents" || echo "$e"; done)
   [ -z "$missing" ] || { cat "$tmp/contents" >>"$tmp/out.txt"; fail "not in $deb: $missing"; }
   [[ $(dpkg-deb -f "$deb" Depends) =~ python3.*parallel.*libc6 ]] ||
     fail "$deb: no python3, parallel or libc6"
