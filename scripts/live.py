@@ -137,9 +137,9 @@ class Watch:
             self.teams = ["" if n == "null" else n for n in w[2:4]]
             self.score = [int(w[4]), int(w[5])]
         elif text.startswith("(msg "):
-            quoted = text.split('"', 1)
+            quoted = text.rstrip(")\0").partition('"')[2]  # (msg T BOARD "TEXT")
             with self.cond:
-                self.message = quoted[1].rstrip('")\0') if len(quoted) > 1 else text
+                self.message = quoted[:-1] if quoted.endswith('"') else quoted or text
                 self.changed()
 
 
