@@ -284,6 +284,16 @@ void monitorsclose() {
     }
 }
 
+void monitorsforget() {
+    for (Monitor &m : Monitors) {
+        if (m.on)
+            closesocket(m.fd);
+        m = Monitor{};
+        m.fd = -1;
+    }
+    Sessions = 0;
+}
+
 int monitorcount() {
     int n = 0;
     for (const Monitor &m : Monitors)

@@ -36,5 +36,6 @@ int monitorpolls(pollfd *fds, int room); // their sockets for ppoll; returns how
 void monitorsstep();                     // the lines of the step just done, to every monitor
 void monitorsclose();                    // the result of a finished match; ends every session
 int monitorcount();                      // sessions open now
+void monitorsforget(); // ends every session without a word: a fresh match in the fuzz targets
 
 } // namespace vorn::pitch
