@@ -15,6 +15,7 @@ Standard library only.
 import argparse
 import http.server
 import json
+import math
 import os
 import signal
 import socket
@@ -46,6 +47,14 @@ MODES = ["", "before_kick_off", "time_over", "play_on", "kick_off_l", "kick_off_
          "penalty_score_l", "penalty_score_r", "illegal_defense_l", "illegal_defense_r"]
 
 
+def number(text):
+    """A finite number of a show line; ValueError for anything else (nan, inf, words)."""
+    v = float(text)
+    if not math.isfinite(v):
+        raise ValueError(f"not a finite number: {text}")
+    return v
+
+
 def parse_show(line):
     """A show line as the page draws it: cycle, mode, teams, score, ball, players on the field
     as [side, unum, x, y, body, stamina, goalie]. ValueError when it is not one."""
@@ -67,7 +76,7 @@ def parse_show(line):
         who, _, rest = part.partition(")")
         fields = rest.split("(")[0].split()
         if who == "b":
-            frame["ball"] = [float(fields[0]), float(fields[1])]
+            frame["ball"] = [number(fields[0]), number(fields[1])]
             continue
         side, unum = who.split()
         state = int(fields[1], 0)
@@ -75,9 +84,9 @@ def parse_show(line):
             continue
         stamina = None
         if "(s " in rest:
-            stamina = float(rest.split("(s ", 1)[1].split()[0])
-        frame["players"].append([side, int(unum), float(fields[2]), float(fields[3]),
-                                 round(float(fields[6])), stamina, bool(state & GOALIE)])
+            stamina = number(rest.split("(s ", 1)[1].split()[0])
+        frame["players"].append([side, int(unum), number(fields[2]), number(fields[3]),
+                                 round(number(fields[6])), stamina, bool(state & GOALIE)])
     if frame["ball"] is None:
         raise ValueError("a show line without the ball")
     return frame
