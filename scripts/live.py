@@ -292,8 +292,14 @@ class Stop(Exception):
     pass
 
 
+class Parser(argparse.ArgumentParser):
+    def error(self, message):
+        """A bad option in one line, status 2."""
+        self.exit(2, f"live.py: {message} (see --help)\n")
+
+
 def main(argv):
-    p = argparse.ArgumentParser(
+    p = Parser(
         description="Watch a match live in a browser: connects as a monitor to a soccer "
         "simulation server (pitch, or the real server) and serves a page that draws it as it "
         "is played: players with their numbers and facing, the ball, score, play mode, cycle "
