@@ -75,8 +75,8 @@ static void endsession(Monitor &m, const char *why) {
     say(text);
 }
 
-// send: one line to the monitor; a monitor whose address has gone is forgotten.
-static void send(Monitor &m, const char *text) {
+// sendline: one line to the monitor; a monitor whose address has gone is forgotten.
+static void sendline(Monitor &m, const char *text) {
     if (m.on && sendsocket(m.fd, text) < 0)
         endsession(m, "gone");
 }
@@ -85,14 +85,14 @@ static void send(Monitor &m, const char *text) {
 static void sendheader(Monitor &m) {
     Out o = outof(Other, sizeof Other);
     putserverparam(o);
-    send(m, Other);
+    sendline(m, Other);
     o = outof(Other, sizeof Other);
     putplayerparam(o);
-    send(m, Other);
+    sendline(m, Other);
     for (int id = 0; id < PlayerTypeCount && m.on; id++) {
         o = outof(Other, sizeof Other);
         putplayertype(o, id);
-        send(m, Other);
+        sendline(m, Other);
     }
 }
 
@@ -194,7 +194,7 @@ static void command(Monitor &m, const char *text, size_t len) {
             return;
     char reply[80];
     std::snprintf(reply, sizeof reply, "(msg %d 1 \"(error illegal_command_form)\")", Time);
-    send(m, reply);
+    sendline(m, reply);
 }
 
 bool monitorcommand(uint32_t addr, uint16_t port, const char *text, size_t len) {
@@ -235,7 +235,7 @@ static void sendchanges(Monitor &m, const char *mode) {
     if (std::strcmp(mode, m.mode) != 0) {
         Out o = outof(Other, sizeof Other);
         putplaymode(o);
-        send(m, Other);
+        sendline(m, Other);
         std::snprintf(m.mode, sizeof m.mode, "%s", mode);
     }
     if (!m.teamsent || std::strcmp(m.teams[0], TeamName[0]) != 0 ||
@@ -243,7 +243,7 @@ static void sendchanges(Monitor &m, const char *mode) {
         m.score[1] != Score[1]) {
         Out o = outof(Other, sizeof Other);
         putteam(o);
-        send(m, Other);
+        sendline(m, Other);
         std::memcpy(m.teams, TeamName, sizeof m.teams);
         m.score[0] = Score[0];
         m.score[1] = Score[1];
@@ -268,7 +268,7 @@ void monitorsstep() {
                 formatted = true;
             }
             sendchanges(m, mode);
-            send(m, Show);
+            sendline(m, Show);
         }
     }
 }
@@ -279,7 +279,7 @@ void monitorsclose() {
     bool over = Mode == ModeTimeOver;
     for (Monitor &m : Monitors) {
         if (m.on && over)
-            send(m, Other);
+            sendline(m, Other);
         endsession(m, over ? "the match is over" : "pitch stopped");
     }
 }
