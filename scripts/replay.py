@@ -10,7 +10,8 @@ ever on the field; the cycle, step, play mode and score change rarely and go in 
 With 22 players that is about 0.18 MB per 1000 steps (0.24 MB with stamina). Under the
 field a panel shows the match's figures (scripts/figures.py: of the match file, or of the
 file --figures names), each goal a link to its step. The page itself is replay-page.html
-beside this script, with the data put in place of its placeholder.
+beside this script, with the data put in place of its placeholder and the field's drawing
+(field-drawing.html, shared with the live page) in place of its own.
 """
 
 import base64
@@ -24,6 +25,8 @@ import sys
 HERE = os.path.dirname(os.path.realpath(__file__))  # the script, not a link to it
 TEMPLATE = os.path.join(HERE, "replay-page.html")
 PLACEHOLDER = "/*REPLAY-DATA*/null"
+DRAWING = os.path.join(HERE, "field-drawing.html")
+DRAWING_PLACEHOLDER = "<!--FIELD-DRAWING-->"
 UNIT = 100  # stored units per metre
 ABSENT = -32768  # a player not on the field in that frame
 LIMIT = 32767
@@ -106,9 +109,18 @@ def encode(match, source):
     }
 
 
+def with_drawing(text, template):
+    """The page template's text with the field's drawing in place of its placeholder."""
+    with open(DRAWING, encoding="utf-8") as f:
+        drawing = f.read()
+    if DRAWING_PLACEHOLDER not in text:
+        raise ValueError(f"{template} has no {DRAWING_PLACEHOLDER}")
+    return text.replace(DRAWING_PLACEHOLDER, drawing, 1)
+
+
 def page(data, title):
     with open(TEMPLATE, encoding="utf-8") as f:
-        text = f.read()
+        text = with_drawing(f.read(), TEMPLATE)
     if PLACEHOLDER not in text:
         raise ValueError(f"{TEMPLATE} has no {PLACEHOLDER}")
     # Inside a script element "</script" would end it early and "<!--" would change how it

@@ -35,6 +35,7 @@ FILE, FOLDER = "afile", "afolder"  # made in every working folder
 MATCH, TEAM, IDLE = "scripts/match.sh", "scripts/start-team.sh", "bench/idle_cpu.py"
 FUZZ, SOAK = "scripts/fuzz.sh", "scripts/soak.sh"
 PACKAGE, SERIES = "scripts/package.sh", "scripts/series.sh"
+LIVE = "scripts/live.py"
 # program (in the repository, or pitch in BIN), arguments, exit status, what the one line says
 REFUSALS = [
     (MATCH, "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
@@ -78,6 +79,11 @@ REFUSALS = [
     (SOAK, "--bin afolder", 2, "afolder/pitch is missing"),
     (SOAK, "--dir afile", 2, "--dir 'afile' is not a folder"),
     (PACKAGE, "--out afile", 2, "--out 'afile' is not a folder"),
+    (LIVE, "--port 0", 2, "live.py: argument --port: a port 1..65535, not 0 (see --help)"),
+    (LIVE, "--listen 127.0.0.1:x", 2, "argument --listen: not [ADDRESS:]PORT: 127.0.0.1:x"),
+    (LIVE, "--listen 70000", 2, "argument --listen: a port 0..65535, not 70000"),
+    (LIVE, "--host", 2, "argument --host: expected one argument"),
+    (LIVE, "--bogus", 2, "unrecognized arguments: --bogus"),
     (IDLE, "--seconds -5", 2, "--seconds: must be above 0"),
     (IDLE, "--seconds 0", 2, "--seconds: must be above 0"),
     (IDLE, "--program afolder", 2, "'afolder' is not a program that can be run"),
@@ -101,7 +107,7 @@ TEAM_ENDINGS = [
 ]
 HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch",
          FUZZ, SOAK, PACKAGE, SERIES, "scripts/series-match.sh", "tests/failed_tests.py",
-         "bench/calls_delay.py"]
+         "bench/calls_delay.py", LIVE]
 
 failures = []
 
