@@ -139,11 +139,13 @@ static void dostep() {
     notestep();
     simstep();
     sendsenses();
-    if (Opt.chasers)
-        chasersact();
     recordstep();
     monitorsstep();
     shownext(); // after every line of the step, the game log's and the monitors'
+    // The built-in players decide on what the step's lines show, and their commands count
+    // and turn them from now on, as a client's that arrive before the next step.
+    if (Opt.chasers)
+        chasersact();
     if (!Opt.quiet && Time != before && Time % 100 == 0)
         printprogress(stdout);
     // The runner tells the players to quit on this line, while pitch still listens.
