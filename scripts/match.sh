@@ -23,7 +23,7 @@
 #                   "none": the right side stays empty
 #   --side S        vorn's side, left (default) or right (the chasers then play on the left)
 #   --players N     players of vorn, 1 to 11 (default 11)
-#   --seed N        the seed of pitch's random source, 0 to 2147483647 (default a fresh one,
+#   --seed N        the seed of pitch's random source, 0 to 999999999 (default a fresh one,
 #                   drawn at the start and printed): the same seed, the same noise
 #   --pitch DIR     the folder of the pitch to play on (default the folder of Vorn and
 #                   Vorng: build/bin, the installed programs, or $VORN_BIN)
@@ -74,7 +74,7 @@ checkoptions() {
     *) die "--side must be left or right, not '$side'" ;;
   esac
   checkcount --players "$players" 1 11
-  [ -z "$seed" ] || checkcount --seed "$seed" 0 2147483647
+  [ -z "$seed" ] || checkcount --seed "$seed" 0 999999999
   [ -z "$record" ] || checkfile --record "$record"
   [ -z "$dir" ] || checkfolder --dir "$dir"
 }
@@ -258,10 +258,13 @@ cleanup() {
 parseoptions "$@"
 checkoptions
 [ "$checkonly" = 0 ] || exit 0
-[ -x "$pitchdir/pitch" ] ||
-  { echo "$prog: $pitchdir/pitch is missing; build first (./run.sh)" >&2; exit 1; }
-# A fresh seed: four random bytes, as a number from 1 to 1000000000.
-[ -n "$seed" ] || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 1000000000 + 1))
+if [ ! -x "$pitchdir/pitch" ]; then
+  [ "$pitchdir" = "$bin" ] && echo "$prog: $bin/pitch is missing; build first (./run.sh)" >&2 ||
+    echo "$prog: --pitch: $pitchdir/pitch is missing" >&2
+  exit 1
+fi
+# A fresh seed: four random bytes, as a number from 1 to 999999999.
+[ -n "$seed" ] || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 999999999 + 1))
 makefolders
 trap cleanup EXIT
 trap 'interrupt INT' INT

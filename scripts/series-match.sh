@@ -43,7 +43,7 @@ parseoptions() {
     esac
   done
   checkcount --index "$index" 1 99999
-  checkcount --seed "$seed" 0 2147483647
+  checkcount --seed "$seed" 0 999999999
 }
 
 # prune FOLDER: the record and the game log compressed (and so named in the report), the

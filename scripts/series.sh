@@ -25,9 +25,10 @@
 #   --cycles C      length of each match in cycles, 1 to 1000000 (default 6000, about 12.5
 #                   minutes)
 #   --opponent X    "chasers" (default) or "none" (an empty right side; vorn always left)
-#   --seed S        match i plays with pitch's seed S+i, 0 <= S <= 2147483647 - N (default a
-#                   fresh S, drawn at the start and printed). Two series with the same seed
-#                   and number of matches play the same matches: --baseline pairs them
+#   --seed S        match i plays with pitch's seed S+i, 0 <= S <= 999999999 - N (default a
+#                   fresh S from 1 to 989999999, drawn at the start and printed). Two series
+#                   with the same seed and number of matches play the same matches:
+#                   --baseline pairs them
 #   --dir D         the series folder (default a new folder /tmp/vorn-series.*, or under
 #                   $TMPDIR when it is set); it must not hold a series already
 #   --bin DIR       where Vorn and Vorng are (default build/bin, or the installed ones):
@@ -109,7 +110,7 @@ checkoptions() {
     chasers|none) ;;
     *) die "--opponent must be chasers or none, not '$opponent'" ;;
   esac
-  [ -z "$seed" ] || checkcount --seed "$seed" 0 $((2147483647 - 10#$matches))
+  [ -z "$seed" ] || checkcount --seed "$seed" 0 $((999999999 - 10#$matches))
   local p
   for p in Vorn Vorng; do
     [ -x "$bin/$p" ] || die "--bin: $bin/$p is missing; build first (./run.sh or ./test.sh)"
@@ -356,7 +357,7 @@ main() {
     [ -x "$here/scripts/install-deps.sh" ] && "$here/scripts/install-deps.sh" ||
       die "GNU parallel is missing and could not be installed (apt-get install parallel)"
   fi
-  [ -n "$seed" ] || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 1000000000 + 1))
+  [ -n "$seed" ] || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 989999999 + 1))
   local atonce=$jobs how=""
   if [ "$jobs" = auto ]; then
     jobs=$(autojobs) how=" (--jobs auto: $jobs on $(nproc 2>/dev/null || echo 1) cores)"

@@ -289,8 +289,9 @@ def seedline(s):
             f"--seed {s['seed']} plays the same again); server options: {options or 'none'}")
 
 
-def programrows(s):
-    return [(p["name"], p["role"], p.get("git") or "-", p["sha256"][:16], p["path"])
+def programrows(s, digits=16):
+    """The programs on record, their sha256 cut to its first digits."""
+    return [(p["name"], p["role"], p.get("git") or "-", p["sha256"][:digits], p["path"])
             for p in s.get("programs") or []]
 
 
@@ -413,11 +414,13 @@ def page(s):
         htmltable(OVER_HEAD, overrows(s)),
         "".join(f"<p>{html.escape(x)}</p>" for x in notes),
         "<h2>Against the baseline</h2>" if compared else "",
-        "<ul>" + "".join(f"<li>{html.escape(x)}</li>" for x in compared) + "</ul>"
-        if compared else "",
+        "<ul>" + "".join(f"<li><strong>{html.escape(x)}</strong></li>" if
+                         x.startswith("verdict:") else f"<li>{html.escape(x)}</li>"
+                         for x in compared) + "</ul>" if compared else "",
         "<h2>Seeds and programs</h2>",
         f"<p>{html.escape(seedline(s))}</p>",
-        htmltable(PROGRAM_HEAD, programrows(s)) if programrows(s) else "",
+        htmltable(PROGRAM_HEAD[:3] + ("sha256",) + PROGRAM_HEAD[4:], programrows(s, 64))
+        if programrows(s) else "",
         "<h2>Goal differences</h2>",
         "<p>Matches played to the end by vorn's goals minus the opponent's.</p>",
         '<p class="key"><span style="background:#3a6ea5"></span> vorn left &nbsp; '

@@ -167,7 +167,7 @@ with tempfile.TemporaryDirectory() as d:
         with open(os.path.join(d, "s", "summary.json")) as f:
             compared = json.load(f)["baseline"]
         for line in lines:
-            if line not in run.stdout.splitlines() or f"<li>{html.escape(line)}</li>" not in page:
+            if line not in run.stdout.splitlines() or f">{html.escape(line)}<" not in page:
                 failures.append(f"against {name}: no line {line!r} in the table and the page: "
                                 f"{run.stdout}")
         if compared["method"] != ("paired" if name == "same" else "unpaired"):
