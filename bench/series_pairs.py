@@ -3,7 +3,8 @@
 same seeds, both series of a pair at once: how often the comparison of B against A says
 "better" or "worse", paired by seed and side and unpaired (Welch), and from all the matches
 the spread of the goal difference per match, the spread of the pairs' differences, the
-difference over all pairs of matches together, and the matches needed to show a difference of 0.5 and of 1 goal per match (95%, power 80%).
+difference over all pairs of matches together, and the matches needed to show a difference
+of 0.5 and of 1 goal per match (95%, power 80%).
 
 With A and B the same build (the default) it is the check of the method: about 5% of the
 verdicts should be "better" or "worse". With B another build it shows whether the series

@@ -3,10 +3,11 @@
 # or on another one, in a folder that holds a copy of scripts/ and build/bin/. The match
 # (scripts/match.sh, with the seed given) goes to the folder match-NNN below the working
 # folder, with its output as report.txt; whatever an earlier try of the same match left
-# there (on a machine that was lost) is removed first. Then the match's figures go to result.json (scripts/series_summary.py), the
-# record and the game log (when there is one) are compressed with gzip, and the players'
-# console traces are removed unless --keep-traces is given. One line is printed when the
-# match starts and one when it has ended; series.sh reads them for its progress:
+# there (on a machine that was lost) is removed first. Then the match's figures go to
+# result.json (scripts/series_summary.py), the record and the game log (when there is one)
+# are compressed with gzip, and the players' console traces are removed unless
+# --keep-traces is given. One line is printed when the match starts and one when it has
+# ended; series.sh reads them for its progress:
 #
 #   started N SIDE HOST
 #   ended N STATUS SIDE FOR AGAINST     (STATUS: played, stopped or failed)

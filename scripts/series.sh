@@ -357,7 +357,12 @@ main() {
     [ -x "$here/scripts/install-deps.sh" ] && "$here/scripts/install-deps.sh" ||
       die "GNU parallel is missing and could not be installed (apt-get install parallel)"
   fi
-  [ -n "$seed" ] || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 989999999 + 1))
+  # A fresh seed, or the one given as a plain decimal (a leading 0 would read as octal).
+  if [ -n "$seed" ]; then
+    seed=$((10#$seed))
+  else
+    seed=$(($(od -An -N4 -tu4 /dev/urandom) % 989999999 + 1))
+  fi
   local atonce=$jobs how=""
   if [ "$jobs" = auto ]; then
     jobs=$(autojobs) how=" (--jobs auto: $jobs on $(nproc 2>/dev/null || echo 1) cores)"

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Two series through scripts/series.sh, at once. The first, of four short matches, one match at once on this
-machine and one on a second "machine" reached through GNU parallel's own --ssh (the
+"""Two series through scripts/series.sh, at once. The first, of four short matches, one
+match at once on this machine and one on a second "machine" reached through GNU parallel's own --ssh (the
 environment variable PARALLEL_SSH) pointed at a local stand-in (ssh_standin.sh), which
 loses the first job sent to it without a word, as GNU parallel counts a success, and the
 connection of the second once its match has begun (ssh's status 255), and plays the rest.
