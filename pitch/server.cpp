@@ -18,6 +18,8 @@
 #include "pitch/command.h"
 #include "pitch/connect.h"
 #include "pitch/format.h"
+#include "pitch/loglines.h"
+#include "pitch/monitor.h"
 #include "pitch/net.h"
 #include "pitch/output.h"
 #include "pitch/params.h"
@@ -50,7 +52,7 @@ static void drainmain() {
         int slot = findsender(addr, port);
         if (slot >= 0)
             runcommands(slot, buf, static_cast<size_t>(n), at);
-        else
+        else if (!monitorcommand(addr, port, buf, static_cast<size_t>(n)))
             handlenew(addr, port, buf, static_cast<size_t>(n));
     }
 }
@@ -78,6 +80,7 @@ void readdatagrams() {
     drainmain();
     for (int i = 0; i < MaxPlayers; i++)
         drainplayer(i);
+    readmonitors();
 }
 
 // waituntil: sleep in ppoll until the deadline, handling datagrams as they come.
@@ -86,12 +89,13 @@ static void waituntil(int64_t deadline) {
         int64_t left = deadline - nowus();
         if (left <= 0)
             return;
-        pollfd fds[MaxPlayers + 1];
+        pollfd fds[MaxPlayers + 1 + MonitorMax];
         int nfds = 0;
         fds[nfds++] = {MainFd, POLLIN, 0};
         for (const Player &p : Players)
             if (p.on && p.fd >= 0)
                 fds[nfds++] = {p.fd, POLLIN, 0};
+        nfds += monitorpolls(fds + nfds, MonitorMax);
         timespec ts{static_cast<time_t>(left / 1000000), static_cast<long>(left % 1000000) * 1000};
         int r = ppoll(fds, static_cast<nfds_t>(nfds), &ts, nullptr);
         if (r > 0)
@@ -138,6 +142,8 @@ static void dostep() {
     if (Opt.chasers)
         chasersact();
     recordstep();
+    monitorsstep();
+    shownext(); // after every line of the step, the game log's and the monitors'
     if (!Opt.quiet && Time != before && Time % 100 == 0)
         printprogress(stdout);
     // The runner tells the players to quit on this line, while pitch still listens.
@@ -186,6 +192,7 @@ int runserver() {
         ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     // A signal before time over stops the match early: said so, with the signal's exit status.
     bool stopped = StopRequested != 0 && Mode != ModeTimeOver;
+    monitorsclose(); // the result to the monitors, and their sessions' ends said first
     if (stopped)
         std::printf("pitch: match stopped at cycle %d of %d\n", Time, Opt.cycles);
     else

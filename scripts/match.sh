@@ -3,8 +3,9 @@
 # (scripts/start-team.sh), shows pitch's progress, types "quit" to every player when the
 # match is over (time_over), and reports: pitch's summary (score, commands per player, timing
 # of commands after sense_body), per player the commands sent and send slots missed, the
-# send-slot timing (scripts/slots.py, also as slots.json), and where the record and the
-# replay page (replay.html, scripts/replay.py) went; both files lie next to the record.
+# send-slot timing (scripts/slots.py, also as slots.json), the match's figures from the game
+# log (scripts/figures.py, also as figures.json), and where the record and the replay page
+# (replay.html, scripts/replay.py) went; these files lie next to the record.
 # Every option is checked before anything starts.
 #
 # A match stopped early (Ctrl-C, SIGTERM to this script or to pitch) is reported as played so
@@ -14,7 +15,8 @@
 # cannot be made, gives status 1 with a line saying so. Nothing is left running.
 #
 #   scripts/match.sh [--cycles N] [--opponent chasers|none] [--side left|right] [--players N]
-#                    [--seed N] [--pitch DIR] [--record FILE] [--dir D] [--no-noise] [--check]
+#                    [--seed N] [--pitch DIR] [--record FILE] [--dir D] [--no-noise] [--live]
+#                    [--check]
 #
 #   --cycles N      length of the match in cycles of 100 ms, 1 to 1000000 (default 6000).
 #                   Pauses come on top: about 4 s before kick-off, 10 s at half time, 5 s
@@ -32,6 +34,9 @@
 #                   (team.txt), the game log (match.rcg) and one folder per player
 #                   (default a new folder /tmp/vorn-match.*, or under $TMPDIR when set)
 #   --no-noise      exact physics, no random noise
+#   --live          watch it in a browser: starts scripts/live.py beside pitch and prints
+#                   the page's address (http://127.0.0.1:PORT/, a free port); its output
+#                   goes to live.txt in the match folder; it ends with the match
 #   --check         check the options and exit: start nothing, create nothing
 set -uo pipefail
 
@@ -39,9 +44,9 @@ here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$here/scripts/common.sh"
 bin=$(binfolder)
 side=left # vorn's side; the chasers play on the other
-cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0 seed=""
-pitchdir=$bin
-pitch="" team="" follower="" seen=0 status=0
+cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0 live=0 liveview=""
+seed="" pitchdir=$bin
+pitch="" team="" follower="" seen=0 status=0 overtold=""
 
 parseoptions() {
   while [ $# -gt 0 ]; do
@@ -55,6 +60,7 @@ parseoptions() {
       --record) needvalue "$@"; record=$2; shift 2 ;;
       --dir) needvalue "$@"; dir=$2; shift 2 ;;
       --no-noise) noise=--no-noise; shift ;;
+      --live) live=1; shift ;;
       --check) checkonly=1; shift ;;
       --help|-h) usage; exit 0 ;;
       *) die "unknown option '$1' (see --help)" ;;
@@ -124,6 +130,23 @@ startpitch() {
   echo "pitch listening on 127.0.0.1:$port; a match of $cycles cycles with seed $seed in $dir"
 }
 
+# startlive: the live page (scripts/live.py) watching pitch on a free local port; prints its
+# address. A live page that does not start is said, and the match goes on without it.
+startlive() {
+  local line url
+  : >"$dir/live.txt"
+  python3 "$here/scripts/live.py" --port "$port" --listen 127.0.0.1:0 >"$dir/live.txt" 2>&1 &
+  liveview=$!
+  exec {liveout}< <(follow "$dir/live.txt" "$liveview")
+  if read -r -t 10 -u "$liveout" line && [[ $line == "live: the page is at "* ]]; then
+    url=${line#live: the page is at }
+    echo "live page: ${url%% *} (watch the match in a browser)"
+  else
+    echo "$prog: the live page did not start (see $dir/live.txt)" >&2
+  fi
+  exec {liveout}<&-
+}
+
 # startteam: the team against pitch, its report going to team.txt; shows the team's start
 # line once every player has started, or the team's refusal when it ended instead.
 startteam() {
@@ -156,7 +179,7 @@ startteam() {
 show() {
   case $1 in
     "pitch: listening"*) ;;
-    "pitch: time over"*) kill -TERM "$team" 2>/dev/null ;;
+    "pitch: time over"*) overtold=1 && kill -TERM "$team" 2>/dev/null ;;
     *) printf '%s\n' "$1" ;;
   esac
 }
@@ -197,15 +220,19 @@ stopteam() {
   grep -v -e '^team started' -e '^referee: ' "$dir/team.txt"
 }
 
-# report: the send-slot timing, and the replay page; both next to the record. Sets
-# reportfailed when either cannot be made.
+# report: the send-slot timing, the match's figures (figures.json, from the game log: the
+# record has no commands of the chasers) and the replay page with them; all next to the
+# record. Sets reportfailed when one cannot be made.
 reportfailed=""
 report() {
-  local where
+  local where figures=()
   where=$(dirname "$record")
   echo
   python3 "$here/scripts/slots.py" "$record" --json "$where/slots.json" || reportfailed=1
-  python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" || reportfailed=1
+  python3 "$here/scripts/figures.py" "$dir/match.rcg" --json "$where/figures.json" &&
+    figures=(--figures "$where/figures.json") || reportfailed=1
+  python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" "${figures[@]}" ||
+    reportfailed=1
 }
 
 # played: the cycle and score of the record's last step line (command lines come after it),
@@ -246,11 +273,15 @@ quit() {
   esac
   [ "$status" = 0 ] || exit "$status"
   [ -z "$reportfailed" ] || exit 1
+  # The team stopped at pitch's time over is stopped at the end of the match, also when its
+  # players quit before they heard the referee say so.
+  [ -z "$overtold" ] || [ "${teamstatus:-0}" != 143 ] || teamstatus=0
   exit "${teamstatus:-0}"
 }
 
 cleanup() {
-  [ -z "$pitch" ] || kill "$pitch" 2>/dev/null
+  [ -z "$liveview" ] || kill -TERM "$liveview" 2>/dev/null
+  [ -z "$pitch" ] || { kill "$pitch" && waitfor "$pitch"; } 2>/dev/null
   [ -z "$follower" ] || kill "$follower" 2>/dev/null
   [ -z "$team" ] || { kill -TERM "$team" 2>/dev/null && wait "$team" 2>/dev/null; }
 }
@@ -270,6 +301,7 @@ trap cleanup EXIT
 trap 'interrupt INT' INT
 trap 'interrupt TERM' TERM
 startpitch
+[ "$live" = 0 ] || startlive
 startteam
 followmatch
 stopteam
@@ -280,7 +312,8 @@ if [ -n "$reportfailed" ]; then
   if [ -n "$interrupted" ]; then
     echo "$prog: the report was stopped (SIG$interrupted) before it was complete" >&2
   else
-    echo "$prog: the send-slot figures or the replay page could not be made (see above)" >&2
+    echo "$prog: the send-slot figures, the match's figures or the replay page could not be" \
+      "made (see above)" >&2
   fi
 fi
 quit

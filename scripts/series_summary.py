@@ -10,10 +10,11 @@
 "match" reads one match folder of scripts/match.sh (pitch.txt, team.txt, slots.json and the
 record match.jsonl) and writes its figures to FOLDER/result.json: the score as vorn's goals
 for and against, the goalie's catches, the send slots missed by all players and the send-slot
-p99 (the largest of the three slots' p99). It prints "STATUS FOR AGAINST", STATUS being
-"played" (match.sh ended with status 0 after all C cycles), "stopped" (ended early by a
-signal) or "failed" (pitch failed, or no match was recorded). N is match.sh's exit status,
-S the seed pitch played the match with.
+p99 (the largest of the three slots' p99), and the match figures of both sides
+(scripts/figures.py: from figures.json, else from the game log match.rcg). It prints
+"STATUS FOR AGAINST", STATUS being "played" (match.sh ended with status 0 after all C
+cycles), "stopped" (ended early by a signal) or "failed" (pitch failed, or no match was
+recorded). N is match.sh's exit status, S the seed pitch played the match with.
 
 "record" writes D/series.json at the start of a series: its seed, plan and server options,
 and per program played its role, path, sha256 (of COPY, the copy the series plays) and, when
@@ -22,7 +23,8 @@ PATH lies in a git checkout, that checkout's "git describe --always --dirty".
 "series" reads D/match-*/result.json and prints a table per match and over the series:
 wins, draws and losses; the means of goals for, against and the goal difference, each with
 its Student's t 95% interval; the missed slots in all; the same split by vorn's side; the
-worst match's send-slot p99, with a warning above 20 ms; the seeds and programs on record
+means of the match figures, vorn's and the opponent's, with their intervals; the worst
+match's send-slot p99, with a warning above 20 ms; the seeds and programs on record
 (D/series.json) and the matches played again after their machine was lost (D/replayed.txt).
 Only matches played to the end count. The figures go to D/summary.json and a page to
 D/index.html. --baseline D2 compares with an earlier series in D2 (its summary.json), paired
@@ -42,6 +44,8 @@ import shlex
 import subprocess
 import sys
 
+import figures
+import matchlog
 import series_compare
 import series_stats
 
@@ -115,7 +119,23 @@ def matchfigures(folder, side, status, cycles, seed=None):
     else:
         r["status"] = "failed"
     r["goal_difference"] = r["for"] - r["against"]
+    r["figures"] = gamefigures(folder, r["side"])
     return r
+
+
+def gamefigures(folder, side):
+    """vorn's and the opponent's figures of the match (scripts/figures.py): from the
+    folder's figures.json, which scripts/match.sh writes, else from its game log; None when
+    it has neither."""
+    try:
+        found = figures.load(os.path.join(folder, "figures.json"))
+    except ValueError:
+        try:
+            found = figures.figures(matchlog.read(os.path.join(folder, "match.rcg")))
+        except matchlog.MatchError:
+            return None
+    ours, theirs = ("l", "r") if side == "left" else ("r", "l")
+    return {"vorn": found[ours], "opponent": found[theirs]}
 
 
 def outcomes(matches):
@@ -129,6 +149,32 @@ def outcomes(matches):
             "goal_difference": series_stats.mean_ci(gd),
             "missed_slots": missed, "slots": slots,
             "missed_share": missed / slots if slots else None}
+
+
+def figuremeans(matches):
+    """The means of vorn's and the opponent's figures over the matches that have them, each
+    with its 95% interval; None when none has."""
+    rows = [m["figures"] for m in matches if isinstance(m.get("figures"), dict)]
+    if not rows:
+        return None
+    return {who: {name: series_stats.mean_ci(
+        [v for v in (figures.numbers(r[who])[name] for r in rows) if v is not None])
+        for name in figures.NUMBERS + figures.SET_PLAYS} for who in ("vorn", "opponent")}
+
+
+def figurerows(s):
+    """The rows of the figures' table: a figure, vorn's mean and the opponent's, each with
+    its interval; the set plays that came about."""
+    f = s.get("figures")
+    if not f:
+        return []
+    rows = [(row, interval(f["vorn"][k]), interval(f["opponent"][k])) for row, k in
+            zip(figures.ROWS + figures.SET_PLAY_ROWS, figures.NUMBERS + figures.SET_PLAYS)
+            if k in figures.NUMBERS or f["vorn"][k]["mean"] or f["opponent"][k]["mean"]]
+    return rows
+
+
+FIGURE_HEAD = ("figure", "vorn", "opponent")
 
 
 def sha256(path):
@@ -225,6 +271,7 @@ def summarise(folder, baseline=None):
     s.update({k: onrecord[k] for k in RECORD_KEYS if k in onrecord})
     s["replayed"] = replays(folder)
     s.update(outcomes(played))
+    s["figures"] = figuremeans(played)
     s["by_side"] = {side: outcomes([m for m in played if m["side"] == side])
                     for side in ("left", "right")}
     s["worst_p99"] = worstp99(played)
@@ -340,6 +387,10 @@ def printsummary(s, out):
     printtable(MATCH_HEAD, matchrows(s), out)
     print("over the matches played to the end (means with their 95% intervals):", file=out)
     printtable(OVER_HEAD, overrows(s), out)
+    if figurerows(s):
+        print("the match figures, means per match played to the end with their 95% intervals "
+              "(scripts/figures.py):", file=out)
+        printtable(FIGURE_HEAD, figurerows(s), out)
     for line in [p99line(s), replayline(s)] + comparison(s):
         if line:
             print(line, file=out)
@@ -426,6 +477,9 @@ def page(s):
         '<p class="key"><span style="background:#3a6ea5"></span> vorn left &nbsp; '
         '<span style="background:#e0a030"></span> vorn right</p>',
         histogram(played),
+        "<h2>Match figures</h2><p>Means per match played to the end with their 95% intervals "
+        "(scripts/figures.py; docs/report.md says how each is counted).</p>" +
+        htmltable(FIGURE_HEAD, figurerows(s)) if figurerows(s) else "",
         "<h2>Matches</h2><p>Each links to its replay.</p>",
         htmltable(MATCH_HEAD, matchrows(s), links),
         "</body></html>", ""])
