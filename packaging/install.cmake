@@ -29,6 +29,7 @@ vorn_command(match.sh "play a match of vorn on pitch and report it")
 vorn_command(series.sh "play a series of matches of vorn on pitch and sum them up")
 vorn_command(replay.py "make the replay page of a match")
 vorn_command(goalie-report.py "report how a goalie played in a match")
+vorn_command(figures.py "the figures of a match: possession, shots, passes, set plays")
 vorn_command(live.py "watch a match live in a browser, from any server")
 
 # Installing copies what is built; scripts/package.sh builds the programs and the manual

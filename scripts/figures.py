@@ -40,6 +40,7 @@ import sys
 import textwrap
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
+import helptext  # noqa: E402
 import matchlog  # noqa: E402
 
 SIDES = ("l", "r")
@@ -439,8 +440,8 @@ def same_file(a, b):
 
 
 def main(argv):
-    p = argparse.ArgumentParser(
-        prog="figures.py", formatter_class=argparse.RawDescriptionHelpFormatter,
+    p = helptext.ArgumentParser(
+        formatter_class=argparse.RawDescriptionHelpFormatter,
         description=__doc__.split("\n\n")[0],
         epilog="\n\n".join(__doc__.split("\n\n")[2:]))
     p.add_argument("match", help="a game log (.rcg or .rcg.gz, version 6) of pitch or any "
