@@ -15,7 +15,8 @@
 # cannot be made, gives status 1 with a line saying so. Nothing is left running.
 #
 #   scripts/match.sh [--cycles N] [--opponent chasers|none] [--side left|right] [--players N]
-#                    [--record FILE] [--dir D] [--no-noise] [--live] [--check]
+#                    [--seed N] [--pitch DIR] [--record FILE] [--dir D] [--no-noise] [--live]
+#                    [--check]
 #
 #   --cycles N      length of the match in cycles of 100 ms, 1 to 1000000 (default 6000).
 #                   Pauses come on top: about 4 s before kick-off, 10 s at half time, 5 s
@@ -24,6 +25,10 @@
 #                   "none": the right side stays empty
 #   --side S        vorn's side, left (default) or right (the chasers then play on the left)
 #   --players N     players of vorn, 1 to 11 (default 11)
+#   --seed N        the seed of pitch's random source, 0 to 999999999 (default a fresh one,
+#                   drawn at the start and printed): the same seed, the same noise
+#   --pitch DIR     the folder of the pitch to play on (default the folder of Vorn and
+#                   Vorng: build/bin, the installed programs, or $VORN_BIN)
 #   --record FILE   the match record, JSON lines (default match.jsonl in the match folder)
 #   --dir D         the match folder: pitch's output (pitch.txt), the team's report
 #                   (team.txt), the game log (match.rcg) and one folder per player
@@ -40,6 +45,7 @@ source "$here/scripts/common.sh"
 bin=$(binfolder)
 side=left # vorn's side; the chasers play on the other
 cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0 live=0 liveview=""
+seed="" pitchdir=$bin
 pitch="" team="" follower="" seen=0 status=0 overtold=""
 
 parseoptions() {
@@ -49,6 +55,8 @@ parseoptions() {
       --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
       --side) needvalue "$@"; side=$2; shift 2 ;;
       --players) needvalue "$@"; players=$2; shift 2 ;;
+      --seed) needvalue "$@"; seed=$2; shift 2 ;;
+      --pitch) needvalue "$@"; pitchdir=$2; shift 2 ;;
       --record) needvalue "$@"; record=$2; shift 2 ;;
       --dir) needvalue "$@"; dir=$2; shift 2 ;;
       --no-noise) noise=--no-noise; shift ;;
@@ -72,6 +80,7 @@ checkoptions() {
     *) die "--side must be left or right, not '$side'" ;;
   esac
   checkcount --players "$players" 1 11
+  [ -z "$seed" ] || checkcount --seed "$seed" 0 999999999
   [ -z "$record" ] || checkfile --record "$record"
   [ -z "$dir" ] || checkfolder --dir "$dir"
 }
@@ -96,14 +105,14 @@ follow() { trap '' INT && exec tail -n +1 -f --pid="$2" "$1" 2>/dev/null; }
 # sets pitch (its process), follower and port.
 startpitch() {
   local args=(--port 0 --bind 127.0.0.1 --cycles "$cycles" --record "$record"
-    --wait-players "$players") line
+    --wait-players "$players" --seed "$seed") line
   [ "$opponent" = chasers ] && args+=(--opponent chasers)
   [ "$side" = right ] && args+=(--chasers-side left)
   [ -n "$noise" ] && args+=("$noise")
   args+=(--game-log "$dir/match.rcg")
   # The file exists before tail follows it: pitch's own redirection may come later.
   : >"$dir/pitch.txt"
-  "$bin/pitch" "${args[@]}" >"$dir/pitch.txt" 2>&1 &
+  "$pitchdir/pitch" "${args[@]}" >"$dir/pitch.txt" 2>&1 &
   pitch=$!
   exec {events}< <(follow "$dir/pitch.txt" "$pitch")
   follower=$!
@@ -118,7 +127,7 @@ startpitch() {
     cat "$dir/pitch.txt" >&2
     exit 1
   fi
-  echo "pitch listening on 127.0.0.1:$port; a match of $cycles cycles in $dir"
+  echo "pitch listening on 127.0.0.1:$port; a match of $cycles cycles with seed $seed in $dir"
 }
 
 # startlive: the live page (scripts/live.py) watching pitch on a free local port; prints its
@@ -280,7 +289,13 @@ cleanup() {
 parseoptions "$@"
 checkoptions
 [ "$checkonly" = 0 ] || exit 0
-[ -x "$bin/pitch" ] || { echo "$prog: $bin/pitch is missing; build first (./run.sh)" >&2; exit 1; }
+if [ ! -x "$pitchdir/pitch" ]; then
+  [ "$pitchdir" = "$bin" ] && echo "$prog: $bin/pitch is missing; build first (./run.sh)" >&2 ||
+    echo "$prog: --pitch: $pitchdir/pitch is missing" >&2
+  exit 1
+fi
+# A fresh seed: four random bytes, as a number from 1 to 999999999.
+[ -n "$seed" ] || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 999999999 + 1))
 makefolders
 trap cleanup EXIT
 trap 'interrupt INT' INT

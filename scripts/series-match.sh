@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
 # Plays one match of a series; scripts/series.sh runs it through GNU parallel, on this machine
 # or on another one, in a folder that holds a copy of scripts/ and build/bin/. The match
-# (scripts/match.sh) goes to the folder match-NNN below the working folder, with its output
-# as report.txt. Then the match's figures go to result.json (scripts/series_summary.py), the
-# record and the game log (when there is one) are compressed with gzip, and the players'
-# console traces are removed unless --keep-traces is given. One line is printed when the
-# match starts and one when it has ended; series.sh reads them for its progress:
+# (scripts/match.sh, with the seed given) goes to the folder match-NNN below the working
+# folder, with its output as report.txt; whatever an earlier try of the same match left
+# there (on a machine that was lost) is removed first. Then the match's figures go to
+# result.json (scripts/series_summary.py), the record and the game log (when there is one)
+# are compressed with gzip, and the players' console traces are removed unless
+# --keep-traces is given. One line is printed when the match starts and one when it has
+# ended; series.sh reads them for its progress:
 #
 #   started N SIDE HOST
 #   ended N STATUS SIDE FOR AGAINST     (STATUS: played, stopped or failed)
 #
 #   scripts/series-match.sh --index N --side left|right --cycles C --opponent chasers|none
-#                           [--keep-traces]
+#                           --seed S [--keep-traces]
 #
 # Ctrl-C, SIGINT or SIGTERM stops the match (match.sh ends pitch and the team); what was
-# played is still summed up and reported as stopped.
+# played is still summed up and reported as stopped. The exit status is 0 once the end is
+# reported, however the match went: GNU parallel plays a job again on another machine when
+# it fails, and a match that failed on its own would fail there too; a status other than 0
+# means that the match could not be played here at all (or, through ssh, that the
+# connection was lost).
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,7 +28,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 # by their command lines.
 [[ $0 == /* ]] || exec "$here/scripts/series-match.sh" "$@"
 source "$here/scripts/common.sh"
-index="" side=left cycles=6000 opponent=chasers keep=0
+index="" side=left cycles=6000 opponent=chasers keep=0 seed=""
 
 parseoptions() {
   while [ $# -gt 0 ]; do
@@ -31,12 +37,14 @@ parseoptions() {
       --side) needvalue "$@"; side=$2; shift 2 ;;
       --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
       --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
+      --seed) needvalue "$@"; seed=$2; shift 2 ;;
       --keep-traces) keep=1; shift ;;
       --help|-h) usage; exit 0 ;;
       *) die "unknown option '$1' (see --help)" ;;
     esac
   done
   checkcount --index "$index" 1 99999
+  checkcount --seed "$seed" 0 999999999
 }
 
 # prune FOLDER: the record and the game log compressed (and so named in the report), the
@@ -57,17 +65,16 @@ parseoptions "$@"
 folder=$(printf 'match-%03d' "$((10#$index))")
 host=${PARALLEL_SSHHOST:-:}
 [ "$host" != : ] || host="this machine"
-mkdir -p "$folder" || die "cannot create the folder '$folder'"
+rm -rf "$folder" && mkdir -p "$folder" || die "cannot create the folder '$folder'"
 echo "started $index $side $host"
 # The match ends by itself on a signal; this script only has to outlive it.
 trap : INT TERM
 # The programs beside these scripts, whatever VORN_BIN said where the series was started.
 VORN_BIN="$here/build/bin" "$here/scripts/match.sh" --cycles "$cycles" --opponent "$opponent" \
-  --side "$side" --dir "$folder" >"$folder/report.txt" 2>&1
+  --side "$side" --seed "$seed" --dir "$folder" >"$folder/report.txt" 2>&1
 status=$?
 outcome=$(python3 "$here/scripts/series_summary.py" match "$folder" --side "$side" \
-  --status "$status" --cycles "$cycles") || outcome="failed 0 0"
+  --status "$status" --cycles "$cycles" --seed "$seed") || outcome="failed 0 0"
 prune "$folder"
 read -r how goalsfor against <<<"$outcome"
 echo "ended $index $how $side $goalsfor $against"
-[ "$how" = played ]

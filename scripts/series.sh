@@ -5,36 +5,50 @@
 # D/index.html. Half the matches put vorn on the left, half on the right (odd matches left,
 # even right), and the figures are split by side too. Each match gets a folder
 # D/match-NNN with its report (report.txt: pitch's summary, the team's table, the send-slot
-# timing), its figures (result.json), the record and the game log (when pitch writes one)
-# compressed with gzip, the replay page, and the players' folders (Vorne.log; the console
-# traces only with --keep-traces). A whole match keeps 6.4 MB, 17 MB more with its traces
-# (see docs/series.md). GNU parallel's log of the jobs (the machine, run time and exit value
-# of each match) goes to D/joblog.txt; a match that never reported its end from its machine
-# counts as failed, with a folder holding lost.txt. Every option is checked before anything
-# starts.
+# timing), its figures (result.json, with its seed), the record and the game log (when pitch
+# writes one) compressed with gzip, the replay page, and the players' folders (Vorne.log; the
+# console traces only with --keep-traces). A whole match keeps 6.4 MB, 17 MB more with its
+# traces (see docs/series.md). D/series.json keeps the seed, the plan and every program
+# played (path, sha256, git describe). GNU parallel's log of the jobs (the machine, run time
+# and exit value of each match) goes to D/joblog.txt; a match that never reported its end
+# from its machine counts as failed, with a folder holding lost.txt. Every option is checked
+# before anything starts.
 #
-#   scripts/series.sh [--matches N] [--jobs J] [--cycles C] [--opponent chasers|none]
-#                     [--dir D] [--bin DIR] [--hosts FILE] [--baseline D2] [--keep-traces]
-#                     [--check]
+#   scripts/series.sh [--matches N] [--jobs J|auto] [--cycles C] [--opponent chasers|none]
+#                     [--seed S] [--dir D] [--bin DIR] [--pitch DIR] [--hosts FILE]
+#                     [--baseline D2] [--keep-traces] [--check]
 #
 #   --matches N     matches in the series, 1 to 10000 (default 10)
-#   --jobs J        matches at once on each machine, 1 to 64 (default 8: on two cores the
-#                   players still keep their send slots then, see docs/series.md)
+#   --jobs J        matches at once on each machine, 1 to 64, or "auto" (the default): 16
+#                   per core of this machine, at most 64, and no more than its free memory
+#                   holds at 256 MB a match (see docs/series.md)
 #   --cycles C      length of each match in cycles, 1 to 1000000 (default 6000, about 12.5
 #                   minutes)
 #   --opponent X    "chasers" (default) or "none" (an empty right side; vorn always left)
+#   --seed S        match i plays with pitch's seed S+i, 0 <= S <= 999999999 - N (default a
+#                   fresh S from 1 to 989999999, drawn at the start and printed). Two series
+#                   with the same seed and number of matches play the same matches:
+#                   --baseline pairs them
 #   --dir D         the series folder (default a new folder /tmp/vorn-series.*, or under
 #                   $TMPDIR when it is set); it must not hold a series already
-#   --bin DIR       where pitch, Vorn and Vorng are (default build/bin, or the installed
-#                   ones): another build, to compare with --baseline
+#   --bin DIR       where Vorn and Vorng are (default build/bin, or the installed ones):
+#                   another build of the team, to compare with --baseline
+#   --pitch DIR     where pitch is (default the series' own: build/bin, or the installed
+#                   one, whatever --bin says), so that two builds of the team play on the
+#                   same server unless this says otherwise
 #   --hosts FILE    GNU parallel's ssh login file (one login a line, such as "user@host" or
 #                   "4/host" for 4 matches at once there): the matches are spread over those
 #                   machines as well as this one. Each needs ssh without a password, bash,
 #                   python3 and rsync; the binaries and scripts are copied there and every
-#                   match folder is brought back into D. The environment variable
-#                   PARALLEL_SSH chooses another ssh command, as for GNU parallel itself.
-#   --baseline D2   compare with the earlier series in D2: the difference in mean goal
-#                   difference with its 95% interval, and whether it excludes zero
+#                   match folder is brought back into D. A match whose machine is lost (its
+#                   ssh connection ends with status 255) is played again on another machine,
+#                   at most twice, and counted once. The environment variable PARALLEL_SSH
+#                   chooses another ssh command, as for GNU parallel itself.
+#   --baseline D2   compare with the earlier series in D2: match by match when both played
+#                   the same seeds, else as two samples (Welch); the difference in goal
+#                   difference per match with its 95% interval, the verdict ("better",
+#                   "worse", "no difference shown"), and whether the series was large
+#                   enough to show a difference of one goal
 #   --keep-traces   keep the players' console traces
 #   --check         check the options and exit: start nothing, create nothing
 #
@@ -49,8 +63,10 @@ set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$here/scripts/common.sh"
-matches=10 jobs=8 cycles=6000 opponent=chasers dir="" bin=$(binfolder)
-hosts="" baseline="" keep="" checkonly=0
+matches=10 jobs=auto cycles=6000 opponent=chasers dir="" bin=$(binfolder) pitchdir=""
+hosts="" baseline="" keep="" checkonly=0 seed=""
+# A match lost with its machine is tried this many times in all.
+tries=3
 # Stopping: INT first (match.sh ends its match and reports it), TERM, then KILL for whatever
 # of the match's process group is left, with the pauses in ms that each may take.
 termseq=INT,60000,TERM,5000,KILL,25
@@ -64,6 +80,8 @@ parseoptions() {
       --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
       --dir) needvalue "$@"; dir=$2; shift 2 ;;
       --bin) needvalue "$@"; bin=$2; shift 2 ;;
+      --pitch) needvalue "$@"; pitchdir=$2; shift 2 ;;
+      --seed) needvalue "$@"; seed=$2; shift 2 ;;
       --hosts) needvalue "$@"; hosts=$2; shift 2 ;;
       --baseline) needvalue "$@"; baseline=$2; shift 2 ;;
       --keep-traces) keep=--keep-traces; shift ;;
@@ -74,18 +92,37 @@ parseoptions() {
   done
 }
 
+# autojobs: the matches at once that "--jobs auto" means on this machine: 16 per core, at
+# most 64, and at most as many as its available memory holds at 256 MB a match.
+autojobs() {
+  local j mem
+  j=$((16 * $(nproc 2>/dev/null || echo 1)))
+  ((j <= 64)) || j=64
+  mem=$(awk '/^MemAvailable:/ { print int($2 / 262144) }' /proc/meminfo 2>/dev/null)
+  [ -z "$mem" ] || ((j <= mem)) || j=$mem
+  echo $((j > 0 ? j : 1))
+}
+
 checkoptions() {
   checkcount --matches "$matches" 1 10000
-  checkcount --jobs "$jobs" 1 64
+  [ "$jobs" = auto ] || checkcount --jobs "$jobs" 1 64
   checkcount --cycles "$cycles" 1 1000000
   case "$opponent" in
     chasers|none) ;;
     *) die "--opponent must be chasers or none, not '$opponent'" ;;
   esac
+  [ -z "$seed" ] || checkcount --seed "$seed" 0 $((999999999 - 10#$matches))
   local p
-  for p in pitch Vorn Vorng; do
+  for p in Vorn Vorng; do
     [ -x "$bin/$p" ] || die "--bin: $bin/$p is missing; build first (./run.sh or ./test.sh)"
   done
+  if [ -n "$pitchdir" ]; then
+    [ -x "$pitchdir/pitch" ] || die "--pitch: $pitchdir/pitch is missing"
+  else
+    pitchdir=$(binfolder)
+    [ -x "$pitchdir/pitch" ] || die "$pitchdir/pitch is missing; build first (./run.sh or" \
+      "./test.sh) or name one with --pitch"
+  fi
   if [ -n "$hosts" ] && ! { [ -f "$hosts" ] && [ -r "$hosts" ]; }; then
     die "--hosts '$hosts' is not a file that can be read"
   fi
@@ -101,73 +138,131 @@ checkoptions() {
   fi
 }
 
-# makestage: the series folder, and in it the folder that every machine plays in (the same
-# name on each): a copy of scripts/ and of the three programs in build/bin/, so that a
-# rebuild during the series changes nothing. Sets dir and stage.
-makestage() {
-  dir=$(workfolder "$dir" vorn-series) || exit 2
-  stage="vorn-series-$(hostname -s 2>/dev/null || echo host)-$$"
-  mkdir -p "$dir/$stage/build/bin" &&
-    cp -p "$bin/pitch" "$bin/Vorn" "$bin/Vorng" "$dir/$stage/build/bin/" &&
-    cp -pr "$here/scripts" "$dir/$stage/" || die "cannot copy the programs into '$dir/$stage'"
+# serveroptions: what every match asks of pitch, beside its seed and side.
+serveroptions() {
+  local options="--cycles $cycles"
+  [ "$opponent" = none ] || options+=" --opponent $opponent"
+  echo "$options"
 }
 
-# plan: one line per match: its number, vorn's side, and the number as its folder has it
-# (series-match.sh names the folder match-NNN the same way).
+# makestage: the series folder, and in it the folder that every machine plays in (the same
+# name on each): a copy of scripts/ and of the three programs in build/bin/, so that a
+# rebuild during the series changes nothing; and series.json, the seed, plan and programs of
+# the series on record (the sha256 of the copies played). Sets dir and stage.
+makestage() {
+  local b
+  dir=$(workfolder "$dir" vorn-series) || exit 2
+  stage="vorn-series-$(hostname -s 2>/dev/null || echo host)-$$"
+  b=$dir/$stage/build/bin
+  mkdir -p "$b" && cp -p "$pitchdir/pitch" "$bin/Vorn" "$bin/Vorng" "$b/" &&
+    cp -pr "$here/scripts" "$dir/$stage/" || die "cannot copy the programs into '$dir/$stage'"
+  python3 "$here/scripts/series_summary.py" record "$dir" --seed "$seed" \
+    --matches "$matches" --cycles "$cycles" --opponent "$opponent" --jobs "$jobs" \
+    --server-options "$(serveroptions)" --program server "$pitchdir/pitch" "$b/pitch" \
+    --program goalie "$bin/Vorng" "$b/Vorng" --program "field player" "$bin/Vorn" "$b/Vorn" ||
+    die "cannot write '$dir/series.json'"
+}
+
+# plan: one line per match: its number, vorn's side, the number as its folder has it
+# (series-match.sh names the folder match-NNN the same way), and its seed. Match n of every
+# series of the same seed plays the same seed on the same side.
 plan() {
   local n side
   for n in $(seq 1 "$matches"); do
     side=left
     [ "$opponent" = none ] || [ $((n % 2)) = 1 ] || side=right
-    printf '%d %s %03d\n' "$n" "$side" "$n"
+    printf '%d %s %03d %d\n' "$n" "$side" "$n" $((seed + n))
   done
 }
 
 # play: GNU parallel, in a session of its own so that Ctrl-C reaches it only through this
 # script (once), running scripts/series-match.sh per match. Alone, this machine plays in the
 # series folder; with other machines every one plays in the stage folder (below its home
-# folder elsewhere), and the match folders come back at the end.
+# folder elsewhere), the match folders come back at the end, and a job that fails (a lost
+# ssh connection: series-match.sh itself ends with 0 however its match went) is tried again
+# on another machine, $tries times in all.
 play() {
   local args=(--jobs "$jobs" --line-buffer --colsep ' ' --termseq "$termseq"
     --joblog "$dir/joblog.txt")
   local command="$stage/scripts/series-match.sh"
   if [ -n "$hosts" ]; then
     args+=(--sshlogin : --sshloginfile "$(abspath "$hosts")" --workdir "$stage"
-      --basefile "$stage/./scripts" --basefile "$stage/./build" --return 'match-{3}' --cleanup)
+      --basefile "$stage/./scripts" --basefile "$stage/./build" --return 'match-{3}' --cleanup
+      --retries "$tries")
     command=scripts/series-match.sh
   fi
-  plan >"$dir/$stage/plan.txt"
   cd "$dir" || exit 1
   exec setsid parallel "${args[@]}" -a "$stage/plan.txt" "$command" --index '{1}' \
-    --side '{2}' --cycles "$cycles" --opponent "$opponent" $keep
+    --side '{2}' --seed '{4}' --cycles "$cycles" --opponent "$opponent" $keep
 }
 
-declare -A started ended # by match: the machine it started on; whether it reported its end
+# By match: the machine it started on last; how it ended ("STATUS FOR AGAINST"), once it
+# reported its end; how often it started.
+declare -A started ended attempts
 done=0 running=0 wins=0 draws=0 losses=0 goalsfor=0 against=0 stopping=0 parallelpid="" missing=0
+
+# tally STATUS FOR AGAINST SIGN: a match's score added to the series so far (SIGN 1) or
+# taken back out of it (-1).
+tally() {
+  [ "$1" = played ] || return 0
+  goalsfor=$((goalsfor + $4 * $2)) against=$((against + $4 * $3))
+  if (($2 > $3)); then wins=$((wins + $4)); elif (($2 == $3)); then draws=$((draws + $4))
+  else losses=$((losses + $4)); fi
+}
+
+# replayed N SIDE HOST: match N started again, on HOST: GNU parallel tries it anew after its
+# machine was lost. Noted in replayed.txt; what the lost try left (a folder brought back
+# from its machine, or one in this machine's stage) is removed, so that the match counts
+# once, by its last try; a try that had reported its end is taken out of the tally.
+replayed() {
+  local n=$1 side=$2 host=$3 number
+  number=$(printf '%03d' "$n")
+  if [ -n "${ended[$n]:-}" ]; then
+    tally ${ended[$n]} -1
+    ended[$n]="" done=$((done - 1)) running=$((running + 1))
+  fi
+  printf '%s\t%s\t%s\n' "$n" "${started[$n]}" "$host" >>"$dir/replayed.txt"
+  rm -rf "${dir:?}/match-$number"
+  [ "$host" = "this machine" ] || rm -rf "${dir:?}/${stage:?}/match-$number"
+  echo "$(date +%H:%M:%S) match $n (vorn $side) lost with ${started[$n]}: played again on" \
+    "$host (try ${attempts[$n]} of at most $tries)"
+}
 
 # progress LINE: one line of series-match.sh, shown with the series so far.
 progress() {
-  local word n rest status side f a when
+  local word n rest status side f a when host
   read -r word n rest <<<"$1"
   when=$(date +%H:%M:%S)
   case "$word" in
     started)
-      started[$n]=${rest#* } running=$((running + 1))
-      echo "$when match $n (vorn ${rest%% *}) started on ${rest#* }"
+      side=${rest%% *} host=${rest#* }
+      attempts[$n]=$((${attempts[$n]:-0} + 1))
+      if [ "${attempts[$n]}" -gt 1 ]; then
+        replayed "$n" "$side" "$host"
+      else
+        running=$((running + 1))
+        echo "$when match $n (vorn $side) started on $host"
+      fi
+      started[$n]=$host
       ;;
     ended)
       read -r status side f a <<<"$rest"
-      ended[$n]=1 running=$((running - 1)) done=$((done + 1))
-      if [ "$status" = played ]; then
-        goalsfor=$((goalsfor + f)) against=$((against + a))
-        if ((f > a)); then wins=$((wins + 1)); elif ((f == a)); then draws=$((draws + 1))
-        else losses=$((losses + 1)); fi
-      fi
+      ended[$n]="$status $f $a" running=$((running - 1)) done=$((done + 1))
+      tally "$status" "$f" "$a" 1
       echo "$when match $n (vorn $side) $status $f:$a; done $done of $matches, running" \
         "$running; won-drawn-lost $wins-$draws-$losses, goals $goalsfor:$against"
       ;;
     *) echo "$1" ;;
   esac
+}
+
+# unplayed: the matches that reported an end other than played to the end.
+unplayed() {
+  local n count=0
+  for n in "${!ended[@]}"; do
+    [ -z "${ended[$n]}" ] || [ "${ended[$n]%% *}" = played ] || count=$((count + 1))
+  done
+  echo "$count"
 }
 
 # interrupt SIGNAL: the first stop; stopping becomes the status it gives.
@@ -186,8 +281,8 @@ interrupt() {
 # its own summed up as failed, with a note in lost.txt, and is named on a line; missing
 # counts them.
 reconcile() {
-  local n side number host value note
-  while read -r n side number; do
+  local n side number seed host value note
+  while read -r n side number seed; do
     [ -z "${ended[$n]:-}" ] || continue
     if [ -f "$dir/match-$number/result.json" ]; then
       progress "ended $n $(python3 -c 'import json, sys; r = json.load(open(sys.argv[1]))
@@ -206,7 +301,7 @@ print(r["status"], r["side"], r["for"], r["against"])' "$dir/match-$number/resul
     note+="; see $dir/joblog.txt"
     mkdir -p "$dir/match-$number" && echo "$note" >"$dir/match-$number/lost.txt"
     python3 "$here/scripts/series_summary.py" match "$dir/match-$number" --side "$side" \
-      --status 255 --cycles "$cycles" >/dev/null
+      --status 255 --cycles "$cycles" --seed "$seed" >/dev/null
     echo "$(date +%H:%M:%S) $note"
     missing=$((missing + 1))
   done <"$dir/$stage/plan.txt"
@@ -264,11 +359,25 @@ main() {
     [ -x "$here/scripts/install-deps.sh" ] && "$here/scripts/install-deps.sh" ||
       die "GNU parallel is missing and could not be installed (apt-get install parallel)"
   fi
+  # A fresh seed, or the one given as a plain decimal (a leading 0 would read as octal).
+  if [ -n "$seed" ]; then
+    seed=$((10#$seed))
+  else
+    seed=$(($(od -An -N4 -tu4 /dev/urandom) % 989999999 + 1))
+  fi
+  local atonce=$jobs how=""
+  if [ "$jobs" = auto ]; then
+    jobs=$(autojobs) how=" (--jobs auto: $jobs on $(nproc 2>/dev/null || echo 1) cores)"
+  fi
+  atonce=$jobs
+  [ -n "$hosts" ] || ((atonce <= matches)) || atonce=$matches
   makestage
+  plan >"$dir/$stage/plan.txt"
   word=matches
   [ "$matches" != 1 ] || word=match
-  echo "a series of $matches $word of $cycles cycles, $jobs at once${hosts:+ on each machine}," \
-    "in $dir"
+  [ -z "$hosts" ] || how=" on each machine$how"
+  echo "a series of $matches $word of $cycles cycles, $atonce at once$how, seed $seed (match" \
+    "i plays seed $seed+i), in $dir"
   trap 'interrupt INT' INT
   trap 'interrupt TERM' TERM
   trap 'interrupt HUP' HUP
@@ -285,7 +394,7 @@ main() {
   status=$waited
   finish || status=1
   [ $stopping = 0 ] || exit $stopping
-  [ "$status" = 0 ] && [ "$missing" = 0 ] || exit 1
+  [ "$status" = 0 ] && [ "$missing" = 0 ] && [ "$(unplayed)" = 0 ] || exit 1
 }
 
 main "$@"; exit

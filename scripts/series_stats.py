@@ -1,5 +1,7 @@
-"""The statistics of a series of matches: means with Student's t 95% intervals, and the
-difference of two series' means with Welch's interval.
+"""The statistics of a series of matches: means with Student's t 95% intervals, the
+difference of two series' means with Welch's interval or, for two series of the same seeds,
+the mean of the differences of the pairs with Student's t interval; the verdict a difference
+gives, and the number of matches a difference needs to be shown.
 
 Standard library only, so the t quantile is computed here: the t distribution's CDF comes
 from the regularized incomplete beta function (a continued fraction, evaluated by the
@@ -104,3 +106,65 @@ def difference(values, baseline):
     half = t_quantile(0.5 + CONFIDENCE / 2, df) * math.sqrt(qa + qb)
     return {"mean": d, "ci95": [d - half, d + half], "df": df,
             "excludes_zero": d - half > 0 or d + half < 0}
+
+
+def paired(values, baseline):
+    """The mean of the pairs' differences (values[i] - baseline[i]) with Student's t 95%
+    interval, as difference() gives it (df n - 1), with the differences' standard deviation
+    as "sd". None below two pairs; pairs that all differ alike give an interval of width 0."""
+    if len(values) != len(baseline):
+        raise ValueError("paired samples must be of the same length")
+    n = len(values)
+    if n < 2:
+        return None
+    diffs = [a - b for a, b in zip(values, baseline)]
+    d = sum(diffs) / n
+    sd = math.sqrt(_variance(diffs, d))
+    half = t_quantile(0.5 + CONFIDENCE / 2, n - 1) * sd / math.sqrt(n)
+    return {"mean": d, "ci95": [d - half, d + half], "df": n - 1, "sd": sd,
+            "excludes_zero": d - half > 0 or d + half < 0}
+
+
+def pooled_sd(values, baseline):
+    """The standard deviation of two samples pooled (each about its own mean); None when
+    they have fewer than three values together."""
+    if len(values) + len(baseline) < 3 or min(len(values), len(baseline)) < 1:
+        return None
+    squares = sum((v - sum(s) / len(s)) ** 2 for s in (values, baseline) for v in s)
+    return math.sqrt(squares / (len(values) + len(baseline) - 2))
+
+
+def verdict(diff):
+    """"better", "worse" or "no difference shown" for a difference() or paired() result
+    (None, too few matches, shows none)."""
+    if diff is None or not diff["excludes_zero"]:
+        return "no difference shown"
+    return "better" if diff["ci95"][0] > 0 else "worse"
+
+
+POWER = 0.80
+
+
+def matches_needed(sd, delta, pairs, power=POWER, most=100000):
+    """How many matches show a true difference of delta (in goals per match) with the 95%
+    interval excluding zero in a share power of the series, for a spread sd: with pairs the
+    number of pairs (sd that of the pairs' differences), else the number of matches in each
+    of the two series (sd that of a single match). From the t quantiles:
+    n >= ((t(0.975, df) + t(power, df)) * sd / delta)^2, times 2 for two unpaired series,
+    with df n - 1 or 2n - 2; the smallest whole n, at least 2. most when even that many
+    would not do."""
+    if sd is None:
+        return None
+
+    def enough(n):
+        df = n - 1 if pairs else 2 * n - 2
+        z = t_quantile(0.5 + CONFIDENCE / 2, df) + t_quantile(power, df)
+        return n >= (1 if pairs else 2) * (z * sd / delta) ** 2
+
+    if not enough(most):
+        return most
+    lo, hi = 1, most  # enough(hi); lo is not, or below 2
+    while hi - lo > 1:
+        mid = (lo + hi) // 2
+        lo, hi = (lo, mid) if enough(mid) else (mid, hi)
+    return max(hi, 2)

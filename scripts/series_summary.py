@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Sums up the matches of a series (scripts/series.sh).
 
-  scripts/series_summary.py match FOLDER --side left|right --status N --cycles C
+  scripts/series_summary.py match FOLDER --side left|right --status N --cycles C [--seed S]
+  scripts/series_summary.py record D --seed S --matches N --cycles C --opponent X --jobs J
+                            [--server-options "..."] [--program ROLE PATH COPY]...
   scripts/series_summary.py series D [--baseline D2]
   scripts/series_summary.py baseline D2
 
@@ -12,30 +14,39 @@ p99 (the largest of the three slots' p99), and the match figures of both sides
 (scripts/figures.py: from figures.json, else from the game log match.rcg). It prints
 "STATUS FOR AGAINST", STATUS being "played" (match.sh ended with status 0 after all C
 cycles), "stopped" (ended early by a signal) or "failed" (pitch failed, or no match was
-recorded). N is match.sh's exit status.
+recorded). N is match.sh's exit status, S the seed pitch played the match with.
+
+"record" writes D/series.json at the start of a series: its seed, plan and server options,
+and per program played its role, path, sha256 (of COPY, the copy the series plays) and, when
+PATH lies in a git checkout, that checkout's "git describe --always --dirty".
 
 "series" reads D/match-*/result.json and prints a table per match and over the series:
 wins, draws and losses; the means of goals for, against and the goal difference, each with
 its Student's t 95% interval; the missed slots in all; the same split by vorn's side; the
-means of the match figures, vorn's and the opponent's, with their intervals. Only
-matches played to the end count. The figures go to D/summary.json and a page to
-D/index.html. --baseline D2 compares with an earlier series in D2 (its summary.json): the
-difference in mean goal difference with its 95% interval (Welch's), and whether the
-interval excludes zero. "baseline" only checks that D2 holds such a summary (one line and
-status 1 when not).
+means of the match figures, vorn's and the opponent's, with their intervals; the worst
+match's send-slot p99, with a warning above 20 ms; the seeds and programs on record
+(D/series.json) and the matches played again after their machine was lost (D/replayed.txt).
+Only matches played to the end count. The figures go to D/summary.json and a page to
+D/index.html. --baseline D2 compares with an earlier series in D2 (its summary.json), paired
+by seed and side when both played the same seeds, else unpaired (scripts/series_compare.py):
+the difference in goal difference per match with its 95% interval and the verdict.
+"baseline" only checks that D2 holds such a summary (one line and status 1 when not).
 """
 
 import argparse
 import glob
+import hashlib
 import html
 import json
 import os
 import re
+import shlex
 import subprocess
 import sys
 
 import figures
 import matchlog
+import series_compare
 import series_stats
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -43,6 +54,9 @@ SLOTS_PER_CYCLE = 3
 # match.sh's exit status after Ctrl-C or SIGTERM (130, 143); 0 when an older runner ended
 # early without saying so
 STOPPED = (0, 130, 143)
+# A match's send-slot p99 above this says that the machine was too busy for the match to
+# mean what it would mean alone.
+P99_LIMIT_MS = 20.0
 SCORE_LINE = re.compile(r"^score: (\S+) (\d+) : (\d+) (\S+)\s*$")
 TEAM_ROW = re.compile(r"^\s*\d+\s+Vorng?\s+\d+\s+(\d+)(\s|$)")  # player, program, sent, missed
 
@@ -72,9 +86,10 @@ def readlines(path):
         return []
 
 
-def matchfigures(folder, side, status, cycles):
+def matchfigures(folder, side, status, cycles, seed=None):
     """The figures of one match folder, as result.json holds them."""
-    r = {"dir": os.path.basename(os.path.abspath(folder)), "side": side, "exit_status": status,
+    r = {"dir": os.path.basename(os.path.abspath(folder)), "side": side, "seed": seed,
+         "exit_status": status,
          "planned_cycles": cycles, "cycles": 0, "for": 0, "against": 0, "catches": 0,
          "players": 0, "missed_slots": 0, "slots": 0, "p99_ms": None}
     for line in readlines(os.path.join(folder, "pitch.txt")):
@@ -162,45 +177,107 @@ def figurerows(s):
 FIGURE_HEAD = ("figure", "vorn", "opponent")
 
 
-def baselinefigures(folder):
-    """The goal differences of the matches an earlier series played to the end, from its
-    summary.json; ValueError naming the file when it is not a series' summary."""
+def sha256(path):
+    h = hashlib.sha256()
+    with open(path, "rb") as f:
+        for block in iter(lambda: f.read(1 << 20), b""):
+            h.update(block)
+    return h.hexdigest()
+
+
+def gitdescribe(path):
+    """"git describe --always --dirty" of the checkout that holds path, or None."""
+    try:
+        run = subprocess.run(["git", "-C", os.path.dirname(os.path.abspath(path)), "describe",
+                              "--always", "--dirty"], capture_output=True, text=True, timeout=60)
+    except (OSError, subprocess.TimeoutExpired):
+        return None
+    return (run.stdout.strip() or None) if run.returncode == 0 else None
+
+
+def record(a):
+    """What series.json keeps of a series from its start: the seed, the plan, the server's
+    options, and every program played."""
+    return {"seed": a.seed, "planned": a.matches, "cycles": a.cycles, "opponent": a.opponent,
+            "jobs": a.jobs, "server_options": shlex.split(a.server_options),
+            "programs": [{"role": role, "name": os.path.basename(path),
+                          "path": os.path.abspath(path), "sha256": sha256(copy),
+                          "git": gitdescribe(path)} for role, path, copy in a.program]}
+
+
+# What summary.json carries over from series.json.
+RECORD_KEYS = ("seed", "planned", "cycles", "opponent", "jobs", "server_options", "programs")
+
+
+def readjson(path):
+    with open(path, encoding="utf-8") as f:
+        return json.load(f)
+
+
+def baselinesummary(folder):
+    """An earlier series' summary.json, with its matches played to the end; ValueError naming
+    the file when it is not a series' summary."""
     path = os.path.join(folder, "summary.json")
     try:
-        with open(path, encoding="utf-8") as f:
-            base = json.load(f)
-        gd = [m["goal_difference"] for m in base["matches"] if m["status"] == "played"]
+        base = readjson(path)
+        ok = all(type(m["goal_difference"]) in (int, float) for m in base["matches"]
+                 if m["status"] == "played")
     except OSError as e:
         raise ValueError(f"{path}: {e.strerror}") from None
     except ValueError as e:
         raise ValueError(f"{path} is not JSON: {e}") from None
     except (KeyError, TypeError, AttributeError):
-        gd = None
-    if gd is None or not all(type(d) in (int, float) for d in gd):
+        ok = False
+    if not ok:
         raise ValueError(f"{path} is not the summary of a series (no matches with their "
                          "goal differences)")
-    return gd
+    return base
+
+
+def replays(folder):
+    """The matches played again after their machine was lost: series.sh notes each as a line
+    "NUMBER<tab>HOST-LOST<tab>HOST-PLAYED" in replayed.txt."""
+    out = []
+    for line in readlines(os.path.join(folder, "replayed.txt")):
+        parts = line.split("\t")
+        if len(parts) == 3 and parts[0].isdigit():
+            out.append({"match": f"match-{int(parts[0]):03d}", "lost_on": parts[1],
+                        "played_on": parts[2]})
+    return out
+
+
+def worstp99(matches):
+    """The match with the largest send-slot p99, and whether it passed P99_LIMIT_MS."""
+    timed = [m for m in matches if m.get("p99_ms") is not None]
+    if not timed:
+        return None
+    m = max(timed, key=lambda m: m["p99_ms"])
+    return {"match": m["dir"], "ms": m["p99_ms"], "limit_ms": P99_LIMIT_MS,
+            "over": m["p99_ms"] > P99_LIMIT_MS}
 
 
 def summarise(folder, baseline=None):
     matches = []
     for path in sorted(glob.glob(os.path.join(folder, "match-*", "result.json"))):
-        with open(path, encoding="utf-8") as f:
-            matches.append(json.load(f))
+        matches.append(readjson(path))
     played = [m for m in matches if m["status"] == "played"]
     s = {"dir": os.path.abspath(folder), "matches": matches,
          "stopped": sum(m["status"] == "stopped" for m in matches),
          "failed": sum(m["status"] == "failed" for m in matches)}
+    try:
+        onrecord = readjson(os.path.join(folder, "series.json"))
+    except OSError:
+        onrecord = {}
+    s.update({k: onrecord[k] for k in RECORD_KEYS if k in onrecord})
+    s["replayed"] = replays(folder)
     s.update(outcomes(played))
     s["figures"] = figuremeans(played)
     s["by_side"] = {side: outcomes([m for m in played if m["side"] == side])
                     for side in ("left", "right")}
+    s["worst_p99"] = worstp99(played)
     if baseline:
-        gd = baselinefigures(baseline)
-        s["baseline"] = {"dir": os.path.abspath(baseline), "played": len(gd),
-                         "goal_difference": series_stats.mean_ci(gd),
-                         "difference": series_stats.difference(
-                             [m["goal_difference"] for m in played], gd)}
+        s["baseline"] = series_compare.compare(s, baselinesummary(baseline),
+                                               os.path.abspath(baseline))
     return s
 
 
@@ -236,27 +313,63 @@ def overrows(s):
 
 OVER_HEAD = ("matches", "n", "W-D-L", "goals for", "goals against", "goal difference",
              "missed slots")
-MATCH_HEAD = ("match", "side", "status", "cycles", "for", "against", "catches",
+MATCH_HEAD = ("match", "side", "seed", "status", "cycles", "for", "against", "catches",
               "missed slots", "p99 ms")
 
 
 def matchrows(s):
-    return [(m["dir"], m["side"], m["status"], m["cycles"], m["for"], m["against"],
-             "-" if m["catches"] is None else m["catches"], m["missed_slots"], num(m["p99_ms"]))
-            for m in s["matches"]]
+    return [(m["dir"], m["side"], "-" if m.get("seed") is None else m["seed"], m["status"],
+             m["cycles"], m["for"], m["against"], "-" if m["catches"] is None else m["catches"],
+             m["missed_slots"], num(m["p99_ms"])) for m in s["matches"]]
+
+
+# The seeds and programs on record, and what may make the matches mean less: the worst
+# send-slot p99, the matches played again.
+PROGRAM_HEAD = ("program", "role", "git", "sha256 (its start)", "path")
+
+
+def seedline(s):
+    if s.get("seed") is None:
+        return "seeds: not on record"
+    options = " ".join(s.get("server_options") or [])
+    return (f"seeds: match i played with seed {s['seed']}+i (series seed {s['seed']}, "
+            f"--seed {s['seed']} plays the same again); server options: {options or 'none'}")
+
+
+def programrows(s, digits=16):
+    """The programs on record, their sha256 cut to its first digits."""
+    return [(p["name"], p["role"], p.get("git") or "-", p["sha256"][:digits], p["path"])
+            for p in s.get("programs") or []]
+
+
+def p99line(s):
+    w = s.get("worst_p99")
+    if not w:
+        return None
+    if w["over"]:
+        return (f"warning: the worst match's send-slot p99 was {w['ms']:.2f} ms ({w['match']}), "
+                f"above {w['limit_ms']:g} ms: the machine was too busy for the matches to mean "
+                "what they would mean alone; play fewer at once (--jobs)")
+    return f"send-slot p99: at most {w['ms']:.2f} ms ({w['match']}), within {w['limit_ms']:g} ms"
+
+
+def replayline(s):
+    r = s.get("replayed") or []
+    if not r:
+        return None
+    which = ", ".join(f"{x['match']} (lost on {x['lost_on']}, played on {x['played_on']})"
+                      for x in r)
+    return (f"played again after their machine was lost: {matchcount(len(r))}, each counted "
+            f"once: {which}")
 
 
 def comparison(s):
+    """The lines of the comparison with the baseline, its first naming the baseline."""
     b = s.get("baseline")
     if not b:
-        return None
-    d = b["difference"]
-    verdict = ("too few matches for an interval" if d is None else
-               "the interval excludes zero" if d["excludes_zero"] else
-               "the interval includes zero: no difference shown")
-    return (f"against the baseline {b['dir']} ({matchcount(b['played'])}, goal difference "
-            f"{interval(b['goal_difference'], True)}): difference in mean goal difference "
-            f"{interval(d, True)}; {verdict}")
+        return []
+    return [f"against the baseline {b['dir']} ({matchcount(b['played'])}, goal difference "
+            f"{interval(b['goal_difference'], True)}):"] + series_compare.lines(b)
 
 
 def printtable(head, rows, out):
@@ -268,6 +381,9 @@ def printtable(head, rows, out):
 def printsummary(s, out):
     print(f"series in {s['dir']}: {matchcount(len(s['matches']))}, {s['played']} played to the "
           f"end, {s['stopped']} stopped early, {s['failed']} failed", file=out)
+    print(seedline(s), file=out)
+    if programrows(s):
+        printtable(PROGRAM_HEAD, programrows(s), out)
     printtable(MATCH_HEAD, matchrows(s), out)
     print("over the matches played to the end (means with their 95% intervals):", file=out)
     printtable(OVER_HEAD, overrows(s), out)
@@ -275,9 +391,9 @@ def printsummary(s, out):
         print("the match figures, means per match played to the end with their 95% intervals "
               "(scripts/figures.py):", file=out)
         printtable(FIGURE_HEAD, figurerows(s), out)
-    line = comparison(s)
-    if line:
-        print(line, file=out)
+    for line in [p99line(s), replayline(s)] + comparison(s):
+        if line:
+            print(line, file=out)
 
 
 def histogram(matches):
@@ -335,7 +451,8 @@ def page(s):
     played = [m for m in s["matches"] if m["status"] == "played"]
     links = [f"{m['dir']}/replay.html" if os.path.isfile(
         os.path.join(s["dir"], m["dir"], "replay.html")) else None for m in s["matches"]]
-    line = comparison(s)
+    notes = [x for x in (p99line(s), replayline(s)) if x]
+    compared = comparison(s)
     return "\n".join([
         "<!DOCTYPE html>", '<html lang="en"><head><meta charset="utf-8">',
         f"<title>vorn series: {matchcount(len(s['matches']))}</title>",
@@ -346,7 +463,15 @@ def page(s):
         "<h2>Over the matches played to the end</h2>",
         "<p>Means with their 95% intervals (Student's t).</p>",
         htmltable(OVER_HEAD, overrows(s)),
-        f"<p>{html.escape(line)}</p>" if line else "",
+        "".join(f"<p>{html.escape(x)}</p>" for x in notes),
+        "<h2>Against the baseline</h2>" if compared else "",
+        "<ul>" + "".join(f"<li><strong>{html.escape(x)}</strong></li>" if
+                         x.startswith("verdict:") else f"<li>{html.escape(x)}</li>"
+                         for x in compared) + "</ul>" if compared else "",
+        "<h2>Seeds and programs</h2>",
+        f"<p>{html.escape(seedline(s))}</p>",
+        htmltable(PROGRAM_HEAD[:3] + ("sha256",) + PROGRAM_HEAD[4:], programrows(s, 64))
+        if programrows(s) else "",
         "<h2>Goal differences</h2>",
         "<p>Matches played to the end by vorn's goals minus the opponent's.</p>",
         '<p class="key"><span style="background:#3a6ea5"></span> vorn left &nbsp; '
@@ -375,6 +500,15 @@ def main(argv):
     m.add_argument("--side", choices=("left", "right"), required=True)
     m.add_argument("--status", type=int, required=True)
     m.add_argument("--cycles", type=int, required=True)
+    m.add_argument("--seed", type=int)
+    r = sub.add_parser("record", help="the seed, plan and programs of a series: series.json")
+    r.add_argument("folder")
+    for name in ("seed", "matches", "cycles", "jobs"):
+        r.add_argument(f"--{name}", type=int, required=True)
+    r.add_argument("--opponent", required=True)
+    r.add_argument("--server-options", default="")
+    r.add_argument("--program", nargs=3, action="append", default=[],
+                   metavar=("ROLE", "PATH", "COPY"))
     b = sub.add_parser("baseline", help="check that D2 holds the summary of a series")
     b.add_argument("folder")
     s = sub.add_parser("series", help="a series folder: the table, summary.json, index.html")
@@ -383,12 +517,16 @@ def main(argv):
     a = p.parse_args(argv)
     try:
         if a.what == "match":
-            r = matchfigures(a.folder, a.side, a.status, a.cycles)
+            r = matchfigures(a.folder, a.side, a.status, a.cycles, a.seed)
             writefile(os.path.join(a.folder, "result.json"), json.dumps(r, indent=1) + "\n")
             print(r["status"], r["for"], r["against"])
             return 0
+        if a.what == "record":
+            writefile(os.path.join(a.folder, "series.json"), json.dumps(record(a), indent=1) +
+                      "\n")
+            return 0
         if a.what == "baseline":
-            baselinefigures(a.folder)
+            baselinesummary(a.folder)
             return 0
         r = summarise(a.folder, a.baseline)
         printsummary(r, sys.stdout)

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
-"""The statistics of a series on fixed tables: t quantiles against published values, and a
-series folder of made-up match results (with a baseline series) summed up by
-scripts/series_summary.py, against means and intervals worked out by hand."""
+"""The statistics of a series on fixed tables: t quantiles against published values, paired
+differences and the matches needed against values worked out by hand and published power
+tables, and series folders of made-up match results (with baseline series: one of other
+seeds, one of the same) summed up by scripts/series_summary.py, against means, intervals,
+verdicts and lines worked out by hand."""
+import html
 import json
 import os
 import subprocess
@@ -30,6 +33,20 @@ EXPECTED = [
     ("by_side/right/goal_difference", -0.5, 6.3531024),
     ("baseline/difference", 3, 2.3060041),
 ]
+# this series' and the baseline's goal differences, pair by pair; the mean difference, the
+# half width of its interval (t(n - 1) * s / sqrt(n)) and the verdict
+PAIRED = [
+    ([1, 2, 3, 4], [0, 0, 0, 0], 2.5, 3.1824463 * 1.2909944 / 2, "better"),
+    ([0, 0, 1], [1, 2, 0], -2 / 3, 4.3026527 * 1.5275252 / 3 ** 0.5, "no difference shown"),
+    ([-5, -6, -4, -5, -6], [-1, -2, -1, -1, -2], -3.8, 2.7764451 * 0.2 ** 0.5 / 5 ** 0.5,
+     "worse"),
+    ([2, 3], [1, 2], 1, 0, "better"),  # every pair differs alike: exactly that
+]
+# spread, difference, paired, matches needed at 95% with 80% power: published power tables
+# of Student's t test give 10 pairs and 17 matches a series for a difference of one spread,
+# 34 and 64 for half of one
+NEEDED = [(1, 1, True, 10), (1, 0.5, True, 34), (2, 1, True, 34), (1, 1, False, 17),
+          (1, 0.5, False, 64), (0.5, 1, False, 6)]
 failures = []
 
 
@@ -43,6 +60,17 @@ def check(what, got, want, tolerance=1e-6):
 
 for df, t in QUANTILES:
     check(f"t quantile, {df} df", series_stats.t_quantile(0.975, df), t)
+for ours, theirs, mean, half, verdict in PAIRED:
+    d = series_stats.paired(ours, theirs)
+    check(f"paired {ours} - {theirs}", [d["mean"]] + d["ci95"], [mean, mean - half, mean + half])
+    if series_stats.verdict(d) != verdict:
+        failures.append(f"paired {ours} - {theirs}: {series_stats.verdict(d)}, not {verdict}")
+if series_stats.verdict(series_stats.paired([3], [0])) != "no difference shown":
+    failures.append("one pair shows no difference")
+for sd, delta, pairs, n in NEEDED:
+    got = series_stats.matches_needed(sd, delta, pairs)
+    if got != n:
+        failures.append(f"matches needed for {delta} at sd {sd} (paired {pairs}): {got}, not {n}")
 # Two series without spread still differ, by exactly the difference of their means.
 check("difference without spread", (series_stats.difference([-3] * 3, [-5] * 4) or {}).get("ci95"),
       [2, 2])
@@ -81,6 +109,74 @@ with tempfile.TemporaryDirectory() as d:
         check("missed slots", (summary["missed_slots"], summary["slots"]), (15, 5000))
         if not summary["baseline"]["difference"]["excludes_zero"]:
             failures.append("the difference from the baseline should exclude zero")
+
+
+
+def writejson(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w") as out:
+        json.dump(data, out)
+
+
+def program(role, name, sha):
+    return {"role": role, "name": name, "path": f"/b/{name}", "sha256": sha * 64, "git": None}
+
+
+# A series of seed 10 (goal differences 1 2 3 4 against the chasers' seeds 11 to 14) against
+# two baselines: one of the same seed, whose pairs differ by 1 2 3 4 (mean 2.5, half width
+# as in PAIRED), on another server; and one of seed 11, compared unpaired.
+with tempfile.TemporaryDirectory() as d:
+    programs = [program("server", "pitch", "a"), program("field player", "Vorn", "c")]
+    writejson(os.path.join(d, "s", "series.json"),
+              {"seed": 10, "planned": 4, "server_options": ["--cycles", "100"],
+               "programs": programs})
+    base = []
+    for n in range(1, 5):
+        side = "left" if n % 2 else "right"
+        writejson(os.path.join(d, "s", f"match-{n:03d}", "result.json"),
+                  {"dir": f"match-{n:03d}", "side": side, "seed": 10 + n, "status": "played",
+                   "for": n, "against": 0, "goal_difference": n, "cycles": 100, "catches": 0,
+                   "missed_slots": 0, "slots": 1000, "p99_ms": [3.5, 21.25, 2, 1][n - 1]})
+        base.append({"seed": 10 + n, "side": side, "status": "played", "goal_difference": 0})
+    writejson(os.path.join(d, "same", "summary.json"),
+              {"seed": 10, "planned": 4, "matches": base, "server_options": ["--cycles", "100"],
+               "programs": [program("server", "pitch", "b"), programs[1]]})
+    writejson(os.path.join(d, "other", "summary.json"),
+              {"seed": 11, "planned": 4, "matches": base})
+    expected = {
+        "same": [
+            "comparison: paired by seed and side: both series played seeds 10+1 to 10+4 on "
+            "the same sides",
+            "verdict: better: difference in goal difference per match +2.50 [+0.45, +4.55] "
+            "(4 pairs)",
+            "warning: the servers differ (pitch (sha256 bbbbbbbbbbbb) in the baseline, pitch "
+            "(sha256 aaaaaaaaaaaa) here): the difference is also one of servers"],
+        "other": [
+            "comparison: unpaired (Welch): the baseline played other seeds (series seed 11, "
+            "this series 10)",
+            # without spread in the baseline, Welch's interval is the same as the pairs'
+            "verdict: better: difference in goal difference per match +2.50 [+0.45, +4.55] "
+            "(4 matches here, 4 in the baseline)"],
+    }
+    for name, lines in expected.items():
+        run = subprocess.run([sys.executable, os.path.join(REPO, "scripts", "series_summary.py"),
+                              "series", os.path.join(d, "s"), "--baseline",
+                              os.path.join(d, name)], capture_output=True, text=True)
+        with open(os.path.join(d, "s", "index.html")) as f:
+            page = f.read()
+        with open(os.path.join(d, "s", "summary.json")) as f:
+            compared = json.load(f)["baseline"]
+        for line in lines:
+            if line not in run.stdout.splitlines() or f">{html.escape(line)}<" not in page:
+                failures.append(f"against {name}: no line {line!r} in the table and the page: "
+                                f"{run.stdout}")
+        if compared["method"] != ("paired" if name == "same" else "unpaired"):
+            failures.append(f"against {name}: compared {compared['method']}")
+    worst = ("warning: the worst match's send-slot p99 was 21.25 ms (match-002), above 20 ms: "
+             "the machine was too busy for the matches to mean what they would mean alone; "
+             "play fewer at once (--jobs)")
+    if worst not in run.stdout.splitlines():
+        failures.append(f"no warning of the worst p99 in {run.stdout}")
 
 print("\n".join(failures) if failures else "every figure as expected")
 print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")
