@@ -137,6 +137,8 @@ int cmdmove(int slot, double x, double y) {
     p.movesdone++;
     if (holding)
         p.moves++; // the ball follows him in the next step, not now
+    else
+        collide(judgetouch); // before a kick-off or after a goal: overlaps resolved at once
     return Executed;
 }
 
@@ -172,9 +174,9 @@ int cmdkick(int slot, double power, double dir) {
         p.kicks++; // the faulting kick counts, though the ball is placed for the fault
     if (call != KickFree || !kickable(p))
         return Executed;
-    kickball(p, power, dir);
+    double accel = kickball(p, power, dir);
     p.kicks++;
-    refereekicked(slot);
+    refereekicked(slot, accel);
     return Executed;
 }
 
@@ -182,11 +184,12 @@ int cmdcatch(int slot, double dir) {
     Player &p = Players[slot];
     if (!bodyfree(p))
         return IgnoredSecond;
-    p.catches++;
+    p.catchtries++; // p.catches counts only those that reach the ball
     if (!p.goalie || p.catchban > 0 || Mode != ModePlayOn || TheBall.holder >= 0)
         return Executed;
     p.catchban = CatchBanCycles;
     if (incatcharea(p, dir)) {
+        p.catches++;
         catchball(slot);
         refereecaught(slot);
     }

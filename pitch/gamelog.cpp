@@ -135,10 +135,11 @@ static char Line[16384];        // the line being written (a show line is about 
 static char LastMode[40];       // the play mode of the last playmode line
 static char LastTeams[2][TeamNameMax + 1];
 static int LastScore[2];
-static bool TeamWritten;          // a team line was written
-static int LastKicks[MaxPlayers]; // kicks counted at the previous show line
-static int LastTries[MaxPlayers]; // kick commands taken by then, hit or miss
-static int LastHolder;            // the ball's holder at the previous show line
+static bool TeamWritten;               // a team line was written
+static int LastKicks[MaxPlayers];      // kicks counted at the previous show line
+static int LastTries[MaxPlayers];      // kick commands taken by then, hit or miss
+static int LastCatches[MaxPlayers];    // catches that reached the ball, at the previous show line
+static int LastCatchTries[MaxPlayers]; // catch commands taken by then
 static int ShowLines;
 
 // ourvalue: the value pitch plays by for the server parameter name; false for a parameter
@@ -344,7 +345,8 @@ bool gamelogopen(const char *path) {
     TeamWritten = false;
     std::memset(LastKicks, 0, sizeof LastKicks);
     std::memset(LastTries, 0, sizeof LastTries);
-    LastHolder = -1;
+    std::memset(LastCatches, 0, sizeof LastCatches);
+    std::memset(LastCatchTries, 0, sizeof LastCatchTries);
     ShowLines = 0;
     writeheader();
     flushlog();
@@ -385,8 +387,8 @@ static void putplayer(Out &o, int slot) {
         state |= 0x8;
     if (p.kicktries > LastTries[slot])
         state |= p.kicks > LastKicks[slot] ? 0x2 : 0x2 | 0x4; // kicked; missed the ball
-    if (TheBall.holder == slot && LastHolder != slot)
-        state |= 0x10;
+    if (p.catchtries > LastCatchTries[slot]) // caught; missed the ball or was refused
+        state |= p.catches > LastCatches[slot] ? 0x10 : 0x10 | 0x20;
     char text[24];
     std::snprintf(text, sizeof text, ") %d 0x%x ", p.type, state);
     put(o, text);
@@ -466,10 +468,11 @@ void gamelogstep() {
         putplayer(o, slot);
         LastKicks[slot] = Players[slot].kicks;
         LastTries[slot] = Players[slot].kicktries;
+        LastCatches[slot] = Players[slot].catches;
+        LastCatchTries[slot] = Players[slot].catchtries;
     }
     put(o, ")\n");
     emit(o);
-    LastHolder = TheBall.holder;
     ShowLines++;
     if (Plain || ShowLines % FlushEvery == 0)
         flushlog();

@@ -5,11 +5,12 @@
 // nothing may move (players only turn) and the clock stays at its value; during a goal or
 // offence pause objects move but the clock advances only on the step that ends the pause;
 // after time is over nothing moves; in all other modes everything moves, collisions are
-// resolved, a held ball is put in front of its goalie, the clock advances and the referee
-// judges the touches and the new positions.
+// resolved (the referee ruling on each touch of the ball as it is found), a held ball is
+// put in front of its goalie, the clock advances and the referee judges the new positions.
 
 #include "pitch/step.h"
 
+#include "pitch/offences.h"
 #include "pitch/physics.h"
 #include "pitch/referee.h"
 #include "pitch/world.h"
@@ -32,7 +33,7 @@ void simstep() {
         TimeOverSteps++;
     } else if (stoppage()) {
         moveobjects();
-        collide(false);
+        collide(judgetouch);
         placeheldball();
         ModeSteps++;
         refereepause();
@@ -40,17 +41,19 @@ void simstep() {
             Time++;
         refereeplacement();
     } else {
+        // A touch is ruled on while the step resolves the overlaps, in the cycle that is
+        // ending; a fault or offside it brings is the mode of the rest of the step.
         moveobjects();
-        int toucher = collide(Mode == ModePlayOn);
+        collide(judgetouch);
         placeheldball();
         Time++;
         ModeSteps++;
-        if (toucher >= 0)
-            refereetouched(toucher);
         if (!stoppage())
             refereeafterstep();
         refereeplacement();
     }
+    if (Mode != ModeTimeOver)
+        newcycle();
     updatestamina();
 }
 
