@@ -18,6 +18,7 @@
 #include "pitch/command.h"
 #include "pitch/connect.h"
 #include "pitch/format.h"
+#include "pitch/loglines.h"
 #include "pitch/net.h"
 #include "pitch/output.h"
 #include "pitch/params.h"
@@ -138,6 +139,7 @@ static void dostep() {
     if (Opt.chasers)
         chasersact();
     recordstep();
+    shownext(); // after every line of the step, the game log's and the monitors'
     if (!Opt.quiet && Time != before && Time % 100 == 0)
         printprogress(stdout);
     // The runner tells the players to quit on this line, while pitch still listens.

@@ -13,7 +13,8 @@ catch_fault for its side), its catch commands in play_on that caught nothing, th
 play_on cycles in which it stood inside its own penalty area, and the play_on cycles in
 which it stood off the field (behind a goal line or beyond a touch line). A game log has
 no commands, only how many of each the server carried out: a catch there is a step after
-which the goalie's count of catches rose. A file that holds no match is refused with one
+which the goalie's count of catches rose or its state shows the catch bit (a real server
+counts only the catches that reach the ball). A file that holds no match is refused with one
 line and status 1.
 """
 import os
@@ -35,11 +36,9 @@ def inarea(side, x, y):
 
 
 def report(match, side, unum):
-    modes = {}  # step -> play mode after it
     playon = inside = off = 0
     score = [0, 0]
     for r in match.steps:
-        modes[r["step"]] = r["mode"]
         score = r["score"]
         if r["mode"] == "play_on":
             for p in r["players"]:
@@ -47,18 +46,12 @@ def report(match, side, unum):
                     playon += 1
                     inside += inarea(side, p["x"], p["y"])
                     off += abs(p["x"]) > GOAL_LINE_X or abs(p["y"]) > TOUCH_LINE_Y
-    catchsteps = matchlog.executed_steps(match, side, unum, "catch")  # the goalie's catches
-    # A command of step k arrives after that step's line; its effect shows in the next one.
-    # Only a catch in play_on can catch (one while the ball is held does nothing).
-    tries = [k for k in catchsteps if modes.get(k) == "play_on"]
-    caught = sum(modes.get(k + 1) == "free_kick_" + side for k in tries)
-    faulted = sum(modes.get(k + 1) == "catch_fault_" + side for k in tries)
-    faults = sum(m == "catch_fault_" + side and modes.get(k - 1) != m for k, m in modes.items())
+    c = matchlog.catches(match, side, unum)
     share = 100.0 * inside / playon if playon else 0.0
     print(f"score: {score[0]} : {score[1]} (left : right)")
-    print(f"catches: {caught}")
-    print(f"catch faults: {faults}")
-    print(f"catch commands in play_on without a catch: {len(tries) - caught - faulted}")
+    print(f"catches: {c['catches']}")
+    print(f"catch faults: {c['catch_faults']}")
+    print(f"catch commands in play_on without a catch: {c['failed']}")
     print(f"play_on cycles: {playon}; goalie inside its own penalty area: {inside} ({share:.1f}%)")
     print(f"play_on cycles with the goalie off the field: {off}")
 

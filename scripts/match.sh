@@ -3,8 +3,9 @@
 # (scripts/start-team.sh), shows pitch's progress, types "quit" to every player when the
 # match is over (time_over), and reports: pitch's summary (score, commands per player, timing
 # of commands after sense_body), per player the commands sent and send slots missed, the
-# send-slot timing (scripts/slots.py, also as slots.json), and where the record and the
-# replay page (replay.html, scripts/replay.py) went; both files lie next to the record.
+# send-slot timing (scripts/slots.py, also as slots.json), the match's figures from the game
+# log (scripts/figures.py, also as figures.json), and where the record and the replay page
+# (replay.html, scripts/replay.py) went; these files lie next to the record.
 # Every option is checked before anything starts.
 #
 # A match stopped early (Ctrl-C, SIGTERM to this script or to pitch) is reported as played so
@@ -189,15 +190,19 @@ stopteam() {
   grep -v -e '^team started' -e '^referee: ' "$dir/team.txt"
 }
 
-# report: the send-slot timing, and the replay page; both next to the record. Sets
-# reportfailed when either cannot be made.
+# report: the send-slot timing, the match's figures (figures.json, from the game log: the
+# record has no commands of the chasers) and the replay page with them; all next to the
+# record. Sets reportfailed when one cannot be made.
 reportfailed=""
 report() {
-  local where
+  local where figures=()
   where=$(dirname "$record")
   echo
   python3 "$here/scripts/slots.py" "$record" --json "$where/slots.json" || reportfailed=1
-  python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" || reportfailed=1
+  python3 "$here/scripts/figures.py" "$dir/match.rcg" --json "$where/figures.json" &&
+    figures=(--figures "$where/figures.json") || reportfailed=1
+  python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" "${figures[@]}" ||
+    reportfailed=1
 }
 
 # played: the cycle and score of the record's last step line (command lines come after it),
@@ -266,7 +271,8 @@ if [ -n "$reportfailed" ]; then
   if [ -n "$interrupted" ]; then
     echo "$prog: the report was stopped (SIG$interrupted) before it was complete" >&2
   else
-    echo "$prog: the send-slot figures or the replay page could not be made (see above)" >&2
+    echo "$prog: the send-slot figures, the match's figures or the replay page could not be" \
+      "made (see above)" >&2
   fi
 fi
 quit

@@ -49,6 +49,7 @@ SIDES = ("l", "r")
 UNUMS = range(1, 12)
 UNUM_WORDS = {str(n): n for n in UNUMS}
 PAREN = re.compile(r"[()]")
+CATCH_BIT = 0x10  # of a player's state: a catch command was carried out in the step
 
 
 class MatchError(Exception):
@@ -334,19 +335,52 @@ def count(player, kind):
 def executed_steps(match, side, unum, kind):
     """The steps k after which a command of kind (e.g. "catch") from the player was carried
     out (its effect shows at step k + 1): from a record's command lines, or where a game
-    log's count of such commands rose from step k to step k + 1."""
+    log's count of such commands rose from step k to step k + 1. A real server counts only
+    the catches that reach the ball; the others show as the catch bit of the player's state
+    at step k + 1, which is read too."""
     if match.kind == "record":
         return [c["step"] for c in match.commands
                 if c.get("side") == side and c.get("unum") == unum and c.get("kind") == kind
                 and c.get("outcome") == "executed"]
-    out, last = [], None
+    out, last, seen = [], None, False
     for step in match.steps:
-        n = next((count(p, kind) for p in step["players"]
-                  if p["side"] == side and p["unum"] == unum), None)
-        if n is not None and last is not None and n > last:
+        p = next((p for p in step["players"] if p["side"] == side and p["unum"] == unum), None)
+        n = count(p, kind) if p else None
+        rose = n is not None and last is not None and n > last
+        if seen and (rose or kind == "catch" and p and p["state"] & CATCH_BIT):
             out.append(step["step"] - 1)
         last = n if n is not None else last
+        seen = True
     return out
+
+
+def goalie(match, side):
+    """The uniform number of the side's goalie (the first player of the side marked as one),
+    or None."""
+    return next((p["unum"] for step in match.steps for p in step["players"]
+                 if p["side"] == side and p.get("goalie")), None)
+
+
+# The play modes that follow at once when a goalie's catch in play_on held the ball, each
+# with the goalie's side: the free kick of a catch inside the penalty area, and the
+# offences a catch can be (outside the area, a team-mate's kick, a set-play taker who
+# dashed).
+HELD_MODES = ("free_kick_", "catch_fault_", "back_pass_", "free_kick_fault_")
+
+
+def catches(match, side, unum):
+    """What the goalie's catches came to: "catches", those in play_on that gave its side
+    the free kick; "catch_faults", the times the play mode became catch_fault for its side;
+    "failed", its catch commands in play_on that did not hold the ball (out of reach, or
+    during its catch ban); "held", the steps at which a catch held the ball (the catch's
+    step + 1). Only a catch in play_on can catch; a command of step k shows at step k + 1."""
+    modes = {s["step"]: s["mode"] for s in match.steps}
+    tries = [k for k in executed_steps(match, side, unum, "catch") if modes.get(k) == "play_on"]
+    held = [k + 1 for k in tries if modes.get(k + 1) in {m + side for m in HELD_MODES}]
+    fault = "catch_fault_" + side
+    return {"catches": sum(modes.get(k) == "free_kick_" + side for k in held),
+            "catch_faults": sum(m == fault and modes.get(k - 1) != m for k, m in modes.items()),
+            "failed": len(tries) - len(held), "held": held}
 
 
 def main(argv):

@@ -7,9 +7,10 @@ position, and every player's position and facing, and its stamina where the matc
 (game logs do). Positions are kept in centimetres, facings in whole degrees and stamina in
 whole units, as little-endian 16-bit integers in base64, one column per player that was
 ever on the field; the cycle, step, play mode and score change rarely and go in as runs.
-With 22 players that is about 0.18 MB per 1000 steps (0.24 MB with stamina). The page
-itself is replay-page.html beside this script, with the data put in place of its
-placeholder.
+With 22 players that is about 0.18 MB per 1000 steps (0.24 MB with stamina). Under the
+field a panel shows the match's figures (scripts/figures.py: of the match file, or of the
+file --figures names), each goal a link to its step. The page itself is replay-page.html
+beside this script, with the data put in place of its placeholder.
 """
 
 import argparse
@@ -30,6 +31,7 @@ LIMIT = 32767
 STAMINA_MAX = 8000  # a full stamina bar
 
 sys.path.insert(0, HERE)
+import figures  # noqa: E402
 import matchlog  # noqa: E402
 
 
@@ -128,14 +130,19 @@ def main(argv):
         description="Turn a match into one self-contained replay page (HTML, no network): "
         "the field, both teams, the ball, score, cycle and play mode, each player's stamina "
         "where the match has it, with play/pause (space), a slider that marks the goals, "
-        "single steps (arrow keys) and speeds 1x to 8x. The page opens at the step its "
-        "address names (replay.html#step=1200).")
+        "single steps (arrow keys) and speeds 1x to 8x, and under it the match's figures "
+        "(scripts/figures.py). The page opens at the step its address names "
+        "(replay.html#step=1200).")
     p.add_argument("record", help="the match: pitch's record (JSON lines, pitch --record) or a "
                    "game log (.rcg or .rcg.gz, version 6) from pitch or any other server")
     p.add_argument("-o", "--output", metavar="FILE",
                    help="the page to write (default replay.html next to the match file; "
                    "give one when the match comes through a pipe)")
     p.add_argument("--title", help="the page's title (default: vorn replay, and the file's name)")
+    p.add_argument("--figures", metavar="FILE",
+                   help="the figures for the page's panel as scripts/figures.py --json wrote "
+                   "them, say from the game log of a match whose record is shown (default: "
+                   "the figures of the match file itself)")
     a = p.parse_args(argv)
     out = a.output or os.path.join(os.path.dirname(os.path.abspath(a.record)), "replay.html")
     if same_file(out, a.record):
@@ -145,7 +152,10 @@ def main(argv):
     try:
         match = matchlog.read(a.record)
         source = os.path.basename(a.record)
-        text = page(encode(match, source), a.title or f"vorn replay: {source}")
+        data = encode(match, source)
+        found = figures.load(a.figures) if a.figures else figures.figures(match)
+        data["figures"] = figures.panel(found, match)
+        text = page(data, a.title or f"vorn replay: {source}")
         with open(out, "w", encoding="utf-8") as f:
             f.write(text)
     except (matchlog.MatchError, OSError, ValueError) as e:

@@ -8,13 +8,16 @@
 "match" reads one match folder of scripts/match.sh (pitch.txt, team.txt, slots.json and the
 record match.jsonl) and writes its figures to FOLDER/result.json: the score as vorn's goals
 for and against, the goalie's catches, the send slots missed by all players and the send-slot
-p99 (the largest of the three slots' p99). It prints "STATUS FOR AGAINST", STATUS being
-"played" (match.sh ended with status 0 after all C cycles), "stopped" (ended early by a
-signal) or "failed" (pitch failed, or no match was recorded). N is match.sh's exit status.
+p99 (the largest of the three slots' p99), and the match figures of both sides
+(scripts/figures.py: from figures.json, else from the game log match.rcg). It prints
+"STATUS FOR AGAINST", STATUS being "played" (match.sh ended with status 0 after all C
+cycles), "stopped" (ended early by a signal) or "failed" (pitch failed, or no match was
+recorded). N is match.sh's exit status.
 
 "series" reads D/match-*/result.json and prints a table per match and over the series:
 wins, draws and losses; the means of goals for, against and the goal difference, each with
-its Student's t 95% interval; the missed slots in all; the same split by vorn's side. Only
+its Student's t 95% interval; the missed slots in all; the same split by vorn's side; the
+means of the match figures, vorn's and the opponent's, with their intervals. Only
 matches played to the end count. The figures go to D/summary.json and a page to
 D/index.html. --baseline D2 compares with an earlier series in D2 (its summary.json): the
 difference in mean goal difference with its 95% interval (Welch's), and whether the
@@ -31,6 +34,8 @@ import re
 import subprocess
 import sys
 
+import figures
+import matchlog
 import series_stats
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -99,7 +104,23 @@ def matchfigures(folder, side, status, cycles):
     else:
         r["status"] = "failed"
     r["goal_difference"] = r["for"] - r["against"]
+    r["figures"] = gamefigures(folder, r["side"])
     return r
+
+
+def gamefigures(folder, side):
+    """vorn's and the opponent's figures of the match (scripts/figures.py): from the
+    folder's figures.json, which scripts/match.sh writes, else from its game log; None when
+    it has neither."""
+    try:
+        found = figures.load(os.path.join(folder, "figures.json"))
+    except ValueError:
+        try:
+            found = figures.figures(matchlog.read(os.path.join(folder, "match.rcg")))
+        except matchlog.MatchError:
+            return None
+    ours, theirs = ("l", "r") if side == "left" else ("r", "l")
+    return {"vorn": found[ours], "opponent": found[theirs]}
 
 
 def outcomes(matches):
@@ -113,6 +134,32 @@ def outcomes(matches):
             "goal_difference": series_stats.mean_ci(gd),
             "missed_slots": missed, "slots": slots,
             "missed_share": missed / slots if slots else None}
+
+
+def figuremeans(matches):
+    """The means of vorn's and the opponent's figures over the matches that have them, each
+    with its 95% interval; None when none has."""
+    rows = [m["figures"] for m in matches if isinstance(m.get("figures"), dict)]
+    if not rows:
+        return None
+    return {who: {name: series_stats.mean_ci(
+        [v for v in (figures.numbers(r[who])[name] for r in rows) if v is not None])
+        for name in figures.NUMBERS + figures.SET_PLAYS} for who in ("vorn", "opponent")}
+
+
+def figurerows(s):
+    """The rows of the figures' table: a figure, vorn's mean and the opponent's, each with
+    its interval; the set plays that came about."""
+    f = s.get("figures")
+    if not f:
+        return []
+    rows = [(row, interval(f["vorn"][k]), interval(f["opponent"][k])) for row, k in
+            zip(figures.ROWS + figures.SET_PLAY_ROWS, figures.NUMBERS + figures.SET_PLAYS)
+            if k in figures.NUMBERS or f["vorn"][k]["mean"] or f["opponent"][k]["mean"]]
+    return rows
+
+
+FIGURE_HEAD = ("figure", "vorn", "opponent")
 
 
 def baselinefigures(folder):
@@ -145,6 +192,7 @@ def summarise(folder, baseline=None):
          "stopped": sum(m["status"] == "stopped" for m in matches),
          "failed": sum(m["status"] == "failed" for m in matches)}
     s.update(outcomes(played))
+    s["figures"] = figuremeans(played)
     s["by_side"] = {side: outcomes([m for m in played if m["side"] == side])
                     for side in ("left", "right")}
     if baseline:
@@ -223,6 +271,10 @@ def printsummary(s, out):
     printtable(MATCH_HEAD, matchrows(s), out)
     print("over the matches played to the end (means with their 95% intervals):", file=out)
     printtable(OVER_HEAD, overrows(s), out)
+    if figurerows(s):
+        print("the match figures, means per match played to the end with their 95% intervals "
+              "(scripts/figures.py):", file=out)
+        printtable(FIGURE_HEAD, figurerows(s), out)
     line = comparison(s)
     if line:
         print(line, file=out)
@@ -300,6 +352,9 @@ def page(s):
         '<p class="key"><span style="background:#3a6ea5"></span> vorn left &nbsp; '
         '<span style="background:#e0a030"></span> vorn right</p>',
         histogram(played),
+        "<h2>Match figures</h2><p>Means per match played to the end with their 95% intervals "
+        "(scripts/figures.py; docs/report.md says how each is counted).</p>" +
+        htmltable(FIGURE_HEAD, figurerows(s)) if figurerows(s) else "",
         "<h2>Matches</h2><p>Each links to its replay.</p>",
         htmltable(MATCH_HEAD, matchrows(s), links),
         "</body></html>", ""])

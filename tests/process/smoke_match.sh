@@ -4,7 +4,7 @@
 # the uniform number of its place in the start order, stand at its formation place at the
 # kick-off, and end with exit status 0; the field players must dash and the team must kick
 # (the play checks, switched by check_play below); the runner must end with status 0 and
-# write the report, the send-slot figures and the replay page.
+# write the report, the send-slot figures, the match figures and the replay page.
 #   tests/process/smoke_match.sh BIN_DIR
 set -uo pipefail
 
@@ -44,6 +44,8 @@ for n in $(seq 1 11); do
 done
 grep -q '^score: ' "$dir/out.txt" || fail "no score in the report"
 grep -q '^send slots: ' "$dir/out.txt" || fail "no send-slot figures in the report"
+grep -q '^figures of the match (game log, ' "$dir/out.txt" || fail "no match figures in the report"
+[ -s "$dir/match/figures.json" ] || fail "no figures.json"
 grep -q "^replay: $dir/match/replay.html " "$dir/out.txt" || fail "the report does not name the replay page"
 [ -s "$dir/match/replay.html" ] || fail "no replay page"
 grep -q 'REPLAY-DATA' "$dir/match/replay.html" && fail "the replay page holds no match"

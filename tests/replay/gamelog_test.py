@@ -99,7 +99,7 @@ class Sample(unittest.TestCase):
     def test_scripts_refuse_with_one_line(self):
         step = json.dumps({"type": "cycle", "step": 1, "cycle": 1, "mode": "play_on",
                            "score": [0, 0], "ball": {"x": 0, "y": 0}, "players": []}) + "\n"
-        readers = ("matchlog.py", "replay.py", "goalie-report.py")
+        readers = ("matchlog.py", "replay.py", "goalie-report.py", "figures.py")
         # (file contents, or None for a folder, arguments after it, what the one line says,
         # status, the scripts that say it)
         cases = [("not a match\n", [], "holds no step lines", 1, readers),
