@@ -162,8 +162,8 @@ static const char *const ModeNumbers[] = {
 };
 
 // Globals
-static int LastKicks[MaxPlayers]; // kicks counted at the end of the step before
-static int LastTries[MaxPlayers]; // kick commands taken by then, hit or miss
+static int LastKicks[MaxPlayers];      // kicks counted at the end of the step before
+static int LastTries[MaxPlayers];      // kick commands taken by then, hit or miss
 static int LastCatches[MaxPlayers];    // catches that reached the ball by then
 static int LastCatchTries[MaxPlayers]; // catch commands taken by then
 
@@ -195,6 +195,7 @@ static bool ourvalue(const char *name, double &v) {
         {"catch_ban_cycle", CatchBanCycles},
         {"catchable_area_l", CatchAreaLength},
         {"catchable_area_w", CatchAreaWidth},
+        {"coach_port", netport() + 1.0}, // the trainer's port, as the real server numbers it
         {"dash_power_rate", DashPowerRate},
         {"drop_ball_time", SetPlayTimeout},
         {"effort_dec", EffortDec},
@@ -215,6 +216,7 @@ static bool ourvalue(const char *name, double &v) {
         {"maxneckang", NeckMax},
         {"minneckang", -NeckMax},
         {"offside_active_area_size", OffsideActiveArea},
+        {"olcoach_port", netport() + 2.0}, // and the coaches' (pitch opens neither)
         {"player_accel_max", PlayerAccelMax},
         {"player_decay", PlayerDecay},
         {"player_rand", PlayerRand * noise},

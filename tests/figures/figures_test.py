@@ -206,7 +206,13 @@ class PitchMatch(unittest.TestCase):
                     p.kill()
                     p.wait()
                 pitch.stdout.close()
-            ours, theirs = (figures.figures(matchlog.read(path)) for path in (log, record))
+            # pitch's game log, as a real server's, starts after the kick-off's own step: the
+            # record is counted from there on
+            rec = matchlog.read(record)
+            first = next(s["step"] for s in rec.steps if s["mode"] != "before_kick_off")
+            rec.steps = [s for s in rec.steps if s["step"] > first]
+            rec.commands = [c for c in rec.commands if c["step"] > first]
+            ours, theirs = figures.figures(matchlog.read(log)), figures.figures(rec)
             with open(log) as f:
                 text = kickoff_form(f.read())
             with open(log, "w") as f:
