@@ -163,7 +163,7 @@ def start_pitch(path, scenario, folder):
     argv = [path, "--port", str(port), "--bind", HOST, "--no-noise", "--quiet",
             "--wait-players", "22", "--cycles", "6000",
             "--kickoff-after", str((WAIT_STEPS - 0.5) / 10),
-            "--game-log", "pitch.rcg"]
+            "--game-log", "pitch.rcg", "--text-log", "pitch.rcl"]
     for rule, on in scenario.get("rules", {}).items():
         if not on:
             argv.append(RULES[rule])

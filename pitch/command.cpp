@@ -20,6 +20,7 @@
 #include "pitch/physics.h"
 #include "pitch/record.h"
 #include "pitch/referee.h"
+#include "pitch/textlog.h"
 #include "pitch/vision.h"
 #include "pitch/world.h"
 
@@ -418,6 +419,7 @@ static bool parseone(Cursor &c, int slot, int64_t nowus) {
 }
 
 void runcommands(int slot, const char *text, size_t len, int64_t nowus) {
+    textlogrecv(slot, text, len);
     Cursor c{text, len, 0};
     if (std::memchr(text, '\0', len))
         c.n = std::strlen(text); // a client's NUL ends its text

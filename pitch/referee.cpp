@@ -26,6 +26,7 @@
 #include "pitch/params.h"
 #include "pitch/physics.h"
 #include "pitch/rng.h"
+#include "pitch/textlog.h"
 #include "pitch/types.h"
 #include "pitch/world.h"
 
@@ -37,6 +38,7 @@ int ModeSide;
 int Time;
 int StepCount;
 int ModeSteps;
+int StoppageSteps;
 bool ModeChanged;
 int Score[2];
 int LastToucher;
@@ -69,6 +71,7 @@ void initreferee() {
     Time = 0;
     StepCount = 0;
     ModeSteps = 0;
+    StoppageSteps = 0;
     ModeChanged = false;
     Score[0] = Score[1] = 0;
     LastToucher = -1;
@@ -96,6 +99,7 @@ void announce(const char *word) {
         CallCount--;
     }
     CallTime[CallCount] = Time;
+    textlogcall(word);
     std::snprintf(CallLog[CallCount++], sizeof CallLog[0], "%s", word);
     char text[96];
     std::snprintf(text, sizeof text, "(hear %d referee %s)", Time, word);

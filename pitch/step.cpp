@@ -25,20 +25,25 @@ void simstep() {
         commitangles();
         zeromotion();
         ModeSteps++;
+        StoppageSteps++;
         refereeplacement();
         if (kickoffdue())
             startkickoff(KickOffSide);
     } else if (Mode == ModeTimeOver) {
         commitangles();
         TimeOverSteps++;
+        StoppageSteps++;
     } else if (stoppage()) {
         moveobjects();
         collide(judgetouch);
         placeheldball();
         ModeSteps++;
+        StoppageSteps++;
         refereepause();
-        if (ModeChanged)
+        if (ModeChanged) {
             Time++;
+            StoppageSteps = 0;
+        }
         refereeplacement();
     } else {
         // A touch is ruled on while the step resolves the overlaps, in the cycle that is
@@ -47,6 +52,7 @@ void simstep() {
         collide(judgetouch);
         placeheldball();
         Time++;
+        StoppageSteps = 0;
         ModeSteps++;
         if (!stoppage())
             refereeafterstep();

@@ -72,6 +72,7 @@ struct Options {
     bool chasersleft;    // the built-in opponent plays on the left, not the right
     char record[512];    // record file, empty = none
     char gamelog[512];   // game log file (.gz: compressed), empty = none
+    char textlog[512];   // text log file, empty = none
     bool quiet;          // no progress lines
     bool offside;        // referee offside
     bool backpass;       // referee back passes to the goalie

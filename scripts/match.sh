@@ -26,7 +26,8 @@
 #   --players N     players of vorn, 1 to 11 (default 11)
 #   --record FILE   the match record, JSON lines (default match.jsonl in the match folder)
 #   --dir D         the match folder: pitch's output (pitch.txt), the team's report
-#                   (team.txt), the game log (match.rcg) and one folder per player
+#                   (team.txt), the game log (match.rcg) with the text log beside it
+#                   (match.rcl) and one folder per player
 #                   (default a new folder /tmp/vorn-match.*, or under $TMPDIR when set)
 #   --no-noise      exact physics, no random noise
 #   --check         check the options and exit: start nothing, create nothing
@@ -96,7 +97,7 @@ startpitch() {
   [ "$opponent" = chasers ] && args+=(--opponent chasers)
   [ "$side" = right ] && args+=(--chasers-side left)
   [ -n "$noise" ] && args+=("$noise")
-  args+=(--game-log "$dir/match.rcg")
+  args+=(--game-log "$dir/match.rcg" --text-log "$dir/match.rcl")
   # The file exists before tail follows it: pitch's own redirection may come later.
   : >"$dir/pitch.txt"
   "$bin/pitch" "${args[@]}" >"$dir/pitch.txt" 2>&1 &
