@@ -510,9 +510,9 @@ def compare_see(t, where, a, b):
             continue
         t.add("see", f"{kind} seen", True)
         wrong = compare_object(kind, oa[key], ob[key])
-        for field in ("dist", "dir", "name", "chg", "body_head"):
-            if field == "body_head" and kind != "player":
-                continue
+        fields = ("dist", "dir") if kind == "line" else ("dist", "dir", "name", "chg") + (
+            ("body_head",) if kind == "player" else ())
+        for field in fields:
             ok = field not in wrong
             what = f"{' '.join(ob[key][2])} {field}: {' '.join(oa[key][3])} against " \
                    f"{' '.join(ob[key][3])}"
