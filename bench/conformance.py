@@ -409,8 +409,11 @@ def see_objects(text):
     the players' list, felt objects by their place among the felt of their kind."""
     objects, seen = [], {}
     for g in groups(text):
-        close = g.index(")")
-        name = g[2:close].split()
+        close = g.find(")")
+        name = g[2:close].split() if g.startswith("((") else []
+        if not name:  # no object as a server prints one: compared as a whole
+            objects.append(("other", ("other", g), [g], []))
+            continue
         values = g[close + 1:-1].split()
         kind = OBJECT_KINDS.get(name[0][:1], "other")
         if kind == "player" or name[0].isupper():
@@ -436,10 +439,6 @@ class Tally:
         if not equal and where is not None:
             self.diffs.append((where, kind, field, what, mine, theirs))
 
-    def share(self, kind, field):
-        e, n = self.counts.get((kind, field), (0, 0))
-        return e / n if n else 1.0
-
 
 def compare_sense(t, where, a, b):
     ma, mb = SENSE.match(a), SENSE.match(b)
@@ -457,11 +456,9 @@ def number(word):
         return None
 
 
-def player_parts(name, values):
-    """A player's name parts and values: team, unum, goalie, and the values by meaning."""
-    team = name[1] if len(name) > 1 else None
-    unum = name[2] if len(name) > 2 else None
-    return team, unum, values
+def player_parts(name):
+    """A player's team and uniform number as the see names them, None where left out."""
+    return (name[1] if len(name) > 1 else None), (name[2] if len(name) > 2 else None)
 
 
 def compare_object(kind, x, y):
@@ -480,8 +477,8 @@ def compare_object(kind, x, y):
     d = number(vb[0]) or 0.0
     certain = d <= CERTAIN
     if kind == "player":
-        ta, ua, _ = player_parts(na, va)
-        tb, ub, _ = player_parts(nb, vb)
+        ta, ua = player_parts(na)
+        tb, ub = player_parts(nb)
         if certain and na != nb or (ta and tb and ta != tb) or (ua and ub and ua != ub):
             fields.append("name")
         if certain and len(va) != len(vb) or len(va) == len(vb) and va[2:4] != vb[2:4]:
