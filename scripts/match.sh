@@ -200,8 +200,12 @@ report() {
   where=$(dirname "$record")
   echo
   python3 "$here/scripts/slots.py" "$record" --json "$where/slots.json" || reportfailed=1
-  python3 "$here/scripts/figures.py" "$dir/match.rcg" --json "$where/figures.json" &&
-    figures=(--figures "$where/figures.json") || reportfailed=1
+  # A match stopped before its first step of play has no figures: its game log, as a real
+  # server's, starts after the kick-off.
+  if grep -q -m 1 '^(show ' "$dir/match.rcg" 2>/dev/null; then
+    python3 "$here/scripts/figures.py" "$dir/match.rcg" --json "$where/figures.json" &&
+      figures=(--figures "$where/figures.json") || reportfailed=1
+  fi
   python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" "${figures[@]}" ||
     reportfailed=1
 }
