@@ -222,9 +222,10 @@ class Client:
     its commands before the kick-off ("pre") and, after the kick-off call, those of each
     step right after that step's sense_body."""
 
-    def __init__(self, spec, server, port, script, last):
-        self.id, self.server, self.script, self.last = spec["id"], server, script, last
-        self.init = f"(init {spec['team']} (version 6.02){'(goalie)' if spec.get('goalie') else ''})"
+    def __init__(self, entry, server, port, script, last):
+        self.id, self.server, self.script, self.last = entry["id"], server, script, last
+        goalie = "(goalie)" if entry.get("goalie") else ""
+        self.init = f"(init {entry['team']} (version 6.02){goalie})"
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.sock.bind((HOST, 0))
         self.sock.setblocking(False)
@@ -313,15 +314,15 @@ def play(scenario, pitch_path, real_path, folder):
             server, port = start(path, scenario, sub)
             servers.append(server)
             await_server(port, server)
-            for spec in scenario["clients"]:
-                clients.append(Client(spec, kind, port, script[spec["id"]], last))
+            for entry in scenario["clients"]:
+                clients.append(Client(entry, kind, port, script[entry["id"]], last))
                 # each init answered before the next: the order gives sides and numbers
                 end = time.monotonic() + 5
                 while clients[-1].reply is None and time.monotonic() < end:
                     select.select([clients[-1].sock], [], [], 0.1)
                     clients[-1].receive()
                 if clients[-1].reply is None:
-                    raise Failure(f"{kind}: {spec['id']} got no answer to its init")
+                    raise Failure(f"{kind}: {entry['id']} got no answer to its init")
         end = time.monotonic() + WAIT_STEPS / 10 + last / 10 + 30
         while not all(c.done for c in clients):
             if time.monotonic() > end:
