@@ -4,7 +4,9 @@
 # the fuzz targets are built too and each runs for 15 s from its seeds. Installs the Debian
 # packages it needs when they are missing; rebuilds only what is stale. Every pass runs even
 # when an earlier one failed; at the end one line per pass says whether it passed, failed
-# (in its build or in its tests) or was skipped, and the exit status is 1 when any failed.
+# (in its build or in its tests) or was skipped, and under a pass whose tests failed one line
+# per failing test gives its name, CTest's reason and the first line of its failure
+# (tests/failed_tests.py). The exit status is 1 when any pass failed.
 #
 #   ./test.sh            everything
 #   ./test.sh --quick    the g++ build only, without the clang++ and sanitizer pass
@@ -26,7 +28,8 @@ done
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # buildandtest FOLDER CMAKE-OPTIONS...: configures, builds and runs CTest in FOLDER; on a
-# failure says which step failed (in failure) and returns 1.
+# failure says which step failed (in failure), with a line per failing test, and returns 1.
+# CTest's output is kept in FOLDER/ctest-output.txt.
 buildandtest() {
   local dir=$1
   shift
@@ -34,8 +37,13 @@ buildandtest() {
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null &&
     cmake --build "$dir" -j "$jobs" || { failure="the build failed"; return 1; }
   echo "== testing in $dir"
-  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300) ||
-    { failure="tests failed"; return 1; }
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300 | tee ctest-output.txt
+    exit "${PIPESTATUS[0]}") && return 0
+  local tests
+  tests=$(python3 tests/failed_tests.py "$dir" | sed 's/^/         /')
+  failure="tests failed (their output: $dir/Testing/Temporary/LastTest.log)"
+  [ -z "$tests" ] || failure+=$'\n'"$tests"
+  return 1
 }
 
 normalpass() { buildandtest build -DVORN_WERROR=ON; }
@@ -64,8 +72,8 @@ summary() {
   printf '%s\n' "${results[@]}"
 }
 
-# chromium comes along for the replay page's browser test
-./scripts/install-deps.sh --browser || die "installing the packages failed"
+# chromium comes along for the replay page's browser test, lintian for the package test
+./scripts/install-deps.sh --tests || die "installing the packages failed"
 pass "g++ build (build/)" normalpass
 if [ $quick = 1 ]; then
   skip "clang++ sanitizer build with the fuzz runs (build-clang/)" "--quick"

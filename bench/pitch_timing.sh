@@ -9,10 +9,11 @@
 #
 # usage: bench/pitch_timing.sh [CYCLES] [BUILD_DIR]
 # PITCH_WRAP, when set, is put before the pitch command, e.g. PITCH_WRAP="chrt -f 10"
-# to run pitch with real-time priority on a busy machine.
+# to run pitch with real-time priority on a busy machine. MONITORS=N attaches N scripted
+# monitors (bench/monitors.py) before the clients connect, and prints what they got.
 set -eu
 case "${1:-}" in
-    -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
 esac
 cycles=${1:-3000}
 build=${2:-build}
@@ -33,9 +34,19 @@ for _ in $(seq 1 50); do
 done
 [ -n "$port" ] || { echo "pitch_timing: pitch did not start" >&2; exit 1; }
 
+watchers=
+if [ "${MONITORS:-0}" -gt 0 ]; then
+    python3 "$here/monitors.py" "$port" "$MONITORS" $((cycles / 10 + 60)) >"$out.monitors" &
+    watchers=$!
+fi
 python3 "$here/pitch_clients.py" "$port" $((cycles / 10 + 60))
 wait "$pid"
 pid=
 echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)"
-echo "cycles: $cycles, clients: 22${PITCH_WRAP:+, pitch run under: $PITCH_WRAP}"
+echo "cycles: $cycles, clients: 22, monitors: ${MONITORS:-0}${PITCH_WRAP:+, pitch run under: $PITCH_WRAP}"
 grep -E '^(score|step timing|cpu):' "$out"
+if [ -n "$watchers" ]; then
+    wait "$watchers"
+    cat "$out.monitors"
+    rm -f "$out.monitors"
+fi

@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "pitch/monitor.h"
 #include "pitch/net.h"
 #include "pitch/record.h"
 #include "pitch/referee.h"
@@ -64,10 +65,12 @@ inline bool start() {
     return true;
 }
 
-// freshmatch: close what the last input opened and start a new match before kick-off.
+// freshmatch: close what the last input opened (players' and monitors' sockets) and start a
+// new match before kick-off.
 inline void freshmatch() {
     for (int i = 0; i < MaxPlayers; i++)
         closereply(i);
+    monitorsforget();
     initoptions();
     Opt.noise = true;
     Opt.waitplayers = MaxPlayers;

@@ -1,4 +1,4 @@
-// connect.cpp -- datagrams from unknown addresses: init and reconnect.
+// connect.cpp -- datagrams from unknown addresses: init, reconnect, and a monitor's dispinit.
 //
 // The first team name to arrive plays on the left, the second on the right; uniform
 // numbers go out in connection order. Only protocol version 6 is served: pitch writes
@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "pitch/monitor.h"
 #include "pitch/net.h"
 #include "pitch/referee.h"
 #include "pitch/textlog.h"
@@ -217,6 +218,8 @@ void handlenew(uint32_t addr, uint16_t port, const char *text, size_t len) {
         handleinit(addr, port, s, n);
     else if (n >= 11 && !std::strncmp(s, "(reconnect ", 11))
         handlereconnect(addr, port, s, n);
+    else if (isdispinit(s))
+        handledispinit(addr, port, s);
     else
         sendfrommain(addr, port, "(error unknown_command)");
 }

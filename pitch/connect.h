@@ -1,4 +1,5 @@
-// connect.h -- datagrams from unknown addresses: init and reconnect.
+// connect.h -- datagrams from unknown addresses: init, reconnect, and a monitor's dispinit
+// (monitor.h).
 //
 // Sample exchange (the reply comes from the player's own new port):
 //   -> (init vorn (version 6.02)(goalie))

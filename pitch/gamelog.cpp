@@ -42,7 +42,6 @@ static char LastTeams[2][TeamNameMax + 1];
 static int LastScore[2];
 static bool TeamWritten; // a team line was written
 static int ShowLines;
-static int PrevMode;       // the play mode at the end of the step before
 static bool TimeOverShown; // the show line of the time over was written
 
 // gzreason: why the last call on the compressed log failed; zlib puts the file's name
@@ -121,7 +120,6 @@ bool gamelogopen(const char *path) {
     LastMode[0] = '\0';
     TeamWritten = false;
     ShowLines = 0;
-    PrevMode = Mode;
     TimeOverShown = false;
     writeheader();
     flushlog();
@@ -161,9 +159,9 @@ static void writelines() {
 }
 
 void gamelogstep() {
-    bool began = PrevMode == ModeBeforeKickOff; // the step began before a kick-off
-    PrevMode = Mode;
-    if ((!Plain && !Packed) || began || Mode == ModeBeforeKickOff ||
+    // nothing of a step that began before a kick-off (a kick-off given between steps, as a
+    // monitor may give it, begins the next step)
+    if ((!Plain && !Packed) || StepMode == ModeBeforeKickOff || Mode == ModeBeforeKickOff ||
         (Mode == ModeTimeOver && TimeOverShown))
         return;
     TimeOverShown = Mode == ModeTimeOver;

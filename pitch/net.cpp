@@ -1,4 +1,4 @@
-// net.cpp -- the UDP sockets: the well-known port and one reply socket per player.
+// net.cpp -- the UDP sockets: the well-known port and one reply socket per player or monitor.
 //
 // A reply socket is connect()ed to its client without a bind, so the system gives it a
 // fresh port; the client learns that port from the source of the init reply and may
@@ -125,6 +125,17 @@ void closereply(int slot) {
     if (p.fd >= 0)
         close(p.fd);
     p.fd = -1;
+}
+
+void closesocket(int fd) {
+    if (fd >= 0)
+        close(fd);
+}
+
+int sendsocket(int fd, const char *text) {
+    if (send(fd, text, std::strlen(text) + 1, MSG_NOSIGNAL | MSG_DONTWAIT) >= 0)
+        return 0;
+    return errno == ECONNREFUSED ? -1 : 1;
 }
 
 // A send that the system refuses because the client is gone removes the player; a full

@@ -62,7 +62,14 @@ static const char HelpText[] =
     "two or more body commands, when commands arrived after sense_body, and how closely\n"
     "steps kept their deadlines. When time is over it says so in a line of its own.\n"
     "Ctrl-C or SIGTERM ends the match early with the same summary, begun by \"match\n"
-    "stopped at cycle N of M\", and exit status 128 plus the signal (130, 143).\n";
+    "stopped at cycle N of M\", and exit status 128 plus the signal (130, 143).\n"
+    "\n"
+    "Monitors (the real server's monitor, scripts/live.py) may watch: they send\n"
+    "\"(dispinit version 5)\" (or 4) to the port and get the parameter lines, then every\n"
+    "step from start to end a show line, from a port of their own; up to 16 at once, each\n"
+    "said on standard output as it comes and goes. \"(dispstart)\" from a monitor kicks off\n"
+    "while pitch waits for a kick-off; \"(dispbye)\" leaves. Other versions are refused\n"
+    "with \"(error illegal_client_version)\".\n";
 
 void printhelp(FILE *out) {
     std::fputs(HelpText, out);

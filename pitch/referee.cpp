@@ -38,6 +38,7 @@ int ModeSide;
 int Time;
 int StepCount;
 int ModeSteps;
+int StepMode;
 int StoppageSteps;
 bool ModeChanged;
 int Score[2];
@@ -71,6 +72,7 @@ void initreferee() {
     Time = 0;
     StepCount = 0;
     ModeSteps = 0;
+    StepMode = ModeBeforeKickOff;
     StoppageSteps = 0;
     ModeChanged = false;
     Score[0] = Score[1] = 0;

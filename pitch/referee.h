@@ -39,6 +39,7 @@ extern int ModeSide;                  // +1 left, -1 right, 0 for modes without 
 extern int Time;                      // the cycle counter T printed in messages
 extern int StepCount;                 // steps since start (runs on when T is frozen)
 extern int ModeSteps;                 // steps since the mode began
+extern int StepMode;                  // the mode the last step began in
 extern int StoppageSteps;             // steps the clock has stood since it last moved
 extern bool ModeChanged;              // the mode changed during the current step
 extern int Score[2];                  // goals of left [0] and right [1]

@@ -19,6 +19,7 @@
 #include "pitch/connect.h"
 #include "pitch/format.h"
 #include "pitch/loglines.h"
+#include "pitch/monitor.h"
 #include "pitch/net.h"
 #include "pitch/output.h"
 #include "pitch/params.h"
@@ -51,7 +52,7 @@ static void drainmain() {
         int slot = findsender(addr, port);
         if (slot >= 0)
             runcommands(slot, buf, static_cast<size_t>(n), at);
-        else
+        else if (!monitorcommand(addr, port, buf, static_cast<size_t>(n)))
             handlenew(addr, port, buf, static_cast<size_t>(n));
     }
 }
@@ -79,6 +80,7 @@ void readdatagrams() {
     drainmain();
     for (int i = 0; i < MaxPlayers; i++)
         drainplayer(i);
+    readmonitors();
 }
 
 // waituntil: sleep in ppoll until the deadline, handling datagrams as they come.
@@ -87,12 +89,13 @@ static void waituntil(int64_t deadline) {
         int64_t left = deadline - nowus();
         if (left <= 0)
             return;
-        pollfd fds[MaxPlayers + 1];
+        pollfd fds[MaxPlayers + 1 + MonitorMax];
         int nfds = 0;
         fds[nfds++] = {MainFd, POLLIN, 0};
         for (const Player &p : Players)
             if (p.on && p.fd >= 0)
                 fds[nfds++] = {p.fd, POLLIN, 0};
+        nfds += monitorpolls(fds + nfds, MonitorMax);
         timespec ts{static_cast<time_t>(left / 1000000), static_cast<long>(left % 1000000) * 1000};
         int r = ppoll(fds, static_cast<nfds_t>(nfds), &ts, nullptr);
         if (r > 0)
@@ -136,10 +139,13 @@ static void dostep() {
     notestep();
     simstep();
     sendsenses();
+    recordstep();
+    monitorsstep();
+    shownext(); // after every line of the step, the game log's and the monitors'
+    // The built-in players decide on what the step's lines show, and their commands count
+    // and turn them from now on, as a client's that arrive before the next step.
     if (Opt.chasers)
         chasersact();
-    recordstep();
-    shownext(); // after every line of the step, the game log's and the monitors'
     if (!Opt.quiet && Time != before && Time % 100 == 0)
         printprogress(stdout);
     // The runner tells the players to quit on this line, while pitch still listens.
@@ -188,6 +194,7 @@ int runserver() {
         ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     // A signal before time over stops the match early: said so, with the signal's exit status.
     bool stopped = StopRequested != 0 && Mode != ModeTimeOver;
+    monitorsclose(); // the result to the monitors, and their sessions' ends said first
     if (stopped)
         std::printf("pitch: match stopped at cycle %d of %d\n", Time, Opt.cycles);
     else

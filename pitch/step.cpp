@@ -19,6 +19,7 @@ namespace vorn::pitch {
 
 void simstep() {
     StepCount++;
+    StepMode = Mode;
     applydashes();
     ModeChanged = false;
     if (Mode == ModeBeforeKickOff) {

@@ -24,8 +24,15 @@ binfolder() {
   fi
 }
 
-# usage: the comment block at the top of the running script, without its "#".
-usage() { awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "$0"; }
+# usage: the comment block at the top of the running script, without its "#". Installed, it
+# names the installed commands and folders (vorn-match, PREFIX/bin) in place of the
+# repository's (scripts/match.sh, build/bin): scripts/helptext.py says how.
+usage() {
+  local top
+  top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "$0" |
+    if [ -f "$top/CMakeLists.txt" ]; then cat; else python3 "$top/scripts/helptext.py"; fi
+}
 
 # die MESSAGE...: the script's refusal, on standard error, and exit status 2.
 die() {
@@ -44,8 +51,14 @@ checkcount() {
   fi
 }
 
-# checkhost OPTION VALUE: a host name or dotted-decimal address with an IPv4 address.
+# checkhost OPTION VALUE: a host name or dotted-decimal address with an IPv4 address. A
+# port written after the host (host:port) is named as such: the port has an option of its
+# own, --port.
 checkhost() {
+  if [[ $2 =~ ^(.*[^:]):([0-9]+)$ ]] && ! getent ahostsv4 "$2" >/dev/null 2>&1; then
+    die "$1: '$2' holds a port; give the port with --port: $1 ${BASH_REMATCH[1]}" \
+      "--port ${BASH_REMATCH[2]}"
+  fi
   [ -n "$2" ] && getent ahostsv4 "$2" >/dev/null 2>&1 ||
     die "$1: the host '$2' is unknown (no IPv4 address for it)"
 }

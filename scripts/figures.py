@@ -40,11 +40,11 @@ import sys
 import textwrap
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
+import helptext  # noqa: E402
 import matchlog  # noqa: E402
 
 SIDES = ("l", "r")
 BALL_DECAY = 0.94  # of the ball's speed per step
-BALL_NOISE = 0.06  # the largest change of its speed in a step without a touch, a share
 GOAL_LINE_X = 52.5
 GOAL_HALF_WIDTH = 7.01  # from the centre line to either post
 # A record knows the kick commands but not which reached the ball: those within the default
@@ -172,24 +172,10 @@ def _velocity(ball):
                  for v in (ball.get("vx"), ball.get("vy")))
 
 
-def _moved(steps, i):
-    """The index of the step that shows the ball as the kick that counts at step index i
-    sent it: that step, unless the ball there still rolls as it did (its speed 0.94 times
-    the one before, give or take the ball's noise of 5%): pitch counts its built-in
-    players' kicks a step before the ball moves by them."""
-    if i == 0 or i + 1 >= len(steps):
-        return i
-    (vx, vy), (bx, by) = _velocity(steps[i]["ball"]), _velocity(steps[i - 1]["ball"])
-    vx, vy = vx / BALL_DECAY, vy / BALL_DECAY
-    change = math.hypot(vx - bx, vy - by)
-    return i if change > BALL_NOISE * math.hypot(vx, vy) + 0.001 else i + 1
-
-
 def _shot(steps, i, side):
     """Whether the ball, as the kick that counts at step index i sent it, would cross the
     goal line the side attacks between the posts: straight on, each step 0.94 times as
     long as the one before."""
-    i = _moved(steps, i)
     if i == 0:
         return False
     ball, before = steps[i]["ball"], steps[i - 1]["ball"]
@@ -439,8 +425,8 @@ def same_file(a, b):
 
 
 def main(argv):
-    p = argparse.ArgumentParser(
-        prog="figures.py", formatter_class=argparse.RawDescriptionHelpFormatter,
+    p = helptext.ArgumentParser(
+        formatter_class=argparse.RawDescriptionHelpFormatter,
         description=__doc__.split("\n\n")[0],
         epilog="\n\n".join(__doc__.split("\n\n")[2:]))
     p.add_argument("match", help="a game log (.rcg or .rcg.gz, version 6) of pitch or any "

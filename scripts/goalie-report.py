@@ -21,6 +21,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
+import helptext  # noqa: E402
 import matchlog  # noqa: E402
 
 # The penalty area: 16.5 m deep from the goal line at |x| = 52.5, 40.32 m wide.
@@ -62,7 +63,7 @@ def main(argv):
     while args:
         a = args.pop(0)
         if a in ("--help", "-h"):
-            print(__doc__.strip())
+            print(helptext.text(__doc__.strip()))
             return 0
         value = args.pop(0) if a in ("--side", "--unum") and args else None
         if a == "--side" and value in ("l", "r"):

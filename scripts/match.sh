@@ -15,7 +15,7 @@
 # cannot be made, gives status 1 with a line saying so. Nothing is left running.
 #
 #   scripts/match.sh [--cycles N] [--opponent chasers|none] [--side left|right] [--players N]
-#                    [--record FILE] [--dir D] [--no-noise] [--check]
+#                    [--record FILE] [--dir D] [--no-noise] [--live] [--check]
 #
 #   --cycles N      length of the match in cycles of 100 ms, 1 to 1000000 (default 6000).
 #                   Pauses come on top: about 4 s before kick-off, 10 s at half time, 5 s
@@ -30,6 +30,9 @@
 #                   (match.rcl) and one folder per player
 #                   (default a new folder /tmp/vorn-match.*, or under $TMPDIR when set)
 #   --no-noise      exact physics, no random noise
+#   --live          watch it in a browser: starts scripts/live.py beside pitch and prints
+#                   the page's address (http://127.0.0.1:PORT/, a free port); its output
+#                   goes to live.txt in the match folder; it ends with the match
 #   --check         check the options and exit: start nothing, create nothing
 set -uo pipefail
 
@@ -37,8 +40,8 @@ here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$here/scripts/common.sh"
 bin=$(binfolder)
 side=left # vorn's side; the chasers play on the other
-cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0
-pitch="" team="" follower="" seen=0 status=0
+cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0 live=0 liveview=""
+pitch="" team="" follower="" seen=0 status=0 overtold=""
 
 parseoptions() {
   while [ $# -gt 0 ]; do
@@ -50,6 +53,7 @@ parseoptions() {
       --record) needvalue "$@"; record=$2; shift 2 ;;
       --dir) needvalue "$@"; dir=$2; shift 2 ;;
       --no-noise) noise=--no-noise; shift ;;
+      --live) live=1; shift ;;
       --check) checkonly=1; shift ;;
       --help|-h) usage; exit 0 ;;
       *) die "unknown option '$1' (see --help)" ;;
@@ -118,6 +122,23 @@ startpitch() {
   echo "pitch listening on 127.0.0.1:$port; a match of $cycles cycles in $dir"
 }
 
+# startlive: the live page (scripts/live.py) watching pitch on a free local port; prints its
+# address. A live page that does not start is said, and the match goes on without it.
+startlive() {
+  local line url
+  : >"$dir/live.txt"
+  python3 "$here/scripts/live.py" --port "$port" --listen 127.0.0.1:0 >"$dir/live.txt" 2>&1 &
+  liveview=$!
+  exec {liveout}< <(follow "$dir/live.txt" "$liveview")
+  if read -r -t 10 -u "$liveout" line && [[ $line == "live: the page is at "* ]]; then
+    url=${line#live: the page is at }
+    echo "live page: ${url%% *} (watch the match in a browser)"
+  else
+    echo "$prog: the live page did not start (see $dir/live.txt)" >&2
+  fi
+  exec {liveout}<&-
+}
+
 # startteam: the team against pitch, its report going to team.txt; shows the team's start
 # line once every player has started, or the team's refusal when it ended instead.
 startteam() {
@@ -150,7 +171,7 @@ startteam() {
 show() {
   case $1 in
     "pitch: listening"*) ;;
-    "pitch: time over"*) kill -TERM "$team" 2>/dev/null ;;
+    "pitch: time over"*) overtold=1 && kill -TERM "$team" 2>/dev/null ;;
     *) printf '%s\n' "$1" ;;
   esac
 }
@@ -248,11 +269,15 @@ quit() {
   esac
   [ "$status" = 0 ] || exit "$status"
   [ -z "$reportfailed" ] || exit 1
+  # The team stopped at pitch's time over is stopped at the end of the match, also when its
+  # players quit before they heard the referee say so.
+  [ -z "$overtold" ] || [ "${teamstatus:-0}" != 143 ] || teamstatus=0
   exit "${teamstatus:-0}"
 }
 
 cleanup() {
-  [ -z "$pitch" ] || kill "$pitch" 2>/dev/null
+  [ -z "$liveview" ] || kill -TERM "$liveview" 2>/dev/null
+  [ -z "$pitch" ] || { kill "$pitch" && waitfor "$pitch"; } 2>/dev/null
   [ -z "$follower" ] || kill "$follower" 2>/dev/null
   [ -z "$team" ] || { kill -TERM "$team" 2>/dev/null && wait "$team" 2>/dev/null; }
 }
@@ -266,6 +291,7 @@ trap cleanup EXIT
 trap 'interrupt INT' INT
 trap 'interrupt TERM' TERM
 startpitch
+[ "$live" = 0 ] || startlive
 startteam
 followmatch
 stopteam

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Debian package of vorn, vorn_VERSION_amd64.deb, VERSION being the project's
 # version in CMakeLists.txt. It holds what cmake --install puts in place: the programs and
-# the vorn- commands in /usr/bin, the scripts they run in /usr/share/vorn/scripts; it
-# declares what they need at run time (bash, python3, awk, and the C and C++ libraries the
-# programs link). Installs the Debian packages the build needs when they are missing, then
-# builds Vorn, Vorng and pitch (only what is stale) and packs them with cpack.
+# the vorn- commands in /usr/bin, the scripts they run in /usr/share/vorn/scripts, a manual
+# page for each program and command (made from its --help by help2man), and the README with
+# the guides, the copyright and the changelog in /usr/share/doc/vorn; it declares what they
+# need at run time (python3, GNU parallel, and the C and C++ libraries the programs link).
+# Installs the Debian packages the build needs when they are missing, then builds Vorn,
+# Vorng, pitch and the manual pages (only what is stale) and packs them with cpack.
 #
 #   scripts/package.sh [--build D] [--out D]
 #
@@ -12,7 +14,8 @@
 #               has not been yet
 #   --out D     where the package goes (default the current folder)
 #
-# Then: apt-get install ./vorn_VERSION_amd64.deb (as root), and apt-get remove vorn.
+# Then: apt-get install ./vorn_VERSION_amd64.deb (as root), and apt-get remove vorn;
+# lintian vorn_VERSION_amd64.deb checks it (docs/packaging.md lists what it says).
 set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
@@ -44,8 +47,11 @@ log="$build/package.log"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$log" 2>&1 ||
     fail "configuring $build" "$log"
+elif grep -q '^VORN_HELP2MAN:FILEPATH=.*NOTFOUND' "$build/CMakeCache.txt"; then
+  # configured before help2man was installed: look for it again
+  cmake -S "$here" -B "$build" >"$log" 2>&1 || fail "configuring $build" "$log"
 fi
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target Vorn Vorng pitch >"$log" 2>&1 ||
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target Vorn Vorng pitch manpages >"$log" 2>&1 ||
   fail "building in $build" "$log"
 rm -rf "$build/package"
 (cd "$build" && cpack -G DEB -B "$build/package") >"$log" 2>&1 || fail "cpack" "$log"

@@ -10,10 +10,10 @@ ever on the field; the cycle, step, play mode and score change rarely and go in 
 With 22 players that is about 0.18 MB per 1000 steps (0.24 MB with stamina). Under the
 field a panel shows the match's figures (scripts/figures.py: of the match file, or of the
 file --figures names), each goal a link to its step. The page itself is replay-page.html
-beside this script, with the data put in place of its placeholder.
+beside this script, with the data put in place of its placeholder and the field's drawing
+(field-drawing.html, shared with the live page) in place of its own.
 """
 
-import argparse
 import base64
 import html
 import json
@@ -25,6 +25,8 @@ import sys
 HERE = os.path.dirname(os.path.realpath(__file__))  # the script, not a link to it
 TEMPLATE = os.path.join(HERE, "replay-page.html")
 PLACEHOLDER = "/*REPLAY-DATA*/null"
+DRAWING = os.path.join(HERE, "field-drawing.html")
+DRAWING_PLACEHOLDER = "<!--FIELD-DRAWING-->"
 UNIT = 100  # stored units per metre
 ABSENT = -32768  # a player not on the field in that frame
 LIMIT = 32767
@@ -32,6 +34,7 @@ STAMINA_MAX = 8000  # a full stamina bar
 
 sys.path.insert(0, HERE)
 import figures  # noqa: E402
+import helptext  # noqa: E402
 import matchlog  # noqa: E402
 
 
@@ -106,9 +109,18 @@ def encode(match, source):
     }
 
 
+def with_drawing(text, template):
+    """The page template's text with the field's drawing in place of its placeholder."""
+    with open(DRAWING, encoding="utf-8") as f:
+        drawing = f.read()
+    if DRAWING_PLACEHOLDER not in text:
+        raise ValueError(f"{template} has no {DRAWING_PLACEHOLDER}")
+    return text.replace(DRAWING_PLACEHOLDER, drawing, 1)
+
+
 def page(data, title):
     with open(TEMPLATE, encoding="utf-8") as f:
-        text = f.read()
+        text = with_drawing(f.read(), TEMPLATE)
     if PLACEHOLDER not in text:
         raise ValueError(f"{TEMPLATE} has no {PLACEHOLDER}")
     # Inside a script element "</script" would end it early and "<!--" would change how it
@@ -126,7 +138,7 @@ def same_file(a, b):
 
 
 def main(argv):
-    p = argparse.ArgumentParser(
+    p = helptext.ArgumentParser(
         description="Turn a match into one self-contained replay page (HTML, no network): "
         "the field, both teams, the ball, score, cycle and play mode, each player's stamina "
         "where the match has it, with play/pause (space), a slider that marks the goals, "

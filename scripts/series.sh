@@ -42,8 +42,9 @@
 # done and running and the score so far. Ctrl-C, SIGINT, SIGTERM or SIGHUP (the terminal
 # closed) stops the series: every running match is stopped (pitch and every player ended),
 # and the summary covers the matches that were played to the end. Exit status 0 when every
-# match was played, 130 after a stop, 1 when a match failed or the summary could not be
-# made.
+# match was played; after a stop 130 (Ctrl-C, SIGINT), 143 (SIGTERM) or 129 (SIGHUP), as
+# scripts/match.sh and scripts/start-team.sh give; 1 when a match failed or the summary
+# could not be made.
 set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
@@ -169,9 +170,10 @@ progress() {
   esac
 }
 
+# interrupt SIGNAL: the first stop; stopping becomes the status it gives.
 interrupt() {
   [ $stopping = 0 ] || return
-  stopping=1
+  stopping=$((128 + $(kill -l "$1")))
   echo "stopping: no more matches start; the $running running are being stopped"
   [ -z "$parallelpid" ] || kill -INT "$parallelpid" 2>/dev/null
 }
@@ -267,7 +269,9 @@ main() {
   [ "$matches" != 1 ] || word=match
   echo "a series of $matches $word of $cycles cycles, $jobs at once${hosts:+ on each machine}," \
     "in $dir"
-  trap interrupt INT TERM HUP
+  trap 'interrupt INT' INT
+  trap 'interrupt TERM' TERM
+  trap 'interrupt HUP' HUP
   exec {out}< <(play 2>&1)
   parallelpid=$!
   while :; do
@@ -280,7 +284,7 @@ main() {
   waitfor "$parallelpid"
   status=$waited
   finish || status=1
-  [ $stopping = 0 ] || exit 130
+  [ $stopping = 0 ] || exit $stopping
   [ "$status" = 0 ] && [ "$missing" = 0 ] || exit 1
 }
 

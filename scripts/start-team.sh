@@ -15,23 +15,34 @@
 #                the bin folder of the installation)
 #
 # The script stays in the foreground. While the match runs it tells the referee's calls that
-# its players hear: the kick-offs, every goal with the score, half time and time over (the
-# server names sides: left is the team that connected first). A player ends when the server
-# has been silent for 10 s after answering it (a server that has ended or died), when the
-# server refuses it, at the match's last cycle, or on "quit". On Ctrl-C, or when the script
-# is sent SIGTERM or SIGINT, it types "quit" to every player. When every player has ended it
-# prints per player the commands sent after the init (as the server counts them), the send
-# slots missed, its exit status and how it ended (match end, server silent, quit, refused,
-# killed), then one line on why the team ended. A refusal by the server is reported in the
-# server's own words, with status 1; so is a server that has not answered any player 5 s
-# after the last one started (the players are stopped then), and a player that was killed
-# or failed.
+# its players hear, each as it is heard: the kick-offs, every goal with the score, half time
+# and time over (the server names sides: left is the team that connected first). A player
+# ends when the server has been silent for 10 s after answering it (a server that has ended
+# or died), when the server refuses it, at the match's last cycle, or on "quit". On Ctrl-C,
+# or when the script is sent SIGTERM, SIGINT or SIGHUP, it types "quit" to every player. A
+# player alone waits for its server as long as it takes; this script stops the players when
+# the server has answered none of them 5 s after the last one started. When every player has
+# ended it prints per player the commands sent after the init (as the server counts them),
+# the send slots missed, its exit status and how it ended (match end, server silent, quit,
+# no answer, refused, killed, failed, ended early), then one line on why the team ended.
+#
+# Exit status (the players' own is always 0):
+#   0         the players heard time over (or reached the match's last cycle) and ended
+#             normally, also when they were stopped after time over
+#   130, 143  the team was stopped by Ctrl-C or SIGINT (130), SIGTERM (143) or SIGHUP (129)
+#             before time over
+#   1         the server refused the players, answered none of them, went silent or died
+#             before time over, or a player was killed, failed or ended early; a line on
+#             standard error says which, such as "the server went silent at cycle 3012,
+#             before time over" (a stop does not hide these)
+#   2         a bad option
 set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$here/scripts/common.sh"
 host=localhost port=6000 players=11 dir="" bin=$(binfolder)
 answerwait=5 # seconds
+matchend=6000 # the players end themselves from this cycle on
 
 parseoptions() {
   while [ $# -gt 0 ]; do
@@ -63,33 +74,45 @@ program() { if [ "$1" = 1 ]; then echo Vorng; else echo Vorn; fi; }
 # calls: the referee's calls that the first player hears, from its console trace as it is
 # written, told as the match goes: the kick-offs of the halves, every goal with the score, half
 # time and time over. The server names sides, not teams: which side is vorn's follows the
-# order in which the teams connected.
+# order in which the teams connected. grep passes each call on as soon as it is written, and
+# the shell reads it line by line (awk would not do: mawk, Debian's default, reads its input
+# in blocks, and the calls would come when the player ends).
 calls() {
   trap '' INT
-  tail -n +1 -f --pid="$1" "$2" 2>/dev/null | grep --line-buffered -a -F ' referee ' |
-    LC_ALL=C awk '
-      function score() { return "left " goals["l"] + 0 " : " goals["r"] + 0 " right" }
-      function say(text) { print "referee: " text; fflush() }
-      match($0, /^in hear out\[0\]=hear [0-9]+ referee [a-z0-9_]+/) {
-        split(substr($0, 17, RLENGTH - 16), w, " ")
-        cycle = w[2]; call = w[4]
-        if (call ~ /^kick_off_/ && (last == "" || last == "before_kick_off"))
-          say((halves++ ? "kick-off of the second half" : "kick-off") " at cycle " cycle)
-        else if (call ~ /^goal_[lr]_[0-9]+$/) {
-          side = substr(call, 6, 1); goals[side] = substr(call, 8)
-          say("goal for the " (side == "l" ? "left" : "right") " side at cycle " cycle ": " score())
-        } else if (call == "half_time")
-          say("half time at cycle " cycle ": " score())
-        else if (call == "time_over")
-          say("time over at cycle " cycle ": " score())
-        last = call
-      }'
+  LC_ALL=C
+  tail -n +1 -f --pid="$1" "$2" 2>/dev/null | grep --line-buffered -a -F ' referee ' | {
+    last="" halves=0 left=0 right=0
+    heard='^in hear out\[0\]=hear ([0-9]+) referee ([a-z0-9_]+)'
+    while IFS= read -r line; do
+      [[ $line =~ $heard ]] || continue
+      cycle=${BASH_REMATCH[1]} call=${BASH_REMATCH[2]}
+      if [[ $call == kick_off_* ]] && [[ $last == "" || $last == before_kick_off ]]; then
+        half="kick-off"
+        [ $halves = 0 ] || half="kick-off of the second half"
+        halves=$((halves + 1))
+        echo "referee: $half at cycle $cycle"
+      elif [[ $call =~ ^goal_([lr])_0*([0-9]+)$ ]]; then
+        if [ "${BASH_REMATCH[1]}" = l ]; then
+          left=${BASH_REMATCH[2]}
+          echo "referee: goal for the left side at cycle $cycle: left $left : $right right"
+        else
+          right=${BASH_REMATCH[2]}
+          echo "referee: goal for the right side at cycle $cycle: left $left : $right right"
+        fi
+      elif [ "$call" = half_time ]; then
+        echo "referee: half time at cycle $cycle: left $left : $right right"
+      elif [ "$call" = time_over ]; then
+        echo "referee: time over at cycle $cycle: left $left : $right right"
+      fi
+      last=$call
+    done
+  }
 }
 
 # startplayers: one player after another (the server numbers players in the order their
 # init arrives), each in its folder, reading a FIFO this script holds open read-write so
 # that the player never meets the end of its input and "quit" can be typed to it later.
-pids=() inputs=() stopping=0
+pids=() inputs=() stopping=0 signalled="" noanswer=0 follower=""
 declare -A ended=() how=()
 startplayers() {
   local n folder fd word=players
@@ -106,7 +129,10 @@ startplayers() {
     (trap '' INT && cd "$folder" && exec "$bin/$(program "$n")" "$host" "$port" <input \
       >console.txt 2>&1) &
     pids+=($!) inputs+=("$fd")
-    if [ "$n" = 1 ]; then calls "$!" "$folder/console.txt" & fi
+    if [ "$n" = 1 ]; then
+      calls "$!" "$folder/console.txt" &
+      follower=$!
+    fi
     sleep 0.2
   done
   [ "$players" = 1 ] && word=player
@@ -118,29 +144,37 @@ startplayers() {
   fi
 }
 
-# tally FOLDER: the commands the player sent after its init, and 1 when the server answered
-# it (its trace shows a command after the init, which the init reply sets off, a line of the
-# sense_body count, a referee's call, or the server's refusal or silence), else 0.
+# tally FOLDER: from the player's trace, four numbers: the commands it sent after its init;
+# 1 when the server answered it (its trace shows a command after the init, which the init
+# reply sets off, a line of the sense_body count, a referee's call, or the server's refusal
+# or silence), else 0; the last cycle it knew of (from the sense_body count every 100
+# cycles, what it heard and the commands it sent); 1 when it heard the referee's time over.
 tally() {
   LC_ALL=C awk '
+    function cycle(c) { c += 0; if (c > last && c < 1e9) last = c }
     /^in send buf / { init = ($4 ~ /^\(init/); if (!init) answered = 1 }
     /^(Turn [0-9-]+ Sent |send return 0$)/ && !init { sent++ }
     / still working turn |^in hear |^The server refused |^No message from the server / {
       answered = 1 }
-    END { print sent + 0, answered + 0 }' "$1/console.txt" 2>/dev/null || echo "0 0"
+    /^Turn [0-9]+ Sent / { cycle($2) }
+    / still working turn [0-9]+ $/ { cycle($NF) }
+    /^in hear out\[0\]=hear [0-9]+ / { cycle($4) }
+    /^in hear out\[0\]=hear [0-9]+ referee time_over/ { over = 1 }
+    END { printf "%d %d %d %d\n", sent, answered, last, over }' "$1/console.txt" 2>/dev/null ||
+    echo "0 0 0 0"
 }
 
 # answered: how many players have had an answer from the server.
 answered() {
-  local n count=0 sent got
+  local n count=0 sent got last over
   for n in $(seq 1 "$players"); do
-    read -r sent got <<<"$(tally "$dir/player$n")"
+    read -r sent got last over <<<"$(tally "$dir/player$n")"
     count=$((count + got))
   done
   echo "$count"
 }
 
-# ending N: why player N ended, from its exit status and its trace's last lines.
+# ending N: why player N ended, from its exit status, its trace's last lines and its tally.
 ending() {
   local n=$1 last signal
   last=$(tail -n 3 "$dir/player$n/console.txt" 2>/dev/null)
@@ -155,25 +189,36 @@ ending() {
     echo "refused"
   elif [[ $last == *"No message from the server for "* ]]; then
     echo "server silent"
+  elif [ "${cycleof[$n]}" -ge $matchend ]; then
+    echo "match end"
+  elif [ $stopping = 1 ] && [ $noanswer = 1 ] && [ "${gotof[$n]}" = 0 ]; then
+    echo "no answer"
   elif [ $stopping = 1 ]; then
     echo "quit"
   else
-    echo "match end"
+    echo "ended early at cycle ${cycleof[$n]}"
   fi
 }
 
-# report: the table of the players, and how each ended (kept in how, for why); counts in
-# answers the players the server answered.
-answers=0
+# report: the table of the players, and how each ended (kept in how, for why). Sets answers
+# to the number of players the server answered, over to 1 when the match was played to its
+# end (a player heard time over or reached the last cycle), and lastcycle to the last cycle
+# any player knew of.
+answers=0 over=0 lastcycle=0
+declare -A gotof=() cycleof=()
 report() {
-  local n sent got missed
+  local n sent got cycle heard missed
   echo "vorn's players: commands sent after the init, send slots missed (Vorne.log), how each ended"
   printf '%-8s %-8s %8s %13s %7s  %s\n' player program commands "missed slots" status ending
   for n in $(seq 1 "$players"); do
-    read -r sent got <<<"$(tally "$dir/player$n")"
+    read -r sent got cycle heard <<<"$(tally "$dir/player$n")"
+    gotof[$n]=$got cycleof[$n]=$cycle
     answers=$((answers + got))
+    [ "$heard" = 0 ] || over=1
+    [ "$cycle" -le "$lastcycle" ] || lastcycle=$cycle
     missed=$(grep -c -a '^Missed slot' "$dir/player$n/Vorne.log" 2>/dev/null)
     how[$n]=$(ending "$n")
+    [ "${how[$n]}" != "match end" ] || over=1
     printf '%-8s %-8s %8s %13s %7s  %s\n' "$n" "$(program "$n")" "$sent" "${missed:-0}" \
       "${ended[$n]:--}" "${how[$n]}"
   done
@@ -182,36 +227,50 @@ report() {
 # why: one line on how the team ended: whether the match was played to its end, and the
 # players' endings with their counts.
 why() {
-  local n endings over=""
+  local endings text=""
   endings=$(printf '%s\n' "${how[@]}" | sort | uniq -c |
     awk '{ n = $1; $1 = ""; printf "%s%s (%d)", sep, substr($0, 2), n; sep = ", " }')
-  grep -a -q -F ' referee time_over' "$dir/player1/console.txt" 2>/dev/null &&
-    over="the match ended; "
-  echo "team ended: ${over}players: $endings"
+  [ $over = 0 ] || text="the match ended; "
+  echo "team ended: ${text}players: $endings"
 }
 
-# stop: "quit" to every player started so far.
+# stop [SIGNAL]: "quit" to every player started so far; the first signal that stopped the
+# team is kept in signalled.
 stop() {
   local fd
   stopping=1
+  [ -n "$signalled" ] || signalled=${1:-}
   for fd in "${inputs[@]}"; do echo quit >&"$fd" 2>/dev/null; done
 }
 
-# waitplayers: until every player has ended, noting each one's exit status. A signal breaks
-# a wait off (its trap types "quit"); the waiting goes on, and a player that has ended in the
-# meantime gives its status to the next wait. When no player has had an answer from the
-# server some seconds after the last one started, a watchdog has the players stopped.
+# waitplayers: until every player has ended, noting each one's exit status, then until the
+# follower of the calls has ended with the first player. A signal breaks a wait off (its trap
+# types "quit"); the waiting goes on. The timer is a plain sleep of this script's own, waited
+# for beside the players: when it ends and no player has had an answer from the server, the
+# players are stopped; when the players end first, it is ended and reaped, so that nothing of
+# the script outlives it.
 waitplayers() {
-  local n watchdog
-  (sleep "$answerwait" && [ "$(answered)" = 0 ] && kill -USR1 $$) &
-  watchdog=$!
-  for n in "${!pids[@]}"; do
-    waitfor "${pids[$n]}"
-    ended[$((n + 1))]=$waited
+  local n which status timer
+  declare -A player=()
+  for n in "${!pids[@]}"; do player[${pids[$n]}]=$((n + 1)); done
+  sleep "$answerwait" &
+  timer=$!
+  while [ ${#player[@]} -gt 0 ]; do
+    which=""
+    wait -n -p which "${!player[@]}" ${timer:+"$timer"}
+    status=$?
+    if [ -z "${which:-}" ]; then
+      continue # a signal
+    elif [ "$which" = "$timer" ]; then
+      timer=""
+      [ $stopping = 1 ] || [ "$(answered)" != 0 ] || { noanswer=1 && stop; }
+    else
+      ended[${player[$which]}]=$status
+      unset "player[$which]"
+    fi
   done
-  kill "$watchdog" 2>/dev/null
-  # The first player has ended, so its follower ends too, with the last call told.
-  wait 2>/dev/null
+  [ -z "$timer" ] || { kill "$timer" && waitfor "$timer"; } 2>/dev/null
+  [ -z "$follower" ] || waitfor "$follower"
 }
 
 # refusal: the server's words when it refused a player, else nothing. A refused player ends
@@ -221,26 +280,48 @@ refusal() {
     sed -n 's/^The server refused the player: //p' | head -n 1
 }
 
+# verdict: a line on standard error for every way the team failed, and the exit status:
+# 1 after any of them; else the signal's when the team was stopped before time over, and
+# 1 when the server went silent before it; else 0.
+verdict() {
+  local refused bad status=0
+  refused=$(refusal)
+  if [ -n "$refused" ]; then
+    echo "$prog: the server at $host:$port refused the players: $refused" >&2
+    status=1
+  fi
+  if [ "$answers" = 0 ] && { [ $noanswer = 1 ] || [ -z "$signalled" ]; }; then
+    echo "$prog: no player got an answer from $host:$port: is a server running there?" >&2
+    status=1
+  fi
+  bad=$(printf '%s\n' "${how[@]}" | grep -c -e '^killed' -e '^failed' -e '^ended early')
+  if [ "$bad" != 0 ]; then
+    echo "$prog: players killed or failed: $bad (see the table)" >&2
+    status=1
+  fi
+  if [ $status = 0 ] && [ $over = 0 ]; then
+    if [ -n "$signalled" ]; then
+      status=$((128 + $(kill -l "$signalled")))
+    elif printf '%s\n' "${how[@]}" | grep -q -x 'server silent'; then
+      echo "$prog: the server went silent at cycle $lastcycle, before time over" >&2
+      status=1
+    fi
+  fi
+  return $status
+}
+
 parseoptions "$@"
 checkoptions
 bin=$(cd "$bin" && pwd) # each player starts in its own folder
 dir=$(workfolder "$dir" vorn-team) || exit 2
-trap stop INT TERM USR1 EXIT
+trap 'stop INT' INT
+trap 'stop TERM' TERM
+trap 'stop HUP' HUP
+# Leaving early (a folder that cannot be made): the players started so far are told to quit
+# and waited for, with the follower.
+trap 'stop; wait 2>/dev/null' EXIT
 startplayers
 waitplayers
 report
 why
-refused=$(refusal)
-if [ -n "$refused" ]; then
-  echo "$prog: the server at $host:$port refused the players: $refused" >&2
-  exit 1
-fi
-if [ "$answers" = 0 ]; then
-  echo "$prog: no player got an answer from $host:$port: is a server running there?" >&2
-  exit 1
-fi
-bad=$(printf '%s\n' "${how[@]}" | grep -c -e '^killed' -e '^failed')
-if [ "$bad" != 0 ]; then
-  echo "$prog: players killed or failed: $bad (see the table)" >&2
-  exit 1
-fi
+verdict

@@ -219,9 +219,12 @@ class PitchMatch(unittest.TestCase):
                 f.write(text)
             later = matchlog.read(log)
         modes = [s["mode"] for s in later.steps]
-        self.assertEqual((summary(theirs), summary(figures.figures(later)), modes[0],
-                          modes.count("time_over"), theirs["unknown_players"]),
-                         (summary(ours), summary(ours), "kick_off_l", 1, []))
+        # the log's first step is the one after the kick-off's: still the kick-off, or play
+        # when it was taken at once
+        self.assertEqual((summary(theirs), summary(figures.figures(later)),
+                          modes[0] in ("kick_off_l", "play_on"), modes.count("time_over"),
+                          theirs["unknown_players"]),
+                         (summary(ours), summary(ours), True, 1, []))
         played = [ours[side]["kicks"] for side in "lr"] + [ours["play_on_steps"]]
         self.assertTrue(min(played) > 0, f"kicks left and right, steps of play_on: {played}")
 

@@ -8,16 +8,17 @@ may be left and no file or folder may have appeared. Then start-team.sh with a r
 says that no player got an answer, and against one that refuses it: the server's words. Last,
 how matches and teams end early (concurrently, each in its session): the runner stopped by
 Ctrl-C or left by a killed pitch reports the cycle it got to and exits with the signal's
-status; a team whose server is killed ends within 15 s, every player with status 0; a series
-stopped by Ctrl-C in its first match sums that match up as stopped, starts no other, exits
-with 130 and leaves no process in its folder; a team stopped by Ctrl-C after a player crashed
-quits its other players and ends with status 1.
+status; a series stopped by Ctrl-C in its first match sums that match up as stopped, starts
+no other, exits with 130 and leaves no process in its folder; and a team started by hand
+tells the kick-off while its match still runs, and ends as the table of team endings says
+(its server killed, stopped by SIGTERM, stopped after a crash, no server at all).
 
 usage: tests/process/scripts_test.py BIN_DIR [options | endings]
   options: only the refusals and the help texts; endings: only the rest (default both)
 """
 import os
 import re
+import select
 import shutil
 import signal
 import socket
@@ -34,6 +35,7 @@ FILE, FOLDER = "afile", "afolder"  # made in every working folder
 MATCH, TEAM, IDLE = "scripts/match.sh", "scripts/start-team.sh", "bench/idle_cpu.py"
 FUZZ, SOAK = "scripts/fuzz.sh", "scripts/soak.sh"
 PACKAGE, SERIES = "scripts/package.sh", "scripts/series.sh"
+LIVE = "scripts/live.py"
 # program (in the repository, or pitch in BIN), arguments, exit status, what the one line says
 REFUSALS = [
     (MATCH, "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
@@ -57,6 +59,8 @@ REFUSALS = [
     (TEAM, "--port 0", 2, "--port must be a whole number from 1 to 65535, not '0'"),
     (TEAM, "--port 65536", 2, "--port must be a whole number from 1 to 65535, not '65536'"),
     (TEAM, "--host nosuchhost.invalid", 2, "the host 'nosuchhost.invalid' is unknown"),
+    (TEAM, "--host 127.0.0.1:6600", 2,
+     "--host: '127.0.0.1:6600' holds a port; give the port with --port: --host 127.0.0.1 --port 6600"),
     (TEAM, "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
     (TEAM, "--bin afolder", 2, "afolder/Vorn is missing"),
     (TEAM, "--dir afile", 2, "--dir 'afile' is not a folder"),
@@ -75,6 +79,11 @@ REFUSALS = [
     (SOAK, "--bin afolder", 2, "afolder/pitch is missing"),
     (SOAK, "--dir afile", 2, "--dir 'afile' is not a folder"),
     (PACKAGE, "--out afile", 2, "--out 'afile' is not a folder"),
+    (LIVE, "--port 0", 2, "live.py: argument --port: a port 1..65535, not 0 (see --help)"),
+    (LIVE, "--listen 127.0.0.1:x", 2, "argument --listen: not [ADDRESS:]PORT: 127.0.0.1:x"),
+    (LIVE, "--listen 70000", 2, "argument --listen: a port 0..65535, not 70000"),
+    (LIVE, "--host", 2, "argument --host: expected one argument"),
+    (LIVE, "--bogus", 2, "unrecognized arguments: --bogus"),
     (IDLE, "--seconds -5", 2, "--seconds: must be above 0"),
     (IDLE, "--seconds 0", 2, "--seconds: must be above 0"),
     (IDLE, "--program afolder", 2, "'afolder' is not a program that can be run"),
@@ -84,8 +93,21 @@ ENDINGS = [
     (MATCH, signal.SIGINT, 130, "match.sh: the match was stopped (SIGINT) at cycle "),
     ("pitch", signal.SIGKILL, 137, "match.sh: pitch failed (killed by SIGKILL) at cycle "),
 ]
+# A team of as many players as it has endings, started by hand against pitch or against a port
+# where nobody listens; what is done once the team's own output has told the kick-off (while
+# pitch still runs); the team starter's status, its players' endings and its last line.
+TEAM_ENDINGS = [
+    ("pitch", "kill pitch", 1, ["server silent"] * 2,
+     r"start-team\.sh: the server went silent at cycle \d+, before time over"),
+    ("pitch", "SIGTERM", 143, ["quit"] * 2, r"team ended: players: quit \(2\)"),
+    ("pitch", "crash, Ctrl-C", 1, ["killed (SIGSEGV)", "quit", "quit"],
+     r"start-team\.sh: players killed or failed: 1 \(see the table\)"),
+    ("none", "", 1, ["no answer"] * 2,
+     r"start-team\.sh: no player got an answer from 127\.0\.0\.1:\d+: is a server running there\?"),
+]
 HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch",
-         FUZZ, SOAK, PACKAGE, SERIES, "scripts/series-match.sh"]
+         FUZZ, SOAK, PACKAGE, SERIES, "scripts/series-match.sh", "tests/failed_tests.py",
+         "bench/calls_delay.py", LIVE]
 
 failures = []
 
@@ -176,47 +198,60 @@ def stopmatch(root, who, sig, status, last):
         failures.append(f"{who} sent {sig.name}: status {got}, output ends {out[-300:]!r}")
 
 
-def silentserver(root):
-    """pitch killed under a team started by hand: the team ends by itself, its players with
-    status 0 because the server went silent."""
+def teamending(root, server, action, status, endings, last):
+    """A team started by hand: once its first player has heard the kick-off, the team's
+    output must tell it within 10 s while pitch runs; then the action. Its status, the
+    players' endings (each player's own status 0 unless it was killed) and its last line."""
     def act(proc, work):
-        if waitfile(os.path.join(work, "team", "player2", "console.txt"), "referee kick_off"):
-            os.kill(pitch.pid, signal.SIGKILL)
+        if not waitfile(os.path.join(work, "team", "player1", "console.txt"), "referee kick_off"):
+            return
+        told, deadline = b"", time.monotonic() + 10
+        while b"referee: kick-off" not in told and time.monotonic() < deadline:
+            if select.select([proc.stdout], [], [], deadline - time.monotonic())[0]:
+                chunk = os.read(proc.stdout.fileno(), 4096)
+                told += chunk
+                if not chunk:
+                    break
+        lines.append(told)
+        live.append(b"referee: kick-off" in told and pitch.poll() is None)
+        if action == "kill pitch":
+            pitch.kill()
             killed.append(time.monotonic())
-    pitch = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--bind", "127.0.0.1",
-                              "--wait-players", "2", "--cycles", "1000", "--quiet"],
-                             stdout=subprocess.PIPE, start_new_session=True)
-    port = pitch.stdout.readline().split()[-1].decode()
-    killed = []
-    got, out, _ = run(root, TEAM, f"--host 127.0.0.1 --port {port} --players 2 --dir team",
-                      during=act)
-    pitch.wait()
-    ended = re.findall(r"^\d+ +Vorng? +\d+ +\d+ +0  server silent$", out, re.M)
-    if (got != 0 or len(ended) != 2 or not killed or time.monotonic() - killed[0] > 15
-            or "team ended: players: server silent (2)" not in out):
-        failures.append(f"start-team.sh with pitch killed: status {got}, output {out!r}")
-
-
-def teamstopped(root):
-    """Ctrl-C to the whole process group of start-team.sh, as a terminal sends it, after one
-    player has crashed: the others are told to quit (they ignore SIGINT), the crash is in
-    the table, and the team ends with status 1."""
-    def act(proc, work):
-        if waitfile(os.path.join(work, "team", "player3", "console.txt"), "referee kick_off"):
+        elif action == "SIGTERM":
+            os.kill(proc.pid, signal.SIGTERM)
+        elif action == "crash, Ctrl-C":
             os.kill(pidof("Vorn", proc.pid), signal.SIGSEGV)
             time.sleep(0.5)
             os.killpg(proc.pid, signal.SIGINT)
-    pitch = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--wait-players", "3",
-                              "--cycles", "1000", "--quiet"], stdout=subprocess.PIPE,
-                             start_new_session=True)
-    port = pitch.stdout.readline().split()[-1].decode()
-    got, out, _ = run(root, TEAM, f"--port {port} --players 3 --dir team", during=act)
-    pitch.kill()
-    pitch.wait()
-    endings = sorted(re.findall(r"^\d +Vorng? +\d+ +\d+ +-?\d+  (.*)$", out, re.M))
-    if got != 1 or endings != ["killed (SIGSEGV)", "quit", "quit"] or \
-            not out.endswith("players killed or failed: 1 (see the table)\n"):
-        failures.append(f"start-team.sh stopped after a crash: status {got}, output {out!r}")
+    pitch, lines, live, killed = None, [], [], []
+    if server == "pitch":
+        pitch = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--bind",
+                                  "127.0.0.1", "--wait-players", str(len(endings)), "--cycles",
+                                  "1000", "--quiet"], stdout=subprocess.PIPE,
+                                 start_new_session=True)
+        port = pitch.stdout.readline().split()[-1].decode()
+    else:
+        nobody = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        nobody.bind(("127.0.0.1", 0))
+        port = nobody.getsockname()[1]
+        nobody.close()
+    got, rest, _ = run(root, TEAM, f"--host 127.0.0.1 --port {port} --players {len(endings)}"
+                       " --dir team", during=act if pitch else None)
+    if pitch:
+        pitch.kill()
+        pitch.wait()
+    out = b"".join(lines).decode("latin-1") + rest
+    rows = re.findall(r"^\d+ +Vorng? +\d+ +\d+ +(-?\d+)  (.*)$", out, re.M)
+    wrong = [r for r in rows if (r[0] != "0") != r[1].startswith("killed")]
+    if pitch and live != [True]:
+        failures.append(f"team against pitch, {action}: no kick-off on its output within "
+                        f"10 s while pitch ran: {out!r}")
+    if (got != status or sorted(r[1] for r in rows) != sorted(endings) or wrong
+            or not re.fullmatch(last, out.splitlines()[-1] if out else "")):
+        failures.append(f"team against {server}, {action or 'nothing done'}: status {got}, "
+                        f"output {out!r}")
+    if killed and time.monotonic() - killed[0] > 15:
+        failures.append(f"team against pitch, {action}: still running 15 s after the kill")
 
 
 def stopseries(root):
@@ -288,7 +323,10 @@ def endings(root):
         port = sink.getsockname()[1]
         got, out, work = run(root, TEAM, f"--host 127.0.0.1 --port {port} --players 1 --dir team")
         sink.settimeout(0)
-        init = sink.recv(4096)
+        try:
+            init = sink.recv(4096)
+        except BlockingIOError:
+            init = b""
         sink.close()
         expected = f"no player got an answer from 127.0.0.1:{port}: is a server running there?"
         console = os.path.join(work, "team", "player1", "console.txt")
@@ -311,15 +349,16 @@ def endings(root):
             failures.append(f"start-team.sh refused: status {got}, output {out!r}")
 
         cases = [threading.Thread(target=guarded, args=(stopmatch, root) + e) for e in ENDINGS]
-        cases += [threading.Thread(target=guarded, args=(f, root))
-                  for f in (silentserver, stopseries, teamstopped)]
+        cases += [threading.Thread(target=guarded, args=(teamending, root) + e)
+                  for e in TEAM_ENDINGS]
+        cases.append(threading.Thread(target=guarded, args=(stopseries, root)))
         for case in cases:
             case.start()
         for case in cases:
             case.join()
     except (BlockingIOError, socket.timeout):
         failures.append("start-team.sh --dir team: no init reached the port")
-    return len(ENDINGS) + 5
+    return len(ENDINGS) + len(TEAM_ENDINGS) + 3
 
 
 def main():

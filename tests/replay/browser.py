@@ -112,8 +112,11 @@ class Browser:
             self.events.append(self._read(deadline))
 
     def open(self, path):
+        self.goto("file://" + os.path.abspath(path))
+
+    def goto(self, url):
         self.events.clear()
-        self.call("Page.navigate", {"url": "file://" + os.path.abspath(path)})
+        self.call("Page.navigate", {"url": url})
         self.wait_event("Page.loadEventFired")
 
     def evaluate(self, expression):

@@ -1,0 +1,357 @@
+#!/usr/bin/env python3
+"""Watch a match live in a browser: connects as a monitor to a soccer simulation server (pitch
+or the real one) and serves a page that draws every step as it comes.
+
+The monitor side asks with "(dispinit version 5)" and reads the server's show lines (the
+play mode and the teams are inside each); when the server falls silent for two seconds (it
+ended, or it restarts) it asks again every second from a fresh socket until a server
+answers. The page side is an HTTP server on a local address: "/" is the page (live-page.html
+with the replay page's field drawing, nothing loaded from elsewhere), "/events" a stream of
+server-sent events, one per step and per change of the connection's state, to any number of
+browsers at once; a browser that falls behind gets the newest step, never a queue.
+Standard library only.
+"""
+
+import argparse
+import http.server
+import json
+import math
+import os
+import signal
+import socket
+import sys
+import threading
+import time
+
+HERE = os.path.dirname(os.path.realpath(__file__))  # the script, not a link to it
+PAGE = os.path.join(HERE, "live-page.html")
+sys.path.insert(0, HERE)
+import helptext  # noqa: E402
+import replay  # noqa: E402  (the field drawing the two pages share)
+
+SILENT_S = 2.0  # no datagram for this long: the server has gone, ask again
+ASK_EVERY_S = 1.0  # how often to ask while nobody answers
+KEEPALIVE_S = 5.0  # a comment line to idle browsers, so a closed one is noticed
+GOALIE = 0x8  # the goalie's bit in a player's state
+
+# The play modes by the number a show line gives them (0 is none).
+MODES = ["", "before_kick_off", "time_over", "play_on", "kick_off_l", "kick_off_r",
+         "kick_in_l", "kick_in_r", "free_kick_l", "free_kick_r", "corner_kick_l",
+         "corner_kick_r", "goal_kick_l", "goal_kick_r", "goal_l", "goal_r", "drop_ball",
+         "offside_l", "offside_r", "penalty_kick_l", "penalty_kick_r", "first_half_over",
+         "pause", "human_judge", "foul_charge_l", "foul_charge_r", "foul_push_l", "foul_push_r",
+         "foul_multiple_attack_l", "foul_multiple_attack_r", "foul_ballout_l", "foul_ballout_r",
+         "back_pass_l", "back_pass_r", "free_kick_fault_l", "free_kick_fault_r",
+         "catch_fault_l", "catch_fault_r", "indirect_free_kick_l", "indirect_free_kick_r",
+         "penalty_setup_l", "penalty_setup_r", "penalty_ready_l", "penalty_ready_r",
+         "penalty_taken_l", "penalty_taken_r", "penalty_miss_l", "penalty_miss_r",
+         "penalty_score_l", "penalty_score_r", "illegal_defense_l", "illegal_defense_r"]
+
+
+def number(text):
+    """A finite number of a show line; ValueError for anything else (nan, inf, words)."""
+    v = float(text)
+    if not math.isfinite(v):
+        raise ValueError(f"not a finite number: {text}")
+    return v
+
+
+def parse_show(line):
+    """A show line as the page draws it: cycle, mode, teams, score, ball, players on the field
+    as [side, unum, x, y, body, stamina, goalie]. ValueError when it is not one."""
+    parts = line.rstrip("\0\n").split(" ((")
+    head = parts[0].split()
+    if len(parts) < 2 or head[0] != "(show":
+        raise ValueError("not a show line")
+    frame = {"t": int(head[1]), "mode": None, "teams": None, "score": None, "ball": None,
+             "players": []}
+    words = parts[0].replace("(", " ").replace(")", " ").split()
+    if "pm" in words:
+        n = int(words[words.index("pm") + 1])
+        frame["mode"] = MODES[n] if 0 <= n < len(MODES) else f"mode {n}"
+    if "tm" in words:
+        i = words.index("tm")
+        names = ["" if w == "null" else w for w in words[i + 1:i + 3]]
+        frame["teams"], frame["score"] = names, [int(words[i + 3]), int(words[i + 4])]
+    for part in parts[1:]:
+        who, _, rest = part.partition(")")
+        fields = rest.split("(")[0].split()
+        if who == "b":
+            frame["ball"] = [number(fields[0]), number(fields[1])]
+            continue
+        side, unum = who.split()
+        state = int(fields[1], 0)
+        if side not in ("l", "r") or not state:
+            continue
+        stamina = None
+        if "(s " in rest:
+            stamina = number(rest.split("(s ", 1)[1].split()[0])
+        frame["players"].append([side, int(unum), number(fields[2]), number(fields[3]),
+                                 round(number(fields[6])), stamina, bool(state & GOALIE)])
+    if frame["ball"] is None:
+        raise ValueError("a show line without the ball")
+    return frame
+
+
+class Watch:
+    """What the browsers are shown: the connection's state and the newest step, with a
+    number that goes up at every change."""
+
+    def __init__(self, server):
+        self.server = server
+        self.cond = threading.Condition()
+        self.seq = 0
+        self.state, self.status = "asking", f"asking {server} for the match"
+        self.frame = None
+        self.shows = 0  # show lines since the session began
+        self.sessions = 0
+        self.message = ""
+        self.mode, self.teams, self.score = "", ["", ""], [0, 0]
+        self.stopped = False
+
+    def changed(self):
+        self.seq += 1
+        self.cond.notify_all()
+
+    def set_state(self, state, status):
+        with self.cond:
+            if (state, status) == (self.state, self.status):
+                return
+            self.state, self.status = state, status
+            self.changed()
+        print(f"live: {status}", flush=True)
+
+    def payload(self):
+        return json.dumps({"seq": self.seq, "state": self.state, "status": self.status,
+                           "frame": self.frame, "message": self.message},
+                          separators=(",", ":"))
+
+    def line(self, text):
+        """One datagram of the monitor's stream."""
+        if text.startswith("(show "):
+            frame = parse_show(text)
+            with self.cond:
+                self.shows += 1
+                if frame["mode"] is None:
+                    frame["mode"] = self.mode
+                if frame["teams"] is None:
+                    frame["teams"], frame["score"] = self.teams, self.score
+                self.mode, self.teams, self.score = frame["mode"], frame["teams"], frame["score"]
+                frame["shows"], frame["session"] = self.shows, self.sessions
+                self.frame = frame
+                self.changed()
+        elif text.startswith("(playmode "):
+            self.mode = text.split()[2].rstrip(")\0")
+        elif text.startswith("(team "):
+            w = text.rstrip(")\0").split()
+            self.teams = ["" if n == "null" else n for n in w[2:4]]
+            self.score = [int(w[4]), int(w[5])]
+        elif text.startswith("(msg "):
+            quoted = text.rstrip(")\0").partition('"')[2]  # (msg T BOARD "TEXT")
+            with self.cond:
+                self.message = quoted[:-1] if quoted.endswith('"') else quoted or text
+                self.changed()
+
+
+def monitor(watch, host, port):
+    """The monitor's loop, in a thread of its own, until watch.stopped."""
+    try:
+        address = (socket.gethostbyname(host), port)
+    except OSError as e:
+        watch.set_state("refused", f"cannot find the server {host}: {e}")
+        return
+    sock, answered, last, asked = None, False, 0.0, 0.0
+    while not watch.stopped:
+        now = time.monotonic()
+        if not answered or now - last > SILENT_S:
+            if answered:
+                t = watch.frame["t"] if watch.frame else 0
+                watch.set_state("silent", f"{watch.server} is silent since cycle {t}; "
+                                "asking again every second")
+                answered = False
+            if now - asked >= ASK_EVERY_S:
+                if sock:
+                    sock.close()  # a fresh port: a session left on the server ends
+                sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+                sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 20)
+                sock.settimeout(0.2)
+                try:
+                    sock.sendto(b"(dispinit version 5)\0", address)
+                except OSError as e:
+                    watch.set_state("silent", f"cannot reach {watch.server}: {e}")
+                asked = now
+        try:
+            data, source = sock.recvfrom(1 << 16)
+        except socket.timeout:
+            continue
+        except OSError:  # nobody on that port yet: the system says so at the next read
+            time.sleep(0.2)
+            continue
+        if source[0] != address[0]:
+            continue
+        text = data.decode("latin-1").rstrip("\0")
+        if text.startswith("(error"):
+            watch.set_state("refused", f"{watch.server} refused the monitor: {text}")
+            continue
+        if not answered:
+            with watch.cond:
+                watch.sessions += 1
+                watch.shows = 0
+            again = " again" if watch.sessions > 1 else ""
+            watch.set_state("watching", f"watching {watch.server}{again} (it answers from "
+                            f"port {source[1]})")
+            answered = True
+            session = source
+        last = time.monotonic()
+        try:
+            watch.line(text)
+        except (ValueError, IndexError):
+            pass  # a line this page cannot read is skipped; the next step replaces it
+    if sock and answered:
+        try:
+            sock.sendto(b"(dispbye)\0", session)
+        except OSError:
+            pass
+    if sock:
+        sock.close()
+
+
+def handler_for(watch, page):
+    class Handler(http.server.BaseHTTPRequestHandler):
+        server_version = "vorn-live"
+
+        def log_message(self, *args):
+            pass  # the page asks for events all the time: nothing to say about it
+
+        def send_text(self, status, kind, body):
+            data = body.encode("utf-8")
+            self.send_response(status)
+            self.send_header("Content-Type", kind)
+            self.send_header("Content-Length", str(len(data)))
+            self.send_header("Cache-Control", "no-store")
+            self.end_headers()
+            self.wfile.write(data)
+
+        def do_GET(self):
+            path = self.path.split("?")[0]
+            if path in ("/", "/index.html"):
+                self.send_text(200, "text/html; charset=utf-8", page)
+            elif path == "/state":
+                with watch.cond:
+                    self.send_text(200, "application/json", watch.payload())
+            elif path == "/events":
+                self.events()
+            else:
+                self.send_text(404, "text/plain; charset=utf-8", "not here: try /\n")
+
+        def events(self):
+            self.send_response(200)
+            self.send_header("Content-Type", "text/event-stream")
+            self.send_header("Cache-Control", "no-store")
+            self.end_headers()
+            seen = -1
+            try:
+                while not watch.stopped:
+                    with watch.cond:
+                        if watch.seq == seen:
+                            watch.cond.wait(KEEPALIVE_S)
+                        if watch.seq == seen:
+                            body = ": still here\n\n"
+                        else:
+                            seen = watch.seq
+                            body = f"data: {watch.payload()}\n\n"
+                    self.wfile.write(body.encode("utf-8"))
+                    self.wfile.flush()
+            except (BrokenPipeError, ConnectionResetError):
+                pass  # the browser has gone
+
+    return Handler
+
+
+def listen_address(text):
+    host, _, port = text.rpartition(":")
+    try:
+        port = int(port)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not [ADDRESS:]PORT: {text}")
+    if not 0 <= port <= 65535:
+        raise argparse.ArgumentTypeError(f"a port 0..65535, not {port}")
+    return host or "127.0.0.1", port
+
+
+def server_port(text):
+    try:
+        port = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a port: {text}")
+    if not 1 <= port <= 65535:
+        raise argparse.ArgumentTypeError(f"a port 1..65535, not {port}")
+    return port
+
+
+class Stop(Exception):
+    pass
+
+
+class Parser(helptext.ArgumentParser):
+    def error(self, message):
+        """A bad option in one line, status 2."""
+        self.exit(2, f"live.py: {message} (see --help)\n")
+
+
+def main(argv):
+    p = Parser(
+        description="Watch a match live in a browser: connects as a monitor to a soccer "
+        "simulation server (pitch, or the real server) and serves a page that draws it as it "
+        "is played: players with their numbers and facing, the ball, score, play mode, cycle "
+        "and stamina. Any number of browsers may watch at once; when the server ends or "
+        "restarts the page says so and the script asks again until a server answers. "
+        "Ctrl-C ends it.")
+    p.add_argument("--host", default="127.0.0.1", help="the server (default 127.0.0.1)")
+    p.add_argument("--port", type=server_port, default=6000,
+                   help="the server's port for players and monitors (default 6000)")
+    p.add_argument("--listen", type=listen_address, default=("127.0.0.1", 8000),
+                   metavar="[ADDRESS:]PORT",
+                   help="where the page is served (default 127.0.0.1:8000, this machine only; "
+                   "port 0 picks a free one)")
+    a = p.parse_args(argv)
+    try:
+        with open(PAGE, encoding="utf-8") as f:
+            page = replay.with_drawing(f.read(), PAGE)
+    except (OSError, ValueError) as e:
+        print(f"live.py: {e}", file=sys.stderr)
+        return 1
+    watch = Watch(f"{a.host}:{a.port}")
+    try:
+        httpd = http.server.ThreadingHTTPServer(a.listen, handler_for(watch, page))
+    except OSError as e:
+        print(f"live.py: cannot serve the page on {a.listen[0]}:{a.listen[1]}: {e.strerror or e}",
+              file=sys.stderr)
+        return 1
+    httpd.daemon_threads = True
+    host, port = httpd.server_address[:2]
+    print(f"live: the page is at http://{host}:{port}/ (watching {a.host}:{a.port}; "
+          "Ctrl-C ends)", flush=True)
+
+    def stop(signum, frame):
+        raise Stop()
+
+    signal.signal(signal.SIGINT, stop)  # also when started in the background, which ignores it
+    signal.signal(signal.SIGTERM, stop)
+    thread = threading.Thread(target=monitor, args=(watch, a.host, a.port), daemon=True)
+    thread.start()
+    try:
+        httpd.serve_forever(poll_interval=0.2)
+    except (KeyboardInterrupt, Stop):
+        pass
+    with watch.cond:
+        watch.stopped = True
+        watch.changed()
+    thread.join(timeout=2)
+    httpd.server_close()
+    print("live: stopped", flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
