@@ -2,7 +2,8 @@
 //
 // Each robot decides once per step from the true world state (it needs no see) and
 // issues at most one body command through the same cmd* functions a client's text
-// reaches, so the one-body-command rule, stamina and the referee apply unchanged. They
+// reaches, so the one-body-command rule, stamina and the referee apply unchanged; the
+// text log has each command as if the robot had sent it. They
 // also read what the referee remembers, to keep out of offences: no robot plays the ball
 // from an offside position or twice after taking a set play, the formation stays onside,
 // and the goalie catches neither a back pass nor, having dashed since, his own set play.
@@ -21,6 +22,7 @@
 #include "pitch/offences.h"
 #include "pitch/params.h"
 #include "pitch/referee.h"
+#include "pitch/textlog.h"
 #include "pitch/types.h"
 #include "pitch/world.h"
 
@@ -52,6 +54,39 @@ bool chasersjoin() {
     return true;
 }
 
+// The robots' commands, each written to the text log as a client's datagram would be.
+static void command(int slot, const char *name, double a, double b, int args) {
+    char text[64];
+    int n = args == 1 ? std::snprintf(text, sizeof text, "(%s %.6g)", name, a)
+                      : std::snprintf(text, sizeof text, "(%s %.6g %.6g)", name, a, b);
+    textlogrecv(slot, text, static_cast<size_t>(n));
+}
+
+static void turn(int slot, double moment) {
+    command(slot, "turn", moment, 0, 1);
+    cmdturn(slot, moment);
+}
+
+static void dash(int slot, double power, double dir) {
+    command(slot, "dash", power, dir, 2);
+    cmddash(slot, power, dir);
+}
+
+static void kick(int slot, double power, double dir) {
+    command(slot, "kick", power, dir, 2);
+    cmdkick(slot, power, dir);
+}
+
+static void catchat(int slot, double dir) {
+    command(slot, "catch", dir, 0, 1);
+    cmdcatch(slot, dir);
+}
+
+static void move(int slot, double x, double y) {
+    command(slot, "move", x, y, 2);
+    cmdmove(slot, x, y);
+}
+
 // relangle: the direction of (dx, dy) relative to p's body, in degrees as a command takes it.
 static double relangle(const Player &p, double dx, double dy) {
     return normrad(dirrad(dx, dy) - p.body) * RadToDeg;
@@ -65,22 +100,22 @@ static void runto(int slot, double wx, double wy, double tolerance, double power
         return;
     double a = relangle(p, dx, dy);
     if (std::fabs(a) > 12)
-        cmdturn(slot, a * (1 + ptype(p).inertia * std::hypot(p.vx, p.vy)));
+        turn(slot, a * (1 + ptype(p).inertia * std::hypot(p.vx, p.vy)));
     else
-        cmddash(slot, power, 0);
+        dash(slot, power, 0);
 }
 
 static void faceball(int slot) {
     Player &p = Players[slot];
     double a = relangle(p, TheBall.x - p.x, TheBall.y - p.y);
     if (std::fabs(a) > 20)
-        cmdturn(slot, a);
+        turn(slot, a);
 }
 
 // kicktoward: kick the ball at full power toward a world point.
 static void kicktoward(int slot, double wx, double wy) {
     const Player &p = Players[slot];
-    cmdkick(slot, 100, relangle(p, wx - TheBall.x, wy - TheBall.y));
+    kick(slot, 100, relangle(p, wx - TheBall.x, wy - TheBall.y));
 }
 
 // ourrestart: the ball is ours to play (or soon will be: in the pause after the other
@@ -105,7 +140,7 @@ static void goalie(int slot) {
     bool fault = slot == SetPlayTaker && TakerDashed;
     if (Mode == ModePlayOn && d < CatchAreaLength && inpenaltyarea(RobotSide, b.x, b.y, 0) &&
         !catchisbackpass(slot) && !fault) {
-        cmdcatch(slot, clampd(relangle(g, b.x - g.x, b.y - g.y), -90, 90));
+        catchat(slot, clampd(relangle(g, b.x - g.x, b.y - g.y), -90, 90));
         return;
     }
     if (kickable(g) && ourrestart() && !fault) {
@@ -117,7 +152,7 @@ static void goalie(int slot) {
            ty = clampd(b.y * 0.25, -GoalHalfWidth + 1, GoalHalfWidth - 1);
     double dx = tx - g.x, dy = ty - g.y;
     if (std::hypot(dx, dy) > 0.6)
-        cmddash(slot, 100, relangle(g, dx, dy));
+        dash(slot, 100, relangle(g, dx, dy));
     else
         faceball(slot);
 }
@@ -174,7 +209,7 @@ void chasersact() {
         if (Mode == ModeBeforeKickOff || Mode == ModeGoal) {
             const double *h = Home[u - 1];
             if (std::hypot(p.x - RobotSide * h[0], p.y - RobotSide * h[1]) > 0.5)
-                cmdmove(slot, h[0], h[1]);
+                move(slot, h[0], h[1]);
             else
                 faceball(slot);
             continue;

@@ -20,6 +20,7 @@
 #include "pitch/physics.h"
 #include "pitch/record.h"
 #include "pitch/referee.h"
+#include "pitch/textlog.h"
 #include "pitch/vision.h"
 #include "pitch/world.h"
 
@@ -137,6 +138,8 @@ int cmdmove(int slot, double x, double y) {
     p.movesdone++;
     if (holding)
         p.moves++; // the ball follows him in the next step, not now
+    else
+        collide(judgetouch); // before a kick-off or after a goal: overlaps resolved at once
     return Executed;
 }
 
@@ -172,9 +175,9 @@ int cmdkick(int slot, double power, double dir) {
         p.kicks++; // the faulting kick counts, though the ball is placed for the fault
     if (call != KickFree || !kickable(p))
         return Executed;
-    kickball(p, power, dir);
+    double accel = kickball(p, power, dir);
     p.kicks++;
-    refereekicked(slot);
+    refereekicked(slot, accel);
     return Executed;
 }
 
@@ -182,11 +185,12 @@ int cmdcatch(int slot, double dir) {
     Player &p = Players[slot];
     if (!bodyfree(p))
         return IgnoredSecond;
-    p.catches++;
+    p.catchtries++; // p.catches counts only those that reach the ball
     if (!p.goalie || p.catchban > 0 || Mode != ModePlayOn || TheBall.holder >= 0)
         return Executed;
     p.catchban = CatchBanCycles;
     if (incatcharea(p, dir)) {
+        p.catches++;
         catchball(slot);
         refereecaught(slot);
     }
@@ -415,6 +419,7 @@ static bool parseone(Cursor &c, int slot, int64_t nowus) {
 }
 
 void runcommands(int slot, const char *text, size_t len, int64_t nowus) {
+    textlogrecv(slot, text, len);
     Cursor c{text, len, 0};
     if (std::memchr(text, '\0', len))
         c.n = std::strlen(text); // a client's NUL ends its text

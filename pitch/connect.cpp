@@ -15,6 +15,7 @@
 #include "pitch/monitor.h"
 #include "pitch/net.h"
 #include "pitch/referee.h"
+#include "pitch/textlog.h"
 #include "pitch/world.h"
 
 namespace vorn::pitch {
@@ -166,6 +167,7 @@ static void handleinit(uint32_t addr, uint16_t port, const char *s, size_t n) {
     p.addr = addr;
     p.port = port;
     LastJoinStep = StepCount;
+    textlogrecv(slot, s, n);
     char mode[40], reply[80];
     modeword(mode, sizeof mode, Mode, ModeSide);
     std::snprintf(reply, sizeof reply, "(init %c %d %s)", p.side > 0 ? 'l' : 'r', p.unum, mode);
@@ -197,6 +199,7 @@ static void handlereconnect(uint32_t addr, uint16_t port, const char *s, size_t 
     p.fd = openreply(addr, port);
     p.addr = addr;
     p.port = port;
+    textlogrecv(slot, s, n);
     char mode[40], reply[80];
     modeword(mode, sizeof mode, Mode, ModeSide);
     std::snprintf(reply, sizeof reply, "(reconnect %c %s)", p.side > 0 ? 'l' : 'r', mode);

@@ -2,7 +2,11 @@
 //
 // The lines themselves come from loglines.cpp, which formats them for the monitors too;
 // this file decides which go into the log and when: the header, then per step a playmode
-// line and a team line when those changed since the last written, and the show line.
+// line and a team line when those changed since the last written, and the show line. As
+// on the real server the log starts at the kick-off: nothing of a step that began before
+// the kick-off is written (the kick-off's own step neither, nor the wait before the second
+// half), and of the time over only its first step; the log ends with the result and a
+// last team line, also when the match was stopped.
 //
 // A plain file is flushed at every step, so a reader following it sees whole steps; a
 // compressed one is flushed every 100 steps and when it is closed. The header is flushed
@@ -38,6 +42,7 @@ static char LastTeams[2][TeamNameMax + 1];
 static int LastScore[2];
 static bool TeamWritten; // a team line was written
 static int ShowLines;
+static bool TimeOverShown; // the show line of the time over was written
 
 // gzreason: why the last call on the compressed log failed; zlib puts the file's name
 // before its own messages.
@@ -115,14 +120,24 @@ bool gamelogopen(const char *path) {
     LastMode[0] = '\0';
     TeamWritten = false;
     ShowLines = 0;
+    TimeOverShown = false;
     writeheader();
     flushlog();
     return Plain || Packed;
 }
 
-void gamelogstep() {
-    if (!Plain && !Packed)
-        return;
+static void writeteam() {
+    Out o = outof(Line, sizeof Line);
+    putteam(o);
+    writeline(o);
+    std::strcpy(LastTeams[0], TeamName[0]);
+    std::strcpy(LastTeams[1], TeamName[1]);
+    LastScore[0] = Score[0];
+    LastScore[1] = Score[1];
+    TeamWritten = true;
+}
+
+static void writelines() {
     char mode[40];
     modeword(mode, sizeof mode, Mode, ModeSide);
     Out o = outof(Line, sizeof Line);
@@ -133,16 +148,8 @@ void gamelogstep() {
     }
     if (!TeamWritten || std::strcmp(LastTeams[0], TeamName[0]) != 0 ||
         std::strcmp(LastTeams[1], TeamName[1]) != 0 || LastScore[0] != Score[0] ||
-        LastScore[1] != Score[1]) {
-        o = outof(Line, sizeof Line);
-        putteam(o);
-        writeline(o);
-        std::strcpy(LastTeams[0], TeamName[0]);
-        std::strcpy(LastTeams[1], TeamName[1]);
-        LastScore[0] = Score[0];
-        LastScore[1] = Score[1];
-        TeamWritten = true;
-    }
+        LastScore[1] != Score[1])
+        writeteam();
     o = outof(Line, sizeof Line);
     putshow(o, ShowLog);
     writeline(o);
@@ -151,11 +158,22 @@ void gamelogstep() {
         flushlog();
 }
 
+void gamelogstep() {
+    // nothing of a step that began before a kick-off (a kick-off given between steps, as a
+    // monitor may give it, begins the next step)
+    if ((!Plain && !Packed) || StepMode == ModeBeforeKickOff || Mode == ModeBeforeKickOff ||
+        (Mode == ModeTimeOver && TimeOverShown))
+        return;
+    TimeOverShown = Mode == ModeTimeOver;
+    writelines();
+}
+
 void gamelogclose() {
-    if (Mode == ModeTimeOver && (Plain || Packed)) {
+    if (Plain || Packed) { // as on the real server, a stopped match's log ends alike
         Out o = outof(Line, sizeof Line);
         putresult(o);
         writeline(o);
+        writeteam();
     }
     closeplain(Plain, What, Path);
     if (Packed) {

@@ -2,8 +2,9 @@
 //
 // The file starts with the format line, the server parameters (the values pitch plays by),
 // the parameters of the player-type generator and one line per player type. Then every
-// step adds a playmode line and a team line when those changed, and one show line with
-// the ball and all 22 slots; the last line of a finished match is the result message.
+// step from the kick-off to the first of the time over adds a playmode line and a team
+// line when those changed, and one show line with the ball and all 22 slots; the file ends
+// with the result message and a team line.
 // A name ending in ".gz" gets a gzip-compressed file. A write that fails is said on stderr
 // and gives the log up while the match goes on (output.h).
 #pragma once
@@ -12,6 +13,6 @@ namespace vorn::pitch {
 
 bool gamelogopen(const char *path); // false, said on stderr, when the header cannot be written
 void gamelogstep();                 // the lines of the step just done
-void gamelogclose();                // the result line when time is over; closes the file
+void gamelogclose();                // the result and team lines; closes the file
 
 } // namespace vorn::pitch

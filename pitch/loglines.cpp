@@ -7,10 +7,11 @@
 // the rest with six significant digits.
 //
 // A show line carries, per player, the state bits pitch knows (in the match, goalie,
-// kicked this step, missed the ball with that kick, caught it this step), no pointing and
-// no attention, a focus point of (0, 0), the view, the stamina model, and the commands
-// carried out so far as the player's own counters have them: a kick counts when it moves
-// the ball, or when it is a set-play taker's faulting kick, as in sense_body. A slot
+// kicked this step, missed the ball with that kick, tried a catch this step, missed the
+// ball with it or was refused), no pointing and no attention, a focus point of (0, 0), the
+// view, the stamina model, and the commands carried out so far as the player's own
+// counters have them: a kick counts when it moves the ball, or when it is a set-play
+// taker's faulting kick, as in sense_body; a catch counts when it reaches the ball. A slot
 // without a player is listed with state 0. What happened "this step" is measured against
 // the counters shownext() kept at the end of the step before, so every show line of a
 // step says the same whoever writes it.
@@ -161,9 +162,10 @@ static const char *const ModeNumbers[] = {
 };
 
 // Globals
-static int LastKicks[MaxPlayers]; // kicks counted at the end of the step before
-static int LastTries[MaxPlayers]; // kick commands taken by then, hit or miss
-static int LastHolder = -1;       // the ball's holder then
+static int LastKicks[MaxPlayers];      // kicks counted at the end of the step before
+static int LastTries[MaxPlayers];      // kick commands taken by then, hit or miss
+static int LastCatches[MaxPlayers];    // catches that reached the ball by then
+static int LastCatchTries[MaxPlayers]; // catch commands taken by then
 
 static bool endswith(const char *s, const char *tail) {
     size_t n = std::strlen(s), m = std::strlen(tail);
@@ -193,6 +195,7 @@ static bool ourvalue(const char *name, double &v) {
         {"catch_ban_cycle", CatchBanCycles},
         {"catchable_area_l", CatchAreaLength},
         {"catchable_area_w", CatchAreaWidth},
+        {"coach_port", netport() + 1.0}, // the trainer's port, as the real server numbers it
         {"dash_power_rate", DashPowerRate},
         {"drop_ball_time", SetPlayTimeout},
         {"effort_dec", EffortDec},
@@ -213,6 +216,7 @@ static bool ourvalue(const char *name, double &v) {
         {"maxneckang", NeckMax},
         {"minneckang", -NeckMax},
         {"offside_active_area_size", OffsideActiveArea},
+        {"olcoach_port", netport() + 2.0}, // and the coaches' (pitch opens neither)
         {"player_accel_max", PlayerAccelMax},
         {"player_decay", PlayerDecay},
         {"player_rand", PlayerRand * noise},
@@ -339,8 +343,8 @@ static void putplayer(Out &o, int slot, int form) {
         state |= 0x8;
     if (p.kicktries > LastTries[slot])
         state |= p.kicks > LastKicks[slot] ? 0x2 : 0x2 | 0x4; // kicked; missed the ball
-    if (TheBall.holder == slot && LastHolder != slot)
-        state |= 0x10;
+    if (p.catchtries > LastCatchTries[slot]) // caught; missed the ball or was refused
+        state |= p.catches > LastCatches[slot] ? 0x10 : 0x10 | 0x20;
     char text[24];
     std::snprintf(text, sizeof text, ") %d 0x%x ", p.type, state);
     put(o, text);
@@ -462,8 +466,9 @@ void shownext() {
     for (int slot = 0; slot < MaxPlayers; slot++) {
         LastKicks[slot] = Players[slot].kicks;
         LastTries[slot] = Players[slot].kicktries;
+        LastCatches[slot] = Players[slot].catches;
+        LastCatchTries[slot] = Players[slot].catchtries;
     }
-    LastHolder = TheBall.holder;
 }
 
 } // namespace vorn::pitch

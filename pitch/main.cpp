@@ -13,6 +13,7 @@
 #include "pitch/referee.h"
 #include "pitch/rng.h"
 #include "pitch/server.h"
+#include "pitch/textlog.h"
 #include "pitch/types.h"
 #include "pitch/world.h"
 
@@ -36,6 +37,8 @@ int main(int argc, char **argv) {
     if (Opt.record[0] && !recordopen(Opt.record))
         return 1;
     if (Opt.gamelog[0] && !gamelogopen(Opt.gamelog))
+        return 1;
+    if (Opt.textlog[0] && !textlogopen(Opt.textlog))
         return 1;
     if (Opt.chasers)
         chasersjoin();

@@ -7,14 +7,17 @@
 // tries to kick it from within 2.5 m, is offside, and the other side's free kick is taken
 // where the line was, at his y.
 //
-// Back pass: a goalie may not catch the ball when the last kick came from his own side
-// and no opponent has touched it since. His own kick counts too, unless an opponent
-// kicked just before it; a kick and a catch in the same cycle are let go.
+// Back pass: a goalie may not catch the ball when the last kick came from his own side.
+// His own kick counts too, unless the kicker before him was an opponent; a kick and a
+// catch in the same cycle are let go unless the kicker before was a team-mate. What is
+// remembered is forgotten when both sides have had the ball within one cycle, and at
+// every change of play mode.
 //
 // Free-kick fault: the player who took a set play may kick again straight away, but once
 // he has dashed he may not kick, run into or catch the ball before somebody else has
 // touched it; during a goal kick this holds from each of his kicks. His faulting kick
-// still counts as his kick.
+// still counts as his kick. A goalie who took the free kick and catches the ball after a
+// dash commits the fault, but the catch is ruled on after it: he keeps the ball.
 
 #include "pitch/offences.h"
 
@@ -23,6 +26,7 @@
 
 #include "pitch/geom.h"
 #include "pitch/params.h"
+#include "pitch/physics.h"
 #include "pitch/referee.h"
 
 namespace vorn::pitch {
@@ -34,13 +38,16 @@ double OffsideMarkY[MaxPlayers];
 int SetPlayTaker;
 bool TakerDashed;
 int IndirectTaker;
-int PassSide;
-int PassStep;
-int PrevKickSide;
+int LastPasser;
+int BeforePasser;
+int PassTime;
+bool CycleTouched[2];
+double OffsideSpotX, OffsideSpotY;
 
 void initoffences() {
     forgettouches(true);
-    PassStep = -1;
+    PassTime = -1;
+    CycleTouched[0] = CycleTouched[1] = false;
 }
 
 void forgettouches(bool all) {
@@ -50,8 +57,7 @@ void forgettouches(bool all) {
     SetPlayTaker = -1;
     TakerDashed = false;
     IndirectTaker = -1;
-    PassSide = 0;
-    PrevKickSide = 0;
+    LastPasser = BeforePasser = -1;
 }
 
 // Depths are metres toward the goal that side attacks (side * x).
@@ -92,6 +98,8 @@ static void markoffside(int slot, int mode) {
 // goal line, and a metre inside the lines when it lies off the pitch.
 static void calloffside(int slot) {
     double x = OffsideMarkX[slot], y = OffsideMarkY[slot];
+    OffsideSpotX = x;
+    OffsideSpotY = y;
     double ax = std::fabs(x), ay = std::fabs(y);
     bool goalarea = ax >= PitchHalfLength - GoalAreaLength && ay <= GoalAreaHalfWidth;
     if (ax > PitchHalfLength || goalarea) {
@@ -133,20 +141,35 @@ bool touchfault(int slot) {
     return true;
 }
 
-// After a kick or touch by slot: whoever else took the set play may play again, the
-// indirect free kick has been touched by a second player, an opponent's touch cancels a
-// pass to the goalie.
+// After a kick or touch by slot: whoever else took the set play may play again, and the
+// indirect free kick has been touched by a second player.
 static void touched(int slot) {
     if (slot != SetPlayTaker)
         SetPlayTaker = -1;
     if (slot != IndirectTaker)
         IndirectTaker = -1;
-    if (Players[slot].side != PassSide)
-        PassSide = 0;
+}
+
+void notebackpass(int slot, bool kicked) {
+    CycleTouched[sideindex(Players[slot].side)] = true;
+    if (CycleTouched[0] && CycleTouched[1]) {
+        LastPasser = BeforePasser = -1;
+        return;
+    }
+    if (!kicked)
+        return;
+    if (LastPasser != slot) {
+        BeforePasser = LastPasser;
+        LastPasser = slot;
+    }
+    PassTime = Time;
+}
+
+void newcycle() {
+    CycleTouched[0] = CycleTouched[1] = false;
 }
 
 void notekick(int slot, int frommode) {
-    const Player &p = Players[slot];
     touched(slot);
     if (setplay(frommode) || frommode == ModeGoalKick) {
         SetPlayTaker = slot;
@@ -154,9 +177,6 @@ void notekick(int slot, int frommode) {
     }
     if (frommode == ModeIndirectFreeKick)
         IndirectTaker = slot;
-    PassSide = p.goalie && PrevKickSide == -p.side ? 0 : p.side;
-    PassStep = StepCount;
-    PrevKickSide = p.side;
     markoffside(slot, frommode);
 }
 
@@ -177,28 +197,54 @@ void notedash(int slot) {
 }
 
 bool catchisbackpass(int slot) {
-    return Opt.backpass && PassSide == Players[slot].side && PassStep != StepCount;
+    if (!Opt.backpass || LastPasser < 0)
+        return false;
+    int side = Players[slot].side;
+    if (Players[LastPasser].side != side)
+        return false;
+    bool afteropponent = BeforePasser >= 0 && Players[BeforePasser].side != side;
+    if (LastPasser == slot && afteropponent)
+        return false; // his own kick after an opponent's
+    if (Time == PassTime && (BeforePasser < 0 || afteropponent))
+        return false; // kicked and caught in one cycle
+    return true;
 }
 
 bool indirectpending() {
     return IndirectTaker >= 0;
 }
 
-// In an offside pause the offenders stay out of the active area around the spot and are
-// sent back behind it. In the last steps of every offence's pause they are cleared from
-// the ball: 9.15 m as at any free kick, 5.5 m before the indirect free kick of a back pass.
+// In the last steps of every offence's pause the offenders are cleared from the ball: 9.15 m
+// as at any free kick, 5.5 m before the indirect free kick of a back pass. In an offside
+// pause they are also kept out of the active area around the spot where the offside was
+// (a circle of 2.5 m) and sent back 9.15 m behind the spot when they stand ahead of it or
+// off the pitch; these keep their speed.
 void offencepause() {
     int side = ModeSide;
-    const Ball &b = TheBall;
-    if (Mode == ModeOffside) {
-        for (Player &p : Players)
-            if (p.on && p.side == side && side * (p.x - b.x) > 0)
-                p.x = b.x - side * CentreCircleRadius;
-        keepaway(-side, OffsideActiveArea, false);
-    }
-    if (ModeSteps > FaultPause - ClearingSteps) {
-        double r = Mode == ModeBackPass ? GoalAreaLength : CentreCircleRadius;
-        keepaway(-side, r + PlayerSize + ClearanceEps, false);
+    if (ModeSteps > FaultPause - ClearingSteps)
+        clearfromball(side, Mode == ModeBackPass ? GoalAreaLength : CentreCircleRadius);
+    if (Mode != ModeOffside)
+        return;
+    const double sx = OffsideSpotX, sy = OffsideSpotY;
+    // the offenders' part of the pitch: from their own goal line to the spot
+    const double left = side > 0 ? -PitchHalfLength : sx, right = side > 0 ? sx : PitchHalfLength;
+    for (Player &p : Players) {
+        if (!p.on || p.side != side)
+            continue;
+        double dx = p.x - sx, dy = p.y - sy;
+        double d = std::sqrt(dx * dx + dy * dy);
+        if (d <= OffsideActiveArea) {
+            if (dx == 0 && dy == 0)
+                dx = dy = Tiny;
+            double f = OffsideActiveArea / std::max(d, Tiny);
+            p.x = sx + dx * f;
+            p.y = sy + dy * f;
+        }
+        if (p.x >= left && p.x <= right && std::fabs(p.y) <= PitchHalfWidth)
+            continue;
+        double edge = std::fabs(p.x - left) < std::fabs(p.x - right) ? left : right;
+        p.x = edge - side * CentreCircleRadius;
+        p.y = clampd(p.y, -PitchHalfWidth, PitchHalfWidth);
     }
 }
 

@@ -15,19 +15,23 @@ namespace vorn::pitch {
 extern bool OffsideMark[MaxPlayers];    // stood beyond the offside line at the last touch
 extern double OffsideMarkX[MaxPlayers]; // the restart spot if called: the line's x (world)
 extern double OffsideMarkY[MaxPlayers]; // and the player's own y then
-extern int SetPlayTaker;  // slot that took the last set-play kick until another touches, -1
-extern bool TakerDashed;  // that player dashed since, so a touch of his is a fault
-extern int IndirectTaker; // taker of an indirect free kick until another touches, -1
-extern int PassSide;      // side whose last kick its goalie may not catch, 0 none
-extern int PassStep;      // StepCount of that kick
-extern int PrevKickSide;  // side of the kick before it, 0 none
+extern int SetPlayTaker;     // slot that took the last set-play kick until another touches, -1
+extern bool TakerDashed;     // that player dashed since, so a touch of his is a fault
+extern int IndirectTaker;    // taker of an indirect free kick until another touches, -1
+extern int LastPasser;       // slot of the last kick a goalie of his side may not catch, -1
+extern int BeforePasser;     // the player who kicked before him, -1
+extern int PassTime;         // T of the last passer's latest kick
+extern bool CycleTouched[2]; // left [0] and right [1] had the ball since the step
+extern double OffsideSpotX, OffsideSpotY; // where the offside was, for the offenders' places
 
 void initoffences();
 void forgettouches(bool all); // a mode change; all unless the change is to play_on
 
-int kickoffence(int slot);             // a kick is tried: the KickCall made
-void notekick(int slot, int frommode); // after an effective kick taken in frommode
-void notetouch(int slot);              // the step found slot touching the ball
+int kickoffence(int slot);                // a kick is tried: the KickCall made
+void notekick(int slot, int frommode);    // after an effective kick taken in frommode
+void notetouch(int slot);                 // slot found touching the ball in play_on or a goal kick
+void notebackpass(int slot, bool kicked); // any kick or touch, for the back-pass rule
+void newcycle();                          // the step's checks are done: a new cycle of touches
 bool touchfault(int slot); // a touch or catch by slot: true when called a free-kick fault
 void notedash(int slot);
 bool catchisbackpass(int slot); // a catch by this goalie now would be a back pass

@@ -43,7 +43,9 @@ static const char HelpText[] =
     "                     text, ms after that player's sense_body, executed or ignored)\n"
     "  --game-log FILE    write the standard game log (version 6 text, as the real server\n"
     "                     writes it) for log players and analysis tools; gzip-compressed\n"
-    "                     when FILE ends in .gz\n"
+    "                     when FILE ends in .gz; from the kick-off to time over\n"
+    "  --text-log FILE    write the standard text log beside it: every datagram received\n"
+    "                     from a player and every referee call, one a line\n"
     "  --no-noise         no movement, turn or kick noise (exact physics)\n"
     "  --no-offside       do not call offside (called by default, as on the real server)\n"
     "  --no-back-pass     let a goalie catch a team-mate's kick (called by default)\n"
@@ -131,6 +133,12 @@ static const char *apply(const char *name, const char *value) {
         if (!*value || std::strlen(value) >= sizeof Opt.gamelog)
             return "a file name (at most 511 characters)";
         std::strcpy(Opt.gamelog, value);
+        return nullptr;
+    }
+    if (!std::strcmp(name, "text-log")) {
+        if (!*value || std::strlen(value) >= sizeof Opt.textlog)
+            return "a file name (at most 511 characters)";
+        std::strcpy(Opt.textlog, value);
         return nullptr;
     }
     return "";

@@ -72,6 +72,7 @@ constexpr int GoalPause = 50;             // frozen steps after a goal
 constexpr int FaultPause = 30;            // frozen steps after an offence
 constexpr int ClearingSteps = 5;          // the last steps of that pause clear the offenders
 constexpr double ClearanceEps = 1e-5;     // added to a clearing distance beyond the player size
+constexpr double Tiny = 1e-10;            // the gap left between objects pushed apart
 constexpr double OffsideActiveArea = 2.5; // a marked player's kick within this is offside
 constexpr int HalfTimePause = 100;        // steps between half time and the second kick-off
 constexpr int ExitAfterTimeOver = 10;     // steps of time_over before pitch exits

@@ -160,68 +160,148 @@ void moveobjects() {
                 BallSize);
 }
 
-// pushapart: move a and/or b along their joining line until they are dist apart.
-// share is the part of the correction that a takes (0.5 symmetric, 0 only b moves).
-static void pushapart(double &ax, double &ay, double &bx, double &by, double dist, double share) {
-    double dx = bx - ax, dy = by - ay;
-    double d = std::hypot(dx, dy);
-    if (d < 1e-9) {
-        dx = 1; // coincident: separate along +x
-        dy = 0;
-        d = 0;
-    } else {
-        dx /= d;
-        dy /= d;
-    }
-    double gap = dist - d;
-    ax -= dx * gap * share;
-    ay -= dy * gap * share;
-    bx += dx * gap * (1 - share);
-    by += dy * gap * (1 - share);
+// Collisions are resolved the way the real server resolves them, to the last bit: each
+// overlap proposes a place for both objects, an object that takes part in several overlaps
+// of one pass goes to the mean of its proposals, and up to ten passes are made. Overlaps
+// are tested on squared distances, and vectors are scaled by their length taken as the
+// square root of the squared components (not hypot, which may round the other way).
+
+// Proposal: the places proposed for one object in the current pass.
+struct Proposal {
+    double x, y;
+    int count;
+    bool hit; // took part in an overlap during this collision check
+};
+
+static void propose(Proposal &p, double x, double y) {
+    p.x += x;
+    p.y += y;
+    p.count++;
+    p.hit = true;
 }
 
-int collide(bool playon) {
-    bool hit[MaxPlayers] = {};
-    bool ballhit = false;
-    int toucher = -1;
+static double length(double x, double y) {
+    return std::sqrt(x * x + y * y);
+}
+
+// scaleto: (x, y) scaled to length l (a zero vector is scaled as if it were very short).
+static void scaleto(double &x, double &y, double l) {
+    double f = l / std::max(length(x, y), Tiny);
+    x *= f;
+    y *= f;
+}
+
+static double dist2(double ax, double ay, double bx, double by) {
+    double dx = ax - bx, dy = ay - by;
+    return dx * dx + dy * dy;
+}
+
+// apart: a and b (sizes summing to touch) pushed apart alike from their midpoint until
+// they just do not overlap; objects on top of each other part in a random direction.
+static void apart(double ax, double ay, double bx, double by, double touch, Proposal &pa,
+                  Proposal &pb) {
+    double mx = ax + bx, my = ay + by;
+    mx /= 2.0;
+    my /= 2.0;
+    double ax2 = ax - mx, ay2 = ay - my, bx2 = bx - mx, by2 = by - my;
+    double half = touch / 2.0 + Tiny;
+    if ((ax == bx && ay == by) || (length(ax2, ay2) < Tiny && length(bx2, by2) < Tiny)) {
+        double a = urand(-Pi, Pi), b = normrad(a + Pi);
+        ax2 = half * std::cos(a);
+        ay2 = half * std::sin(a);
+        bx2 = half * std::cos(b);
+        by2 = half * std::sin(b);
+    } else {
+        scaleto(ax2, ay2, half);
+        scaleto(bx2, by2, half);
+    }
+    double apx = mx + ax2, apy = my + ay2, bpx = mx + bx2, bpy = my + by2;
+    const double touch2 = std::pow(touch, 2);
+    for (int count = 0; dist2(apx, apy, bpx, bpy) < touch2 && count < 10; count++) {
+        scaleto(ax2, ay2, length(ax2, ay2) * 1.0001);
+        scaleto(bx2, by2, length(bx2, by2) * 1.0001);
+        apx = mx + ax2;
+        apy = my + ay2;
+        bpx = mx + bx2;
+        bpy = my + by2;
+    }
+    propose(pa, apx, apy);
+    propose(pb, bpx, bpy);
+}
+
+// offball: outside play_on the ball stays where it is and the player is put just off it.
+static void offball(const Ball &b, const Player &p, Proposal &pb, Proposal &pp) {
+    double dx, dy;
+    const double touch = BallSize + PlayerSize + Tiny;
+    if (b.x == p.x && b.y == p.y) {
+        double a = urand(-Pi, Pi);
+        dx = touch * std::cos(a);
+        dy = touch * std::sin(a);
+    } else {
+        dx = p.x - b.x;
+        dy = p.y - b.y;
+        scaleto(dx, dy, touch);
+    }
+    propose(pb, b.x, b.y);
+    propose(pp, b.x + dx, b.y + dy);
+}
+
+static void settle(double &x, double &y, Proposal &p) {
+    if (p.count > 0) {
+        p.x /= p.count;
+        p.y /= p.count;
+        x = p.x;
+        y = p.y;
+    }
+    p.x = p.y = 0;
+    p.count = 0;
+}
+
+void collide(TouchJudge judge) {
+    Proposal props[MaxPlayers] = {}, ball = {};
     Ball &b = TheBall;
+    const double balltouch2 = std::pow(BallSize + PlayerSize, 2);
+    const double playertouch2 = std::pow(PlayerSize + PlayerSize, 2);
+    bool any = false;
     for (int pass = 0; pass < 10; pass++) {
-        bool any = false;
+        any = false;
         for (int i = 0; i < MaxPlayers; i++) {
             Player &p = Players[i];
-            if (!p.on || b.holder >= 0)
+            if (!p.on || i == b.holder || dist2(b.x, b.y, p.x, p.y) >= balltouch2)
                 continue;
-            if (std::hypot(b.x - p.x, b.y - p.y) < PlayerSize + BallSize) {
-                pushapart(b.x, b.y, p.x, p.y, PlayerSize + BallSize + 1e-6, playon ? 0.5 : 0);
-                hit[i] = ballhit = any = true;
-                toucher = i;
-            }
+            any = true;
+            // The touch is ruled on first; the ruling may place the ball elsewhere, and the
+            // overlap is then resolved against its new place, by the new play mode.
+            if (judge(i))
+                apart(b.x, b.y, p.x, p.y, BallSize + PlayerSize, ball, props[i]);
+            else
+                offball(b, p, ball, props[i]);
         }
         for (int i = 0; i < MaxPlayers; i++) {
             for (int j = i + 1; j < MaxPlayers; j++) {
                 Player &p = Players[i], &q = Players[j];
-                if (!p.on || !q.on)
+                if (!p.on || !q.on || dist2(p.x, p.y, q.x, q.y) >= playertouch2)
                     continue;
-                if (std::hypot(p.x - q.x, p.y - q.y) < 2 * PlayerSize) {
-                    pushapart(p.x, p.y, q.x, q.y, 2 * PlayerSize + 1e-6, 0.5);
-                    hit[i] = hit[j] = any = true;
-                }
+                any = true;
+                apart(p.x, p.y, q.x, q.y, PlayerSize + PlayerSize, props[i], props[j]);
             }
         }
+        settle(b.x, b.y, ball);
+        for (int i = 0; i < MaxPlayers; i++)
+            settle(Players[i].x, Players[i].y, props[i]);
         if (!any)
             break;
     }
     for (int i = 0; i < MaxPlayers; i++) {
-        if (hit[i]) {
+        if (props[i].hit) {
             Players[i].vx *= -0.1;
             Players[i].vy *= -0.1;
         }
     }
-    if (ballhit && playon) {
+    if (ball.hit) {
         b.vx *= -0.1;
         b.vy *= -0.1;
     }
-    return toucher;
 }
 
 void placeheldball() {
@@ -276,29 +356,36 @@ void queuedash(Player &p, double power, double dir) {
 
 // The farther the ball is from the foot and the more it lies to the side or behind, the
 // less of the kick's power reaches it.
-double kickpower(const Player &p, double power) {
+// The ball's distance beyond touching and its direction from the body; the distance is
+// negative when the two overlap, and the kick is then stronger, as on the real server.
+static void kickgeometry(const Player &p, double &gap, double &theta) {
     double dx = TheBall.x - p.x, dy = TheBall.y - p.y;
-    double gap = std::max(0.0, std::hypot(dx, dy) - PlayerSize - BallSize);
-    double theta = std::fabs(normrad(dirrad(dx, dy) - p.body));
+    gap = length(dx, dy) - PlayerSize - BallSize;
+    theta = std::fabs(normrad(dirrad(dx, dy) - p.body));
+}
+
+double kickpower(const Player &p, double power) {
+    double gap, theta;
+    kickgeometry(p, gap, theta);
     return power * KickPowerRate * (1 - 0.25 * theta / Pi - 0.25 * gap / ptype(p).kickmargin);
 }
 
-void kickball(Player &p, double power, double dir) {
+double kickball(Player &p, double power, double dir) {
     power = clampd(power, -100, 100);
     const PlayerType &t = ptype(p);
     Ball &b = TheBall;
-    double dx = b.x - p.x, dy = b.y - p.y;
-    double gap = std::max(0.0, std::hypot(dx, dy) - PlayerSize - BallSize);
-    double theta = std::fabs(normrad(dirrad(dx, dy) - p.body));
+    double gap, theta;
+    kickgeometry(p, gap, theta);
     double eff = kickpower(p, power);
     double a = p.body + clampd(dir, -180, 180) * DegToRad;
     double ax = eff * std::cos(a), ay = eff * std::sin(a);
     double posrate = 0.5 + 0.25 * (theta / Pi + gap / t.kickmargin);
-    double speedrate = 0.5 + 0.5 * std::hypot(b.vx, b.vy) / (BallSpeedMax * BallDecay);
+    double speedrate = 0.5 + 0.5 * length(b.vx, b.vy) / (BallSpeedMax * BallDecay);
     addnoise(ax, ay, t.kickrand * std::fabs(power) / 100 * (posrate + speedrate));
     b.ax += ax;
     b.ay += ay;
     b.holder = -1;
+    return length(ax, ay);
 }
 
 // The catch rectangle reaches 1.2 m out from the goalie's centre in the catch direction
@@ -312,24 +399,18 @@ bool incatcharea(const Player &p, double dir) {
     return along >= 0 && along <= length && std::fabs(across) <= CatchAreaWidth / 2;
 }
 
-// The goalie steps up to the ball and turns to face it; the ball stops in his hands. The
-// turn is his at once, but what he sees until the next step still looks along the
-// direction committed then.
+// The goalie steps up to the ball, to where the two just touch, turns to face it and
+// stops. The turn is his at once, but what he sees until the next step still looks along
+// the direction committed then. (A ball closer than that makes him step back from it,
+// facing away, as on the real server.) Whether he holds the ball is the referee's ruling.
 void catchball(int slot) {
     Player &g = Players[slot];
-    Ball &b = TheBall;
-    double dx = b.x - g.x, dy = b.y - g.y;
-    double d = std::hypot(dx, dy);
-    double face = dirrad(dx, dy);
-    if (d > PlayerSize + BallSize) {
-        double step = d - (PlayerSize + BallSize);
-        g.x += dx / d * step;
-        g.y += dy / d * step;
-    }
-    g.nextbody = normrad(face);
+    double dx = TheBall.x - g.x, dy = TheBall.y - g.y;
+    scaleto(dx, dy, length(dx, dy) - (BallSize + PlayerSize));
+    g.x += dx;
+    g.y += dy;
+    g.nextbody = dirrad(dx, dy);
     g.vx = g.vy = g.ax = g.ay = 0;
-    b.holder = slot;
-    b.vx = b.vy = b.ax = b.ay = 0;
     g.moves = 0;
 }
 

@@ -16,6 +16,7 @@
 #include "pitch/geom.h"
 #include "pitch/output.h"
 #include "pitch/referee.h"
+#include "pitch/textlog.h"
 #include "pitch/world.h"
 
 namespace vorn::pitch {
@@ -66,6 +67,7 @@ bool recordopen(const char *path) {
 
 void recordclose() {
     gamelogclose();
+    textlogclose();
     closeplain(Record, RecordWhat, RecordPath);
 }
 
@@ -85,6 +87,7 @@ static void putjsontext(const char *text, size_t len) {
 
 void recordstep() {
     gamelogstep();
+    textlogflush();
     if (!Record)
         return;
     char mode[40];

@@ -5,9 +5,13 @@
 // is a corner kick when the defenders touched it last and a goal kick when not; over a
 // touch line it is a kick-in for the opponents of the last toucher (a drop ball when
 // nobody touched it since the last restart). A set play ends with the first kick; one
-// that nobody takes within 100 cycles becomes a drop ball. After an offence the clock
-// stands for 30 steps, the offenders are cleared from the ball in the last five, and the
-// other side gets its free kick. Extra time is not played.
+// that nobody takes within 100 cycles becomes a drop ball; an opponent playing the ball
+// in a goal kick has it taken again. A touch of the ball is ruled on while the step
+// resolves the overlaps, in the cycle that is ending. After an offence the clock stands
+// for 30 steps (the step that found a touching offence is the first of them), the
+// offenders are cleared from the ball in the last five, and the other side gets its free
+// kick. Players are cleared from the ball as the real server clears them, to the last
+// bit. Extra time is not played.
 
 #include "pitch/referee.h"
 
@@ -22,6 +26,7 @@
 #include "pitch/params.h"
 #include "pitch/physics.h"
 #include "pitch/rng.h"
+#include "pitch/textlog.h"
 #include "pitch/types.h"
 #include "pitch/world.h"
 
@@ -33,6 +38,8 @@ int ModeSide;
 int Time;
 int StepCount;
 int ModeSteps;
+int StepMode;
+int StoppageSteps;
 bool ModeChanged;
 int Score[2];
 int LastToucher;
@@ -41,7 +48,12 @@ int Half;
 int LastJoinStep;
 int TimeOverSteps;
 char CallLog[CallLogSize][40];
+int CallTime[CallLogSize];
 int CallCount;
+
+// The cycle of the last kick or touch noted in LastToucher, and the kick's acceleration.
+static int TouchTime;
+static double TouchAccel;
 
 // Ball position when the stuck-ball watch last restarted, and cycles since.
 static double StuckX, StuckY;
@@ -60,9 +72,13 @@ void initreferee() {
     Time = 0;
     StepCount = 0;
     ModeSteps = 0;
+    StepMode = ModeBeforeKickOff;
+    StoppageSteps = 0;
     ModeChanged = false;
     Score[0] = Score[1] = 0;
     LastToucher = -1;
+    TouchTime = -1;
+    TouchAccel = 0;
     KickOffSide = 1;
     Half = 1;
     LastJoinStep = 0;
@@ -81,8 +97,11 @@ void modeword(char *buf, size_t cap, int mode, int side) {
 void announce(const char *word) {
     if (CallCount == CallLogSize) {
         std::memmove(CallLog[0], CallLog[1], sizeof CallLog - sizeof CallLog[0]);
+        std::memmove(CallTime, CallTime + 1, sizeof CallTime - sizeof CallTime[0]);
         CallCount--;
     }
+    CallTime[CallCount] = Time;
+    textlogcall(word);
     std::snprintf(CallLog[CallCount++], sizeof CallLog[0], "%s", word);
     char text[96];
     std::snprintf(text, sizeof text, "(hear %d referee %s)", Time, word);
@@ -100,13 +119,6 @@ bool setplay(int mode) {
            mode == ModeCornerKick || mode == ModeIndirectFreeKick;
 }
 
-// clearance: how far the side not taking a set play is kept from the ball. At the
-// kick-off that is the centre circle; elsewhere a hair more, as on the real server.
-static double clearance(int mode) {
-    double r = CentreCircleRadius + PlayerSize;
-    return mode == ModeKickOff ? r : r + ClearanceEps;
-}
-
 // The goal modes are not announced by their bare word: the goal call ("goal_l_1")
 // carries the news.
 void changemode(int mode, int side) {
@@ -122,8 +134,8 @@ void changemode(int mode, int side) {
         modeword(word, sizeof word, mode, side);
         announce(word);
     }
-    if (setplay(mode))
-        keepaway(side, clearance(mode), false);
+    if (setplay(mode) || mode == ModeGoalKick)
+        clearfromball(-side, CentreCircleRadius);
 }
 
 bool kickallowed() {
@@ -152,11 +164,41 @@ int refereekicktry(int slot) {
     return kickoffence(slot);
 }
 
-void refereekicked(int slot) {
+// notetoucher: who last kicked or touched the ball, for the restart when it goes out. Of
+// several in one cycle the strongest kick counts, and a touch only when nobody kicked; a
+// ball beyond a goal line is touched by nobody.
+static void notetoucher(int slot, double accel) {
+    if (std::fabs(TheBall.x) > PitchHalfLength + BallSize)
+        return;
+    if (TouchTime == Time && TouchAccel <= accel) {
+        LastToucher = slot;
+        TouchAccel = accel;
+    } else if (TouchTime < Time) {
+        LastToucher = slot;
+        TouchTime = Time;
+        TouchAccel = accel;
+    }
+}
+
+// regoalkick: an opponent has played the ball while a goal kick lasts: it is taken again,
+// from the corner of the goal area on the ball's side.
+static void regoalkick() {
+    int side = ModeSide;
+    putball(-side * (PitchHalfLength - GoalAreaLength),
+            TheBall.y > 0 ? GoalAreaHalfWidth : -GoalAreaHalfWidth);
+    changemode(ModeGoalKick, side);
+}
+
+void refereekicked(int slot, double accel) {
     int from = Mode;
-    LastToucher = slot;
+    notebackpass(slot, true);
+    if (from == ModeGoalKick && Players[slot].side != ModeSide) {
+        regoalkick();
+        return;
+    }
     if (setplay(Mode))
         changemode(ModePlayOn, 0);
+    notetoucher(slot, accel);
     notekick(slot, from);
 }
 
@@ -164,35 +206,43 @@ void refereedashed(int slot) {
     notedash(slot);
 }
 
-// Outside play_on a touch only pushes the player off the ball. Touches count for offside
-// and the free-kick fault in play_on, and for the fault also while a goal kick lasts (its
-// taker may kick it again and again, but not touch it after a dash).
-void refereetouched(int slot) {
-    LastToucher = slot;
+// A touch is ruled on as the step finds it, before the overlap is resolved and before the
+// clock moves on. It counts for offside and the free-kick fault in play_on, and for the
+// fault also while a goal kick lasts (its taker may kick it again and again, but not touch
+// it after a dash); an opponent touching the ball in a goal kick has it taken again.
+bool judgetouch(int slot) {
+    notebackpass(slot, false);
+    if (Mode == ModeGoalKick && Players[slot].side != ModeSide) {
+        regoalkick();
+        return false;
+    }
     if (Mode == ModePlayOn || Mode == ModeGoalKick)
         notetouch(slot);
+    notetoucher(slot, 0);
+    return Mode == ModePlayOn;
 }
 
-// outofgoalarea: x moved to a metre in front of side's goal area when (x, y) lies in it.
+// outofgoalarea: x moved to the front line of side's goal area when (x, y) lies in it.
 static double outofgoalarea(int side, double x, double y) {
     double front = -side * (PitchHalfLength - GoalAreaLength);
     if (std::fabs(y) <= GoalAreaHalfWidth && side * (front - x) >= 0)
-        return front + side;
+        return front + side * Tiny;
     return x;
 }
 
-// A catch inside the goalie's own area (widened by a ball radius) gives his side a
-// free kick with the ball in his hands, unless it was a back pass; a catch outside the
-// area is a fault, and so is a catch by the taker of a set play who has dashed since. The
-// catch itself is announced first either way.
+// A catch is announced first, then ruled on as the real server rules on it: the overlaps
+// are resolved (the goalie may still touch the ball), the catch counts as his touch of the
+// ball (offside, the free-kick fault of a set play's taker who dashed), and then the catch
+// itself is judged, whatever the touch brought: outside his own area (widened by a ball
+// radius) it is a catch fault, a back pass is called as such, and otherwise his side has a
+// free kick with the ball in his hands, so that a faulting taker keeps the ball.
 void refereecaught(int slot) {
     const Player &g = Players[slot];
-    LastToucher = slot;
     char word[40];
     std::snprintf(word, sizeof word, "goalie_catch_ball_%c", g.side > 0 ? 'l' : 'r');
     announce(word);
-    if (touchfault(slot))
-        return;
+    collide(judgetouch);
+    judgetouch(slot);
     double x = TheBall.x, y = TheBall.y;
     if (!inpenaltyarea(g.side, x, y, BallSize)) {
         offence(ModeCatchFault, g.side, x, y);
@@ -200,7 +250,10 @@ void refereecaught(int slot) {
         x = outofgoalarea(g.side, x, y);
         offence(ModeBackPass, g.side, x, y);
     } else {
+        putball(clampd(x, -PitchHalfLength, PitchHalfLength),
+                clampd(y, -PitchHalfWidth, PitchHalfWidth));
         changemode(ModeFreeKick, g.side);
+        TheBall.holder = slot;
     }
 }
 
@@ -222,22 +275,24 @@ void putball(double x, double y) {
     b.holder = -1;
 }
 
-// areacorner: (x, y) moved to the front corner of side's penalty area on its half of the
-// width (y = 0 counts as the bottom half) when it lies in that area.
-static void areacorner(int side, double &x, double &y) {
-    if (!inpenaltyarea(side, x, y, 0))
+// outofarea: (x, y) moved to the front corner of side's penalty area, just outside it, on
+// its half of the width (y = 0 counts as the top half), when it lies in that area.
+static void outofarea(int side, double &x, double &y) {
+    double front = -side * (PitchHalfLength - PenaltyAreaLength);
+    if (side * (front - x) < 0 || std::fabs(y) > PenaltyAreaHalfWidth)
         return;
-    x = -side * (PitchHalfLength - PenaltyAreaLength);
-    y = y < 0 ? -PenaltyAreaHalfWidth : PenaltyAreaHalfWidth;
+    x = front + side * Tiny;
+    y = y > 0 ? PenaltyAreaHalfWidth + Tiny : -PenaltyAreaHalfWidth - Tiny;
 }
 
 // The free kick that follows a fault is never taken inside the offenders' own penalty
 // area: the ball goes to the area's front corner, as for a drop ball.
 void offence(int mode, int side, double x, double y) {
+    x = clampd(x, -PitchHalfLength, PitchHalfLength);
+    y = clampd(y, -PitchHalfWidth, PitchHalfWidth);
     if (mode != ModeOffside && mode != ModeBackPass)
-        areacorner(side, x, y);
-    putball(clampd(x, -PitchHalfLength, PitchHalfLength),
-            clampd(y, -PitchHalfWidth, PitchHalfWidth));
+        outofarea(side, x, y);
+    putball(x, y);
     changemode(mode, side);
 }
 
@@ -260,11 +315,14 @@ void startkickoff(int side) {
 void dropball(double x, double y) {
     x = clampd(x, -PitchHalfLength, PitchHalfLength);
     y = clampd(y, -PitchHalfWidth, PitchHalfWidth);
-    areacorner(1, x, y);
-    areacorner(-1, x, y);
+    outofarea(1, x, y);
+    outofarea(-1, x, y);
     putball(x, y);
     changemode(ModeDropBall, 0);
-    keepaway(0, CentreCircleRadius + PlayerSize + ClearanceEps, true);
+    clearfromball(0, CentreCircleRadius);
+    for (Player &p : Players)
+        if (p.on)
+            keepinmargin(p);
     changemode(ModePlayOn, 0);
     StuckX = x;
     StuckY = y;
@@ -395,84 +453,157 @@ bool kickoffdue() {
     return Opt.kickoffafter > 0 && StepCount * Opt.stepms >= Opt.kickoffafter * 1000;
 }
 
-// moveplayer: the referee puts a player somewhere; he arrives standing.
-static void moveplayer(Player &p, double x, double y) {
-    p.x = x;
-    p.y = y;
-    p.vx = p.vy = 0;
+static double length(double x, double y) {
+    return std::sqrt(x * x + y * y);
 }
 
-// keepaway: players of the side not taking the set play (or everybody) are moved out
-// to the given distance from the ball, along the line from the ball.
-void keepaway(int side, double radius, bool everyone) {
+// ontocircle: (x, y) moved onto the circle of radius r about (cx, cy), along the line
+// from its centre, as the real server computes it.
+static void ontocircle(double cx, double cy, double r, double &x, double &y) {
+    double dx = x - cx, dy = y - cy;
+    if (dx == 0 && dy == 0)
+        dx = dy = Tiny;
+    double f = r / std::max(length(dx, dy), Tiny);
+    x = cx + dx * f;
+    y = cy + dy * f;
+}
+
+// turnaround: (x, y) turned half a circle about the ball, with the real server's cosine
+// and sine of pi (the sine is not quite 0).
+static void turnaround(double &x, double &y) {
     const Ball &b = TheBall;
-    for (Player &p : Players) {
-        if (!p.on || (!everyone && p.side == side))
-            continue;
-        double dx = p.x - b.x, dy = p.y - b.y;
-        double d = std::hypot(dx, dy);
-        if (d >= radius)
-            continue;
-        if (d < 1e-9) {
-            dx = -p.side; // straight back toward the own goal
-            dy = 0;
-            d = 1;
+    double dx = x - b.x, dy = y - b.y, c = std::cos(Pi), s = std::sin(Pi);
+    x = b.x + (dx * c - dy * s);
+    y = b.y + (dx * s + dy * c);
+}
+
+// clearplace: where a player within r (clear plus his size) of the ball is put: just
+// beyond r along the line from the ball, but never outside the area players may stand in
+// (there the circle's edge is taken where it meets that area's border, or the place on the
+// other side of the ball). Before an indirect free kick a defender is not put beyond his
+// goal line but onto it.
+static void clearplace(double r, bool indirect, bool corner, double &x, double &y) {
+    const Ball &b = TheBall;
+    const double maxx = PitchHalfLength + PitchMargin, maxy = PitchHalfWidth + PitchMargin;
+    ontocircle(b.x, b.y, r + ClearanceEps, x, y);
+    if (corner && std::fabs(x) > PitchHalfLength && std::fabs(y) > PitchHalfWidth)
+        turnaround(x, y);
+    if (indirect && std::fabs(x) > PitchHalfLength) {
+        double tangent = (y - b.y) / (x - b.x);
+        x = x > 0 ? PitchHalfLength : -PitchHalfLength;
+        y = b.y + tangent * (x - b.x);
+    }
+    if (std::fabs(x) > maxx) {
+        double off = std::fabs(r * std::sin(std::acos((maxx - std::fabs(b.x)) / r)));
+        x = x < 0 ? -maxx : maxx;
+        y = b.y + (y < b.y ? -off - ClearanceEps : off + ClearanceEps);
+    }
+    if (std::fabs(y) > maxy) {
+        double off = std::fabs(r * std::sin(std::acos((maxy - std::fabs(b.y)) / r)));
+        x = b.x + (x < b.x ? -off - ClearanceEps : off + ClearanceEps);
+        y = y < 0 ? -maxy : maxy;
+    }
+    if (std::fabs(x) > maxx || std::fabs(y) > maxy)
+        turnaround(x, y);
+}
+
+// clearfromball: the players of side (0: everybody) within clear plus their size of the
+// ball are put just beyond it (clearplace) at rest; the overlaps this makes are resolved
+// as in a step, and the round is repeated until nobody is too near (at most ten rounds).
+// Before an indirect free kick a defender on his goal line may stay there.
+void clearfromball(int side, double clear) {
+    const Ball &b = TheBall;
+    const bool indirect = Mode == ModeBackPass || Mode == ModeIndirectFreeKick;
+    const double maxx = PitchHalfLength + PitchMargin, maxy = PitchHalfWidth + PitchMargin;
+    const bool corner = std::fabs(b.x) > maxx - clear && std::fabs(b.y) > maxy - clear;
+    for (int round = 0; round < 10; round++) {
+        bool moved = false;
+        for (Player &p : Players) {
+            if (!p.on || (side != 0 && p.side != side))
+                continue;
+            if (indirect && std::fabs(p.x) >= PitchHalfLength)
+                continue;
+            double r = clear + PlayerSize;
+            if (length(b.x - p.x, b.y - p.y) > r)
+                continue;
+            clearplace(r, indirect, corner, p.x, p.y);
+            p.vx = p.vy = p.ax = p.ay = 0;
+            moved = true;
         }
-        moveplayer(p, b.x + dx / d * radius, b.y + dy / d * radius);
+        if (!moved)
+            break;
+        collide(judgetouch);
     }
 }
 
-// Players in the opponents' half before a kick-off: to a random point of their own half
-// before the kick-off is given, just behind the halfway line once it is.
-static void ownhalf(bool random) {
+// Before a kick-off and during it the players in the opponents' half are sent back (before
+// it to a random point of their own half, during it just behind the halfway line), and
+// the side not kicking off is kept out of the centre circle. They keep their speed.
+static void ownhalf(int kicker) {
+    const double r = CentreCircleRadius + PlayerSize;
     for (Player &p : Players) {
-        if (!p.on || p.x * p.side <= 0)
+        if (!p.on)
             continue;
-        if (random) {
-            p.x = -p.side * urand(0, PitchHalfLength);
-            p.y = urand(-PitchHalfWidth, PitchHalfWidth);
-        } else {
-            p.x = -p.side * PlayerSize;
+        if (p.x * p.side > 0) {
+            if (Mode == ModeKickOff) {
+                p.x = -p.side * PlayerSize;
+            } else {
+                p.x = -p.side * urand(0, PitchHalfLength);
+                p.y = urand(-PitchHalfWidth, PitchHalfWidth);
+            }
         }
+        if (p.side != kicker && length(p.x, p.y) <= r)
+            ontocircle(0, 0, r, p.x, p.y);
     }
 }
 
-// outofpenaltyarea: opponents of side within a player's size of its penalty area are
-// moved just out of it, across the front line or a side line, whichever is nearer.
+// outofpenaltyarea: at a goal kick the opponents of side within a player's size of its
+// penalty area are put on the nearest edge of the area so widened; one who would stand
+// on the goal line is put on the front edge instead. They keep their speed.
 static void outofpenaltyarea(int side) {
-    double front = -side * (PitchHalfLength - PenaltyAreaLength - PlayerSize);
-    double edge = PenaltyAreaHalfWidth + PlayerSize;
+    const double centre = -side * (PitchHalfLength - PenaltyAreaLength / 2.0);
+    const double left = centre - PenaltyAreaLength * 0.5 - PlayerSize;
+    const double right = centre + PenaltyAreaLength * 0.5 + PlayerSize;
+    const double top = -PenaltyAreaHalfWidth - PlayerSize,
+                 bottom = PenaltyAreaHalfWidth + PlayerSize;
     for (Player &p : Players) {
-        if (!p.on || p.side == side || !inpenaltyarea(side, p.x, p.y, PlayerSize))
+        if (!p.on || p.side == side || p.x < left || p.x > right || p.y < top || p.y > bottom)
             continue;
-        if (std::fabs(p.x - front) <= edge - std::fabs(p.y))
-            moveplayer(p, front, p.y);
-        else
-            moveplayer(p, p.x, std::copysign(edge, p.y));
+        double x, y;
+        if (std::min(std::fabs(p.x - left), std::fabs(p.x - right)) <
+            std::min(std::fabs(p.y - top), std::fabs(p.y - bottom))) {
+            x = std::fabs(p.x - left) < std::fabs(p.x - right) ? left : right;
+            y = std::min(std::max(p.y, top), bottom);
+        } else {
+            x = std::min(std::max(p.x, left), right);
+            y = std::fabs(p.y - top) < std::fabs(p.y - bottom) ? top : bottom;
+        }
+        if (x * p.side >= PitchHalfLength)
+            x = (PitchHalfLength - PenaltyAreaLength - PlayerSize) * p.side;
+        p.x = x;
+        p.y = y;
     }
 }
 
 void refereeplacement() {
     switch (Mode) {
     case ModeBeforeKickOff:
-        ownhalf(true);
-        keepaway(KickOffSide, CentreCircleRadius + PlayerSize, false);
+        ownhalf(KickOffSide);
+        clearfromball(-KickOffSide, CentreCircleRadius);
         break;
     case ModeKickOff:
-        ownhalf(false);
-        keepaway(ModeSide, CentreCircleRadius + PlayerSize, false);
+        ownhalf(ModeSide);
+        clearfromball(-ModeSide, CentreCircleRadius);
         break;
     case ModeKickIn:
     case ModeFreeKick:
     case ModeCornerKick:
     case ModeIndirectFreeKick:
-        keepaway(ModeSide, clearance(Mode), false);
+        clearfromball(-ModeSide, CentreCircleRadius);
         break;
     case ModeGoalKick: // from the step after it was given
-        if (ModeSteps > 0) {
+        if (ModeSteps > 0)
             outofpenaltyarea(ModeSide);
-            keepaway(ModeSide, clearance(Mode), false);
-        }
         break;
     case ModeCatchFault:
     case ModeOffside:

@@ -39,6 +39,8 @@ extern int ModeSide;                  // +1 left, -1 right, 0 for modes without 
 extern int Time;                      // the cycle counter T printed in messages
 extern int StepCount;                 // steps since start (runs on when T is frozen)
 extern int ModeSteps;                 // steps since the mode began
+extern int StepMode;                  // the mode the last step began in
+extern int StoppageSteps;             // steps the clock has stood since it last moved
 extern bool ModeChanged;              // the mode changed during the current step
 extern int Score[2];                  // goals of left [0] and right [1]
 extern int LastToucher;               // slot that last kicked or touched the ball, -1 none
@@ -47,6 +49,7 @@ extern int Half;                      // 1 or 2
 extern int LastJoinStep;              // StepCount when the last client connected
 extern int TimeOverSteps;             // steps spent in time_over
 extern char CallLog[CallLogSize][40]; // the most recent referee words, oldest first
+extern int CallTime[CallLogSize];     // the cycle T each of them was announced in
 extern int CallCount;                 // words in CallLog
 
 void initreferee();
@@ -66,21 +69,21 @@ bool setplay(int mode);     // a restart that the first kick ends (not the goal 
 enum KickCall { KickFree, KickOffside, KickFaulted };
 
 // Reactions to commands and to the step.
-int refereekicktry(int slot); // a kick is tried: its KickCall
-void refereekicked(int slot); // after an effective kick
+int refereekicktry(int slot);               // a kick is tried: its KickCall
+void refereekicked(int slot, double accel); // after an effective kick of that strength
 void refereecaught(int slot);
 void refereedashed(int slot);
-void refereetouched(int slot); // the step found slot touching the ball
-void refereeafterstep();       // clock, goals, out of play, set plays (play modes that run)
-void refereepause();           // end of a goal or fault pause
-void refereeplacement();       // keep players where the current mode wants them
-bool kickoffdue();             // before_kick_off: time for the automatic kick-off
+void refereeafterstep(); // clock, goals, out of play, set plays (play modes that run)
+void refereepause();     // end of a goal or fault pause
+void refereeplacement(); // keep players where the current mode wants them
+bool kickoffdue();       // before_kick_off: time for the automatic kick-off
 void startkickoff(int side);
 void dropball(double x, double y);
 void putball(double x, double y); // the ball at rest at (x, y), out of anyone's hands
 // offence: announce mode (an offence of side) with the ball at rest at (x, y).
 void offence(int mode, int side, double x, double y);
-void keepaway(int side, double radius, bool everyone); // players not of side (or all)
+void clearfromball(int side, double clear); // players of side (0: all) kept clear + size away
+bool judgetouch(int slot); // a touch of the ball ruled on; true when play is on after it
 
 // Geometry shared with the built-in opponent.
 bool inpenaltyarea(int side, double x, double y, double margin); // side's own area

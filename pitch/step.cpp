@@ -5,11 +5,12 @@
 // nothing may move (players only turn) and the clock stays at its value; during a goal or
 // offence pause objects move but the clock advances only on the step that ends the pause;
 // after time is over nothing moves; in all other modes everything moves, collisions are
-// resolved, a held ball is put in front of its goalie, the clock advances and the referee
-// judges the touches and the new positions.
+// resolved (the referee ruling on each touch of the ball as it is found), a held ball is
+// put in front of its goalie, the clock advances and the referee judges the new positions.
 
 #include "pitch/step.h"
 
+#include "pitch/offences.h"
 #include "pitch/physics.h"
 #include "pitch/referee.h"
 #include "pitch/world.h"
@@ -18,39 +19,48 @@ namespace vorn::pitch {
 
 void simstep() {
     StepCount++;
+    StepMode = Mode;
     applydashes();
     ModeChanged = false;
     if (Mode == ModeBeforeKickOff) {
         commitangles();
         zeromotion();
         ModeSteps++;
+        StoppageSteps++;
         refereeplacement();
         if (kickoffdue())
             startkickoff(KickOffSide);
     } else if (Mode == ModeTimeOver) {
         commitangles();
         TimeOverSteps++;
+        StoppageSteps++;
     } else if (stoppage()) {
         moveobjects();
-        collide(false);
+        collide(judgetouch);
         placeheldball();
         ModeSteps++;
+        StoppageSteps++;
         refereepause();
-        if (ModeChanged)
+        if (ModeChanged) {
             Time++;
+            StoppageSteps = 0;
+        }
         refereeplacement();
     } else {
+        // A touch is ruled on while the step resolves the overlaps, in the cycle that is
+        // ending; a fault or offside it brings is the mode of the rest of the step.
         moveobjects();
-        int toucher = collide(Mode == ModePlayOn);
+        collide(judgetouch);
         placeheldball();
         Time++;
+        StoppageSteps = 0;
         ModeSteps++;
-        if (toucher >= 0)
-            refereetouched(toucher);
         if (!stoppage())
             refereeafterstep();
         refereeplacement();
     }
+    if (Mode != ModeTimeOver)
+        newcycle();
     updatestamina();
 }
 

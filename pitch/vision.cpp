@@ -62,7 +62,8 @@ static void putchanges(Out &o, const Player &me, const Look &l, double qd, doubl
     if (l.d > 1e-10) {
         double ex = l.dx / l.d, ey = l.dy / l.d;
         distchg = qd * quantise((rx * ex + ry * ey) / l.d, 0.02);
-        dirchg = quantise((ry * ex - rx * ey) / l.d * RadToDeg, 0.1);
+        dirchg = (ry * ex - rx * ey) / l.d * RadToDeg;
+        dirchg = dirchg == 0 ? 0 : quantise(dirchg, 0.1); // no -0 for a change of nothing
     }
     putc1(o, ' ');
     putnum(o, distchg);

@@ -31,6 +31,7 @@ void initoptions() {
     Opt.chasersleft = false;
     Opt.record[0] = '\0';
     Opt.gamelog[0] = '\0';
+    Opt.textlog[0] = '\0';
     Opt.quiet = false;
     Opt.offside = true;
     Opt.backpass = true;

@@ -32,7 +32,8 @@ struct Player {
     double stamina, effort, recovery, capacity; // stamina model
     int kicks, dashes, turns, says, necks;      // counters printed in sense_body
     int kicktries;                              // kick commands taken, the ball hit or not
-    int catches, movesdone, views;              // catch, move, change_view commands taken
+    int catches, movesdone, views;              // catches reaching the ball, moves, views
+    int catchtries;                             // catch commands taken, the ball reached or not
     bool bodyused;                              // a body command was taken this cycle
     bool neckused;                              // a turn_neck was taken this cycle
     double dashpower;                           // dash waiting for the next step, 0 if none
@@ -71,6 +72,7 @@ struct Options {
     bool chasersleft;    // the built-in opponent plays on the left, not the right
     char record[512];    // record file, empty = none
     char gamelog[512];   // game log file (.gz: compressed), empty = none
+    char textlog[512];   // text log file, empty = none
     bool quiet;          // no progress lines
     bool offside;        // referee offside
     bool backpass;       // referee back passes to the goalie

@@ -31,7 +31,8 @@
 #                   Vorng: build/bin, the installed programs, or $VORN_BIN)
 #   --record FILE   the match record, JSON lines (default match.jsonl in the match folder)
 #   --dir D         the match folder: pitch's output (pitch.txt), the team's report
-#                   (team.txt), the game log (match.rcg) and one folder per player
+#                   (team.txt), the game log (match.rcg) with the text log beside it
+#                   (match.rcl) and one folder per player
 #                   (default a new folder /tmp/vorn-match.*, or under $TMPDIR when set)
 #   --no-noise      exact physics, no random noise
 #   --live          watch it in a browser: starts scripts/live.py beside pitch and prints
@@ -109,7 +110,7 @@ startpitch() {
   [ "$opponent" = chasers ] && args+=(--opponent chasers)
   [ "$side" = right ] && args+=(--chasers-side left)
   [ -n "$noise" ] && args+=("$noise")
-  args+=(--game-log "$dir/match.rcg")
+  args+=(--game-log "$dir/match.rcg" --text-log "$dir/match.rcl")
   # The file exists before tail follows it: pitch's own redirection may come later.
   : >"$dir/pitch.txt"
   "$pitchdir/pitch" "${args[@]}" >"$dir/pitch.txt" 2>&1 &
@@ -229,8 +230,12 @@ report() {
   where=$(dirname "$record")
   echo
   python3 "$here/scripts/slots.py" "$record" --json "$where/slots.json" || reportfailed=1
-  python3 "$here/scripts/figures.py" "$dir/match.rcg" --json "$where/figures.json" &&
-    figures=(--figures "$where/figures.json") || reportfailed=1
+  # A match stopped before its first step of play has no figures: its game log, as a real
+  # server's, starts after the kick-off.
+  if grep -q -m 1 '^(show ' "$dir/match.rcg" 2>/dev/null; then
+    python3 "$here/scripts/figures.py" "$dir/match.rcg" --json "$where/figures.json" &&
+      figures=(--figures "$where/figures.json") || reportfailed=1
+  fi
   python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" "${figures[@]}" ||
     reportfailed=1
 }

@@ -333,9 +333,9 @@ TEST(CommandLine, HelpDescribesEveryOption) {
     EXPECT_EQ(pclose(f), 0);
     for (const char *opt :
          {"--port", "--bind", "--step-ms", "--cycles", "--wait-players", "--kickoff-after",
-          "--opponent", "--chasers-side", "--record", "--game-log", "--no-noise", "--no-offside",
-          "--no-back-pass", "--no-free-kick-fault", "--player-types", "--seed", "--quiet",
-          "--help"})
+          "--opponent", "--chasers-side", "--record", "--game-log", "--text-log", "--no-noise",
+          "--no-offside", "--no-back-pass", "--no-free-kick-fault", "--player-types", "--seed",
+          "--quiet", "--help"})
         EXPECT_NE(text.find(opt), std::string::npos) << opt;
 }
 

@@ -110,6 +110,16 @@ TEST(See, ChangeValuesFollowTheObserversOwnMotion) {
     EXPECT_NE(s.find("((f c) 10 0 -0.6 0)"), std::string::npos) << s;
 }
 
+// A direction change of exactly nothing prints 0 even where the arithmetic gives -0, as
+// for a flag ahead and to the left of an observer standing still and facing -x.
+TEST(See, NoChangeIsZeroNotMinusZero) {
+    freshmatch();
+    int p = seat("A");
+    place(p, 10, -5, 180); // facing -x: the centre flag lies ahead, to the left
+    std::string s = seetext(p);
+    EXPECT_NE(s.find("((f c) 11.1 -26 0 0)"), std::string::npos) << s;
+}
+
 TEST(See, NearPlayersAreNamedInFull) {
     freshmatch();
     int me = seat("A"), mate = seat("A"), keeper = seat("B", true);

@@ -136,22 +136,37 @@ class Sample(unittest.TestCase):
                             self.assertIn(path, r.stderr)
 
 
-def kick_twice(port):
-    """Joins on the left half a metre behind the ball and kicks at the first two
-    sense_bodies of the kick-off, the second time at a ball gone; returns at cycle 3."""
+def kick_twice(port, init=b"(init kicker (version 6))", sends=(b"(kick 100 0)",) * 2):
+    """Joins on the left half a metre behind the ball and sends one datagram of sends at
+    each of the first sense_bodies of the kick-off (by default it kicks twice, the second
+    time at a ball gone); returns at the sense_body after the last."""
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     s.settimeout(10)
-    s.sendto(b"(init kicker (version 6))", ("127.0.0.1", int(port)))
+    s.sendto(init, ("127.0.0.1", int(port)))
     server = s.recvfrom(8192)[1]
     s.sendto(b"(move -0.5 0)", server)
-    started, kicks, text = False, 0, ""
-    while not (kicks == 2 and text.startswith("(sense_body 3 ")):
+    started, sent, text = False, 0, ""
+    while not (sent == len(sends) and text.startswith(f"(sense_body {len(sends) + 1} ")):
         text = s.recvfrom(8192)[0].decode(errors="replace")
         started = started or "referee kick_off_l" in text
-        if started and kicks < 2 and text.startswith("(sense_body "):
-            s.sendto(b"(kick 100 0)", server)
-            kicks += 1
+        if started and sent < len(sends) and text.startswith("(sense_body "):
+            s.sendto(sends[sent], server)
+            sent += 1
     return s  # open until pitch is done: a player who leaves is taken off the field
+
+
+def kept(steps):
+    """Of a pitch record's steps, those its game log holds: from the step after the first
+    kick-off's on, not those before the second half's kick-off, and of the time over only
+    the first."""
+    out, before, over = [], True, False
+    for s in steps:
+        began, before = before, s["mode"] == "before_kick_off"
+        if began or before or (over and s["mode"] == "time_over"):
+            continue
+        over = s["mode"] == "time_over"
+        out.append(s)
+    return out
 
 
 class PitchMatch(unittest.TestCase):
@@ -182,28 +197,45 @@ class PitchMatch(unittest.TestCase):
         self.assertIn("(half_time 1)", lines[1])
         left, right = theirs.steps[-1]["score"]
         result = rf'^\(msg 200 1 "\(result \d+ feeder_{left}-vs-chasers_{right}\)"\)$'
-        self.assertRegex(lines[-1], result)
+        self.assertRegex(lines[-2], result)
+        self.assertEqual(lines[-1], f"(team 200 feeder chasers {left} {right})")
 
-        def summary(m):
-            return [(s["step"], s["cycle"], s["mode"], s["score"], sorted(positions(s)))
-                    for s in m.steps]
+        def summary(steps):
+            return [(s["cycle"], s["mode"], s["score"], sorted(positions(s))) for s in steps]
 
-        self.assertEqual(summary(ours), summary(theirs))
+        # The log holds the steps from the one after the kick-off's to the first of the time
+        # over, and numbers them from 1; the record has every step.
+        played = kept(theirs.steps)
+        self.assertEqual([s["step"] for s in ours.steps], list(range(1, len(played) + 1)))
+        self.assertEqual(summary(ours.steps), summary(played))
         self.assertEqual((ours.cut, ours.teams, theirs.steps[-1]["mode"]),
                          (False, ["feeder", "chasers"], "time_over"))
         # Both round to 0.0001 m, each its own way.
-        worst = max(abs(a - b) for o, t in zip(ours.steps, theirs.steps)
+        worst = max(abs(a - b) for o, t in zip(ours.steps, played)
                     for k, xy in positions(o).items() for a, b in zip(xy, positions(t)[k]))
         self.assertLessEqual(worst, 0.00015)
-        kicks = matchlog.executed_steps(theirs, "l", 1, "kick")
+        # The kicks by the record's step numbers, the step after which each was carried out:
+        # after the log's step n that is the record's played[n - 1], and the kick in the
+        # kick-off's own cycle shows in the state of the log's first line.
+        first = played[0]["step"] - 1
+
+        def record_step(n):
+            return first if n == 0 else played[n - 1]["step"]
+
+        held = {s["step"] for s in played}  # kicks whose effect the log can show
+        kicks = [k for k in matchlog.executed_steps(theirs, "l", 1, "kick") if k + 1 in held]
         self.assertTrue(kicks)
-        missed = [s["step"] - 1 for s in ours.steps for p in s["players"]
+        missed = [record_step(s["step"] - 1) for s in ours.steps for p in s["players"]
                   if (p["side"], p["unum"], p["state"] & 0x4) == ("l", 1, 0x4)]
-        self.assertEqual(sorted(matchlog.executed_steps(ours, "l", 1, "kick") + missed), kicks)
+        logged = [record_step(k) for k in matchlog.executed_steps(ours, "l", 1, "kick")]
+        opening = [first for p in ours.steps[0]["players"]
+                   if (p["side"], p["unum"], p["state"] & 0x6) == ("l", 1, 0x2)]
+        self.assertEqual(sorted(logged + missed + opening), kicks)
 
     def test_missed_kick_the_header_and_the_opponents_moves(self):
         """A kick that moves the ball counts and sets 0x2, one that misses sets 0x2|0x4 and
-        does not count; the header has the port bound and, with --no-noise, no kick_rand."""
+        does not count (the first, in the kick-off's cycle, shows on the log's first line);
+        the header has the port bound and, with --no-noise, no kick_rand."""
         with tempfile.TemporaryDirectory() as tmp:
             log = os.path.join(tmp, "m.rcg")
             pitch = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--opponent",
@@ -228,13 +260,85 @@ class PitchMatch(unittest.TestCase):
         self.assertEqual(([now for before, now in zip([None] + l1, l1) if now != before],
                           set(re.findall(r"\(kick_rand (\S+?)\)", header)),
                           re.findall(r"\(port (\d+)\)", header), min(moves) > 0),
-                         ([(1, "0"), (3, "1"), (7, "1"), (1, "1")], {"0"}, [port], True))
+                         ([(3, "1"), (7, "1"), (1, "1")], {"0"}, [port], True))
+
+    def test_edges_of_the_game_log_and_the_text_log(self):
+        """A goalie kicks off, tries a catch with the ball gone, turns and turns his neck in
+        one datagram, against the chasers, 30 cycles of 20 ms: the game log starts at the
+        kick-off and has one show line at time over, the catch out of reach is not counted
+        and has the catch-fault bit, the coach ports follow the port; the text log has the
+        datagrams and the referee calls in the real server's form."""
+        with tempfile.TemporaryDirectory() as tmp:
+            log, text = os.path.join(tmp, "m.rcg"), os.path.join(tmp, "m.rcl")
+            pitch = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--opponent",
+                                      "chasers", "--quiet", "--step-ms", "20", "--no-noise",
+                                      "--cycles", "30", "--wait-players", "1", "--game-log",
+                                      log, "--text-log", text], stdout=subprocess.PIPE,
+                                     text=True)
+            try:
+                port = int(pitch.stdout.readline().split()[-1])
+                with kick_twice(port, b"(init edges (version 6)(goalie))",
+                                [b"(kick 100 0)", b"(catch 0)", b"(turn 10)(turn_neck 5)"]):
+                    self.assertEqual(pitch.wait(timeout=60), 0)
+            finally:
+                pitch.kill()
+                pitch.wait()
+                pitch.stdout.close()
+            with open(log) as f:
+                lines = f.read().splitlines()
+            with open(text) as f:
+                textlog = f.read().splitlines()
+            match = matchlog.read(log)
+        body = [line for line in lines if not line.startswith(("ULG", "(server_param",
+                                                               "(player_param", "(player_type"))]
+        goalie = [(p["state"], p["counts"][3]) for s in match.steps[:3] for p in s["players"]
+                  if (p["side"], p["unum"]) == ("l", 1)]
+        over = [s["mode"] for s in match.steps].count("time_over")
+        ports = re.findall(r"\((port|coach_port|olcoach_port) (\d+)\)", lines[1])
+        # (what, found, wanted)
+        cases = [
+            ("the log's first lines", body[:2], ["(playmode 1 play_on)",
+                                                 "(team 1 edges chasers 0 0)"]),
+            ("its first show line", body[2][:8], "(show 1 "),
+            ("show lines at time over", over, 1),
+            ("its last lines", [body[-4], body[-3][:9]] + [re.sub(r"\d{12}", "DATE", line)
+                                                          for line in body[-2:]],
+             ["(playmode 30 time_over)", "(show 30 ",
+              '(msg 30 1 "(result DATE edges_0-vs-chasers_0)")', "(team 30 edges chasers 0 0)"]),
+            ("the goalie's kick, catch out of reach, turns", goalie,
+             [(0xb, "0"), (0x39, "0"), (0x9, "0")]),
+            ("the ports", sorted(ports), sorted([("port", str(port)),
+                                                 ("coach_port", str(port + 1)),
+                                                 ("olcoach_port", str(port + 2))])),
+            ("the init, with the steps before it", bool(re.match(
+                r"0,\d+\tRecv edges_1: \(init edges \(version 6\)\(goalie\)\)$",
+                textlog[0])), True),
+        ]
+        wanted = [r"0,(\d+)\t\(referee kick_off_l\)", r"0,(\d+)\tRecv edges_1: \(kick 100 0\)",
+                  r"0,(\d+)\t\(referee play_on\)", r"1,0\tRecv edges_1: \(catch 0\)",
+                  r"2,0\tRecv edges_1: \(turn 10\)\(turn_neck 5\)",
+                  r"30,0\t\(referee time_up\)", r"30,0\t\(referee time_over\)"]
+        for pattern in wanted:  # each a whole line, in this order
+            found = [n for n, line in enumerate(textlog) if re.fullmatch(pattern, line)]
+            cases.append((pattern, len(found), 1))
+        order = [next(n for n, line in enumerate(textlog) if re.fullmatch(p, line))
+                 for p in wanted if any(re.fullmatch(p, line) for line in textlog)]
+        cases.append(("the text log's order", order, sorted(order)))
+        robots = [line for line in textlog if "Recv chasers_" in line]
+        cases.append(("the chasers' commands", bool(robots) and all(
+            re.fullmatch(r"\d+,\d+\tRecv chasers_\d+: \((dash|turn|kick|move|catch)"
+                         r"( -?[0-9.e+-]+){1,2}\)", line) for line in robots), True))
+        for what, found, want in cases:
+            with self.subTest(what):
+                self.assertEqual(found, want)
 
     def test_a_file_that_cannot_be_written(self):
         """One line naming the file and why, status 1: at once when the game log's header
-        cannot be written, after the match when the record's steps cannot."""
+        cannot be written, after the match when the record's steps or the text log's lines
+        cannot."""
         for option, what, played in [("--game-log", "game log", False),
-                                     ("--record", "record file", True)]:
+                                     ("--record", "record file", True),
+                                     ("--text-log", "text log", True)]:
             r = subprocess.run([os.path.join(BIN, "pitch"), "--port", "0", "--step-ms", "10",
                                 "--cycles", "50", "--kickoff-after", "0.05", option,
                                 "/dev/full"], capture_output=True, text=True, timeout=60)

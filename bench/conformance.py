@@ -1,0 +1,694 @@
+#!/usr/bin/env python3
+"""conformance.py -- pitch measured against the real soccer server, message by message.
+
+The same scripted protocol-6 clients play each scenario of bench/conformance.json on pitch
+and on a real server binary at once, with the noise off on both (the real server's
+player_rand, ball_rand and kick_rand at 0, every player of the default type). Every
+datagram each client receives is kept, numbered by the step it came in (the sense_body
+after the kick-off call is step 0), and the two servers' messages are compared client by
+client and step by step: per message kind and field the share that is equal, then the
+first differences.
+
+  bench/conformance.py [--real-server PATH] [SCENARIO ...]   play and compare
+  bench/conformance.py --compare PITCH REAL                  compare two saved captures
+  bench/conformance.py --list                                the scenarios
+
+Options:
+  --real-server PATH  the real server (default: $REAL_SERVER)
+  --pitch PATH        pitch (default: build/bin/pitch of this checkout)
+  --save DIR          keep each scenario's captures (NAME.pitch.jsonl, NAME.real.jsonl), the
+                      servers' output and their logs in DIR
+  --show N            the first N differences per scenario (default 8)
+  --scenarios FILE    the scenarios (default bench/conformance.json)
+
+A see is compared in what does not depend on chance: the objects seen, their distances and
+directions, and the change values, names, body and head directions where the real server's
+rules make them certain (within 20 m) or where both servers printed them. A scenario
+conforms when every referee call and every sense_body field is equal and at least 99.5% of
+its sees are. A see that one server sent a step earlier or later than the other (both
+sending the client as many sees in all) is counted as "moved a step": that is the timing
+of a loaded machine, and it is shown but not held against the scenario.
+
+Exit status: 0 when every scenario conforms, 1 when one does not (or could not be played),
+2 for a usage error, 3 when no real server is named (a check that cannot be made).
+"""
+
+import argparse
+import json
+import os
+import re
+import select
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(HERE)
+SCENARIOS = os.path.join(HERE, "conformance.json")
+NO_REAL_SERVER = 3
+SEE_SHARE = 0.995  # sees that must be equal for a scenario to conform
+WAIT_STEPS = 50  # steps from a server's start to its kick-off: time to connect and settle
+CERTAIN = 20.0  # within this distance a see's change values and names are certain
+HOST = "127.0.0.1"
+MOVED = "moved a step"  # the field of a see that came a step earlier or later
+
+# The rules each server can switch off: the real server's parameter, pitch's option.
+RULES = {"back_passes": "--no-back-pass", "use_offside": "--no-offside",
+         "free_kick_faults": "--no-free-kick-fault"}
+
+SENSE_FIELDS = ("time", "view_mode", "stamina", "effort", "speed", "speed_dir", "head_angle",
+                "kick", "dash", "turn", "say", "turn_neck")
+SENSE = re.compile(r"\(sense_body (\S+) \(view_mode (\S+ \S+)\) \(stamina (\S+) (\S+)\) "
+                   r"\(speed (\S+) (\S+)\) \(head_angle (\S+)\) \(kick (\S+)\) \(dash (\S+)\) "
+                   r"\(turn (\S+)\) \(say (\S+)\) \(turn_neck (\S+)\)\)$")
+OBJECT_KINDS = {"f": "flag", "F": "flag", "g": "goal", "G": "goal", "b": "ball", "B": "ball",
+                "p": "player", "P": "player", "l": "line"}
+
+
+class Failure(Exception):
+    """A scenario that could not be played; the text says why."""
+
+
+# ---------------------------------------------------------------------------------------
+# The scenarios
+
+def load_scenarios(path):
+    with open(path) as f:
+        data = json.load(f)
+    scenarios = data["scenarios"]
+    for s in scenarios:
+        for entry in s["script"]:
+            client, when, _ = entry
+            if client not in {c["id"] for c in s["clients"]}:
+                raise SystemExit(f"conformance.py: {path}: scenario {s['name']}: no client "
+                                 f"'{client}'")
+            steps(when)  # refuses a malformed step range
+    return scenarios
+
+
+def steps(when):
+    """The steps a script entry names: "pre" (before the kick-off, once settled), N, or
+    "A-B" (every step from A to B). The commands before the kick-off go one a step."""
+    if when == "pre":
+        return ["pre"]
+    if isinstance(when, int):
+        return [when]
+    a, _, b = str(when).partition("-")
+    return list(range(int(a), int(b or a) + 1))
+
+
+def scripts(scenario):
+    """{client: {step or "pre": [commands]}} in the order the entries are written."""
+    out = {c["id"]: {} for c in scenario["clients"]}
+    for client, when, command in scenario["script"]:
+        for k in steps(when):
+            out[client].setdefault(k, []).append(command)
+    return out
+
+
+# ---------------------------------------------------------------------------------------
+# Playing a scenario
+
+def free_ports(count):
+    """A first port P with P .. P+count-1 free on the loopback (UDP)."""
+    for _ in range(200):
+        probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        probe.bind((HOST, 0))
+        first = probe.getsockname()[1]
+        probe.close()
+        if first + count > 65535:
+            continue
+        held = []
+        try:
+            for p in range(first, first + count):
+                s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+                held.append(s)
+                s.bind((HOST, p))
+            return first
+        except OSError:
+            continue
+        finally:
+            for s in held:
+                s.close()
+    raise Failure("found no free ports")
+
+
+class Server:
+    """One server process, started in its own folder and session."""
+
+    def __init__(self, kind, argv, folder, env=None):
+        self.kind, self.folder = kind, folder
+        self.out = open(os.path.join(folder, "output.txt"), "wb")
+        self.proc = subprocess.Popen(argv, cwd=folder, env=env, stdin=subprocess.DEVNULL,
+                                     stdout=self.out, stderr=subprocess.STDOUT,
+                                     start_new_session=True)
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGINT)
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.proc.pid, signal.SIGKILL)
+                self.proc.wait()
+        self.out.close()
+
+
+def start_pitch(path, scenario, folder):
+    port = free_ports(1)
+    argv = [path, "--port", str(port), "--bind", HOST, "--no-noise", "--quiet",
+            "--wait-players", "22", "--cycles", "6000",
+            "--kickoff-after", str((WAIT_STEPS - 0.5) / 10),
+            "--game-log", "pitch.rcg", "--text-log", "pitch.rcl"]
+    for rule, on in scenario.get("rules", {}).items():
+        if not on:
+            argv.append(RULES[rule])
+    return Server("pitch", argv, folder), port
+
+
+def start_real(path, scenario, folder):
+    port = free_ports(3)
+    home = os.path.join(folder, "home")
+    os.makedirs(home, exist_ok=True)
+    params = {"port": port, "coach_port": port + 1, "olcoach_port": port + 2,
+              "auto_mode": "true", "connect_wait": WAIT_STEPS, "kick_off_wait": WAIT_STEPS,
+              "player_rand": 0, "ball_rand": 0, "kick_rand": 0, "nr_extra_halfs": 0,
+              "penalty_shoot_outs": "false", "game_log_dir": folder, "text_log_dir": folder,
+              "game_log_fixed": "true", "text_log_fixed": "true",
+              "game_log_fixed_name": "real", "text_log_fixed_name": "real"}
+    for rule, on in scenario.get("rules", {}).items():
+        params[rule] = "true" if on else "false"
+    argv = [path] + [f"server::{k}={v}" for k, v in params.items()]
+    argv.append("player::allow_mult_default_type=true")
+    env = dict(os.environ, HOME=home)
+    return Server("real", argv, folder, env), port
+
+
+def await_server(port, server, seconds=10):
+    """Waits until the server answers on its port: a datagram that is no init gets an
+    error and changes nothing."""
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.bind((HOST, 0))
+    s.settimeout(0.05)
+    try:
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            if server.proc.poll() is not None:
+                raise Failure(f"the {server.kind} server ended at start (status "
+                              f"{server.proc.returncode}); see its output.txt")
+            s.sendto(b"(hello)", (HOST, port))
+            try:
+                s.recvfrom(8192)
+                return
+            except (socket.timeout, ConnectionRefusedError):
+                continue
+        raise Failure(f"the {server.kind} server did not answer on port {port}")
+    finally:
+        s.close()
+
+
+class Client:
+    """One scripted client on one server.
+
+    After its init it settles its see rhythm: with the narrow low-quality view a see comes at
+    every visual tick (three in two steps of every three, two in the third), which shows
+    where the server's three-step rhythm stands; at the first see after the next step it
+    goes back to the normal view, so that from then on its sees come in the middle of one
+    step and right after the next, every three steps, on any server alike. Then it sends
+    its commands before the kick-off ("pre") and, after the kick-off call, those of each
+    step right after that step's sense_body."""
+
+    def __init__(self, entry, server, port, script, last):
+        self.id, self.server, self.script, self.last = entry["id"], server, script, last
+        goalie = "(goalie)" if entry.get("goalie") else ""
+        self.init = f"(init {entry['team']} (version 6.02){goalie})"
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.sock.bind((HOST, 0))
+        self.sock.setblocking(False)
+        self.sock.sendto(self.init.encode(), (HOST, port))
+        self.reply = None  # the server's port for this client
+        self.state = "init"
+        self.counts, self.sees = [], 0  # sees per step since the init, in this step
+        self.switch = False
+        self.pre = []  # commands still to send before the kick-off, one a step
+        self.step = None  # steps since the kick-off; None before it
+        self.messages = []  # (step, text) from the kick-off call on, and the init reply
+        self.done = False
+
+    def send(self, text):
+        self.sock.sendto(text.encode(), self.reply)
+
+    def receive(self):
+        while True:
+            try:
+                data, addr = self.sock.recvfrom(65536)
+            except (BlockingIOError, InterruptedError):
+                return
+            except ConnectionRefusedError:
+                raise Failure(f"the {self.server} server went away")
+            text = data.split(b"\0", 1)[0].decode("latin-1")
+            if self.reply is None:
+                self.reply = addr
+            self.handle(text)
+
+    def handle(self, text):
+        if self.state == "init":
+            if not text.startswith("(init "):
+                raise Failure(f"{self.server}: {self.id}: {self.init} was answered {text}")
+            self.messages.append((None, text))
+            self.state = "narrow"
+            self.send("(change_view narrow low)")
+            return
+        if self.step is None and text.startswith("(hear ") and " referee kick_off_" in text:
+            if self.state != "ready" or self.pre:
+                raise Failure(f"{self.server}: {self.id} was not settled by the kick-off")
+            self.step = -1
+        if text.startswith("(sense_body "):
+            self.counts.append(self.sees)
+            self.sees = 0
+            if self.step is not None:
+                self.step += 1
+            self.settle()
+        elif text.startswith("(see "):
+            self.sees += 1
+            if self.switch:
+                self.send("(change_view normal high)")
+                self.switch = False
+                self.state, self.counts = "checking", []
+        if self.step is not None and self.step < self.last:
+            self.messages.append((self.step, text))
+        if text.startswith("(sense_body ") and self.step is None and self.pre:
+            self.send(self.pre.pop(0))  # one a step: most are body commands
+        if text.startswith("(sense_body ") and self.step is not None:
+            for command in self.script.get(self.step, []):
+                self.send(command)
+            self.done = self.step >= self.last
+
+    def settle(self):
+        c = self.counts
+        if self.state == "narrow" and len(c) >= 3 and c[-2:] == [3, 2]:
+            self.switch = True  # this step is the first of the three
+        elif self.state == "checking" and len(c) == 4:
+            # the step of the switch, then one see, none, one
+            if c[1:] == [1, 0, 1]:
+                self.state, self.pre = "ready", list(self.script.get("pre", []))
+            else:
+                self.state, self.counts = "narrow", []
+                self.send("(change_view narrow low)")
+
+
+def play(scenario, pitch_path, real_path, folder):
+    """Plays the scenario on both servers at once; returns their captures."""
+    script = scripts(scenario)
+    last = scenario["steps"]
+    servers, clients = [], []
+    try:
+        for kind, start, path in (("pitch", start_pitch, pitch_path),
+                                  ("real", start_real, real_path)):
+            sub = os.path.join(folder, kind)
+            os.makedirs(sub, exist_ok=True)
+            server, port = start(path, scenario, sub)
+            servers.append(server)
+            await_server(port, server)
+            for entry in scenario["clients"]:
+                clients.append(Client(entry, kind, port, script[entry["id"]], last))
+                # each init answered before the next: the order gives sides and numbers
+                end = time.monotonic() + 5
+                while clients[-1].reply is None and time.monotonic() < end:
+                    select.select([clients[-1].sock], [], [], 0.1)
+                    clients[-1].receive()
+                if clients[-1].reply is None:
+                    raise Failure(f"{kind}: {entry['id']} got no answer to its init")
+        end = time.monotonic() + WAIT_STEPS / 10 + last / 10 + 30
+        while not all(c.done for c in clients):
+            if time.monotonic() > end:
+                late = sorted({c.server for c in clients if not c.done})
+                raise Failure(f"the scenario did not reach step {last} on {', '.join(late)}")
+            for s in servers:
+                if s.proc.poll() is not None:
+                    raise Failure(f"the {s.kind} server ended early (status "
+                                  f"{s.proc.returncode})")
+            ready, _, _ = select.select([c.sock for c in clients], [], [], 0.5)
+            for c in clients:
+                if c.sock in ready:
+                    c.receive()
+    finally:
+        for s in servers:
+            s.stop()
+        for c in clients:
+            c.sock.close()
+    return {kind: capture(scenario, kind, [c for c in clients if c.server == kind])
+            for kind in ("pitch", "real")}
+
+
+def capture(scenario, kind, clients):
+    lines = [{"scenario": scenario["name"], "server": kind,
+              "clients": [c.id for c in clients]}]
+    for c in clients:
+        for step, text in c.messages:
+            lines.append({"client": c.id, "step": step, "msg": text})
+    return lines
+
+
+def save(lines, path):
+    with open(path, "w", encoding="utf-8") as f:
+        for line in lines:
+            f.write(json.dumps(line, ensure_ascii=True) + "\n")
+
+
+def load(path):
+    with open(path, encoding="utf-8") as f:
+        lines = [json.loads(line) for line in f if line.strip()]
+    if not lines or "server" not in lines[0]:
+        raise SystemExit(f"conformance.py: {path}: not a capture (its first line names no "
+                         f"server)")
+    return lines
+
+
+# ---------------------------------------------------------------------------------------
+# Comparing two captures
+
+def kind_of(text):
+    if text.startswith("(sense_body "):
+        return "sense_body"
+    if text.startswith("(see "):
+        return "see"
+    if text.startswith("(hear ") and " referee " in text:
+        return "referee"
+    if text.startswith("(hear "):
+        return "hear"
+    if text.startswith("(init "):
+        return "init"
+    return "other"
+
+
+def groups(text):
+    """The top-level parenthesised groups inside a message, as strings."""
+    out, depth, start, quoted = [], 0, 0, False
+    for i, ch in enumerate(text):
+        if ch == '"':
+            quoted = not quoted
+        elif quoted:
+            continue
+        elif ch == "(":
+            depth += 1
+            if depth == 2:
+                start = i
+        elif ch == ")":
+            if depth == 2:
+                out.append(text[start:i + 1])
+            depth -= 1
+    return out
+
+
+def see_objects(text):
+    """A see's objects as (kind, key, name words, values); players keyed by their place in
+    the players' list, felt objects by their place among the felt of their kind."""
+    objects, seen = [], {}
+    for g in groups(text):
+        close = g.find(")")
+        name = g[2:close].split() if g.startswith("((") else []
+        if not name:  # no object as a server prints one: compared as a whole
+            objects.append(("other", ("other", g), [g], []))
+            continue
+        values = g[close + 1:-1].split()
+        kind = OBJECT_KINDS.get(name[0][:1], "other")
+        if kind == "player" or name[0].isupper():
+            n = seen.get((kind, name[0].isupper()), 0)
+            seen[(kind, name[0].isupper())] = n + 1
+            key = (kind, "felt" if name[0].isupper() else "seen", n)
+        else:
+            key = (kind, " ".join(name))
+        objects.append((kind, key, name, values))
+    return objects
+
+
+class Tally:
+    """Equal and compared counts per (kind, field), and the differences in order."""
+
+    def __init__(self):
+        self.counts = {}
+        self.diffs = []
+
+    def add(self, kind, field, equal, where=None, mine=None, theirs=None, what=None):
+        e, n = self.counts.get((kind, field), (0, 0))
+        self.counts[(kind, field)] = (e + bool(equal), n + 1)
+        if not equal and where is not None:
+            self.diffs.append((where, kind, field, what, mine, theirs))
+
+
+def compare_sense(t, where, a, b):
+    ma, mb = SENSE.match(a), SENSE.match(b)
+    if not ma or not mb:
+        t.add("sense_body", "form", a == b, where, a, b)
+        return
+    for field, x, y in zip(SENSE_FIELDS, ma.groups(), mb.groups()):
+        t.add("sense_body", field, x == y, where, a, b, f"{field} {x} against {y}")
+
+
+def number(word):
+    try:
+        return float(word)
+    except ValueError:
+        return None
+
+
+def player_parts(name):
+    """A player's team and uniform number as the see names them, None where left out."""
+    return (name[1] if len(name) > 1 else None), (name[2] if len(name) > 2 else None)
+
+
+def compare_object(kind, x, y):
+    """The fields of one object seen by both in which the two differ: what chance
+    decides is left out."""
+    _, _, na, va = x
+    _, _, nb, vb = y
+    low = len(va) < 2 or len(vb) < 2  # low quality: a direction only
+    fields = []
+    if low:
+        return ["dir"] if va != vb else []
+    if va[0] != vb[0]:
+        fields.append("dist")
+    if va[1] != vb[1]:
+        fields.append("dir")
+    d = number(vb[0]) or 0.0
+    certain = d <= CERTAIN
+    if kind == "player":
+        ta, ua = player_parts(na)
+        tb, ub = player_parts(nb)
+        if certain and na != nb or (ta and tb and ta != tb) or (ua and ub and ua != ub):
+            fields.append("name")
+        if certain and len(va) != len(vb) or len(va) == len(vb) and va[2:4] != vb[2:4]:
+            fields.append("chg")
+        if len(va) == len(vb) and va[4:] != vb[4:]:
+            fields.append("body_head")
+    elif kind != "line":
+        if na != nb:
+            fields.append("name")
+        if certain and len(va) != len(vb) or len(va) == len(vb) and va[2:] != vb[2:]:
+            fields.append("chg")
+    return fields
+
+
+def compare_see(t, where, a, b):
+    oa = {o[1]: o for o in see_objects(a)}
+    ob = {o[1]: o for o in see_objects(b)}
+    whole = True
+    for key in list(ob) + [k for k in oa if k not in ob]:
+        kind = key[0]
+        if key not in oa or key not in ob:
+            t.add("see", f"{kind} seen", False, where, a, b,
+                  f"{' '.join((oa.get(key) or ob.get(key))[2])} seen only on "
+                  f"{'the real server' if key in ob else 'pitch'}")
+            whole = False
+            continue
+        t.add("see", f"{kind} seen", True)
+        wrong = compare_object(kind, oa[key], ob[key])
+        fields = ("dist", "dir") if kind == "line" else ("dist", "dir", "name", "chg") + (
+            ("body_head",) if kind == "player" else ())
+        for field in fields:
+            ok = field not in wrong
+            what = f"{' '.join(ob[key][2])} {field}: {' '.join(oa[key][3])} against " \
+                   f"{' '.join(ob[key][3])}"
+            t.add("see", f"{kind} {field}", ok, where, a, b, what)
+        whole = whole and not wrong
+    if a.split(" ", 2)[1] != b.split(" ", 2)[1]:
+        whole = False
+        t.add("see", "time", False, where, a, b, "its T")
+    else:
+        t.add("see", "time", True)
+    t.add("see", "whole", whole)
+
+
+def by_step(lines):
+    """{(client, step): {kind: [texts]}} of a capture."""
+    out = {}
+    for line in lines[1:]:
+        key = (line["client"], line["step"])
+        out.setdefault(key, {}).setdefault(kind_of(line["msg"]), []).append(line["msg"])
+    return out
+
+
+def compare(mine, theirs):
+    """Compares pitch's capture (mine) with the real server's (theirs)."""
+    t = Tally()
+    a, b = by_step(mine), by_step(theirs)
+    # A see that came a step earlier or later on one server, the two sending as many sees
+    # to that client in all, is the timing of a loaded machine, not a difference of rules.
+    sees = [{}, {}]
+    for counts, steps in zip(sees, (a, b)):
+        for (client, _), kinds in steps.items():
+            counts[client] = counts.get(client, 0) + len(kinds.get("see", []))
+
+    def order(key):
+        return (-1e9 if key[1] is None else key[1], key[0])
+
+    for key in sorted(set(a) | set(b), key=order):
+        ka, kb = a.get(key, {}), b.get(key, {})
+        for kind in ("init", "referee", "sense_body", "see", "hear", "other"):
+            xa, xb = ka.get(kind, []), kb.get(kind, [])
+            for i in range(max(len(xa), len(xb))):
+                x = xa[i] if i < len(xa) else None
+                y = xb[i] if i < len(xb) else None
+                if x is None or y is None:
+                    moved = kind == "see" and sees[0].get(key[0]) == sees[1].get(key[0])
+                    field = MOVED if moved else "paired" if kind == "see" \
+                        else "calls" if kind == "referee" else "count"
+                    t.add(kind, field, False, key, x, y,
+                          f"only on {'pitch' if y is None else 'the real server'}")
+                elif kind == "sense_body":
+                    compare_sense(t, key, x, y)
+                elif kind == "see":
+                    t.add("see", "paired", True)
+                    compare_see(t, key, x, y)
+                else:
+                    field = "calls" if kind == "referee" else "text"
+                    t.add(kind, field, x == y, key, x, y, "")
+    return t
+
+
+def verdict(t):
+    """What keeps the comparison from conforming, as words; empty when nothing does."""
+    short = []
+    for (kind, field), (e, n) in sorted(t.counts.items()):
+        if kind in ("referee", "sense_body", "init") and e < n:
+            short.append(f"{kind} {field} {e}/{n}")
+    e, n = t.counts.get(("see", "whole"), (0, 0))
+    unpaired = t.counts.get(("see", "paired"), (0, 0))
+    if e < SEE_SHARE * (n + unpaired[1] - unpaired[0]):
+        short.append(f"sees {e}/{n + unpaired[1] - unpaired[0]}")
+    return short
+
+
+def clip(text, width=160):
+    return text if text is None or len(text) <= width else text[:width - 3] + "..."
+
+
+def report(name, t, show, out):
+    print(f"== {name}", file=out)
+    print(f"  {'kind':<11} {'field':<20} {'equal':>7} {'of':>7} {'share':>8}", file=out)
+    for (kind, field), (e, n) in sorted(t.counts.items()):
+        if field != MOVED:
+            print(f"  {kind:<11} {field:<20} {e:>7} {n:>7} {100.0 * e / n:>7.2f}%", file=out)
+    moved = t.counts.get(("see", MOVED), (0, 0))[1]
+    if moved:
+        print(f"  {moved} sees came a step earlier or later on one server than on the other "
+              f"(timing; not counted)", file=out)
+    diffs = [d for d in t.diffs if d[2] != MOVED]
+    if diffs:
+        print(f"  first differences ({len(diffs)} in all; pitch first, then the real "
+              f"server):", file=out)
+    for where, kind, field, what, x, y in diffs[:show]:
+        client, step = where
+        print(f"  - {client} step {step}: {kind} {what or field}", file=out)
+        print(f"      pitch: {clip(x)}", file=out)
+        print(f"      real:  {clip(y)}", file=out)
+    short = verdict(t)
+    print(f"  {'conforms' if not short else 'differs: ' + ', '.join(short)}", file=out)
+    return not short
+
+
+# ---------------------------------------------------------------------------------------
+
+def main(argv):
+    ap = argparse.ArgumentParser(add_help=False)
+    ap.add_argument("names", nargs="*")
+    ap.add_argument("--real-server")
+    ap.add_argument("--pitch", default=os.path.join(REPO, "build", "bin", "pitch"))
+    ap.add_argument("--save")
+    ap.add_argument("--show", type=int, default=8)
+    ap.add_argument("--scenarios", default=SCENARIOS)
+    ap.add_argument("--compare", nargs=2, metavar=("PITCH", "REAL"))
+    ap.add_argument("--list", action="store_true")
+    ap.add_argument("-h", "--help", action="store_true")
+    try:
+        args = ap.parse_args(argv)
+    except SystemExit:
+        return 2
+    if args.help:
+        print(__doc__.strip())
+        return 0
+    if args.show < 0:
+        print("conformance.py: --show must be 0 or more", file=sys.stderr)
+        return 2
+    if args.compare:
+        mine, theirs = (load(p) for p in args.compare)
+        name = mine[0].get("scenario") or os.path.basename(args.compare[0])
+        return 0 if report(name, compare(mine, theirs), args.show, sys.stdout) else 1
+    scenarios = load_scenarios(args.scenarios)
+    if args.list:
+        for s in scenarios:
+            print(f"{s['name']:<22} {s['about']}")
+        return 0
+    unknown = [n for n in args.names if n not in {s["name"] for s in scenarios}]
+    if unknown:
+        print(f"conformance.py: no scenario {', '.join(unknown)} (see --list)", file=sys.stderr)
+        return 2
+    real = args.real_server or os.environ.get("REAL_SERVER")
+    if not real:
+        print("conformance.py: no real server to compare with: name its binary with "
+              "--real-server PATH or REAL_SERVER (docs/pitch.md says how to build one)",
+              file=sys.stderr)
+        return NO_REAL_SERVER
+    for path, what in ((real, "the real server"), (args.pitch, "pitch")):
+        if not (os.path.isfile(path) and os.access(path, os.X_OK)):
+            print(f"conformance.py: {what} {path} is not a program", file=sys.stderr)
+            return 2
+    chosen = [s for s in scenarios if not args.names or s["name"] in args.names]
+    failed = []
+    for s in chosen:
+        folder = tempfile.mkdtemp(prefix=f"conformance-{s['name']}-")
+        print(f"-- {s['name']}: {s['about']} ({s['steps']} steps)", flush=True)
+        try:
+            captures = play(s, os.path.abspath(args.pitch), os.path.abspath(real), folder)
+        except Failure as e:
+            print(f"  could not be played: {e}", flush=True)
+            failed.append(s["name"])
+            captures = None
+        if captures and not report(s["name"], compare(captures["pitch"], captures["real"]),
+                                   args.show, sys.stdout):
+            failed.append(s["name"])
+        sys.stdout.flush()
+        if args.save:
+            os.makedirs(args.save, exist_ok=True)
+            if captures:
+                for kind, lines in captures.items():
+                    save(lines, os.path.join(args.save, f"{s['name']}.{kind}.jsonl"))
+            for kind in ("pitch", "real"):
+                src = os.path.join(folder, kind)
+                dst = os.path.join(args.save, f"{s['name']}.{kind}")
+                if os.path.isdir(src):
+                    shutil.rmtree(dst, ignore_errors=True)
+                    shutil.copytree(src, dst, ignore=shutil.ignore_patterns("home"))
+        shutil.rmtree(folder, ignore_errors=True)
+    print(f"{len(chosen) - len(failed)} of {len(chosen)} scenarios conform"
+          + (f"; not: {', '.join(failed)}" if failed else ""))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
