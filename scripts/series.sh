@@ -201,13 +201,16 @@ makestage() {
 
 # plan: one line per match: its number, vorn's side, the number as its folder has it
 # (series-match.sh names the folder match-NNN the same way), and its seed. Match n of every
-# series of the same seed plays the same seed on the same side.
+# series of the same seed plays the same seed on the same side. Against another build of vorn
+# matches 2k - 1 and 2k play the same seed S+k, so that each build plays each seed on each
+# side: the head-to-head's pairs.
 plan() {
-  local n side
+  local n side number
   for n in $(seq 1 "$matches"); do
-    side=left
+    side=left number=$n
     [ "$opponent" = none ] || [ $((n % 2)) = 1 ] || side=right
-    printf '%d %s %03d %s\n' "$n" "$side" "$n" "${seed:+$((seed + n))}"
+    [ "$oppkind" != vorn ] || number=$(((n + 1) / 2))
+    printf '%d %s %03d %s\n' "$n" "$side" "$n" "${seed:+$((seed + number))}"
   done
 }
 
@@ -421,6 +424,7 @@ main() {
   [ "$matches" != 1 ] || word=match
   [ -z "$hosts" ] || how=" on each machine$how"
   local seeds="seed $seed (match i plays seed $seed+i)"
+  [ "$oppkind" != vorn ] || seeds="seed $seed (matches 2k-1 and 2k play seed $seed+k)"
   [ -n "$seed" ] || seeds="the server's own seeds"
   echo "a series of $matches $word of $cycles cycles, $atonce at once$how, $seeds, in $dir"
   trap 'interrupt INT' INT

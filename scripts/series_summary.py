@@ -269,6 +269,8 @@ def summarise(folder, baseline=None):
     s["by_side"] = {side: outcomes([m for m in played if m["side"] == side])
                     for side in ("left", "right")}
     s["worst_p99"] = worstp99(played)
+    if str(s.get("opponent", "")).startswith("vorn:"):
+        s["head_to_head"] = series_compare.headtohead(s)
     if baseline:
         s["baseline"] = series_compare.compare(s, baselinesummary(baseline),
                                                os.path.abspath(baseline))
@@ -323,6 +325,11 @@ PROGRAM_HEAD = ("program", "role", "git", "sha256 (its start)", "path")
 
 
 def seedline(s):
+    if str(s.get("opponent", "")).startswith("vorn:") and s.get("seed") is not None:
+        options = " ".join(s.get("server_options") or [])
+        return (f"seeds: matches 2k-1 and 2k played seed {s['seed']}+k (series seed "
+                f"{s['seed']}, --seed {s['seed']} plays the same again); server options: "
+                f"{options}")
     if s.get("seed") is None:
         if "--server" in (s.get("server_options") or []):
             return ("seeds: the server's own (the real server seeds itself from its clock); "
@@ -372,6 +379,8 @@ def opponentlines(s):
         lines.append(f"head to head, of {s['played']} played to the end: this build won "
                      f"{s['wins']}, the build in {given[5:]} won {s['losses']}, "
                      f"{s['draws']} drawn")
+        if s.get("head_to_head"):
+            lines += series_compare.headtoheadlines(s["head_to_head"])
     elif given or names:
         named = ", ".join(names) or "no name in the game logs"
         lines.append(f"opponent: {named} (--opponent {given})" if given else
