@@ -439,9 +439,13 @@ fi
 # A fresh seed: four random bytes, as a number from 1 to 999999999.
 [ -n "$seed" ] || [ "$serverkind" != pitch ] || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 999999999 + 1))
 # The server kicks off by itself once every player has come, at the latest this long after
-# its start: time for both teams to start and the opponent's wait.
-kickoffafter=$((connectwait + 15))
-[ "$oppkind" != none ] && [ "$oppkind" != chasers ] || kickoffafter=30
+# its start: time for both teams to start and the opponent's wait; for vorn alone (the real
+# server waits for 22 players) time for vorn's start.
+case $oppkind in
+  none) kickoffafter=10 ;;
+  chasers) kickoffafter=30 ;;
+  *) kickoffafter=$((connectwait + 15)) ;;
+esac
 makefolders
 trap cleanup EXIT
 trap 'interrupt INT' INT

@@ -107,7 +107,8 @@ TEAM_ENDINGS = [
 ]
 HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch",
          FUZZ, SOAK, PACKAGE, SERIES, "scripts/series-match.sh", "tests/failed_tests.py",
-         "bench/calls_delay.py", LIVE]
+         "bench/calls_delay.py", LIVE, "scripts/outcome.py", "bench/gamelog_results.py",
+         "tests/support/scripted_team.py", "tests/support/rcss_standin.py"]
 
 failures = []
 
