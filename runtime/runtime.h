@@ -3,6 +3,7 @@
 // Both programs share all of it; what differs is declared in runtime/program.h.
 #pragma once
 
+#include <cstddef>
 #include <netinet/in.h>
 #include <time.h>
 
@@ -31,16 +32,26 @@ extern const char *TeamName;    // "vorn"
 extern char *messtosend;        // CommandSize bytes: the command under construction
 extern char *bufin;             // BufSize bytes: lower-cased copy of the latest datagram
 
-// startup.cpp -- entry, start values, fatal errors, small services
+// startup.cpp -- entry, start values, small services
 [[noreturn]] void agentmain(int argc, char **argv); // the programs' main
 void initvar();                                     // allocate buffers (once), set start values
 void initteamname();                                // send this program's init command
-[[noreturn]] void errorf(const char *message);      // close the log, exit with status 0
 void logf(const char *text);                        // trace hook: discards its text
 char *strlwr(char *text);                           // lower-case in place, returns text
 void *mymalloc(int size);                           // a block of size bytes, or errorf
 
+// fatal.cpp -- the fatal exit and the line it says on standard error
+constexpr int FatalLineSize = 512; // the line, its newline and terminator included
+// Closes the log, says the cause on standard error (one line naming the program) and exits
+// with status 0.
+[[noreturn]] void errorf(const char *message);
+// The line errorf says for its message, error being errno at the failure; returns what
+// snprintf returns.
+int fatalline(char *line, size_t size, const char *message, int error);
+
 // connection.cpp -- resolve the host, open and bind the non-blocking UDP socket
+constexpr int ConnectFailureSize = 300;
+extern char ConnectFailure[]; // ConnectFailureSize: why socketfd stayed -1, in a user's words
 void initserconnection(const char *host, int port); // socketfd stays -1 on any failure
 int portfromtext(const char *text);                 // atoi-like; the low 16 bits of the number
 

@@ -12,9 +12,15 @@
 #include "tests/support/udp.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/select.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace vorn;
 using namespace vorntest;
@@ -119,6 +125,103 @@ TEST(Connection, ResolvesNamesAndDottedAddresses) {
 
     initserconnection("no.such.host.invalid", 6000);
     EXPECT_EQ(SockSer.socketfd, -1);
+}
+
+// Why a connection could not be made, in the words the fatal exit says on standard error.
+TEST(Connection, FailureSaysWhy) {
+    const struct {
+        const char *host;
+        const char *says;
+    } cases[] = {
+        {"no.such.host.invalid", "cannot resolve the host 'no.such.host.invalid'"},
+        {"300.1.2.3", "cannot resolve the host '300.1.2.3'"},
+        {"127.0.0.1:6600",
+         "cannot resolve the host '127.0.0.1:6600'; the port is an argument of its own: Vorn "
+         "127.0.0.1 6600"},
+        {"localhost:", "cannot resolve the host 'localhost:'"},
+        {"a:b:6000", "cannot resolve the host 'a:b:6000'"},
+        {"host:123456", "cannot resolve the host 'host:123456'"},
+        {"bad\nname", "cannot resolve the host 'bad?name'"},
+        {"", "cannot resolve the host '': Unknown server error"},
+    };
+    for (const auto &c : cases) {
+        initserconnection(c.host, 6000);
+        EXPECT_EQ(SockSer.socketfd, -1) << c.host;
+        EXPECT_STREQ(ConnectFailure, c.says);
+    }
+    // A host text of any length stays one line of bounded length.
+    std::string longhost(5000, 'x');
+    initserconnection((longhost + ":6000").c_str(), 6000);
+    EXPECT_EQ(ConnectFailure, "cannot resolve the host '" + longhost.substr(0, 100) + "'");
+
+    initserconnection("127.0.0.1", 6000);
+    ASSERT_GE(SockSer.socketfd, 0);
+    EXPECT_STREQ(ConnectFailure, "");
+    close(SockSer.socketfd);
+}
+
+// A socket whose descriptor select cannot watch is given up, not written past the set's end.
+TEST(Connection, SocketBeyondSelectsReachIsRefused) {
+    rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_max < FD_SETSIZE + 10)
+        GTEST_SKIP() << "cannot open " << FD_SETSIZE << " files here";
+    rlimit raised = limit;
+    raised.rlim_cur = FD_SETSIZE + 10;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
+    // Every descriptor below FD_SETSIZE taken, so that the socket comes to lie on it.
+    std::vector<int> held;
+    for (int fd = open("/dev/null", O_RDONLY); fd >= 0; fd = dup(fd)) {
+        held.push_back(fd);
+        if (fd >= FD_SETSIZE - 1)
+            break;
+    }
+    initserconnection("127.0.0.1", 6000);
+    for (int fd : held)
+        close(fd);
+    setrlimit(RLIMIT_NOFILE, &limit);
+    EXPECT_EQ(SockSer.socketfd, -1);
+    EXPECT_EQ(std::string(ConnectFailure), "cannot watch the UDP socket: its descriptor " +
+                                               std::to_string(FD_SETSIZE) + " is beyond select's " +
+                                               std::to_string(FD_SETSIZE));
+}
+
+// The one line each fatal error says: the program, then the cause.
+TEST(Fatal, EachMessageSaysItsCause) {
+    initserconnection("127.0.0.1", 6600);
+    ASSERT_GE(SockSer.socketfd, 0);
+    close(SockSer.socketfd);
+    const struct {
+        const char *message;
+        int error;
+        const char *line;
+    } cases[] = {
+        {"Select gfs", EBADF,
+         "Vorn: cannot wait for the server or standard input: Bad file "
+         "descriptor\n"},
+        {"\nClock failed Rec_time\n", EINVAL, "Vorn: cannot read the clock: Invalid argument\n"},
+        {"\nClock failed Now_time\n", EINVAL, "Vorn: cannot read the clock: Invalid argument\n"},
+        {"\nClock failed Look_time\n", EINVAL, "Vorn: cannot read the clock: Invalid argument\n"},
+        {"Error in sending\n", ENETUNREACH,
+         "Vorn: cannot send to the server at 127.0.0.1:6600: Network is unreachable\n"},
+        {"error in sending sendmess_list\n", 0,
+         "Vorn: cannot send to the server at 127.0.0.1:6600: unknown error\n"},
+        {"In initteamname\n", EACCES,
+         "Vorn: cannot send the init command to the server at 127.0.0.1:6600: Permission "
+         "denied\n"},
+        {"Out of memory in initvar\n", ENOMEM, "Vorn: out of memory\n"},
+        {"Out of memory in mymalloc\n", ENOMEM, "Vorn: out of memory\n"},
+        {"mymalloc of nothing\n", 0, "Vorn: an allocation of no bytes\n"},
+        {"\nSomething\tnew**\n", EIO, "Vorn: Something new\n"},
+    };
+    char line[FatalLineSize];
+    for (const auto &c : cases) {
+        fatalline(line, sizeof line, c.message, c.error);
+        EXPECT_STREQ(line, c.line);
+    }
+    initserconnection("no.such.host.invalid", 6000);
+    fatalline(line, sizeof line, "Main Sock.socketfd==-1\n", 0);
+    EXPECT_STREQ(line, "Vorn: cannot resolve the host 'no.such.host.invalid'\n");
 }
 
 TEST(Slots, ElapsedTimeWrapsAtTheSecond) {
