@@ -61,9 +61,18 @@ void writelog(const char *text);
 void closelogfile();
 
 // mainloop.cpp -- the receive loop
-constexpr long SilenceMicros = 10000000; // silence after which the server is taken for gone
-extern const char TextSilence[];         // printed when the agent ends on that silence
-long silenceleft(long silentmicros);     // microseconds left before the limit, 0 at or past it
+constexpr long SilenceMicros = 10000000;    // silence after which the server is taken for gone
+constexpr long SilenceStepMicros = 1000000; // the most one gap between two looks counts for
+extern const char TextSilence[];            // printed when the agent ends on that silence
+long silenceleft(long silentmicros);        // microseconds left before the limit, 0 at or past it
+// The silence counted after one more gap between two looks at the socket that found nothing
+// from the server: the gap counts up to SilenceStepMicros. A longer gap means the agent itself
+// did not run (stopped, a stalled machine): what the server sent meanwhile waits in the
+// socket and is read at the next look, so the time is no silence of the server's.
+long silenceafter(long silentmicros, long gapmicros);
+// The longest the next poll may wait for input, once the server has answered: until the limit,
+// and never longer than a step, so that every wait counts whole.
+long silencewait(long silentmicros);
 [[noreturn]] void mainloop(int infd);
 [[noreturn]] void quitagent(); // close the log and the socket, exit with status 0
 void initpoll(int infd);       // watch infd (-1: none) and the socket

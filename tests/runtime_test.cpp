@@ -256,6 +256,37 @@ TEST(Silence, PollWaitsAtMostUntilTheLimit) {
         EXPECT_EQ(silenceleft(c[0]), c[1]) << "silent for " << c[0] << " us";
 }
 
+// Silence is counted from the gaps between looks at the socket, each up to a step: a gap
+// longer than that is the player's own stall, whatever the server sent meanwhile waits to be
+// read, and it counts as one step.
+TEST(Silence, GapsCountUpToAStepAndAStallCountsAsOne) {
+    struct Case {
+        const char *what;
+        std::vector<std::pair<int, long>> gaps; // so many looks that found nothing, this far apart
+        long left;                              // silenceleft afterwards
+        long wait;                              // silencewait afterwards
+    } cases[] = {
+        {"nothing yet", {}, 10000000, 1000000},
+        {"ten empty 1 s polls", {{10, 1000000}}, 0, 0},
+        {"a hundred 100 ms polls", {{100, 100000}}, 0, 0},
+        {"one poll short of the limit", {{99, 100000}}, 100000, 100000},
+        {"stopped for 11 s", {{1, 11000000}}, 9000000, 1000000},
+        {"stopped for 11 s after 8.5 s", {{85, 100000}, {1, 11000000}}, 500000, 500000},
+        {"stopped twice for an hour", {{2, 3600000000L}}, 8000000, 1000000},
+        {"a step and a hair", {{1, 1000001}}, 9000000, 1000000},
+        {"gaps of 4 s count 1 s each", {{2, 4000000}}, 8000000, 1000000},
+        {"a clock that went back", {{1, -5000000}, {1, 300}}, 9999700, 1000000},
+    };
+    for (const Case &c : cases) {
+        long silent = 0;
+        for (auto [count, gap] : c.gaps)
+            for (int i = 0; i < count; i++)
+                silent = silenceafter(silent, gap);
+        EXPECT_EQ(silenceleft(silent), c.left) << c.what;
+        EXPECT_EQ(silencewait(silent), c.wait) << c.what;
+    }
+}
+
 TEST(Slots, OnTimeSlotsSendOneEntryEachAndSleepToTheNext) {
     Peer server;
     startagent(server);
