@@ -192,13 +192,11 @@ int getfromserver() {
         }
         timeval timeout = {wait / 1000000, wait % 1000000};
         int n = select(maxfd, &ready, nullptr, nullptr, wait >= 0 ? &timeout : nullptr);
+        if (n < 0 && errno != EINTR)
+            errorf("Select gfs");
         // Counted before anything is read: the datagram that ends the silence resets it.
         silent = silenceafter(silent, look());
-        if (n < 0 && errno == EINTR)
-            return 0;
-        if (n < 0)
-            errorf("Select gfs");
-        if (n == 0)
+        if (n <= 0)
             return 0;
         inputready = inputfd >= 0 && FD_ISSET(inputfd, &ready);
     }
