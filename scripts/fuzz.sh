@@ -6,6 +6,8 @@
 # timeout-*) go to BUILD/fuzz-findings/; each replays with `BUILD/bin/TARGET FILE`.
 # Prints per target the executions, their rate, the coverage and features reached, the
 # corpus and whether it found anything; the status is 1 when any target found something.
+# Ctrl-C (SIGINT or SIGTERM) stops the targets that run, which print their figures, and the
+# summary still follows.
 #
 #   scripts/fuzz.sh [--time SECONDS] [--runs N] [--together] [--build DIR] [TARGET...]
 #
@@ -50,12 +52,13 @@ findings="$build/fuzz-findings"
 mkdir -p "$findings"
 log() { echo "$build/fuzz-$1.log"; }
 
-# fuzz TARGET: one run of the target; its status is libFuzzer's.
+# fuzz TARGET: one run of the target, which takes the place of the shell it is called in (so
+# that a signal sent to that pid reaches libFuzzer); its status is libFuzzer's.
 fuzz() {
   local corpus="$build/fuzz-corpus/$1"
   mkdir -p "$corpus"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    "$build/bin/$1" "$corpus" "$here/fuzz/corpus/$(seeds "$1")" \
+    exec "$build/bin/$1" "$corpus" "$here/fuzz/corpus/$(seeds "$1")" \
     -dict="$here/fuzz/$(dict "$1").dict" -max_total_time="$seconds" -runs="$runs" \
     -timeout=10 -print_final_stats=1 -artifact_prefix="$findings/$1-" >"$(log "$1")" 2>&1
 }
@@ -79,30 +82,46 @@ result() {
 
 limit="$seconds s"
 [ "$runs" = -1 ] || limit="$limit or $runs executions"
-declare -A status
+declare -A status pid
+stopping=0
+# stop: the running targets end their runs as on Ctrl-C and print their figures.
+stop() {
+  local p
+  stopping=1
+  for p in "${pid[@]}"; do kill -INT "$p" 2>/dev/null; done
+}
+trap stop INT TERM
+# start TARGET: the target's run in the background, its pid in pid.
+start() {
+  echo "== $1 for $limit (log: $(log "$1"))"
+  fuzz "$1" &
+  pid[$1]=$!
+}
+for target in "${targets[@]}"; do
+  [ $stopping = 0 ] || break
+  start "$target"
+  if [ $together = 0 ]; then
+    waitfor "${pid[$target]}"
+    status[$target]=$waited
+  fi
+done
 if [ $together = 1 ]; then
-  declare -A pid
   for target in "${targets[@]}"; do
-    echo "== $target for $limit (log: $(log "$target"))"
-    fuzz "$target" &
-    pid[$target]=$!
-  done
-  for target in "${targets[@]}"; do
-    wait "${pid[$target]}"
-    status[$target]=$?
-  done
-else
-  for target in "${targets[@]}"; do
-    echo "== $target for $limit (log: $(log "$target"))"
-    fuzz "$target"
-    status[$target]=$?
+    waitfor "${pid[$target]}"
+    status[$target]=$waited
   done
 fi
 
 found=0
 echo
 for target in "${targets[@]}"; do
-  [ "${status[$target]}" = 0 ] || found=1
-  result "$target" "${status[$target]}"
+  if [ -z "${status[$target]:-}" ]; then
+    printf '%-20s not run (stopped)\n' "$target"
+  elif [ "${status[$target]}" != 0 ] && grep -a -q 'libFuzzer: run interrupted' "$(log "$target")"; then
+    result "$target" 0 | sed 's/nothing found$/nothing found (stopped before its end)/'
+  else
+    [ "${status[$target]}" = 0 ] || found=1
+    result "$target" "${status[$target]}"
+  fi
 done
 exit $found
