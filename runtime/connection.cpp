@@ -93,8 +93,9 @@ void initserconnection(const char *host, int port) {
     // high (a process started with a thousand files open).
     if (fd >= FD_SETSIZE) {
         snprintf(ConnectFailure, ConnectFailureSize,
-                 "cannot watch the UDP socket: its descriptor %d is beyond select's %d", fd,
-                 FD_SETSIZE);
+                 "cannot watch the UDP socket: its descriptor %d is not below select's limit "
+                 "of %d (too many files open)",
+                 fd, FD_SETSIZE);
         close(fd);
         return;
     }

@@ -169,7 +169,7 @@ TEST(Connection, SocketBeyondSelectsReachIsRefused) {
     rlimit raised = limit;
     raised.rlim_cur = FD_SETSIZE + 10;
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
-    // Every descriptor below FD_SETSIZE taken, so that the socket comes to lie on it.
+    // Every descriptor below FD_SETSIZE taken, so that the socket gets FD_SETSIZE itself.
     std::vector<int> held;
     for (int fd = open("/dev/null", O_RDONLY); fd >= 0; fd = dup(fd)) {
         held.push_back(fd);
@@ -181,9 +181,10 @@ TEST(Connection, SocketBeyondSelectsReachIsRefused) {
         close(fd);
     setrlimit(RLIMIT_NOFILE, &limit);
     EXPECT_EQ(SockSer.socketfd, -1);
+    std::string setsize = std::to_string(FD_SETSIZE);
     EXPECT_EQ(std::string(ConnectFailure), "cannot watch the UDP socket: its descriptor " +
-                                               std::to_string(FD_SETSIZE) + " is beyond select's " +
-                                               std::to_string(FD_SETSIZE));
+                                               setsize + " is not below select's limit of " +
+                                               setsize + " (too many files open)");
 }
 
 // The one line each fatal error says: the program, then the cause.
