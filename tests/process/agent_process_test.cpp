@@ -165,40 +165,24 @@ TEST(Fatal, EachErrorSaysItsCauseOnStandardError) {
         std::string error;
         std::string trace;
     } cases[] = {
-        {"Vorn",
-         {"nosuchhost.invalid", "6600"},
-         0,
-         "Vorn: cannot resolve the host 'nosuchhost.invalid'\n",
-         ""},
-        {"Vorng",
-         {"nosuchhost.invalid"},
-         0,
-         "Vorng: cannot resolve the host 'nosuchhost.invalid'\n",
-         ""},
-        {"Vorn",
-         {"127.0.0.1:6600"},
-         0,
+        // clang-format off
+        {"Vorn", {"nosuchhost.invalid", "6600"}, 0,
+         "Vorn: cannot resolve the host 'nosuchhost.invalid'\n", ""},
+        {"Vorn", {"127.0.0.1:6600"}, 0,
          "Vorn: cannot resolve the host '127.0.0.1:6600'; the port is an argument of its own: "
-         "Vorn 127.0.0.1 6600\n",
-         ""},
-        {"Vorng",
-         {"localhost:6000", "6001"},
-         0,
+         "Vorn 127.0.0.1 6600\n", ""},
+        {"Vorng", {"localhost:6000", "6001"}, 0,
          "Vorng: cannot resolve the host 'localhost:6000'; the port is an argument of its own: "
-         "Vorng localhost 6000\n",
-         ""},
-        {"Vorn",
-         {"127.0.0.1", "port"},
-         0,
-         "Vorn: cannot send to the server at 127.0.0.1:0: Invalid argument\n",
-         vorninit},
-        {"Vorng",
-         {"255.255.255.255"},
-         0,
+         "Vorng localhost 6000\n", ""},
+        {"Vorn", {"127.0.0.1", "port"}, 0,
+         "Vorn: cannot send to the server at 127.0.0.1:0: Invalid argument\n", vorninit},
+        {"Vorng", {"255.255.255.255"}, 0,
          "Vorng: cannot send to the server at 255.255.255.255:6000: Permission denied\n",
          vornginit},
         // Room for the standard streams, the libraries while they load, and the log file.
-        {"Vorn", {"127.0.0.1"}, 4, "Vorn: cannot open a UDP socket: Too many open files\n", ""},
+        {"Vorn", {"127.0.0.1"}, 4,
+         "Vorn: cannot open a UDP socket: Too many open files\n", ""},
+        // clang-format on
     };
     std::vector<std::unique_ptr<TempDir>> folders;
     std::vector<std::unique_ptr<Child>> children;
