@@ -75,7 +75,7 @@ long silenceafter(long silentmicros, long gapmicros);
 long silencewait(long silentmicros);
 [[noreturn]] void mainloop(int infd);
 [[noreturn]] void quitagent(); // close the log and the socket, exit with status 0
-void initpoll(int infd);       // watch infd (-1: none) and the socket
+void initpoll(int infd);       // watch infd (-1: none) and the socket; nothing heard yet
 int getfromserver();           // 0 idle, 1 see, 2 sense_body, 3 anything else
 void react(int result);        // a new cycle after sense_body, decisions after see
 void printrecords();           // the "pl" command
