@@ -98,20 +98,34 @@ opp_command_start() {
 opp_command_stop() { [ -z "$opppid" ] || kill -TERM -- "-$opppid" 2>/dev/null; }
 opp_command_stage() { printf '%s\n' "$opponent"; }
 
+# oppsession: the processes of the opponent's session (its first process's pid is the
+# session's id), zombies left out, from /proc: field 6 of a process's stat line, after its
+# name in parentheses.
+oppsession() {
+  local stat line fields
+  [ -n "$opppid" ] || return 0
+  for stat in /proc/[0-9]*/stat; do
+    IFS= read -r line <"$stat" 2>/dev/null || continue
+    read -r -a fields <<<"${line##*) }"
+    [ "${fields[3]}" != "$opppid" ] || [ "${fields[0]}" = Z ] || echo "${line%% *}"
+  done
+}
+
 # oppalive: whether a process of the opponent's session is left.
-oppalive() { [ -n "$opppid" ] && pgrep -s "$opppid" >/dev/null; }
+oppalive() { [ -n "$(oppsession)" ]; }
 
 # oppend: the opponent's session ended: what is left of it 5 s after it was asked to end
 # gets SIGTERM, and after 2 s more SIGKILL.
 oppend() {
   [ -n "$opppid" ] || return 0
-  local i
+  local i pids signal
   for i in $(seq 50); do oppalive || break; sleep 0.1; done
-  if oppalive; then
-    pkill -TERM -s "$opppid"
+  for signal in TERM KILL; do
+    pids=$(oppsession)
+    [ -n "$pids" ] || break
+    kill "-$signal" $pids 2>/dev/null
     for i in $(seq 20); do oppalive || break; sleep 0.1; done
-    ! oppalive || pkill -KILL -s "$opppid"
-  fi
-  wait "$opppid" 2>/dev/null
+  done
+  { wait "$opppid"; } 2>/dev/null
   opppid=""
 }
