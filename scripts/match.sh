@@ -107,6 +107,7 @@ checkoptions() {
   oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
   "opp_${oppkind}_check"
   "${serverkind}_check"
+  [ "$serverkind" = pitch ] || serverpath=$(abspath "$serverpath") # it runs in server/
 }
 
 # makefolders: the match folder and the record's folder, as absolute paths.

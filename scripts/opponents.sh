@@ -81,7 +81,10 @@ opp_command_check() {
     "{host} for the host"
   local first
   read -r first _ <<<"$opponent"
-  if [[ $first == */* ]]; then
+  if [[ $first == */* ]] && [[ $first != /* ]]; then
+    die "--opponent: '$first' is a relative path, and the command runs in the match folder:" \
+      "give the whole path, or 'cd DIR && ...'"
+  elif [[ $first == */* ]]; then
     [ -x "$first" ] && [ ! -d "$first" ] || die "--opponent: '$first' is not a program that" \
       "can be run"
   else

@@ -75,6 +75,12 @@ pitch_show() {
 # and text log go to match.rcg and match.rcl in the match folder, its output to server.txt.
 
 rcss_check() {
+  local found
+  if [[ $serverpath != */* ]]; then
+    found=$(type -P "$serverpath") || die "--server: '$serverpath' is not a program here" \
+      "(give its path)"
+    serverpath=$found
+  fi
   [ "$oppkind" != chasers ] || die "--opponent chasers: the chasers are pitch's own; on the" \
     "real server choose none or a command"
   [ "$oppkind" != vorn ] || die "--opponent vorn:DIR needs --server pitch (only pitch seats" \

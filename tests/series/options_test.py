@@ -41,8 +41,14 @@ CASES = [
      "{port}'), and {host} for the host"),
     (MATCH, "--opponent nosuch{port} --check", 2,
      "match.sh: --opponent: 'nosuch{port}' is not a command here"),
-    (MATCH, "--opponent ./afile{port} --check", 2,
-     "match.sh: --opponent: './afile{port}' is not a program that can be run"),
+    (MATCH, "--opponent ./afile{port} --check", 2, "match.sh: --opponent: './afile{port}' is a "
+     "relative path, and the command runs in the match folder: give the whole path, or 'cd DIR "
+     "&& ...'"),
+    (MATCH, "--opponent /dev/null{port} --check", 2,
+     "match.sh: --opponent: '/dev/null{port}' is not a program that can be run"),
+    (MATCH, "--server nosuchserver --opponent none --check", 2,
+     "match.sh: --server: 'nosuchserver' is not a program here (give its path)"),
+    (MATCH, "--server true --opponent none --cycles 40 --check", 0, ""),
     (MATCH, "--opponent vorn:nowhere --check", 2,
      "match.sh: --opponent vorn:DIR: nowhere/Vorn is missing"),
     (MATCH, f"--opponent vorn:{BIN} --players 5 --check", 2, "match.sh: --opponent vorn:DIR "
