@@ -107,7 +107,6 @@ checkoptions() {
   oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
   "opp_${oppkind}_check"
   "${serverkind}_check"
-  [ "$serverkind" = pitch ] || serverpath=$(abspath "$serverpath") # it runs in server/
 }
 
 # makefolders: the match folder and the record's folder, as absolute paths.
@@ -307,8 +306,9 @@ followmatch() {
 }
 
 # stopteam: "quit" to every player (start-team.sh types it on SIGTERM) if not done yet, then
-# the team's table without its start, and on pitch without the referee's calls (pitch's
-# lines showed them); sets teamstatus to start-team's exit status. The opponent is ended too.
+# the team's table without its start, and without the referee's calls when the server's own
+# lines told the match's progress; sets teamstatus to start-team's exit status. The opponent
+# is ended too.
 stopteam() {
   if [ -n "$team" ]; then
     kill -TERM "$team" 2>/dev/null
@@ -316,9 +316,9 @@ stopteam() {
     teamstatus=$waited
     team=""
     echo
-    if [ "$serverkind" = pitch ]; then
+    if "${serverkind}_progress"; then
       grep -v -e '^team started' -e '^referee: ' "$dir/team.txt"
-    else # the real server's lines do not show the calls
+    else
       grep -v -e '^team started' "$dir/team.txt"
     fi
   fi
@@ -338,7 +338,7 @@ report() {
   local where figures=() match=$record letter=${side:0:1}
   where=$(dirname "$record")
   echo
-  if [ "$serverkind" = pitch ]; then
+  if "${serverkind}_record"; then
     python3 "$here/scripts/slots.py" "$record" --side "$letter" --json "$where/slots.json" ||
       reportfailed=1
   else
@@ -359,7 +359,7 @@ result() {
   local line check=()
   [ -z "$invalid" ] || return 0
   gamelogplayed || return 0
-  [ "$oppkind" = none ] || check=(--opponent-stays)
+  [ "$("opp_${oppkind}_joins")" = 0 ] || check=(--opponent-stays)
   line=$(python3 "$here/scripts/outcome.py" "$dir/match.rcg" --side "$side" "${check[@]}")
   case $? in
     0) echo "$line" ;;
@@ -372,7 +372,7 @@ result() {
 # L : R)"; pitch's record has them from its first step.
 played() {
   {
-    if [ "$serverkind" = pitch ]; then
+    if "${serverkind}_record"; then
       tac "$record" 2>/dev/null | grep -a -m 1 -F '"type":"cycle"' |
         sed -n 's/.*"cycle":\([0-9]*\).*"score":\[\([0-9]*\),\([0-9]*\)\].*/\1 \2 \3/p'
     else
@@ -386,8 +386,8 @@ played() {
 # ending: a match that did not end at time over, said in one line: stopped by a signal (to
 # this script or to the server) or the server failed.
 ending() {
-  local signal name=pitch
-  [ "$serverkind" = pitch ] || name="the real server"
+  local signal name
+  name=$("${serverkind}_name")
   signal=$(signalname "$status")
   case $signal in
     INT|TERM) echo "$prog: the match was stopped (SIG$signal) at $(played)" ;;
@@ -432,21 +432,12 @@ cleanup() {
 parseoptions "$@"
 checkoptions
 [ "$checkonly" = 0 ] || exit 0
-if [ "$serverkind" = pitch ] && [ ! -x "$pitchdir/pitch" ]; then
-  [ "$pitchdir" = "$bin" ] && echo "$prog: $bin/pitch is missing; build first (./run.sh)" >&2 ||
-    echo "$prog: --pitch: $pitchdir/pitch is missing" >&2
-  exit 1
-fi
+"${serverkind}_present" || exit 1
 # A fresh seed: four random bytes, as a number from 1 to 999999999.
-[ -n "$seed" ] || [ "$serverkind" != pitch ] || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 999999999 + 1))
+[ -n "$seed" ] || ! "${serverkind}_seeded" || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 999999999 + 1))
 # The server kicks off by itself once every player has come, at the latest this long after
-# its start: time for both teams to start and the opponent's wait; for vorn alone (the real
-# server waits for 22 players) time for vorn's start.
-case $oppkind in
-  none) kickoffafter=10 ;;
-  chasers) kickoffafter=30 ;;
-  *) kickoffafter=$((connectwait + 15)) ;;
-esac
+# its start: time for both teams to start and the opponent's wait.
+kickoffafter=$("opp_${oppkind}_kickoff")
 makefolders
 trap cleanup EXIT
 trap 'interrupt INT' INT
@@ -462,7 +453,7 @@ followmatch
 stopteam
 report
 result
-[ "$serverkind" = pitch ] && echo "record: $record" || echo "game log: $dir/match.rcg"
+"${serverkind}_record" && echo "record: $record" || echo "game log: $dir/match.rcg"
 if [ -n "$invalid" ]; then
   echo "$invalid" >"$dir/invalid.txt"
   echo "$prog: the match is invalid: $invalid" >&2

@@ -79,7 +79,8 @@ source "$here/scripts/common.sh"
 source "$here/scripts/servers.sh"
 source "$here/scripts/opponents.sh"
 matches=10 jobs=auto cycles=6000 opponent=chasers dir="" bin=$(binfolder) pitchdir=""
-hosts="" baseline="" keep="" checkonly=0 seed="" serverpath=pitch connectwait=30
+hosts="" baseline="" keep="" checkonly=0 seed="" serverpath=pitch connectwait=30 sides=both
+build=""
 # A match lost with its machine is tried this many times in all.
 tries=3
 # Stopping: INT first (match.sh ends its match and reports it), TERM, then KILL for whatever
@@ -127,15 +128,14 @@ checkoptions() {
   [ -n "$opponent" ] || die "--opponent needs chasers, none, vorn:DIR or a command, not ''"
   checkcount --connect-wait "$connectwait" 1 600
   [ -z "$seed" ] || checkcount --seed "$seed" 0 $((999999999 - 10#$matches))
-  # The checks of a match (scripts/match.sh's): every match plays eleven, on both sides but
-  # against nobody.
+  # The checks of a match (scripts/match.sh's): every match plays eleven, on both sides when
+  # the opponent can play on the left.
   oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
   local side=right players=11 noise="" record=""
-  [ "$oppkind" != none ] || side=left
+  ("opp_${oppkind}_check") >/dev/null 2>&1 || sides=left side=left
   "opp_${oppkind}_check"
   "${serverkind}_check"
-  [ "$oppkind" != vorn ] || opponent=vorn:$(cd "$(oppbin)" && pwd)
-  [ "$serverkind" = pitch ] || serverpath=$(abspath "$serverpath")
+  build=$("opp_${oppkind}_build")
   local p
   for p in Vorn Vorng; do
     [ -x "$bin/$p" ] || die "--bin: $bin/$p is missing; build first (./run.sh or ./test.sh)"
@@ -163,20 +163,14 @@ checkoptions() {
 }
 
 # serveroptions: what every match asks of the server, beside its seed and side.
-serveroptions() {
-  local options="--cycles $cycles"
-  [ "$serverkind" = pitch ] || options="--server $serverpath $options"
-  [ "$oppkind" != chasers ] || options+=" --opponent chasers"
-  [ "$oppkind" != vorn ] || options+=" --twin-teams"
-  echo "$options"
-}
+serveroptions() { side=left "${serverkind}_options"; }
 
 # makestage: the series folder, and in it the folder that every machine plays in (the same
 # name on each): a copy of scripts/ and of the three programs in build/bin/, so that a
 # rebuild during the series changes nothing; and series.json, the seed, plan and programs of
 # the series on record (the sha256 of the copies played). Sets dir and stage.
 makestage() {
-  local b programs=()
+  local b server=()
   dir=$(workfolder "$dir" vorn-series) || exit 2
   stage="vorn-series-$(hostname -s 2>/dev/null || echo host)-$$"
   b=$dir/$stage/build/bin
@@ -184,19 +178,13 @@ makestage() {
     cp -pr "$here/scripts" "$dir/$stage/" &&
     "opp_${oppkind}_stage" "$dir/$stage" >"$dir/$stage/opponent.arg" ||
     die "cannot copy the programs into '$dir/$stage'"
-  if [ "$serverkind" = pitch ]; then
-    programs+=(--program server "$pitchdir/pitch" "$b/pitch")
-  else
-    programs+=(--program server "$serverpath" "$serverpath")
-  fi
-  programs+=(--program goalie "$bin/Vorng" "$b/Vorng" --program "field player" "$bin/Vorn" "$b/Vorn")
-  if [ "$oppkind" = vorn ]; then
-    programs+=(--program "opponent goalie" "$(oppbin)/Vorng" "$dir/$stage/opponent/Vorng"
-      --program "opponent field player" "$(oppbin)/Vorn" "$dir/$stage/opponent/Vorn")
-  fi
+  mapfile -t server < <("${serverkind}_onrecord" "$b")
   python3 "$here/scripts/series_summary.py" record "$dir" ${seed:+--seed "$seed"} \
     --matches "$matches" --cycles "$cycles" --opponent "$opponent" --jobs "$jobs" \
-    --server-options "$(serveroptions)" "${programs[@]}" || die "cannot write '$dir/series.json'"
+    ${build:+--other-build "$build"} --server-options "$(serveroptions)" \
+    --program server "${server[@]}" --program goalie "$bin/Vorng" "$b/Vorng" \
+    --program "field player" "$bin/Vorn" "$b/Vorn" "${oppprograms[@]}" ||
+    die "cannot write '$dir/series.json'"
 }
 
 # plan: one line per match: its number, vorn's side, the number as its folder has it
@@ -208,8 +196,8 @@ plan() {
   local n side number
   for n in $(seq 1 "$matches"); do
     side=left number=$n
-    [ "$opponent" = none ] || [ $((n % 2)) = 1 ] || side=right
-    [ "$oppkind" != vorn ] || number=$(((n + 1) / 2))
+    [ "$sides" = left ] || [ $((n % 2)) = 1 ] || side=right
+    [ -z "$build" ] || number=$(((n + 1) / 2))
     printf '%d %s %03d %s\n' "$n" "$side" "$n" "${seed:+$((seed + number))}"
   done
 }
@@ -228,7 +216,8 @@ play() {
     args+=(--sshlogin : --sshloginfile "$(abspath "$hosts")" --workdir "$stage"
       --basefile "$stage/./scripts" --basefile "$stage/./build" --basefile "$stage/./opponent.arg"
       --return 'match-{3}' --cleanup --retries "$tries")
-    [ "$oppkind" != vorn ] || args+=(--basefile "$stage/./opponent")
+    local file
+    for file in "${oppfiles[@]}"; do args+=(--basefile "$stage/./$file"); done
     command=scripts/series-match.sh
   fi
   cd "$dir" || exit 1
@@ -409,7 +398,7 @@ main() {
   # for a server that seeds itself.
   if [ -n "$seed" ]; then
     seed=$((10#$seed))
-  elif [ "$serverkind" = pitch ]; then
+  elif "${serverkind}_seeded"; then
     seed=$(($(od -An -N4 -tu4 /dev/urandom) % 989999999 + 1))
   fi
   local atonce=$jobs how=""
@@ -424,7 +413,7 @@ main() {
   [ "$matches" != 1 ] || word=match
   [ -z "$hosts" ] || how=" on each machine$how"
   local seeds="seed $seed (match i plays seed $seed+i)"
-  [ "$oppkind" != vorn ] || seeds="seed $seed (matches 2k-1 and 2k play seed $seed+k)"
+  [ -z "$build" ] || seeds="seed $seed (matches 2k-1 and 2k play seed $seed+k)"
   [ -n "$seed" ] || seeds="the server's own seeds"
   echo "a series of $matches $word of $cycles cycles, $atonce at once$how, $seeds, in $dir"
   trap 'interrupt INT' INT

@@ -110,7 +110,8 @@ def headtohead(summary):
         diff = None if stat["ci95"] is None else {
             "mean": stat["mean"], "ci95": stat["ci95"], "df": len(gd) - 1,
             "excludes_zero": stat["ci95"][0] > 0 or stat["ci95"][1] < 0}
-        why = f"match by match: {len(pairs)} pairs of the same seed played to the end"
+        why = (f"match by match: {len(pairs)} {'pair' if len(pairs) == 1 else 'pairs'} of the "
+               "same seed played to the end")
     half = None if diff is None else (diff["ci95"][1] - diff["ci95"][0]) / 2
     return {"method": "paired" if len(pairs) >= 2 else "matches", "why": why,
             "pairs": len(pairs), "difference": diff, "verdict": series_stats.verdict(diff),

@@ -2,8 +2,9 @@
 """Sums up the matches of a series (scripts/series.sh).
 
   scripts/series_summary.py match FOLDER --side left|right --status N --cycles C [--seed S]
-  scripts/series_summary.py record D --seed S --matches N --cycles C --opponent X --jobs J
-                            [--server-options "..."] [--program ROLE PATH COPY]...
+  scripts/series_summary.py record D [--seed S] --matches N --cycles C --opponent X --jobs J
+                            [--other-build DIR] [--server-options "..."]
+                            [--program ROLE PATH COPY]...
   scripts/series_summary.py series D [--baseline D2]
   scripts/series_summary.py baseline D2
 
@@ -19,7 +20,8 @@ after it, STATUS being "played" (match.sh ended with status 0 after all C cycles
 match.sh says why in invalid.txt) or "failed" (the server failed, or no match was logged). N
 is match.sh's exit status, S the seed pitch played the match with.
 
-"record" writes D/series.json at the start of a series: its seed, plan and server options,
+"record" writes D/series.json at the start of a series: its seed (none for a server that
+seeds itself), plan, opponent (and the other build of a head-to-head) and server options,
 and per program played its role, path, sha256 (of COPY, the copy the series plays) and, when
 PATH lies in a git checkout, that checkout's "git describe --always --dirty".
 
@@ -192,14 +194,15 @@ def record(a):
     """What series.json keeps of a series from its start: the seed, the plan, the server's
     options, and every program played."""
     return {"seed": a.seed, "planned": a.matches, "cycles": a.cycles, "opponent": a.opponent,
-            "jobs": a.jobs, "server_options": shlex.split(a.server_options),
+            "other_build": a.other_build, "jobs": a.jobs, "server_options": shlex.split(a.server_options),
             "programs": [{"role": role, "name": os.path.basename(path),
                           "path": os.path.abspath(path), "sha256": sha256(copy),
                           "git": gitdescribe(path)} for role, path, copy in a.program]}
 
 
 # What summary.json carries over from series.json.
-RECORD_KEYS = ("seed", "planned", "cycles", "opponent", "jobs", "server_options", "programs")
+RECORD_KEYS = ("seed", "planned", "cycles", "opponent", "other_build", "jobs", "server_options",
+               "programs")
 
 
 def readjson(path):
@@ -269,7 +272,7 @@ def summarise(folder, baseline=None):
     s["by_side"] = {side: outcomes([m for m in played if m["side"] == side])
                     for side in ("left", "right")}
     s["worst_p99"] = worstp99(played)
-    if str(s.get("opponent", "")).startswith("vorn:"):
+    if s.get("other_build"):
         s["head_to_head"] = series_compare.headtohead(s)
     if baseline:
         s["baseline"] = series_compare.compare(s, baselinesummary(baseline),
@@ -325,7 +328,7 @@ PROGRAM_HEAD = ("program", "role", "git", "sha256 (its start)", "path")
 
 
 def seedline(s):
-    if str(s.get("opponent", "")).startswith("vorn:") and s.get("seed") is not None:
+    if s.get("other_build") and s.get("seed") is not None:
         options = " ".join(s.get("server_options") or [])
         return (f"seeds: matches 2k-1 and 2k played seed {s['seed']}+k (series seed "
                 f"{s['seed']}, --seed {s['seed']} plays the same again); server options: "
@@ -373,18 +376,16 @@ def opponentlines(s):
     given = s.get("opponent")
     names = sorted({m["opponent"] for m in s["matches"] if m.get("opponent")})
     lines = []
-    if given and given.startswith("vorn:"):
-        lines.append(f"opponent: the vorn build in {given[5:]} (--opponent {given}); the game "
-                     "logs name the team on the right vorn-b")
+    other = s.get("other_build")
+    if other:
+        lines.append(f"opponent: the vorn build in {other} (--opponent {given}); the game logs "
+                     "name the team on the right vorn-b")
         lines.append(f"head to head, of {s['played']} played to the end: this build won "
-                     f"{s['wins']}, the build in {given[5:]} won {s['losses']}, "
-                     f"{s['draws']} drawn")
+                     f"{s['wins']}, the build in {other} won {s['losses']}, {s['draws']} drawn")
         if s.get("head_to_head"):
             lines += series_compare.headtoheadlines(s["head_to_head"])
-    elif given or names:
-        named = ", ".join(names) or "no name in the game logs"
-        lines.append(f"opponent: {named} (--opponent {given})" if given else
-                     f"opponent: {named}")
+    elif names:
+        lines.append(f"opponent: {', '.join(names)}" + (f" (--opponent {given})" if given else ""))
     invalid = [m for m in s["matches"] if m["status"] == "invalid"]
     if invalid:
         lines.append(f"invalid, left out of the figures: {matchcount(len(invalid))}: " +
@@ -543,6 +544,7 @@ def main(argv):
         r.add_argument(f"--{name}", type=int, required=True)
     r.add_argument("--seed", type=int)
     r.add_argument("--opponent", required=True)
+    r.add_argument("--other-build", help="the folder of the other vorn build played head to head")
     r.add_argument("--server-options", default="")
     r.add_argument("--program", nargs=3, action="append", default=[],
                    metavar=("ROLE", "PATH", "COPY"))

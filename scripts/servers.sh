@@ -1,12 +1,23 @@
 # The servers a match can be played on, each in its own option dialect. Sourced by
 # scripts/match.sh and scripts/series.sh (not run on its own); a new server is one more kind
-# here: its name in serverkind and the five functions below.
+# here: its name in serverkind and the functions below.
 #
 # serverkind VALUE: the kind of --server VALUE: "pitch" for pitch, "rcss" for any other
 # value, the path of the real simulation server's program, which takes its options as
 # server::NAME=VALUE. For each kind K:
 #
 #   K_check          refuses (die) what the server cannot do with the options given
+#   K_present        succeeds when its program is there, else says what is missing
+#   K_name           its name in the runner's lines
+#   K_onrecord BIN   the program of the server and the copy of it that a series plays (BIN:
+#                    the series' copies of the programs), a line each, to put on record
+#   K_options        the options every match of a series gives it, beside seed and side
+#   K_seeded         succeeds when it takes a seed (--seed), so that a match can be played
+#                    again and two series paired
+#   K_record         succeeds when it writes pitch's record (the send slots' timing)
+#   K_progress       succeeds when its lines tell how the match goes (pitch's: the cycle,
+#                    the play mode and the score every 100 cycles): then the report leaves
+#                    out the referee's calls that vorn's players heard
 #   K_start          starts the server in the background on free ports, its output in the
 #                    file $serverout; sets server (its pid) and port, or returns 1 with the
 #                    reason in startproblem when it did not start
@@ -17,25 +28,37 @@
 #
 # They read the match's settings from match.sh: serverpath (the --server value), pitchdir,
 # dir, cycles, players, seed, oppkind, side, noise, record, kickoffafter (seconds after its
-# start by which the server kicks off, come who may), and use its followserver and nextline.
+# start by which the server kicks off, come who may), and use its followserver and nextline
+# and the opponent's kind (scripts/opponents.sh: its players, what it needs of pitch).
 
 serverkind() { if [ "$1" = pitch ]; then echo pitch; else echo rcss; fi; }
 
 # --- pitch, our own server: one port of its choice (--port 0), its output in pitch.txt.
 
 pitch_check() { :; }
+# pitch_present: its program is there, else a line that says so (found when the match
+# starts, after the options' checks: status 1).
+pitch_present() {
+  [ ! -x "$pitchdir/pitch" ] || return 0
+  if [ "$pitchdir" = "$bin" ]; then
+    echo "$prog: $bin/pitch is missing; build first (./run.sh)" >&2
+  else
+    echo "$prog: --pitch: $pitchdir/pitch is missing" >&2
+  fi
+  return 1
+}
+pitch_name() { echo pitch; }
+pitch_onrecord() { printf '%s\n' "$pitchdir/pitch" "$1/pitch"; }
+pitch_options() { echo --cycles "$cycles" $("opp_${oppkind}_pitch"); }
+pitch_seeded() { :; }
+pitch_record() { :; }
+pitch_progress() { :; }
 
 pitch_start() {
-  local wait=$((players + 11))
-  case $oppkind in chasers | none) wait=$players ;; esac
   local args=(--port 0 --bind 127.0.0.1 --cycles "$cycles" --record "$record"
-    --wait-players "$wait" --kickoff-after "$kickoffafter" --seed "$seed"
-    --game-log "$dir/match.rcg" --text-log "$dir/match.rcl")
-  case $oppkind in
-    chasers) args+=(--opponent chasers)
-      [ "$side" = left ] || args+=(--chasers-side left) ;;
-    vorn) args+=(--twin-teams) ;;
-  esac
+    --wait-players "$((players + $("opp_${oppkind}_players")))"
+    --kickoff-after "$kickoffafter" --seed "$seed"
+    --game-log "$dir/match.rcg" --text-log "$dir/match.rcl" $("opp_${oppkind}_pitch"))
   [ -z "$noise" ] || args+=(--no-noise)
   serverout=$dir/pitch.txt
   : >"$serverout" # there before tail follows it
@@ -81,10 +104,6 @@ rcss_check() {
       "(give its path)"
     serverpath=$found
   fi
-  [ "$oppkind" != chasers ] || die "--opponent chasers: the chasers are pitch's own; on the" \
-    "real server choose none or a command"
-  [ "$oppkind" != vorn ] || die "--opponent vorn:DIR needs --server pitch (only pitch seats" \
-    "two teams of one name)"
   ((10#$cycles % 20 == 0)) || die "--cycles must be a multiple of 20 on the real server (it" \
     "counts a half in whole seconds), not '$cycles'"
   [ -z "$seed" ] || die "--seed: the real server seeds its random source from its clock; it" \
@@ -94,7 +113,16 @@ rcss_check() {
     "game log, match.rcg)"
   [ -x "$serverpath" ] && [ ! -d "$serverpath" ] || die "--server: '$serverpath' is not a" \
     "program that can be run (pitch, or the real server's program)"
+  serverpath=$(abspath "$serverpath") # it runs in the folder server/
 }
+rcss_present() { :; }
+
+rcss_name() { echo "the real server"; }
+rcss_onrecord() { printf '%s\n' "$serverpath" "$serverpath"; } # played where it is
+rcss_options() { echo --server "$serverpath" --cycles "$cycles"; }
+rcss_seeded() { false; } # from its clock
+rcss_record() { false; }
+rcss_progress() { false; }
 
 # rcss_freeport: a port P such that P, P + 1 and P + 2 are free for UDP on every address,
 # below the ephemeral ports (which players' sockets take), from 10000 up.

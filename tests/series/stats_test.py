@@ -199,7 +199,7 @@ HEAD_TO_HEAD = [
 for gds, lines in HEAD_TO_HEAD:
     with tempfile.TemporaryDirectory() as d:
         writejson(os.path.join(d, "series.json"), {"seed": 20, "planned": len(gds),
-                                                   "opponent": "vorn:/b"})
+                                                   "opponent": "vorn:/b", "other_build": "/b"})
         for n, gd in enumerate(gds, 1):
             writejson(os.path.join(d, f"match-{n:03d}", "result.json"),
                       {"dir": f"match-{n:03d}", "side": "left" if n % 2 else "right",
