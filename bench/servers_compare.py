@@ -5,15 +5,16 @@ vorn plays the same series on both servers, with the noise on: alone (--opponent
 against the project's scripted protocol-6 team (tests/support/scripted_team.py, the same
 program on both), the same number of matches of the same length, on the same sides (as
 scripts/series.sh plays them: against the scripted team odd matches vorn left, even ones
-right; alone always left). The two series of an
-opponent are played at the same time, so that both meet the same load on the machine. Then
+right; alone always left). The two series of an opponent are played at the same time, so
+that both meet the same load on the machine. Then
 each match's figures are read from its game log and its text log, the same way for both
 servers, and every figure is compared: its mean per match on each server with Student's t
 95% interval, and the difference (pitch minus the real server) with Welch's 95% interval.
 
   bench/servers_compare.py [--real-server PATH] [--matches N] [--cycles C] [--jobs J]
                            [--opponents none,scripted] [--dir D]
-  bench/servers_compare.py --compare D        the table again from the series in D
+  bench/servers_compare.py --compare D [D2 ...]   the table again from the series in D
+                                                 (and D2 ...: their matches together)
 
 Options:
   --real-server PATH  the real server (default: $REAL_SERVER)
@@ -23,7 +24,8 @@ Options:
   --opponents LIST    which opponents, of "none" and "scripted" (default both)
   --dir D             where the series go (default a new /tmp/servers-compare.*); it must
                       not exist or be empty
-  --compare D         no matches: the table of the series already in D
+  --compare D [D2 ...]  no matches: the table of the series already in D, or of
+                      the matches of several such folders taken together
 
 Both servers give every player the default player type: pitch always does unless told
 otherwise, and the real server is run through a two-line wrapper, D/rcssserver, that adds
@@ -216,20 +218,25 @@ def slots_line(folder):
         return "send slots not known (no summary.json)"
 
 
-def report(folder, opponents):
-    """The tables of the series in folder, one per opponent; returns (lines, data) or
-    raises SystemExit(1) naming a series that holds no match."""
+def report(folders, opponents):
+    """The tables of the series in folders (one folder or several, whose matches are taken
+    together), one per opponent; returns (lines, data) or raises SystemExit(1) naming a
+    series that holds no match."""
+    folders = [folders] if isinstance(folders, str) else folders
     lines, data = [], {}
     for opp in opponents:
-        found = {}
-        for server in SERVERS:
-            series = os.path.join(folder, f"{opp}-{server}")
-            try:
-                found[server] = series_matches(series)
-            except (OSError, ValueError, KeyError, matchlog.MatchError) as e:
-                raise SystemExit(f"servers_compare.py: {series}: {e}") from None
-            if not found[server]:
-                raise SystemExit(f"servers_compare.py: {series}: no match played to the end")
+        found = {s: [] for s in SERVERS}
+        for folder in folders:
+            for server in SERVERS:
+                series = os.path.join(folder, f"{opp}-{server}")
+                try:
+                    matches = series_matches(series)
+                except (OSError, ValueError, KeyError, matchlog.MatchError) as e:
+                    raise SystemExit(f"servers_compare.py: {series}: {e}") from None
+                if not matches:
+                    raise SystemExit(f"servers_compare.py: {series}: no match played to the "
+                                     "end")
+                found[server] += [dict(m, dir=os.path.join(series, m["dir"])) for m in matches]
         rows = compare(*([m["figures"] for m in found[s]] for s in SERVERS))
         title = "vorn alone" if opp == "none" else "vorn against the scripted team"
         lines += [f"### {title}", ""]
@@ -237,8 +244,8 @@ def report(folder, opponents):
         zero = zero_figures(rows)
         lines += ["", "0 in every match on both servers: " + "; ".join(zero) + "." if zero
                   else "No figure was 0 in every match on both servers."]
-        lines += [f"{SERVER_NAMES[s]}: " + slots_line(os.path.join(folder, f"{opp}-{s}"))
-                  for s in SERVERS]
+        lines += [f"{SERVER_NAMES[s]}: " + "; ".join(
+            slots_line(os.path.join(f, f"{opp}-{s}")) for f in folders) for s in SERVERS]
         lines.append("")
         data[opp] = {"matches": found, "rows": rows}
     return lines, data
@@ -295,7 +302,7 @@ def parse(argv):
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--opponents", default=",".join(OPPONENTS))
     ap.add_argument("--dir")
-    ap.add_argument("--compare", metavar="D")
+    ap.add_argument("--compare", metavar="D", nargs="+")
     ap.add_argument("-h", "--help", action="store_true")
     args = ap.parse_args(argv)
     args.opponents = [o for o in args.opponents.split(",") if o]
