@@ -202,6 +202,15 @@ def table(rows, pitch_n, real_n):
     return out
 
 
+def chance_line(rows):
+    """How many of the figures compared differ, against how many a 95% interval lets differ
+    by chance alone when the servers are alike (one in twenty)."""
+    tested = [r for r in rows if r["difference"] is not None]
+    differ = sum(1 for r in tested if r["difference"]["excludes_zero"])
+    return (f"{differ} of {len(tested)} figures differ; with no difference between the "
+            f"servers about {len(tested) / 20:.1f} would, by chance alone.")
+
+
 def zero_figures(rows):
     """The words of the figures that compare() left out, as 0 in every match."""
     shown = {r["key"] for r in rows}
@@ -242,6 +251,7 @@ def report(folders, opponents):
         lines += [f"### {title}", ""]
         lines += table(rows, len(found["pitch"]), len(found["real"]))
         zero = zero_figures(rows)
+        lines += ["", chance_line(rows)]
         lines += ["", "0 in every match on both servers: " + "; ".join(zero) + "." if zero
                   else "No figure was 0 in every match on both servers."]
         lines += [f"{SERVER_NAMES[s]}: " + "; ".join(

@@ -114,6 +114,8 @@ class Compare(unittest.TestCase):
             "| differs |",
             "| vorn: kicks | 3.00 [-9.71, 15.71] | 3.00 [3.00, 3.00] | +0.00 [-12.71, +12.71] "
             "|  |"])
+        self.assertEqual(servers_compare.chance_line(rows), "1 of 2 figures differ; with no "
+                         "difference between the servers about 0.1 would, by chance alone.")
         zero = servers_compare.zero_figures(rows)
         self.assertIn("drop balls", zero)
         self.assertNotIn("vorn: kicks", zero)
