@@ -8,7 +8,10 @@
 # neighbours from its own real path (here is the folder above scripts/):
 #   here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 
-prog=$(basename "$0")
+# The name a script's lines begin with: its own, or VORN_CALLER's when a script that passes
+# its options on checks them this way (run.sh, whose options go to match.sh); not passed on.
+prog=${VORN_CALLER:-$(basename "$0")}
+unset VORN_CALLER
 
 # binfolder: where Vorn, Vorng and pitch are: $VORN_BIN when set; else build/bin in the
 # repository; else, installed, PREFIX/bin.
