@@ -31,6 +31,8 @@ import time
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BIN = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "bin")
 FILE, FOLDER = "afile", "afolder"  # made in every working folder
+# Also in every working folder: what an earlier match and an earlier series left.
+HELD = {"amatch": "pitch.txt", "aseries": "series.json"}
 
 MATCH, TEAM, IDLE = "scripts/match.sh", "scripts/start-team.sh", "bench/idle_cpu.py"
 FUZZ, SOAK = "scripts/fuzz.sh", "scripts/soak.sh"
@@ -50,11 +52,15 @@ REFUSALS = [
     (MATCH, "--no-noise --bogus", 2, "unknown option '--bogus'"),
     (MATCH, "--side up", 2, "--side must be left or right, not 'up'"),
     (MATCH, "--side right --opponent none", 2, "--side right needs an opponent"),
-    (SERIES, "--jobs 0", 2, "--jobs must be a whole number from 1 to 64, not '0'"),
+    (MATCH, "--dir amatch", 2, "match.sh: --dir 'amatch' holds a match already; give another"),
+    (SERIES, "--jobs 0", 2, "--jobs must be a whole number from 1 to 64, or auto, not '0'"),
+    (SERIES, "--dir aseries", 2, "series.sh: --dir 'aseries' holds a series already"),
     (SERIES, "--hosts afolder", 2, "--hosts 'afolder' is not a file that can be read"),
     (SERIES, "--baseline afolder", 2, "--baseline 'afolder' holds no series (no summary.json)"),
     ("run.sh", "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
     ("run.sh", "--dir afile", 2, "--dir 'afile' is not a folder"),  # from the caller's folder
+    ("run.sh", "--bogus", 2, "run.sh: unknown option '--bogus' (see --help)"),
+    ("run.sh", "--dir amatch", 2, "run.sh: --dir 'amatch' holds a match already"),
     (TEAM, "--port abc", 2, "--port must be a whole number from 1 to 65535, not 'abc'"),
     (TEAM, "--port 0", 2, "--port must be a whole number from 1 to 65535, not '0'"),
     (TEAM, "--port 65536", 2, "--port must be a whole number from 1 to 65535, not '65536'"),
@@ -105,6 +111,17 @@ TEAM_ENDINGS = [
     ("none", "", 1, ["no answer"] * 2,
      r"start-team\.sh: no player got an answer from 127\.0\.0\.1:\d+: is a server running there\?"),
 ]
+# The scripts installed (outside the repository) and their programs missing: what the hint
+# says. Arguments, exit status, the one line.
+INSTALLED_HINT = "is missing; reinstall vorn, or give the folder that holds them with "
+INSTALLED = [
+    (TEAM, "--bin afolder", 2,
+     f"start-team.sh: --bin: afolder/Vorn {INSTALLED_HINT}--bin or VORN_BIN"),
+    (SERIES, f"--bin afolder --pitch {BIN}", 2,
+     f"series.sh: --bin: afolder/Vorn {INSTALLED_HINT}--bin or VORN_BIN"),
+    (SERIES, f"--bin {BIN}", 2, f"series.sh: afolder/pitch {INSTALLED_HINT}--pitch or VORN_BIN"),
+    (MATCH, "--opponent none --cycles 5", 1, f"match.sh: afolder/Vorng {INSTALLED_HINT}VORN_BIN"),
+]
 HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch",
          FUZZ, SOAK, PACKAGE, SERIES, "scripts/series-match.sh", "tests/failed_tests.py",
          "bench/calls_delay.py", LIVE, "scripts/outcome.py", "bench/gamelog_results.py",
@@ -114,6 +131,11 @@ failures = []
 
 
 def command(program, args):
+    if program.startswith("files:"):
+        # A thousand files open beside the standard three (3 to 1100): a player started with
+        # them gets a socket above select's limit of 1024, a fatal error of its own.
+        return ["bash", "-c", 'ulimit -n 4096 && for ((i = 3; i <= 1100; i++)); do '
+                'eval "exec $i</dev/null"; done && exec "$0" "$@"'] + command(program[6:], args)
     path = os.path.join(BIN, program) if program == "pitch" else os.path.join(REPO, program)
     return [path] + args.split()
 
@@ -150,7 +172,10 @@ def run(root, program, args, env=None, timeout=30, during=None):
     os.mkdir(os.path.join(work, "tmp"))
     os.mkdir(os.path.join(work, FOLDER))
     open(os.path.join(work, FILE), "w").close()
-    env = dict(os.environ, VORN_BIN=BIN, TMPDIR=os.path.join(work, "tmp"), **(env or {}))
+    for folder, file in HELD.items():
+        os.mkdir(os.path.join(work, folder))
+        open(os.path.join(work, folder, file), "w").close()
+    env = dict(os.environ, VORN_BIN=BIN, TMPDIR=os.path.join(work, "tmp")) | (env or {})
     proc = subprocess.Popen(command(program, args), cwd=work, env=env,
                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT, start_new_session=True)
@@ -285,7 +310,8 @@ def contents(work):
 
 def options(root):
     """The refusals of bad options and the help texts; returns the number of cases."""
-    untouched = sorted(["tmp", FOLDER, FILE])
+    untouched = sorted(["tmp", FOLDER, FILE] + list(HELD) +
+                       [os.path.join(d, f) for d, f in HELD.items()])
     for program, args, status, text in REFUSALS:
         got, out, work = run(root, program, args)
         lines = out.splitlines()
@@ -294,6 +320,17 @@ def options(root):
                             f"output {out!r} (expected one line with {text!r})")
         if contents(work) != untouched:
             failures.append(f"{program} {args}: left {contents(work)}")
+    # The scripts as installed: a copy of scripts/ in PREFIX/share/vorn, no repository above.
+    installed = os.path.join(root, "prefix", "share", "vorn")
+    shutil.copytree(os.path.join(REPO, "scripts"), os.path.join(installed, "scripts"))
+    for program, args, status, text in INSTALLED:
+        got, out, work = run(root, os.path.join(installed, program), args,
+                             env={"VORN_BIN": FOLDER})
+        if got != status or out.splitlines() != [text]:
+            failures.append(f"installed {program} {args}: status {got} (expected {status}), "
+                            f"output {out!r} (expected {text!r})")
+        if contents(work) != untouched:
+            failures.append(f"installed {program} {args}: left {contents(work)}")
     for program in HELPS:
         for flag in ("--help", "-h"):
             got, out, work = run(root, program, flag)
@@ -303,7 +340,7 @@ def options(root):
                                 f"output {out!r}")
             if contents(work) != untouched:
                 failures.append(f"{program} {flag}: left {contents(work)}")
-    return len(REFUSALS) + 2 * len(HELPS)
+    return len(REFUSALS) + len(INSTALLED) + 2 * len(HELPS)
 
 
 def guarded(case, *args):
