@@ -110,6 +110,30 @@ TEAM_ENDINGS = [
      r"start-team\.sh: players killed or failed: 1 \(see the table\)"),
     ("none", "", 1, ["no answer"] * 2,
      r"start-team\.sh: no player got an answer from 127\.0\.0\.1:\d+: is a server running there\?"),
+    # Started with a thousand files open: each player's own fatal line, and no guess at a server.
+    ("none, 1100 files open", "", 1, [re.compile(r"fatal: cannot watch the UDP socket: its "
+     r"descriptor \d+ is not below select's limit of 1024 \(too many files open\)")] * 2,
+     r"start-team\.sh: player 2 \(Vorn\) ended on a fatal error: cannot watch the UDP socket: "
+     r"its descriptor \d+ is not below select's limit of 1024 \(too many files open\)"),
+]
+# A runner or a series whose output goes away: read up to its first line, then closed (as
+# "| head -1" does), or a "| tee" in the same session as the runner, both sent Ctrl-C once
+# play has begun. Its status, and the last line of the match's report.txt (a series: its
+# summary must be written, its stage removed).
+STOP = r"match\.sh: the match was stopped \({}\) at cycle \d+ of 1000 \(score \d+ : \d+\)"
+CLOSED = [
+    (MATCH, "closed", 141, STOP.format("its output was closed")),
+    (MATCH, "tee, Ctrl-C", 130, STOP.format("SIGINT")),
+    (SERIES, "closed", 141, None),
+    (SERIES, "tee, Ctrl-C", 130, None),
+]
+# Two started at once with one folder: one plays (status 0), the other is refused (status 2)
+# with this line.
+TWICE = [
+    (MATCH, "--opponent none --players 1 --cycles 20 --dir m",
+     "match.sh: --dir '{}' holds a match already; give another folder"),
+    (SERIES, "--opponent none --matches 1 --cycles 20 --dir m",
+     "series.sh: --dir '{}' holds a series already"),
 ]
 # The scripts installed (outside the repository) and their programs missing: what the hint
 # says. Arguments, exit status, the one line.
@@ -250,6 +274,7 @@ def teamending(root, server, action, status, endings, last):
             time.sleep(0.5)
             os.killpg(proc.pid, signal.SIGINT)
     pitch, lines, live, killed = None, [], [], []
+    program = "files:" + TEAM if "files open" in server else TEAM
     if server == "pitch":
         pitch = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--bind",
                                   "127.0.0.1", "--wait-players", str(len(endings)), "--cycles",
@@ -261,7 +286,7 @@ def teamending(root, server, action, status, endings, last):
         nobody.bind(("127.0.0.1", 0))
         port = nobody.getsockname()[1]
         nobody.close()
-    got, rest, _ = run(root, TEAM, f"--host 127.0.0.1 --port {port} --players {len(endings)}"
+    got, rest, _ = run(root, program, f"--host 127.0.0.1 --port {port} --players {len(endings)}"
                        " --dir team", during=act if pitch else None)
     if pitch:
         pitch.kill()
@@ -272,12 +297,105 @@ def teamending(root, server, action, status, endings, last):
     if pitch and live != [True]:
         failures.append(f"team against pitch, {action}: no kick-off on its output within "
                         f"10 s while pitch ran: {out!r}")
-    if (got != status or sorted(r[1] for r in rows) != sorted(endings) or wrong
+    if (got != status or not sameendings([r[1] for r in rows], endings) or wrong
             or not re.fullmatch(last, out.splitlines()[-1] if out else "")):
         failures.append(f"team against {server}, {action or 'nothing done'}: status {got}, "
                         f"output {out!r}")
     if killed and time.monotonic() - killed[0] > 15:
         failures.append(f"team against pitch, {action}: still running 15 s after the kill")
+
+
+def sameendings(got, expected):
+    """Whether the endings are those expected, in any order; an expected one is a string or a
+    pattern the whole ending must match."""
+    left = list(got)
+    for e in expected:
+        hit = next((g for g in left if (e.fullmatch(g) if isinstance(e, re.Pattern) else g == e)),
+                   None)
+        if hit is None:
+            return False
+        left.remove(hit)
+    return not left
+
+
+def infolder(pid, folder):
+    try:
+        return os.readlink(f"/proc/{pid}/cwd").startswith(folder)
+    except OSError:
+        return False
+
+
+def closedoutput(root, script, how, status, last):
+    """The runner or a series, its output closed after the first line or its tee stopped with
+    it by Ctrl-C; what is left running is looked for by working folder (a series' matches run
+    in GNU parallel's session)."""
+    work = tempfile.mkdtemp(dir=root)
+    args = ("--cycles 1000 --players 1 --dir m" if script == MATCH
+            else "--matches 2 --jobs 1 --cycles 300 --dir m")
+    env = dict(os.environ, VORN_BIN=BIN, TMPDIR=work)
+    what, run = f"{script} | {how}", command(script, args)
+    if how != "closed":
+        # A shell as a terminal has it: the pipeline in one process group, which Ctrl-C
+        # reaches whole; the shell itself outlives it to tell the runner's status.
+        run = ["bash", "-c", 'trap : INT; "$0" "$@" | tee log >/dev/null; '
+               'echo "${PIPESTATUS[0]}" >status'] + run
+    proc = subprocess.Popen(run, cwd=work, env=env, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            start_new_session=True)
+    if how == "closed":
+        proc.stdout.readline()
+    else:
+        player = "m/player1" if script == MATCH else "m/match-001/player1"
+        if waitfile(os.path.join(work, player, "console.txt"), "referee kick_off"):
+            os.killpg(proc.pid, signal.SIGINT)
+    proc.stdout.close()
+    try:
+        got = proc.wait(timeout=90)
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, 9)
+        got = proc.wait()
+        failures.append(f"{what}: still running after 90 s")
+    if how != "closed":
+        got = int(open(os.path.join(work, "status")).read() or -1)
+    deadline, left = time.monotonic() + 5, ["?"]
+    while left and time.monotonic() < deadline:
+        left = [p for p in filter(str.isdigit, os.listdir("/proc")) if infolder(p, work)]
+        time.sleep(0.1)
+    folder = os.path.join(work, "m")
+    if script == MATCH:
+        report = os.path.join(folder, "report.txt")
+        lines = open(report, encoding="latin-1").read().splitlines() if os.path.exists(report) \
+            else []
+        wrong = not lines or not re.fullmatch(last, lines[-1]) or \
+            not any(line.startswith("record: ") for line in lines)
+    else:
+        lines = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+        wrong = "summary.json" not in lines or any(n.startswith("vorn-series-") for n in lines)
+    if got != status or wrong or left:
+        failures.append(f"{what}: status {got} (expected {status}), left {commands(left)}, "
+                        f"report or folder {lines[-12:]}")
+
+
+def twice(root, script, args, refusal):
+    """Two of the script at once with one folder: exactly one plays."""
+    work = tempfile.mkdtemp(dir=root)
+    env = dict(os.environ, VORN_BIN=BIN, TMPDIR=work)
+    procs = [subprocess.Popen(command(script, args), cwd=work, env=env,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, start_new_session=True)
+             for _ in range(2)]
+    ran = []
+    for proc in procs:
+        try:
+            out, _ = proc.communicate(timeout=90)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, 9)
+            out, _ = proc.communicate()
+        ran.append((proc.returncode, out.decode("latin-1").splitlines()))
+    ran.sort()
+    folder = os.path.join(work, "m")
+    if [r[0] for r in ran] != [0, 2] or ran[1][1] != [refusal.format(folder)]:
+        failures.append(f"two {script} {args} at once: {ran}")
 
 
 def stopseries(root):
@@ -390,13 +508,15 @@ def endings(root):
         cases += [threading.Thread(target=guarded, args=(teamending, root) + e)
                   for e in TEAM_ENDINGS]
         cases.append(threading.Thread(target=guarded, args=(stopseries, root)))
+        cases += [threading.Thread(target=guarded, args=(closedoutput, root) + c) for c in CLOSED]
+        cases += [threading.Thread(target=guarded, args=(twice, root) + t) for t in TWICE]
         for case in cases:
             case.start()
         for case in cases:
             case.join()
     except (BlockingIOError, socket.timeout):
         failures.append("start-team.sh --dir team: no init reached the port")
-    return len(ENDINGS) + len(TEAM_ENDINGS) + 3
+    return len(ENDINGS) + len(TEAM_ENDINGS) + len(CLOSED) + len(TWICE) + 3
 
 
 def main():
