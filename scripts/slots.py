@@ -46,8 +46,9 @@ WITHIN_MS = (0.5, 2.0)  # the shares "within 0.5 ms" and "within 2 ms"
 
 
 def read_commands(path):
-    """The record's command lines in the order pitch received them, and the count of
-    lines that are not JSON (a record cut off mid-line)."""
+    """The record's command lines in the order pitch received them (but those of pitch's
+    built-in players), and the count of lines that are not JSON (a record cut off
+    mid-line)."""
     commands, broken = [], 0
     with open(path, encoding="utf-8", errors="replace") as f:
         for line in f:
@@ -55,8 +56,8 @@ def read_commands(path):
                 continue
             try:
                 c = json.loads(line)
-                if c.get("type") != "command":
-                    continue
+                if c.get("type") != "command" or c.get("robot") is True:
+                    continue  # pitch's built-in players have no send slots
                 commands.append((c["side"], int(c["unum"]), int(c["step"]), float(c["ms"]),
                                  c["kind"], c["text"], int(c["cycle"])))
             except (ValueError, KeyError, TypeError):
