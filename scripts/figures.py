@@ -42,6 +42,7 @@ import textwrap
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
 import helptext  # noqa: E402
 import matchlog  # noqa: E402
+import outputs  # noqa: E402
 
 SIDES = ("l", "r")
 BALL_DECAY = 0.94  # of the ball's speed per step
@@ -469,8 +470,7 @@ def main(argv):
         return 1
     try:
         if a.json:
-            with open(a.json, "w", encoding="utf-8") as out:
-                out.write(json.dumps(f, indent=1) + "\n")
+            outputs.write(a.json, json.dumps(f, indent=1) + "\n")
     except OSError as e:
         print(f"figures.py: {a.json}: {e.strerror or e}", file=sys.stderr)
         return 1
@@ -482,4 +482,4 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(outputs.run(main))

@@ -39,6 +39,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
 import matchlog  # noqa: E402
+import outputs  # noqa: E402
 
 SLOT_IDEAL_MS = (0.0, 100.0 / 3, 200.0 / 3)  # ideal send times after the sense_body
 RECORD_ROUNDING_MS = 0.05  # older records hold ms with one decimal
@@ -195,26 +196,29 @@ def main(argv):
             return 1
         commands, broken = read_commands(a.record)
     except OSError as e:
-        print(f"slots.py: {e}", file=sys.stderr)
+        print(f"slots.py: {a.record}: {e.strerror or e}", file=sys.stderr)
         return 1
     r = analyse(commands, a.step_ms, a.min_reply_ms)
     r["record"] = os.path.abspath(a.record)
     r["broken_lines"] = broken
+    target = a.json or os.path.join(os.path.dirname(os.path.abspath(a.record)), "slots.json")
+    failed = None
+    if target != "-":  # written before the report, which a reader may stop reading early
+        try:
+            outputs.write(target, json.dumps(r, indent=1) + "\n")
+        except OSError as e:
+            failed = e.strerror or str(e)
     report(r, sys.stdout)
     if broken:
-        print(f"  ({broken} command lines of the record could not be read)")
-    target = a.json or os.path.join(os.path.dirname(os.path.abspath(a.record)), "slots.json")
+        print(f"  ({broken} command line{'s' if broken != 1 else ''} of the record could not "
+              "be read)")
+    if failed:
+        print(f"slots.py: {target}: {failed}", file=sys.stderr)
+        return 1
     if target != "-":
-        try:
-            with open(target, "w", encoding="utf-8") as f:
-                json.dump(r, f, indent=1)
-                f.write("\n")
-        except OSError as e:
-            print(f"slots.py: {e}", file=sys.stderr)
-            return 1
         print(f"  figures as JSON: {target}")
     return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(outputs.run(main))

@@ -82,6 +82,7 @@ class Attribution(unittest.TestCase):
         self.assertEqual([s["commands"] for s in r["slots"]], [2, 1, 1])
         self.assertEqual((r["counted"], r["players"], r["broken_lines"],
                           r["left_out"]["before_first_sense_body"]), (4, 1, 1, 0))
+        self.assertIn("\n  (1 command line of the record could not be read)\n", out.getvalue())
         late = r["after_cycle_end"]
         self.assertEqual((late["count"], late["commands"][0]["text"], late["commands"][0]["slot"]),
                          (1, "(dash 8)", 3))
