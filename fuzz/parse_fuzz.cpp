@@ -6,8 +6,9 @@
 // The target plays the server from a loopback socket it owns (the sink): every datagram goes
 // over 127.0.0.1 to the agent's socket and is taken by getfromserver, exactly as in a match
 // (cut at 2047 bytes and at the first NUL, lower-cased, parsed), and every command the agent
-// sends comes back to the sink, which drops it. Each input starts a fresh agent, so a finding
-// replays from its input alone:
+// sends comes back to the sink, which drops it. Each input starts from an agent as it is before
+// its init reply, the receive loop's silence clock included, so a finding replays from its
+// input alone and no pause of the fuzzer between two inputs counts as the server's silence:
 //   - the first byte picks the init reply: side (bit 0), uniform number 0..12 (bits 1-4, 13
 //     and above wrap), play mode before_kick_off or play_on (bit 7); the reply is taken first,
 //     so flags, goals, lines, ball, players and the referee's calls all have their records;
@@ -77,8 +78,7 @@ bool start() {
         return false;
     if (!connect())
         return false;
-    vorn::initvar();
-    vorn::initpoll(-1); // the socket alone, no standard input
+    vorn::initvar(); // the buffers, allocated once
     return true;
 }
 
@@ -106,7 +106,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static bool ready = start();
     if (!ready || size == 0)
         return 0;
-    vorn::initvar(); // the start values, as a process has them before its init reply
+    // The state a process has before its init reply: the start values, and a receive loop
+    // that has heard nothing yet, so that no silence is counted from an earlier input (however
+    // long the fuzzer spent between two inputs).
+    vorn::initvar();
+    vorn::initpoll(-1); // the socket alone, no standard input
     char init[64];
     int n = snprintf(init, sizeof init, "(init %c %d %s)", data[0] & 1 ? 'r' : 'l',
                      (data[0] >> 1 & 15) % 13, data[0] & 128 ? "play_on" : "before_kick_off");

@@ -41,8 +41,9 @@ if(TARGET pitch)
   install(TARGETS pitch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
-# The scripts: the commands, and what they need (common.sh, series-match.sh, which series.sh
-# runs for every match, the Python modules, the page template). A file that starts with #!
+# The scripts: the commands, and what they need (common.sh, the servers' and the opponents'
+# kinds, series-match.sh, which series.sh runs for every match, the Python modules, the page
+# template). A file that starts with #!
 # is installed to be run, any other to be read; modes are set here, not taken from the
 # checkout (whose umask may differ).
 file(GLOB vorn_scripts RELATIVE ${PROJECT_SOURCE_DIR}/scripts CONFIGURE_DEPENDS
@@ -51,7 +52,7 @@ set(vorn_links ${CMAKE_BINARY_DIR}/commands)
 file(MAKE_DIRECTORY ${vorn_links})
 foreach(script ${vorn_scripts})
   if(NOT (script MATCHES "\\.(py|html)$" OR script IN_LIST VORN_COMMANDS OR
-          script STREQUAL common.sh OR script STREQUAL series-match.sh))
+          script MATCHES "^(common|servers|opponents|series-match)\\.sh$"))
     continue()
   endif()
   file(READ ${PROJECT_SOURCE_DIR}/scripts/${script} start LIMIT 2 HEX)

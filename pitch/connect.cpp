@@ -1,9 +1,11 @@
 // connect.cpp -- datagrams from unknown addresses: init, reconnect, and a monitor's dispinit.
 //
 // The first team name to arrive plays on the left, the second on the right; uniform
-// numbers go out in connection order. Only protocol version 6 is served: pitch writes
-// no other message formats, so any other version is refused the way the real server
-// refuses a version it has no formats for.
+// numbers go out in connection order. With --twin-teams a second team of the left's name
+// plays on the right once eleven have joined the left, as NAME-b. Every player that joins
+// is said on standard output, so that a runner knows who has come. Only protocol version 6 is
+// served: pitch writes no other message formats, so any other version is refused the way the real
+// server refuses a version it has no formats for.
 
 #include "pitch/connect.h"
 
@@ -112,8 +114,28 @@ static int sidefor(const char *team, bool claim) {
     return 0;
 }
 
+// joinside: the side a newcomer of the team plays on, as sidefor; with two teams of one
+// name, a newcomer of the left team's name once eleven have joined there plays on the right,
+// which is then named NAME-b (cut to fit).
+static int joinside(const char *team, bool claim) {
+    if (!Opt.twins || !TeamName[0][0] || std::strcmp(TeamName[0], team) != 0 || Joins[0] < TeamSize)
+        return sidefor(team, claim);
+    if (Twins)
+        return -1;
+    if (TeamName[1][0])
+        return 1; // the right side is another team's; the left is full
+    if (claim) {
+        int keep = static_cast<int>(std::strlen(team));
+        if (keep > TeamNameMax - 2)
+            keep = TeamNameMax - 2;
+        std::snprintf(TeamName[1], sizeof TeamName[1], "%.*s-b", keep, team);
+        Twins = true;
+    }
+    return -1;
+}
+
 int joinplayer(const char *team, bool goalie, bool robot, char *err, size_t errcap) {
-    int side = sidefor(team, false);
+    int side = joinside(team, false);
     if (side == 0) {
         std::snprintf(err, errcap, "(error no_more_team)");
         return -1;
@@ -132,10 +154,11 @@ int joinplayer(const char *team, bool goalie, bool robot, char *err, size_t errc
         std::snprintf(err, errcap, "%s", ErrNoMorePlayer);
         return -1;
     }
-    sidefor(team, true);
+    joinside(team, true);
     initplayer(free, side, free % TeamSize + 1, goalie);
     Players[free].robot = robot;
     TeamEver[sideindex(side)] = true;
+    Joins[sideindex(side)]++;
     return free;
 }
 
@@ -172,6 +195,9 @@ static void handleinit(uint32_t addr, uint16_t port, const char *s, size_t n) {
     modeword(mode, sizeof mode, Mode, ModeSide);
     std::snprintf(reply, sizeof reply, "(init %c %d %s)", p.side > 0 ? 'l' : 'r', p.unum, mode);
     sendplayer(slot, reply);
+    std::printf("pitch: %s %d%s joined on the %s\n", TeamName[sideindex(p.side)], p.unum,
+                p.goalie ? " (goalie)" : "", p.side > 0 ? "left" : "right");
+    std::fflush(stdout);
 }
 
 // Reconnect: "(reconnect TEAM UNUM)" takes over a seated player from a new address.

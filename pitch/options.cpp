@@ -38,6 +38,10 @@ static const char HelpText[] =
     "                     toward the other goal, the others keep a formation\n"
     "  --chasers-side S   the built-in players' side, left or right (default right); the\n"
     "                     first team to connect plays on the other side\n"
+    "  --twin-teams       two teams of one name: the first eleven players of the name play\n"
+    "                     on the left, the next eleven on the right as NAME-b (so the\n"
+    "                     logs, the record and the summary tell them apart); each player\n"
+    "                     sees its own side under NAME and the other as NAME-b\n"
     "  --record FILE      write a JSON-lines record: one line per step (play mode, score,\n"
     "                     ball, every player) and one per command received (cycle, player,\n"
     "                     text, ms after that player's sense_body, executed or ignored);\n"
@@ -59,6 +63,7 @@ static const char HelpText[] =
     "  --quiet            no progress line every 100 cycles\n"
     "  --help, -h         this text\n"
     "\n"
+    "Every player that joins is said in a line: \"pitch: vorn 1 (goalie) joined on the left\".\n"
     "At the end pitch prints the score, per player the commands per kind, the cycles with\n"
     "two or more body commands, when commands arrived after sense_body, and how closely\n"
     "steps kept their deadlines. When time is over it says so in a line of its own.\n"
@@ -154,6 +159,7 @@ static const struct {
     {"no-noise", &Opt.noise, false},          {"no-offside", &Opt.offside, false},
     {"no-back-pass", &Opt.backpass, false},   {"no-free-kick-fault", &Opt.freekickfault, false},
     {"player-types", &Opt.playertypes, true}, {"quiet", &Opt.quiet, true},
+    {"twin-teams", &Opt.twins, true},
 };
 
 // setflag: sets the switch of a flag option; false when name is none.
@@ -218,6 +224,11 @@ int parseoptions(int argc, char **argv, FILE *out, FILE *err) {
             std::fprintf(err, "pitch: bad value \"%s\" for --%s: expected %s\n", value, name, why);
             return 2;
         }
+    }
+    if (Opt.twins && Opt.chasers) {
+        std::fprintf(err, "pitch: --twin-teams needs both sides for clients, --opponent chasers "
+                          "takes one (try --help)\n");
+        return 2;
     }
     if (Opt.waitplayers < 0)
         Opt.waitplayers = Opt.chasers ? TeamSize : 2 * TeamSize;

@@ -119,7 +119,7 @@ static void putplayer(Out &o, const Player &me, const Player &p) {
     if (!l.inview)
         return;
     double qd = qdist(l.d, MovableQuantStep);
-    const char *team = TeamName[sideindex(p.side)];
+    const char *team = seenteam(me.side, p.side);
     if (chance(lossprob(qd, 40, 60))) {
         put(o, " ((p)");
         putdistdir(o, me, qd, l.dir);

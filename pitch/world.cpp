@@ -16,6 +16,8 @@ Ball TheBall;
 Options Opt;
 char TeamName[2][TeamNameMax + 1];
 bool TeamEver[2];
+int Joins[2];
+bool Twins;
 
 void initoptions() {
     Opt = Options{};
@@ -37,6 +39,7 @@ void initoptions() {
     Opt.backpass = true;
     Opt.freekickfault = true;
     Opt.playertypes = false;
+    Opt.twins = false;
 }
 
 void initworld() {
@@ -48,6 +51,8 @@ void initworld() {
     TheBall.holder = -1;
     std::memset(TeamName, 0, sizeof TeamName);
     TeamEver[0] = TeamEver[1] = false;
+    Joins[0] = Joins[1] = 0;
+    Twins = false;
     inittypes();
 }
 
@@ -83,6 +88,12 @@ int sideindex(int side) {
 bool kickable(const Player &p) {
     double area = PlayerSize + BallSize + ptype(p).kickmargin;
     return std::hypot(TheBall.x - p.x, TheBall.y - p.y) <= area;
+}
+
+const char *seenteam(int viewer, int side) {
+    if (!Twins)
+        return TeamName[sideindex(side)];
+    return TeamName[viewer == side ? 0 : 1];
 }
 
 int connectedclients() {

@@ -78,6 +78,7 @@ struct Options {
     bool backpass;       // referee back passes to the goalie
     bool freekickfault;  // referee a set-play taker touching the ball twice
     bool playertypes;    // random player types handed out at the first kick-off
+    bool twins;          // two teams of one name: the first eleven left, the next right
 };
 
 // Globals
@@ -86,6 +87,8 @@ extern Ball TheBall;
 extern Options Opt;
 extern char TeamName[2][TeamNameMax + 1]; // [0] left, [1] right; empty when no team yet
 extern bool TeamEver[2];                  // the side ever had a player
+extern int Joins[2];                      // players seated on the side so far, ever
+extern bool Twins;                        // the right side plays under the left's name
 
 void initoptions();
 void initworld(); // fresh match: no players, ball at the centre
@@ -94,5 +97,9 @@ int slotof(int side, int unum); // slot index of side (+1/-1) and uniform number
 int sideindex(int side);        // 0 for left, 1 for right
 bool kickable(const Player &p); // the ball is within the kickable area of p
 int connectedclients();         // slots used by real clients
+// seenteam: the team name a player of side viewer sees the players of side under. With two
+// teams of one name each sees its own side under that name and the other as NAME-b, the
+// right side's name in the logs.
+const char *seenteam(int viewer, int side);
 
 } // namespace vorn::pitch

@@ -3,6 +3,11 @@
 // holds it back; after a "sense_body" a new cycle of send slots begins; whenever a poll finds
 // nothing, the send-slot scheduler serves the queue. Once the server has answered, a server
 // silent for SilenceMicros is taken for gone and the agent ends, as on "quit".
+//
+// Silence is what the socket showed: the time between looks at it that found nothing from
+// the server, each gap counted up to a step. The limit is checked before a poll, against the
+// silence counted at the latest look, so a datagram that arrived while the agent was stopped
+// (a debugger, SIGSTOP, a stalled machine) is read before any verdict, and the agent plays on.
 
 #include "runtime/runtime.h"
 
@@ -29,21 +34,37 @@ static int maxfd = 0;      // highest watched descriptor plus one
 static int inputfd = -1;   // standard input; -1 once it has ended or when it is not usable
 static char line[BufSize]; // the latest standard-input line or datagram
 static bool heard = false; // a datagram has come from the server
-static timespec lastheard; // CLOCK_MONOTONIC at the latest datagram from the server
+static long silent = 0;    // microseconds of silence counted since the server's latest datagram
+static timespec lastlook;  // CLOCK_MONOTONIC at the latest look at the socket
 
 long silenceleft(long silentmicros) {
     return silentmicros >= SilenceMicros ? 0 : SilenceMicros - silentmicros;
 }
 
-// Microseconds since the latest datagram from the server.
-static long silentfor() {
+long silenceafter(long silentmicros, long gapmicros) {
+    long gap = gapmicros < 0 ? 0 : gapmicros > SilenceStepMicros ? SilenceStepMicros : gapmicros;
+    return silentmicros + gap;
+}
+
+long silencewait(long silentmicros) {
+    long left = silenceleft(silentmicros);
+    return left < SilenceStepMicros ? left : SilenceStepMicros;
+}
+
+// The microseconds since the previous look at the socket; this is the latest look now.
+static long look() {
     timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (now.tv_sec - lastheard.tv_sec) * 1000000L + (now.tv_nsec - lastheard.tv_nsec) / 1000;
+    if (clock_gettime(CLOCK_MONOTONIC, &now) != 0)
+        errorf("\nClock failed Look_time\n");
+    long gap = (now.tv_sec - lastlook.tv_sec) * 1000000L + (now.tv_nsec - lastlook.tv_nsec) / 1000;
+    lastlook = now;
+    return gap;
 }
 
 void initpoll(int infd) {
     heard = false;
+    silent = 0;
+    look();
     FD_ZERO(&watched);
     FD_SET(SockSer.socketfd, &watched);
     maxfd = SockSer.socketfd + 1;
@@ -122,7 +143,7 @@ static int handledatagram() {
         return 3; // not from the server: ignored entirely
     line[n] = '\0';
     heard = true;
-    clock_gettime(CLOCK_MONOTONIC, &lastheard);
+    silent = 0;
     // An error before the init reply is the server's refusal of the player (a full team, a
     // third team name, a wrong version): nothing will follow it.
     if (Ball == nullptr && strncmp(line, "(error", 6) == 0) {
@@ -150,9 +171,13 @@ int getfromserver() {
     fflush(stdout);
     if (!inputready) {
         fd_set ready = watched;
+        if (heard && silenceleft(silent) == 0) {
+            fputs(TextSilence, stdout);
+            quitagent();
+        }
         // While a send slot is pending the poll waits only until it is due, so that the
         // scheduler serves it on time; otherwise it waits for input, once the server has
-        // answered at most until the silence limit, before it as long as it takes.
+        // answered a step at most, before it as long as it takes.
         long wait = -1;
         if (slotpending()) {
             timespec now;
@@ -161,21 +186,17 @@ int getfromserver() {
             wait = polltimeout(elapsedmicros(now.tv_nsec, SenseRec_time->tv_nsec));
         }
         if (heard) {
-            long left = silenceleft(silentfor());
-            if (left == 0) {
-                fputs(TextSilence, stdout);
-                quitagent();
-            }
-            if (wait < 0 || left < wait)
-                wait = left;
+            long most = silencewait(silent);
+            if (wait < 0 || most < wait)
+                wait = most;
         }
         timeval timeout = {wait / 1000000, wait % 1000000};
         int n = select(maxfd, &ready, nullptr, nullptr, wait >= 0 ? &timeout : nullptr);
-        if (n < 0 && errno == EINTR)
-            return 0;
-        if (n < 0)
+        if (n < 0 && errno != EINTR)
             errorf("Select gfs");
-        if (n == 0)
+        // Counted before anything is read: the datagram that ends the silence resets it.
+        silent = silenceafter(silent, look());
+        if (n <= 0)
             return 0;
         inputready = inputfd >= 0 && FD_ISSET(inputfd, &ready);
     }

@@ -6,6 +6,9 @@
 
 namespace vorn {
 
+// The program's name, which begins every line it says on standard error.
+extern const char ProgramName[];
+
 // The init command sent to announce the player, including what kind of player it is.
 extern const char InitCommand[];
 

@@ -1,5 +1,5 @@
 // Start-up: the programs' entry, the start values and buffers of the agent, and the small
-// services that everything uses (the fatal exit, the trace hook, lower-casing, allocation).
+// services that everything uses (the trace hook, lower-casing, allocation).
 
 #include "runtime/runtime.h"
 
@@ -98,14 +98,6 @@ void initteamname() {
     if (sendmess(messtosend) == -1)
         errorf("In initteamname\n");
     logf("Initteamname\n");
-}
-
-void errorf(const char *message) {
-    logf("\n\n***************ERROR***************\n");
-    logf(message);
-    logf("***************ERROR***************\n\n");
-    closelogfile();
-    exit(0);
 }
 
 void logf(const char *) {}

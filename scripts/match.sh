@@ -1,53 +1,74 @@
 #!/usr/bin/env bash
-# Runs a match on pitch: starts pitch on a free loopback port, starts the team against it
-# (scripts/start-team.sh), shows pitch's progress, types "quit" to every player when the
-# match is over (time_over), and reports: pitch's summary (score, commands per player, timing
-# of commands after sense_body), per player the commands sent and send slots missed, the
-# send-slot timing (scripts/slots.py, also as slots.json), the match's figures from the game
-# log (scripts/figures.py, also as figures.json), and where the record and the replay page
-# (replay.html, scripts/replay.py) went; these files lie next to the record.
-# Every option is checked before anything starts.
+# Runs a match of vorn: starts the server (pitch, or the real simulation server) on free
+# ports, then the two teams one after the other, the one that is to play left first (the
+# first team to connect plays left), each once the one before it has joined; shows the
+# server's progress, tells every player to quit when the time is over, ends the opponent,
+# and reports: the server's summary (pitch's: score, commands per player, timing of commands
+# after sense_body), per player of vorn the commands sent and send slots missed, the
+# send-slot figures (scripts/slots.py, also as slots.json: their timing from pitch's record,
+# on the real server the slots missed from the players' Vorne.log), the match's figures from
+# the game log (scripts/figures.py, also as figures.json), the replay page (replay.html,
+# scripts/replay.py) and the result: the score, the sides and the opponent's name, read from
+# the server's game log. These files lie next to the record (in the match folder on the real
+# server). Every option is checked before anything starts.
 #
-# A match stopped early (Ctrl-C, SIGTERM to this script or to pitch) is reported as played so
-# far, with a last line "the match was stopped at cycle N of M" and the exit status 130 after
-# Ctrl-C (143 after SIGTERM); when pitch fails (killed, say) the last line says so, the players
-# are told to quit, and the status is pitch's. A player killed or failed, or a report that
-# cannot be made, gives status 1 with a line saying so. Nothing is left running.
+# A match stopped early (Ctrl-C, SIGTERM to this script or to the server) is reported as
+# played so far, with a last line "the match was stopped at cycle N of M" and the exit status
+# 130 after Ctrl-C (143 after SIGTERM); when the server fails (killed, say) the last line says
+# so, the players are told to quit, and the status is the server's. A player killed or
+# failed, or a report that cannot be made, gives status 1 with a line saying so. An opponent
+# that never connects, or whose players leave before time over, makes the match invalid: a
+# line "match.sh: the match is invalid: REASON" and status 3. Nothing is left running.
 #
-#   scripts/match.sh [--cycles N] [--opponent chasers|none] [--side left|right] [--players N]
-#                    [--seed N] [--pitch DIR] [--record FILE] [--dir D] [--no-noise] [--live]
-#                    [--check]
+#   scripts/match.sh [--cycles N] [--opponent chasers|none|vorn:DIR|COMMAND]
+#                    [--side left|right] [--server pitch|PATH] [--connect-wait S]
+#                    [--players N] [--seed N] [--pitch DIR] [--record FILE] [--dir D]
+#                    [--no-noise] [--live] [--check]
 #
-#   --cycles N      length of the match in cycles of 100 ms, 1 to 1000000 (default 6000).
-#                   Pauses come on top: about 4 s before kick-off, 10 s at half time, 5 s
-#                   after every goal; 600 cycles take about 1.7 minutes, 6000 about 12.5
-#   --opponent X    "chasers" (default): pitch's built-in team on the other side;
-#                   "none": the right side stays empty
-#   --side S        vorn's side, left (default) or right (the chasers then play on the left)
+#   --cycles N      length of the match in cycles of 100 ms, 1 to 1000000 (default 6000; a
+#                   multiple of 20 on the real server). Pauses come on top: on pitch about
+#                   4 s before kick-off, 10 s at half time, 5 s after every goal; 600 cycles
+#                   take about 1.7 minutes, 6000 about 12.5
+#   --opponent X    "chasers" (default): pitch's built-in team; "none": the other side stays
+#                   empty; "vorn:DIR": the vorn build in DIR (its Vorn and Vorng), on pitch,
+#                   which names it vorn-b in its logs; anything else is a command that starts
+#                   a whole team, with {host} and {port} put in, run by /bin/sh in the match
+#                   folder ('/home/me/team/start.sh -h {host} -p {port}'); its output goes to
+#                   opponent.txt, and at the end what is left of its session is ended
+#   --side S        vorn's side, left (default) or right (the opponent then plays left)
+#   --server S      "pitch" (default), or the path of the real simulation server's program
+#                   (rcssserver, options as server::NAME=VALUE), run with ports, logs and a
+#                   home folder (server/) of the match's own, its output in server.txt
+#   --connect-wait S  seconds the opponent has to connect once started, 1 to 600 (default
+#                   30); one that has not joined by then makes the match invalid
 #   --players N     players of vorn, 1 to 11 (default 11)
 #   --seed N        the seed of pitch's random source, 0 to 999999999 (default a fresh one,
-#                   drawn at the start and printed): the same seed, the same noise
+#                   drawn at the start and printed): the same seed, the same noise. The real
+#                   server seeds itself from its clock and takes none
 #   --pitch DIR     the folder of the pitch to play on (default the folder of Vorn and
 #                   Vorng: build/bin, the installed programs, or $VORN_BIN)
-#   --record FILE   the match record, JSON lines (default match.jsonl in the match folder)
-#   --dir D         the match folder: pitch's output (pitch.txt), the team's report
+#   --record FILE   pitch's match record, JSON lines (default match.jsonl in the match folder)
+#   --dir D         the match folder: the server's output (pitch.txt), the team's report
 #                   (team.txt), the game log (match.rcg) with the text log beside it
 #                   (match.rcl) and one folder per player
 #                   (default a new folder /tmp/vorn-match.*, or under $TMPDIR when set)
-#   --no-noise      exact physics, no random noise
-#   --live          watch it in a browser: starts scripts/live.py beside pitch and prints
-#                   the page's address (http://127.0.0.1:PORT/, a free port); its output
-#                   goes to live.txt in the match folder; it ends with the match
+#   --no-noise      exact physics, no random noise (pitch only)
+#   --live          watch it in a browser: starts scripts/live.py beside the server and
+#                   prints the page's address (http://127.0.0.1:PORT/, a free port); its
+#                   output goes to live.txt in the match folder; it ends with the match
 #   --check         check the options and exit: start nothing, create nothing
 set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$here/scripts/common.sh"
+source "$here/scripts/servers.sh"
+source "$here/scripts/opponents.sh"
 bin=$(binfolder)
-side=left # vorn's side; the chasers play on the other
+side=left # vorn's side
 cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0 live=0 liveview=""
-seed="" pitchdir=$bin
-pitch="" team="" follower="" seen=0 status=0 overtold=""
+seed="" pitchdir=$bin serverpath=pitch connectwait=30
+server="" team="" follower="" events="" seen=0 status=0 overtold="" invalid=""
+declare -A sidename=() sidejoins=([left]=0 [right]=0)
 
 parseoptions() {
   while [ $# -gt 0 ]; do
@@ -55,6 +76,8 @@ parseoptions() {
       --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
       --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
       --side) needvalue "$@"; side=$2; shift 2 ;;
+      --server) needvalue "$@"; serverpath=$2; shift 2 ;;
+      --connect-wait) needvalue "$@"; connectwait=$2; shift 2 ;;
       --players) needvalue "$@"; players=$2; shift 2 ;;
       --seed) needvalue "$@"; seed=$2; shift 2 ;;
       --pitch) needvalue "$@"; pitchdir=$2; shift 2 ;;
@@ -71,19 +94,19 @@ parseoptions() {
 
 checkoptions() {
   checkcount --cycles "$cycles" 1 1000000
-  case "$opponent" in
-    chasers|none) ;;
-    *) die "--opponent must be chasers or none, not '$opponent'" ;;
-  esac
-  case "$side/$opponent" in
-    left/* | right/chasers) ;;
-    right/*) die "--side right needs --opponent chasers (the first team to come plays left)" ;;
+  [ -n "$opponent" ] || die "--opponent needs chasers, none, vorn:DIR or a command, not ''"
+  case "$side" in
+    left | right) ;;
     *) die "--side must be left or right, not '$side'" ;;
   esac
+  checkcount --connect-wait "$connectwait" 1 600
   checkcount --players "$players" 1 11
   [ -z "$seed" ] || checkcount --seed "$seed" 0 999999999
   [ -z "$record" ] || checkfile --record "$record"
   [ -z "$dir" ] || checkfolder --dir "$dir"
+  oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
+  "opp_${oppkind}_check"
+  "${serverkind}_check"
 }
 
 # makefolders: the match folder and the record's folder, as absolute paths.
@@ -102,37 +125,82 @@ makefolders() {
 # nothing while nothing is written; it ignores Ctrl-C, which is this script's to handle.
 follow() { trap '' INT && exec tail -n +1 -f --pid="$2" "$1" 2>/dev/null; }
 
-# startpitch: pitch on a free loopback port, its output followed on the descriptor events;
-# sets pitch (its process), follower and port.
-startpitch() {
-  local args=(--port 0 --bind 127.0.0.1 --cycles "$cycles" --record "$record"
-    --wait-players "$players" --seed "$seed") line
-  [ "$opponent" = chasers ] && args+=(--opponent chasers)
-  [ "$side" = right ] && args+=(--chasers-side left)
-  [ -n "$noise" ] && args+=("$noise")
-  args+=(--game-log "$dir/match.rcg" --text-log "$dir/match.rcl")
-  # The file exists before tail follows it: pitch's own redirection may come later.
-  : >"$dir/pitch.txt"
-  "$pitchdir/pitch" "${args[@]}" >"$dir/pitch.txt" 2>&1 &
-  pitch=$!
-  exec {events}< <(follow "$dir/pitch.txt" "$pitch")
-  follower=$!
-  port="" seen=0
-  if read -r -t 10 -u "$events" line; then
-    seen=1
-    port=$(sed -n 's/^pitch: listening on port \([0-9]*\).*/\1/p' <<<"$line")
-  fi
-  [ -z "$interrupted" ] || quit # stopped while pitch was starting
-  if [ -z "$port" ]; then
-    echo "$prog: pitch did not start:" >&2
-    cat "$dir/pitch.txt" >&2
-    exit 1
-  fi
-  echo "pitch listening on 127.0.0.1:$port; a match of $cycles cycles with seed $seed in $dir"
+# followserver: the server's output ($serverout) followed on the descriptor events, until it
+# ends; an earlier server's follower (one that did not start) is let go.
+followserver() {
+  [ -z "$events" ] || exec {events}<&-
+  [ -z "$follower" ] || kill "$follower" 2>/dev/null
+  exec {events}< <(follow "$serverout" "$server")
+  follower=$! seen=0
 }
 
-# startlive: the live page (scripts/live.py) watching pitch on a free local port; prints its
-# address. A live page that does not start is said, and the match goes on without it.
+# nextline SECONDS NAME: the server's next line into NAME, within SECONDS (whole ones), or
+# for as long as it takes when SECONDS is empty. Fails with status 1 when the output ended,
+# above 128 when none came in time or a signal came (interrupted says so). A wait with a
+# time is made of reads of a second at most: bash reaps a child that has ended (a server that
+# failed; tail follows its output until then) only between them.
+nextline() {
+  local got end=$((${EPOCHREALTIME/./} + ${1:-0} * 1000000))
+  while :; do
+    if [ -z "$1" ]; then
+      IFS= read -r -u "$events" "$2"
+    else
+      IFS= read -r -t 1 -u "$events" "$2"
+    fi
+    got=$?
+    [ $got -gt 128 ] && [ -z "$interrupted" ] && { [ -z "$1" ] || ((${EPOCHREALTIME/./} < end)); } ||
+      break
+  done
+  [ $got = 0 ] || return $got
+  seen=$((seen + 1))
+}
+
+# take LINE: one of the server's lines: a player that joined is noted by side (the first
+# team to come plays left when the line does not say), the time over tells the players to
+# quit (start-team.sh types "quit" on SIGTERM) and the opponent to end, while the server still
+# listens, so that it receives and counts every command they send; the rest is shown.
+take() {
+  local joined where name unum
+  if joined=$("${serverkind}_joined" "$1"); then
+    read -r where name unum <<<"$joined"
+    if [ "$where" = - ]; then
+      where=left
+      [ -z "${sidename[left]:-}" ] || [ "${sidename[left]}" = "$name" ] || where=right
+    fi
+    sidename[$where]=$name
+    sidejoins[$where]=$((${sidejoins[$where]} + 1))
+  elif "${serverkind}_timeover" "$1"; then
+    overtold=1
+    [ -z "$team" ] || kill -TERM "$team" 2>/dev/null
+    "opp_${oppkind}_stop"
+  fi
+  "${serverkind}_show" "$1"
+}
+
+# awaitjoins SIDE COUNT SECONDS: the server's lines taken until COUNT players have joined on
+# SIDE; fails when SECONDS passed first, when the server's output ended, or on a signal.
+awaitjoins() {
+  local line left end=$((${EPOCHREALTIME/./} + $3 * 1000000))
+  while [ "${sidejoins[$1]}" -lt "$2" ]; do
+    left=$(((end - ${EPOCHREALTIME/./} + 999999) / 1000000))
+    ((left > 0)) && nextline "$left" line || return 1
+    take "$line"
+  done
+}
+
+# startserver: the server on free ports, its output followed; a server that does not start
+# ends the match with status 1.
+startserver() {
+  if ! "${serverkind}_start"; then
+    [ -z "$interrupted" ] || quit # stopped while the server was starting
+    echo "$prog: $startproblem" >&2
+    exit 1
+  fi
+}
+
+# startlive: the live page (scripts/live.py) watching the server on a free local port;
+# prints its address. A live page that does not start is said, and the match goes on
+# without it.
 startlive() {
   local line url
   : >"$dir/live.txt"
@@ -148,8 +216,8 @@ startlive() {
   exec {liveout}<&-
 }
 
-# startteam: the team against pitch, its report going to team.txt; shows the team's start
-# line once every player has started, or the team's refusal when it ended instead.
+# startteam: vorn against the server, its report going to team.txt; shows the team's start
+# line once every player has started and joined, or the team's refusal when it ended instead.
 startteam() {
   : >"$dir/team.txt"
   "$here/scripts/start-team.sh" --host 127.0.0.1 --port "$port" --players "$players" \
@@ -163,8 +231,14 @@ startteam() {
   done
   exec {teamout}<&-
   kill "$reader" 2>/dev/null
+  if [ -n "$started" ] && ! awaitjoins "$side" "$players" "$connectwait" &&
+    [ -z "$interrupted" ]; then
+    echo "$prog: vorn's players did not all join within $connectwait s" >&2
+    started=""
+  fi
   if [ -z "$started" ]; then
     [ -z "$interrupted" ] || quit
+    kill -TERM "$team" 2>/dev/null
     wait "$team" 2>/dev/null
     team=""
     echo "$prog: the team did not start:" >&2
@@ -174,111 +248,174 @@ startteam() {
   echo "$started"
 }
 
-# show LINE: one of pitch's lines for the user; pitch's time over tells the players to quit
-# (start-team.sh types "quit" on SIGTERM) while pitch still listens for ten steps, so that
-# pitch receives and counts every command they send.
-show() {
-  case $1 in
-    "pitch: listening"*) ;;
-    "pitch: time over"*) overtold=1 && kill -TERM "$team" 2>/dev/null ;;
-    *) printf '%s\n' "$1" ;;
-  esac
+# startopponent: the opponent, once its side is free; the match is invalid when it has not
+# joined within --connect-wait seconds. Sets its side's name.
+startopponent() {
+  local where=left needed
+  [ "$side" = right ] || where=right
+  needed=$("opp_${oppkind}_joins")
+  [ "$needed" != 0 ] || return 0
+  "opp_${oppkind}_start"
+  if awaitjoins "$where" "$needed" "$connectwait"; then
+    echo "opponent ${sidename[$where]} joined on the $where (its output: $dir/opponent.txt)"
+  elif [ -z "$interrupted" ]; then
+    invalid="the opponent never connected: "
+    if [ "${sidejoins[$where]}" = 0 ]; then
+      invalid+="no player of it joined within $connectwait s of its start"
+    else
+      invalid+="${sidejoins[$where]} of its $needed players joined within $connectwait s"
+    fi
+    invalid+=" (its output: opponent.txt)"
+  fi
 }
 
-# followmatch: pitch's lines as they come (a progress line every 100 cycles, then the
-# summary) until pitch ends; sets status to pitch's exit status. A signal to this script
-# breaks a read off; the loop goes on until pitch's output ends. Lines the follower did not
+# startsides: the team that is to play left first, then the other, each once the one before
+# has joined.
+startsides() {
+  [ -z "$interrupted" ] || return 0
+  if [ "$side" = right ]; then
+    startopponent
+    [ -n "$invalid$interrupted" ] || startteam
+  else
+    startteam
+    [ -n "$interrupted" ] || startopponent
+  fi
+}
+
+# followmatch: the server's lines as they come (pitch's: a progress line every 100 cycles,
+# then the summary) until the server ends; sets status to its exit status. A signal to this
+# script breaks a read off; the loop goes on until the output ends. Lines the follower did not
 # deliver (it ended early) are taken from the file at the end.
 followmatch() {
   local line got
   while :; do
-    read -r -u "$events" line
+    nextline "" line
     got=$?
     if [ $got = 0 ]; then
-      seen=$((seen + 1))
-      show "$line"
+      take "$line"
     elif [ $got -le 128 ]; then
       break
     fi
   done
-  waitfor "$pitch" 2>/dev/null # its own lines say how it ended, not the shell's notice
+  waitfor "$server" 2>/dev/null # its own lines say how it ended, not the shell's notice
   status=$waited
-  pitch=""
+  server=""
   exec {events}<&-
-  follower=""
-  while IFS= read -r line; do show "$line"; done < <(tail -n +$((seen + 1)) "$dir/pitch.txt")
+  follower="" events=""
+  while IFS= read -r line; do take "$line"; done < <(tail -n +$((seen + 1)) "$serverout")
 }
 
 # stopteam: "quit" to every player (start-team.sh types it on SIGTERM) if not done yet, then
-# the team's table without its start and the referee's calls (pitch's lines showed them);
-# sets teamstatus to start-team's exit status.
+# the team's table without its start, and without the referee's calls when the server's own
+# lines told the match's progress; sets teamstatus to start-team's exit status. The opponent
+# is ended too.
 stopteam() {
-  kill -TERM "$team" 2>/dev/null
-  waitfor "$team" 2>/dev/null
-  teamstatus=$waited
-  team=""
-  echo
-  grep -v -e '^team started' -e '^referee: ' "$dir/team.txt"
+  if [ -n "$team" ]; then
+    kill -TERM "$team" 2>/dev/null
+    waitfor "$team" 2>/dev/null
+    teamstatus=$waited
+    team=""
+    echo
+    if "${serverkind}_progress"; then
+      grep -v -e '^team started' -e '^referee: ' "$dir/team.txt"
+    else
+      grep -v -e '^team started' "$dir/team.txt"
+    fi
+  fi
+  "opp_${oppkind}_stop"
+  oppend
 }
 
-# report: the send-slot timing, the match's figures (figures.json, from the game log: the
-# record has no commands of the chasers) and the replay page with them; all next to the
-# record. Sets reportfailed when one cannot be made.
+# gamelogplayed: whether the game log holds a step of play (it starts at the kick-off).
+gamelogplayed() { grep -q -m 1 '^(show ' "$dir/match.rcg" 2>/dev/null; }
+
+# report: the send-slot figures (from pitch's record: vorn's commands only; on the real
+# server the slots missed from Vorne.log), the match's figures (figures.json, from the game
+# log: the record has no commands of the chasers), the replay page with them and the result
+# from the game log; all next to the record. Sets reportfailed when one cannot be made.
 reportfailed=""
 report() {
-  local where figures=()
+  local where figures=() match=$record letter=${side:0:1}
   where=$(dirname "$record")
   echo
-  python3 "$here/scripts/slots.py" "$record" --json "$where/slots.json" || reportfailed=1
-  # A match stopped before its first step of play has no figures: its game log, as a real
-  # server's, starts after the kick-off.
-  if grep -q -m 1 '^(show ' "$dir/match.rcg" 2>/dev/null; then
-    python3 "$here/scripts/figures.py" "$dir/match.rcg" --json "$where/figures.json" &&
-      figures=(--figures "$where/figures.json") || reportfailed=1
+  if "${serverkind}_record"; then
+    python3 "$here/scripts/slots.py" "$record" --side "$letter" --json "$where/slots.json" ||
+      reportfailed=1
+  else
+    match=$dir/match.rcg
+    python3 "$here/scripts/slots.py" --logs "$dir"/player*/Vorne.log \
+      --json "$where/slots.json" || reportfailed=1
   fi
-  python3 "$here/scripts/replay.py" "$record" -o "$where/replay.html" "${figures[@]}" ||
+  gamelogplayed || return 0
+  python3 "$here/scripts/figures.py" "$dir/match.rcg" --json "$where/figures.json" &&
+    figures=(--figures "$where/figures.json") || reportfailed=1
+  python3 "$here/scripts/replay.py" "$match" -o "$where/replay.html" "${figures[@]}" ||
     reportfailed=1
 }
 
-# played: the cycle and score of the record's last step line (command lines come after it),
-# as "cycle N of M (score L : R)".
-played() {
-  tac "$record" 2>/dev/null | grep -a -m 1 -F '"type":"cycle"' |
-    sed -n 's/.*"cycle":\([0-9]*\).*"score":\[\([0-9]*\),\([0-9]*\)\].*/\1 \2 \3/p' |
-    { read -r cycle left right && echo "cycle $cycle of $cycles (score $left : $right)" ||
-      echo "cycle ? of $cycles"; }
-}
-
-# ending: a match that did not end at time over, said in one line: stopped by a signal (to
-# this script or to pitch) or pitch failed.
-ending() {
-  local signal
-  signal=$(signalname "$status")
-  case $signal in
-    INT|TERM) echo "$prog: the match was stopped (SIG$signal) at $(played)" ;;
-    ?*) echo "$prog: pitch failed (killed by SIG$signal) at $(played)" ;;
-    *) echo "$prog: pitch failed (exit status $status) at $(played)" ;;
+# result: the score, the sides and the opponent's name from the game log, and whether the
+# opponent stayed to the end; an opponent that left makes the match invalid.
+result() {
+  local line check=()
+  [ -z "$invalid" ] || return 0
+  gamelogplayed || return 0
+  [ "$("opp_${oppkind}_joins")" = 0 ] || check=(--opponent-stays)
+  line=$(python3 "$here/scripts/outcome.py" "$dir/match.rcg" --side "$side" "${check[@]}")
+  case $? in
+    0) echo "$line" ;;
+    3) invalid=${line#invalid: } ;;
+    *) reportfailed=1 ;;
   esac
 }
 
-# Ctrl-C or SIGTERM ends the match early: pitch prints its summary, the team its table, and
-# the script ends with the signal's status.
+# played: the cycle and score of the last step the server logged, as "cycle N of M (score
+# L : R)"; pitch's record has them from its first step.
+played() {
+  {
+    if "${serverkind}_record"; then
+      tac "$record" 2>/dev/null | grep -a -m 1 -F '"type":"cycle"' |
+        sed -n 's/.*"cycle":\([0-9]*\).*"score":\[\([0-9]*\),\([0-9]*\)\].*/\1 \2 \3/p'
+    else
+      python3 "$here/scripts/matchlog.py" "$dir/match.rcg" 2>/dev/null |
+        sed -n 's/.* \([0-9]*\) : \([0-9]*\) .*, last cycle \([0-9]*\).*/\3 \1 \2/p'
+    fi
+  } | { read -r cycle left right && echo "cycle $cycle of $cycles (score $left : $right)" ||
+    echo "cycle ? of $cycles"; }
+}
+
+# ending: a match that did not end at time over, said in one line: stopped by a signal (to
+# this script or to the server) or the server failed.
+ending() {
+  local signal name
+  name=$("${serverkind}_name")
+  signal=$(signalname "$status")
+  case $signal in
+    INT|TERM) echo "$prog: the match was stopped (SIG$signal) at $(played)" ;;
+    ?*) echo "$prog: $name failed (killed by SIG$signal) at $(played)" ;;
+    *) echo "$prog: $name failed (exit status $status) at $(played)" ;;
+  esac
+}
+
+# Ctrl-C or SIGTERM ends the match early: the server prints its summary, the team its table,
+# and the script ends with the signal's status.
 interrupted=""
 interrupt() {
   interrupted=$1
-  [ -z "$pitch" ] || kill "-$1" "$pitch" 2>/dev/null
+  [ -z "$server" ] || kill "-$1" "$server" 2>/dev/null
 }
 
 # quit: the exit status of the ending: the signal's when one stopped the match (130 after
-# Ctrl-C), else pitch's when it failed or was stopped, else the team's.
+# Ctrl-C), 3 for an invalid match, else the server's when it failed or was stopped, else
+# the team's.
 quit() {
   case $interrupted in
     INT) exit 130 ;;
     TERM) exit 143 ;;
   esac
+  [ -z "$invalid" ] || exit 3
   [ "$status" = 0 ] || exit "$status"
   [ -z "$reportfailed" ] || exit 1
-  # The team stopped at pitch's time over is stopped at the end of the match, also when its
+  # The team stopped at the time over is stopped at the end of the match, also when its
   # players quit before they heard the referee say so.
   [ -z "$overtold" ] || [ "${teamstatus:-0}" != 143 ] || teamstatus=0
   exit "${teamstatus:-0}"
@@ -286,39 +423,49 @@ quit() {
 
 cleanup() {
   [ -z "$liveview" ] || kill -TERM "$liveview" 2>/dev/null
-  [ -z "$pitch" ] || { kill "$pitch" && waitfor "$pitch"; } 2>/dev/null
+  [ -z "$server" ] || { kill "$server" && waitfor "$server"; } 2>/dev/null
   [ -z "$follower" ] || kill "$follower" 2>/dev/null
   [ -z "$team" ] || { kill -TERM "$team" 2>/dev/null && wait "$team" 2>/dev/null; }
+  [ -z "$opppid" ] || { kill -TERM -- "-$opppid"; oppend; } 2>/dev/null
 }
 
 parseoptions "$@"
 checkoptions
 [ "$checkonly" = 0 ] || exit 0
-if [ ! -x "$pitchdir/pitch" ]; then
-  [ "$pitchdir" = "$bin" ] && echo "$prog: $bin/pitch is missing; build first (./run.sh)" >&2 ||
-    echo "$prog: --pitch: $pitchdir/pitch is missing" >&2
-  exit 1
-fi
+"${serverkind}_present" || exit 1
 # A fresh seed: four random bytes, as a number from 1 to 999999999.
-[ -n "$seed" ] || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 999999999 + 1))
+[ -n "$seed" ] || ! "${serverkind}_seeded" || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 999999999 + 1))
+# The server kicks off by itself once every player has come, at the latest this long after
+# its start: time for both teams to start and the opponent's wait.
+kickoffafter=$("opp_${oppkind}_kickoff")
 makefolders
 trap cleanup EXIT
 trap 'interrupt INT' INT
 trap 'interrupt TERM' TERM
-startpitch
+startserver
 [ "$live" = 0 ] || startlive
-startteam
+startsides
+if [ -n "$invalid" ]; then
+  kill -TERM "$server" 2>/dev/null # no match to play
+  echo "$invalid" >"$dir/invalid.txt"
+fi
 followmatch
 stopteam
 report
-echo "record: $record"
-[ "$status" = 0 ] || ending >&2
+result
+"${serverkind}_record" && echo "record: $record" || echo "game log: $dir/match.rcg"
+if [ -n "$invalid" ]; then
+  echo "$invalid" >"$dir/invalid.txt"
+  echo "$prog: the match is invalid: $invalid" >&2
+elif [ "$status" != 0 ]; then
+  ending >&2
+fi
 if [ -n "$reportfailed" ]; then
   if [ -n "$interrupted" ]; then
     echo "$prog: the report was stopped (SIG$interrupted) before it was complete" >&2
   else
-    echo "$prog: the send-slot figures, the match's figures or the replay page could not be" \
-      "made (see above)" >&2
+    echo "$prog: the send-slot figures, the match's figures, the replay page or the result" \
+      "could not be made (see above)" >&2
   fi
 fi
 quit

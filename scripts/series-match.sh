@@ -10,10 +10,18 @@
 # ended; series.sh reads them for its progress:
 #
 #   started N SIDE HOST
-#   ended N STATUS SIDE FOR AGAINST     (STATUS: played, stopped or failed)
+#   ended N STATUS SIDE FOR AGAINST [WHY]  (STATUS: played, stopped, failed or invalid, WHY
+#                                           the reason of an invalid match)
 #
-#   scripts/series-match.sh --index N --side left|right --cycles C --opponent chasers|none
-#                           --seed S [--keep-traces]
+#   scripts/series-match.sh --index N --side left|right --cycles C
+#                           [--opponent X | --opponent-file FILE] [--server S]
+#                           [--connect-wait S] [--seed S] [--keep-traces]
+#
+# --opponent, --server and --connect-wait are match.sh's; --opponent-file names a file
+# whose first line is the --opponent value (a command with spaces passes GNU parallel's
+# shell unchanged so). A relative FILE, and the DIR of a value vorn:DIR that is relative, lie
+# in the folder above scripts/: series.sh copies another build of vorn there. Without --seed
+# the server chooses its own (the real server does).
 #
 # Ctrl-C, SIGINT or SIGTERM stops the match (match.sh ends pitch and the team); what was
 # played is still summed up and reported as stopped. The exit status is 0 once the end is
@@ -28,7 +36,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 # by their command lines.
 [[ $0 == /* ]] || exec "$here/scripts/series-match.sh" "$@"
 source "$here/scripts/common.sh"
-index="" side=left cycles=6000 opponent=chasers keep=0 seed=""
+index="" side=left cycles=6000 opponent=chasers keep=0 seed="" server=pitch connectwait=30
 
 parseoptions() {
   while [ $# -gt 0 ]; do
@@ -37,6 +45,9 @@ parseoptions() {
       --side) needvalue "$@"; side=$2; shift 2 ;;
       --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
       --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
+      --opponent-file) needvalue "$@"; opponentfile "$2"; shift 2 ;;
+      --server) needvalue "$@"; server=$2; shift 2 ;;
+      --connect-wait) needvalue "$@"; connectwait=$2; shift 2 ;;
       --seed) needvalue "$@"; seed=$2; shift 2 ;;
       --keep-traces) keep=1; shift ;;
       --help|-h) usage; exit 0 ;;
@@ -44,14 +55,22 @@ parseoptions() {
     esac
   done
   checkcount --index "$index" 1 99999
-  checkcount --seed "$seed" 0 999999999
+  [ -z "$seed" ] || checkcount --seed "$seed" 0 999999999
+  case $opponent in vorn:[!/]*) opponent=vorn:$here/${opponent#vorn:} ;; esac
+}
+
+# opponentfile FILE: the --opponent value from the first line of FILE.
+opponentfile() {
+  local file=$1
+  [[ $file == /* ]] || file=$here/$file
+  IFS= read -r opponent <"$file" || die "--opponent-file: cannot read '$file'"
 }
 
 # prune FOLDER: the record and the game log compressed (and so named in the report), the
 # players' FIFOs removed, and their console traces too unless they are to be kept.
 prune() {
   local f
-  for f in "$1/match.jsonl" "$1/match.rcg"; do
+  for f in "$1/match.jsonl" "$1/match.rcg" "$1/match.rcl"; do
     [ ! -f "$f" ] || gzip -f "$f"
   done
   # The report and the send-slot figures name the record: now its compressed file.
@@ -71,10 +90,11 @@ echo "started $index $side $host"
 trap : INT TERM
 # The programs beside these scripts, whatever VORN_BIN said where the series was started.
 VORN_BIN="$here/build/bin" "$here/scripts/match.sh" --cycles "$cycles" --opponent "$opponent" \
-  --side "$side" --seed "$seed" --dir "$folder" >"$folder/report.txt" 2>&1
+  --side "$side" --server "$server" --connect-wait "$connectwait" ${seed:+--seed "$seed"} \
+  --dir "$folder" >"$folder/report.txt" 2>&1
 status=$?
 outcome=$(python3 "$here/scripts/series_summary.py" match "$folder" --side "$side" \
-  --status "$status" --cycles "$cycles" --seed "$seed") || outcome="failed 0 0"
+  --status "$status" --cycles "$cycles" ${seed:+--seed "$seed"}) || outcome="failed 0 0"
 prune "$folder"
-read -r how goalsfor against <<<"$outcome"
-echo "ended $index $how $side $goalsfor $against"
+read -r how goalsfor against why <<<"$outcome"
+echo "ended $index $how $side $goalsfor $against${why:+ $why}"

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Plays a series of matches of vorn against pitch's chasers, several at once and on several
-# machines through GNU parallel (installed by scripts/install-deps.sh when missing), and sums
-# them up (scripts/series_summary.py): a table at the end, D/summary.json and the page
-# D/index.html. Half the matches put vorn on the left, half on the right (odd matches left,
-# even right), and the figures are split by side too. Each match gets a folder
+# Plays a series of matches of vorn against an opponent (pitch's chasers, a team of your own,
+# another build of vorn) on pitch or on the real simulation server, several at once and on
+# several machines through GNU parallel (installed by scripts/install-deps.sh when missing),
+# and sums them up (scripts/series_summary.py): a table at the end, D/summary.json and the
+# page D/index.html. Half the matches put vorn on the left, half on the right (odd matches
+# left, even right), and the figures are split by side too. A match is played by
+# scripts/match.sh, which says what it does with each kind of opponent and server. Each match gets a folder
 # D/match-NNN with its report (report.txt: pitch's summary, the team's table, the send-slot
 # timing), its figures (result.json, with its seed), the record and the game log (when pitch
 # writes one) compressed with gzip, the replay page, and the players' folders (Vorne.log; the
@@ -14,9 +16,10 @@
 # from its machine counts as failed, with a folder holding lost.txt. Every option is checked
 # before anything starts.
 #
-#   scripts/series.sh [--matches N] [--jobs J|auto] [--cycles C] [--opponent chasers|none]
-#                     [--seed S] [--dir D] [--bin DIR] [--pitch DIR] [--hosts FILE]
-#                     [--baseline D2] [--keep-traces] [--check]
+#   scripts/series.sh [--matches N] [--jobs J|auto] [--cycles C]
+#                     [--opponent chasers|none|vorn:DIR|COMMAND] [--server pitch|PATH]
+#                     [--connect-wait S] [--seed S] [--dir D] [--bin DIR] [--pitch DIR]
+#                     [--hosts FILE] [--baseline D2] [--keep-traces] [--check]
 #
 #   --matches N     matches in the series, 1 to 10000 (default 10)
 #   --jobs J        matches at once on each machine, 1 to 64, or "auto" (the default): 16
@@ -24,11 +27,19 @@
 #                   holds at 256 MB a match (see docs/series.md)
 #   --cycles C      length of each match in cycles, 1 to 1000000 (default 6000, about 12.5
 #                   minutes)
-#   --opponent X    "chasers" (default) or "none" (an empty right side; vorn always left)
+#   --opponent X    "chasers" (default), "none" (an empty right side; vorn always left),
+#                   "vorn:DIR" (the vorn build in DIR against this one, on pitch: the summary
+#                   says which won how often) or a command that starts a whole team, with
+#                   {host} and {port} put in (see scripts/match.sh); a match in which the
+#                   opponent never connects or leaves before time over is invalid, and is
+#                   left out of the figures
+#   --server S      "pitch" (default) or the path of the real simulation server's program;
+#                   each match gets ports, logs and a home folder of its own
+#   --connect-wait S  seconds the opponent has to connect in each match (default 30)
 #   --seed S        match i plays with pitch's seed S+i, 0 <= S <= 999999999 - N (default a
 #                   fresh S from 1 to 989999999, drawn at the start and printed). Two series
 #                   with the same seed and number of matches play the same matches:
-#                   --baseline pairs them
+#                   --baseline pairs them. The real server seeds itself and takes none
 #   --dir D         the series folder (default a new folder /tmp/vorn-series.*, or under
 #                   $TMPDIR when it is set); it must not hold a series already
 #   --bin DIR       where Vorn and Vorng are (default build/bin, or the installed ones):
@@ -39,8 +50,10 @@
 #   --hosts FILE    GNU parallel's ssh login file (one login a line, such as "user@host" or
 #                   "4/host" for 4 matches at once there): the matches are spread over those
 #                   machines as well as this one. Each needs ssh without a password, bash,
-#                   python3 and rsync; the binaries and scripts are copied there and every
-#                   match folder is brought back into D. A match whose machine is lost (its
+#                   python3 and rsync; the binaries and scripts are copied there (with the
+#                   build of --opponent vorn:DIR) and every match folder is brought back into
+#                   D. An opponent's command and the real server must exist on every machine
+#                   under the same path. A match whose machine is lost (its
 #                   ssh connection ends with status 255) is played again on another machine,
 #                   at most twice, and counted once. The environment variable PARALLEL_SSH
 #                   chooses another ssh command, as for GNU parallel itself.
@@ -57,14 +70,17 @@
 # closed) stops the series: every running match is stopped (pitch and every player ended),
 # and the summary covers the matches that were played to the end. Exit status 0 when every
 # match was played; after a stop 130 (Ctrl-C, SIGINT), 143 (SIGTERM) or 129 (SIGHUP), as
-# scripts/match.sh and scripts/start-team.sh give; 1 when a match failed or the summary
-# could not be made.
+# scripts/match.sh and scripts/start-team.sh give; 1 when a match failed or was invalid, or
+# the summary could not be made.
 set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$here/scripts/common.sh"
+source "$here/scripts/servers.sh"
+source "$here/scripts/opponents.sh"
 matches=10 jobs=auto cycles=6000 opponent=chasers dir="" bin=$(binfolder) pitchdir=""
-hosts="" baseline="" keep="" checkonly=0 seed=""
+hosts="" baseline="" keep="" checkonly=0 seed="" serverpath=pitch connectwait=30 sides=both
+build=""
 # A match lost with its machine is tried this many times in all.
 tries=3
 # Stopping: INT first (match.sh ends its match and reports it), TERM, then KILL for whatever
@@ -78,6 +94,8 @@ parseoptions() {
       --jobs) needvalue "$@"; jobs=$2; shift 2 ;;
       --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
       --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
+      --server) needvalue "$@"; serverpath=$2; shift 2 ;;
+      --connect-wait) needvalue "$@"; connectwait=$2; shift 2 ;;
       --dir) needvalue "$@"; dir=$2; shift 2 ;;
       --bin) needvalue "$@"; bin=$2; shift 2 ;;
       --pitch) needvalue "$@"; pitchdir=$2; shift 2 ;;
@@ -107,11 +125,17 @@ checkoptions() {
   checkcount --matches "$matches" 1 10000
   [ "$jobs" = auto ] || checkcount --jobs "$jobs" 1 64
   checkcount --cycles "$cycles" 1 1000000
-  case "$opponent" in
-    chasers|none) ;;
-    *) die "--opponent must be chasers or none, not '$opponent'" ;;
-  esac
+  [ -n "$opponent" ] || die "--opponent needs chasers, none, vorn:DIR or a command, not ''"
+  checkcount --connect-wait "$connectwait" 1 600
   [ -z "$seed" ] || checkcount --seed "$seed" 0 $((999999999 - 10#$matches))
+  # The checks of a match (scripts/match.sh's): every match plays eleven, on both sides when
+  # the opponent can play on the left.
+  oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
+  local side=right players=11 noise="" record=""
+  ("opp_${oppkind}_check") >/dev/null 2>&1 || sides=left side=left
+  "opp_${oppkind}_check"
+  "${serverkind}_check"
+  build=$("opp_${oppkind}_build")
   local p
   for p in Vorn Vorng; do
     [ -x "$bin/$p" ] || die "--bin: $bin/$p is missing; build first (./run.sh or ./test.sh)"
@@ -138,40 +162,43 @@ checkoptions() {
   fi
 }
 
-# serveroptions: what every match asks of pitch, beside its seed and side.
-serveroptions() {
-  local options="--cycles $cycles"
-  [ "$opponent" = none ] || options+=" --opponent $opponent"
-  echo "$options"
-}
+# serveroptions: what every match asks of the server, beside its seed and side.
+serveroptions() { side=left "${serverkind}_options"; }
 
 # makestage: the series folder, and in it the folder that every machine plays in (the same
 # name on each): a copy of scripts/ and of the three programs in build/bin/, so that a
 # rebuild during the series changes nothing; and series.json, the seed, plan and programs of
 # the series on record (the sha256 of the copies played). Sets dir and stage.
 makestage() {
-  local b
+  local b server=()
   dir=$(workfolder "$dir" vorn-series) || exit 2
   stage="vorn-series-$(hostname -s 2>/dev/null || echo host)-$$"
   b=$dir/$stage/build/bin
   mkdir -p "$b" && cp -p "$pitchdir/pitch" "$bin/Vorn" "$bin/Vorng" "$b/" &&
-    cp -pr "$here/scripts" "$dir/$stage/" || die "cannot copy the programs into '$dir/$stage'"
-  python3 "$here/scripts/series_summary.py" record "$dir" --seed "$seed" \
+    cp -pr "$here/scripts" "$dir/$stage/" &&
+    "opp_${oppkind}_stage" "$dir/$stage" >"$dir/$stage/opponent.arg" ||
+    die "cannot copy the programs into '$dir/$stage'"
+  mapfile -t server < <("${serverkind}_onrecord" "$b")
+  python3 "$here/scripts/series_summary.py" record "$dir" ${seed:+--seed "$seed"} \
     --matches "$matches" --cycles "$cycles" --opponent "$opponent" --jobs "$jobs" \
-    --server-options "$(serveroptions)" --program server "$pitchdir/pitch" "$b/pitch" \
-    --program goalie "$bin/Vorng" "$b/Vorng" --program "field player" "$bin/Vorn" "$b/Vorn" ||
+    ${build:+--other-build "$build"} --server-options "$(serveroptions)" \
+    --program server "${server[@]}" --program goalie "$bin/Vorng" "$b/Vorng" \
+    --program "field player" "$bin/Vorn" "$b/Vorn" "${oppprograms[@]}" ||
     die "cannot write '$dir/series.json'"
 }
 
 # plan: one line per match: its number, vorn's side, the number as its folder has it
 # (series-match.sh names the folder match-NNN the same way), and its seed. Match n of every
-# series of the same seed plays the same seed on the same side.
+# series of the same seed plays the same seed on the same side. Against another build of vorn
+# matches 2k - 1 and 2k play the same seed S+k, so that each build plays each seed on each
+# side: the head-to-head's pairs.
 plan() {
-  local n side
+  local n side number
   for n in $(seq 1 "$matches"); do
-    side=left
-    [ "$opponent" = none ] || [ $((n % 2)) = 1 ] || side=right
-    printf '%d %s %03d %d\n' "$n" "$side" "$n" $((seed + n))
+    side=left number=$n
+    [ "$sides" = left ] || [ $((n % 2)) = 1 ] || side=right
+    [ -z "$build" ] || number=$(((n + 1) / 2))
+    printf '%d %s %03d %s\n' "$n" "$side" "$n" "${seed:+$((seed + number))}"
   done
 }
 
@@ -187,13 +214,18 @@ play() {
   local command="$stage/scripts/series-match.sh"
   if [ -n "$hosts" ]; then
     args+=(--sshlogin : --sshloginfile "$(abspath "$hosts")" --workdir "$stage"
-      --basefile "$stage/./scripts" --basefile "$stage/./build" --return 'match-{3}' --cleanup
-      --retries "$tries")
+      --basefile "$stage/./scripts" --basefile "$stage/./build" --basefile "$stage/./opponent.arg"
+      --return 'match-{3}' --cleanup --retries "$tries")
+    local file
+    for file in "${oppfiles[@]}"; do args+=(--basefile "$stage/./$file"); done
     command=scripts/series-match.sh
   fi
   cd "$dir" || exit 1
+  local seeds=()
+  [ -z "$seed" ] || seeds=(--seed '{4}')
   exec setsid parallel "${args[@]}" -a "$stage/plan.txt" "$command" --index '{1}' \
-    --side '{2}' --seed '{4}' --cycles "$cycles" --opponent "$opponent" $keep
+    --side '{2}' "${seeds[@]}" --cycles "$cycles" --opponent-file opponent.arg \
+    --server "$(printf '%q' "$serverpath")" --connect-wait "$connectwait" $keep
 }
 
 # By match: the machine it started on last; how it ended ("STATUS FOR AGAINST"), once it
@@ -230,7 +262,7 @@ replayed() {
 
 # progress LINE: one line of series-match.sh, shown with the series so far.
 progress() {
-  local word n rest status side f a when host
+  local word n rest status side f a why when host
   read -r word n rest <<<"$1"
   when=$(date +%H:%M:%S)
   case "$word" in
@@ -246,10 +278,12 @@ progress() {
       started[$n]=$host
       ;;
     ended)
-      read -r status side f a <<<"$rest"
+      read -r status side f a why <<<"$rest"
       ended[$n]="$status $f $a" running=$((running - 1)) done=$((done + 1))
       tally "$status" "$f" "$a" 1
-      echo "$when match $n (vorn $side) $status $f:$a; done $done of $matches, running" \
+      local result="$status $f:$a"
+      [ "$status" != invalid ] || result="invalid, left out: ${why:-see its report.txt}"
+      echo "$when match $n (vorn $side) $result; done $done of $matches, running" \
         "$running; won-drawn-lost $wins-$draws-$losses, goals $goalsfor:$against"
       ;;
     *) echo "$1" ;;
@@ -286,7 +320,8 @@ reconcile() {
     [ -z "${ended[$n]:-}" ] || continue
     if [ -f "$dir/match-$number/result.json" ]; then
       progress "ended $n $(python3 -c 'import json, sys; r = json.load(open(sys.argv[1]))
-print(r["status"], r["side"], r["for"], r["against"])' "$dir/match-$number/result.json")"
+print(r["status"], r["side"], r["for"], r["against"], r.get("why") or "")' \
+        "$dir/match-$number/result.json")"
       continue
     fi
     [ $stopping = 0 ] || [ -n "${started[$n]:-}" ] || [ -d "$dir/match-$number" ] || continue
@@ -301,7 +336,7 @@ print(r["status"], r["side"], r["for"], r["against"])' "$dir/match-$number/resul
     note+="; see $dir/joblog.txt"
     mkdir -p "$dir/match-$number" && echo "$note" >"$dir/match-$number/lost.txt"
     python3 "$here/scripts/series_summary.py" match "$dir/match-$number" --side "$side" \
-      --status 255 --cycles "$cycles" --seed "$seed" >/dev/null
+      --status 255 --cycles "$cycles" ${seed:+--seed "$seed"} >/dev/null
     echo "$(date +%H:%M:%S) $note"
     missing=$((missing + 1))
   done <"$dir/$stage/plan.txt"
@@ -359,10 +394,11 @@ main() {
     [ -x "$here/scripts/install-deps.sh" ] && "$here/scripts/install-deps.sh" ||
       die "GNU parallel is missing and could not be installed (apt-get install parallel)"
   fi
-  # A fresh seed, or the one given as a plain decimal (a leading 0 would read as octal).
+  # A fresh seed, or the one given as a plain decimal (a leading 0 would read as octal); none
+  # for a server that seeds itself.
   if [ -n "$seed" ]; then
     seed=$((10#$seed))
-  else
+  elif "${serverkind}_seeded"; then
     seed=$(($(od -An -N4 -tu4 /dev/urandom) % 989999999 + 1))
   fi
   local atonce=$jobs how=""
@@ -376,8 +412,10 @@ main() {
   word=matches
   [ "$matches" != 1 ] || word=match
   [ -z "$hosts" ] || how=" on each machine$how"
-  echo "a series of $matches $word of $cycles cycles, $atonce at once$how, seed $seed (match" \
-    "i plays seed $seed+i), in $dir"
+  local seeds="seed $seed (match i plays seed $seed+i)"
+  [ -z "$build" ] || seeds="seed $seed (matches 2k-1 and 2k play seed $seed+k)"
+  [ -n "$seed" ] || seeds="the server's own seeds"
+  echo "a series of $matches $word of $cycles cycles, $atonce at once$how, $seeds, in $dir"
   trap 'interrupt INT' INT
   trap 'interrupt TERM' TERM
   trap 'interrupt HUP' HUP

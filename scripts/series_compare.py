@@ -89,6 +89,45 @@ def compare(this, base, basedir):
             "warnings": warnings(this, base)}
 
 
+def headtohead(summary):
+    """A series of this build against another build of vorn, in which matches 2k - 1 and 2k
+    played the same seed with the sides swapped: whether this build did better, by the mean
+    goal difference per match of the pairs (each build played that seed once on each side),
+    with Student's t 95% interval; from the matches one by one when fewer than two pairs were
+    played to the end in full."""
+    bymatch = {int(m["dir"][-3:]): m for m in played(summary)}
+    pairs = [(bymatch[n]["goal_difference"], bymatch[n + 1]["goal_difference"])
+             for n in sorted(bymatch) if n % 2 == 1 and n + 1 in bymatch and
+             bymatch[n].get("seed") is not None and
+             bymatch[n].get("seed") == bymatch[n + 1].get("seed")]
+    if len(pairs) >= 2:
+        diff = series_stats.paired([a / 2 for a, _ in pairs], [-b / 2 for _, b in pairs])
+        why = (f"paired by seed: {len(pairs)} seeds, each played by each build on each side; "
+               "a pair counts with its mean per match")
+    else:
+        gd = [m["goal_difference"] for m in played(summary)]
+        stat = series_stats.mean_ci(gd)
+        diff = None if stat["ci95"] is None else {
+            "mean": stat["mean"], "ci95": stat["ci95"], "df": len(gd) - 1,
+            "excludes_zero": stat["ci95"][0] > 0 or stat["ci95"][1] < 0}
+        why = (f"match by match: {len(pairs)} {'pair' if len(pairs) == 1 else 'pairs'} of the "
+               "same seed played to the end")
+    half = None if diff is None else (diff["ci95"][1] - diff["ci95"][0]) / 2
+    return {"method": "paired" if len(pairs) >= 2 else "matches", "why": why,
+            "pairs": len(pairs), "difference": diff, "verdict": series_stats.verdict(diff),
+            "smallest_shown": half}
+
+
+def headtoheadlines(h):
+    out = [f"head to head: {h['why']}",
+           f"verdict: {h['verdict']}: this build's goal difference per match against the "
+           f"other {interval(h['difference'])}"]
+    if h["smallest_shown"] is not None:
+        out.append(f"the smallest difference this series could show: {h['smallest_shown']:.2f}"
+                   " goals per match (the interval's half-width)")
+    return out
+
+
 def program(summary, role):
     for p in summary.get("programs") or []:
         if p.get("role") == role:

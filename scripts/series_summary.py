@@ -2,31 +2,38 @@
 """Sums up the matches of a series (scripts/series.sh).
 
   scripts/series_summary.py match FOLDER --side left|right --status N --cycles C [--seed S]
-  scripts/series_summary.py record D --seed S --matches N --cycles C --opponent X --jobs J
-                            [--server-options "..."] [--program ROLE PATH COPY]...
+  scripts/series_summary.py record D [--seed S] --matches N --cycles C --opponent X --jobs J
+                            [--other-build DIR] [--server-options "..."]
+                            [--program ROLE PATH COPY]...
   scripts/series_summary.py series D [--baseline D2]
   scripts/series_summary.py baseline D2
 
-"match" reads one match folder of scripts/match.sh (pitch.txt, team.txt, slots.json and the
-record match.jsonl) and writes its figures to FOLDER/result.json: the score as vorn's goals
-for and against, the goalie's catches, the send slots missed by all players and the send-slot
-p99 (the largest of the three slots' p99), and the match figures of both sides
-(scripts/figures.py: from figures.json, else from the game log match.rcg). It prints
-"STATUS FOR AGAINST", STATUS being "played" (match.sh ended with status 0 after all C
-cycles), "stopped" (ended early by a signal) or "failed" (pitch failed, or no match was
-recorded). N is match.sh's exit status, S the seed pitch played the match with.
+"match" reads one match folder of scripts/match.sh (the game log match.rcg, team.txt,
+slots.json, invalid.txt) and writes its figures to FOLDER/result.json: from the game log
+(scripts/outcome.py) the score as vorn's goals for and against, the opponent's name, the
+cycle it ended at and the goalie's catches; the send slots missed by all players (team.txt)
+and the send-slot p99 (the largest of the three slots' p99, from pitch's record; none on the
+real server), and the match figures of both sides (scripts/figures.py: from figures.json,
+else from the game log). It prints "STATUS FOR AGAINST", and for an invalid match the reason
+after it, STATUS being "played" (match.sh ended with status 0 after all C cycles), "stopped"
+(ended early by a signal), "invalid" (the opponent never connected or left before time over:
+match.sh says why in invalid.txt) or "failed" (the server failed, or no match was logged). N
+is match.sh's exit status, S the seed pitch played the match with.
 
-"record" writes D/series.json at the start of a series: its seed, plan and server options,
+"record" writes D/series.json at the start of a series: its seed (none for a server that
+seeds itself), plan, opponent (and the other build of a head-to-head) and server options,
 and per program played its role, path, sha256 (of COPY, the copy the series plays) and, when
 PATH lies in a git checkout, that checkout's "git describe --always --dirty".
 
-"series" reads D/match-*/result.json and prints a table per match and over the series:
+"series" reads D/match-*/result.json and prints a table per match and over the series: the
+opponent (its name in the game logs, and against another build of vorn which build won how
+often), the invalid matches with their reasons;
 wins, draws and losses; the means of goals for, against and the goal difference, each with
 its Student's t 95% interval; the missed slots in all; the same split by vorn's side; the
 means of the match figures, vorn's and the opponent's, with their intervals; the worst
 match's send-slot p99, with a warning above 20 ms; the seeds and programs on record
 (D/series.json) and the matches played again after their machine was lost (D/replayed.txt).
-Only matches played to the end count. The figures go to D/summary.json and a page to
+Only matches played to the end count; invalid ones are left out. The figures go to D/summary.json and a page to
 D/index.html. --baseline D2 compares with an earlier series in D2 (its summary.json), paired
 by seed and side when both played the same seeds, else unpaired (scripts/series_compare.py):
 the difference in goal difference per match with its 95% interval and the verdict.
@@ -46,6 +53,7 @@ import sys
 
 import figures
 import matchlog
+import outcome
 import series_compare
 import series_stats
 
@@ -54,28 +62,11 @@ SLOTS_PER_CYCLE = 3
 # match.sh's exit status after Ctrl-C or SIGTERM (130, 143); 0 when an older runner ended
 # early without saying so
 STOPPED = (0, 130, 143)
+INVALID = 3  # match.sh's exit status for an invalid match
 # A match's send-slot p99 above this says that the machine was too busy for the match to
 # mean what it would mean alone.
 P99_LIMIT_MS = 20.0
-SCORE_LINE = re.compile(r"^score: (\S+) (\d+) : (\d+) (\S+)\s*$")
 TEAM_ROW = re.compile(r"^\s*\d+\s+Vorng?\s+\d+\s+(\d+)(\s|$)")  # player, program, sent, missed
-
-
-def catches(record, side):
-    """The goalie's catches as scripts/goalie-report.py counts them (a catch in play that gave
-    its side the free kick); None when it cannot tell."""
-    run = subprocess.run([sys.executable, os.path.join(HERE, "goalie-report.py"), record,
-                          "--side", side[0]], capture_output=True, text=True)
-    m = re.search(r"^catches: (\d+)$", run.stdout, re.M)
-    return int(m.group(1)) if run.returncode == 0 and m else None
-
-
-def lastcycle(record):
-    """The cycle of the record's last step line (read from its end: a record is long)."""
-    with open(record, "rb") as f:
-        f.seek(max(0, os.path.getsize(record) - 65536))
-        found = re.findall(rb'"type":"cycle","step":\d+,"cycle":(\d+)', f.read())
-    return int(found[-1]) if found else 0
 
 
 def readlines(path):
@@ -86,35 +77,39 @@ def readlines(path):
         return []
 
 
+def gamelog(folder):
+    """The match's game log: match.rcg, or compressed."""
+    plain = os.path.join(folder, "match.rcg")
+    return plain if os.path.isfile(plain) or not os.path.isfile(plain + ".gz") else plain + ".gz"
+
+
 def matchfigures(folder, side, status, cycles, seed=None):
     """The figures of one match folder, as result.json holds them."""
     r = {"dir": os.path.basename(os.path.abspath(folder)), "side": side, "seed": seed,
-         "exit_status": status,
-         "planned_cycles": cycles, "cycles": 0, "for": 0, "against": 0, "catches": 0,
-         "players": 0, "missed_slots": 0, "slots": 0, "p99_ms": None}
-    for line in readlines(os.path.join(folder, "pitch.txt")):
-        m = SCORE_LINE.match(line)
-        if m:
-            left, right = int(m.group(2)), int(m.group(3))
-            if "vorn" in (m.group(1), m.group(4)):
-                side = r["side"] = "left" if m.group(1) == "vorn" else "right"
-            r["for"], r["against"] = (left, right) if side == "left" else (right, left)
+         "exit_status": status, "planned_cycles": cycles, "cycles": 0, "for": 0, "against": 0,
+         "opponent": None, "catches": 0, "players": 0, "missed_slots": 0, "slots": 0,
+         "p99_ms": None, "why": None}
+    try:
+        o = outcome.outcome(matchlog.read(gamelog(folder)), side)
+        r.update({k: o[k] for k in ("for", "against", "opponent", "catches")}, cycles=o["cycle"])
+    except matchlog.MatchError:
+        pass
     rows = [TEAM_ROW.match(line) for line in readlines(os.path.join(folder, "team.txt"))]
     missed = [int(m.group(1)) for m in rows if m]
     r["players"], r["missed_slots"] = len(missed), sum(missed)
-    record = os.path.join(folder, "match.jsonl")
-    if os.path.isfile(record):
-        r["cycles"], r["catches"] = lastcycle(record), catches(record, side)
     r["slots"] = SLOTS_PER_CYCLE * r["cycles"] * r["players"]
     try:
         with open(os.path.join(folder, "slots.json"), encoding="utf-8") as f:
             p99 = [s["p99_ms"] for s in json.load(f)["slots"] if "p99_ms" in s]
         r["p99_ms"] = max(p99) if p99 else None
-    except (OSError, ValueError, KeyError):
+    except (OSError, ValueError, KeyError, TypeError):
         pass
-    if status == 0 and r["cycles"] >= cycles:
+    why = " ".join(readlines(os.path.join(folder, "invalid.txt"))).strip()
+    if why or status == INVALID:
+        r["status"], r["why"] = "invalid", why or "match.sh said so (see its report.txt)"
+    elif status == 0 and r["cycles"] >= cycles:
         r["status"] = "played"
-    elif status in STOPPED and os.path.isfile(record):
+    elif status in STOPPED and os.path.isfile(gamelog(folder)):
         r["status"] = "stopped"
     else:
         r["status"] = "failed"
@@ -131,7 +126,7 @@ def gamefigures(folder, side):
         found = figures.load(os.path.join(folder, "figures.json"))
     except ValueError:
         try:
-            found = figures.figures(matchlog.read(os.path.join(folder, "match.rcg")))
+            found = figures.figures(matchlog.read(gamelog(folder)))
         except matchlog.MatchError:
             return None
     ours, theirs = ("l", "r") if side == "left" else ("r", "l")
@@ -199,14 +194,15 @@ def record(a):
     """What series.json keeps of a series from its start: the seed, the plan, the server's
     options, and every program played."""
     return {"seed": a.seed, "planned": a.matches, "cycles": a.cycles, "opponent": a.opponent,
-            "jobs": a.jobs, "server_options": shlex.split(a.server_options),
+            "other_build": a.other_build, "jobs": a.jobs, "server_options": shlex.split(a.server_options),
             "programs": [{"role": role, "name": os.path.basename(path),
                           "path": os.path.abspath(path), "sha256": sha256(copy),
                           "git": gitdescribe(path)} for role, path, copy in a.program]}
 
 
 # What summary.json carries over from series.json.
-RECORD_KEYS = ("seed", "planned", "cycles", "opponent", "jobs", "server_options", "programs")
+RECORD_KEYS = ("seed", "planned", "cycles", "opponent", "other_build", "jobs", "server_options",
+               "programs")
 
 
 def readjson(path):
@@ -263,7 +259,8 @@ def summarise(folder, baseline=None):
     played = [m for m in matches if m["status"] == "played"]
     s = {"dir": os.path.abspath(folder), "matches": matches,
          "stopped": sum(m["status"] == "stopped" for m in matches),
-         "failed": sum(m["status"] == "failed" for m in matches)}
+         "failed": sum(m["status"] == "failed" for m in matches),
+         "invalid": sum(m["status"] == "invalid" for m in matches)}
     try:
         onrecord = readjson(os.path.join(folder, "series.json"))
     except OSError:
@@ -275,6 +272,8 @@ def summarise(folder, baseline=None):
     s["by_side"] = {side: outcomes([m for m in played if m["side"] == side])
                     for side in ("left", "right")}
     s["worst_p99"] = worstp99(played)
+    if s.get("other_build"):
+        s["head_to_head"] = series_compare.headtohead(s)
     if baseline:
         s["baseline"] = series_compare.compare(s, baselinesummary(baseline),
                                                os.path.abspath(baseline))
@@ -329,7 +328,15 @@ PROGRAM_HEAD = ("program", "role", "git", "sha256 (its start)", "path")
 
 
 def seedline(s):
+    if s.get("other_build") and s.get("seed") is not None:
+        options = " ".join(s.get("server_options") or [])
+        return (f"seeds: matches 2k-1 and 2k played seed {s['seed']}+k (series seed "
+                f"{s['seed']}, --seed {s['seed']} plays the same again); server options: "
+                f"{options}")
     if s.get("seed") is None:
+        if "--server" in (s.get("server_options") or []):
+            return ("seeds: the server's own (the real server seeds itself from its clock); "
+                    f"server options: {' '.join(s['server_options'])}")
         return "seeds: not on record"
     options = " ".join(s.get("server_options") or [])
     return (f"seeds: match i played with seed {s['seed']}+i (series seed {s['seed']}, "
@@ -363,6 +370,29 @@ def replayline(s):
             f"once: {which}")
 
 
+def opponentlines(s):
+    """Who the opponent was: its name in the game logs and how it was started; against
+    another build of vorn, which build won how often; the invalid matches and why."""
+    given = s.get("opponent")
+    names = sorted({m["opponent"] for m in s["matches"] if m.get("opponent")})
+    lines = []
+    other = s.get("other_build")
+    if other:
+        lines.append(f"opponent: the vorn build in {other} (--opponent {given}); the game logs "
+                     "name the team on the right vorn-b")
+        lines.append(f"head to head, of {s['played']} played to the end: this build won "
+                     f"{s['wins']}, the build in {other} won {s['losses']}, {s['draws']} drawn")
+        if s.get("head_to_head"):
+            lines += series_compare.headtoheadlines(s["head_to_head"])
+    elif names:
+        lines.append(f"opponent: {', '.join(names)}" + (f" (--opponent {given})" if given else ""))
+    invalid = [m for m in s["matches"] if m["status"] == "invalid"]
+    if invalid:
+        lines.append(f"invalid, left out of the figures: {matchcount(len(invalid))}: " +
+                     "; ".join(f"{m['dir']} ({m.get('why')})" for m in invalid))
+    return lines
+
+
 def comparison(s):
     """The lines of the comparison with the baseline, its first naming the baseline."""
     b = s.get("baseline")
@@ -378,9 +408,17 @@ def printtable(head, rows, out):
         print("  ".join(str(x).ljust(w) for x, w in zip(row, widths)).rstrip(), file=out)
 
 
+def counts(s):
+    """How the matches ended, in words."""
+    text = (f"{s['played']} played to the end, {s['stopped']} stopped early, {s['failed']} "
+            "failed")
+    return text + (f", {s['invalid']} invalid" if s.get("invalid") else "")
+
+
 def printsummary(s, out):
-    print(f"series in {s['dir']}: {matchcount(len(s['matches']))}, {s['played']} played to the "
-          f"end, {s['stopped']} stopped early, {s['failed']} failed", file=out)
+    print(f"series in {s['dir']}: {matchcount(len(s['matches']))}, {counts(s)}", file=out)
+    for line in opponentlines(s):
+        print(line, file=out)
     print(seedline(s), file=out)
     if programrows(s):
         printtable(PROGRAM_HEAD, programrows(s), out)
@@ -451,15 +489,14 @@ def page(s):
     played = [m for m in s["matches"] if m["status"] == "played"]
     links = [f"{m['dir']}/replay.html" if os.path.isfile(
         os.path.join(s["dir"], m["dir"], "replay.html")) else None for m in s["matches"]]
-    notes = [x for x in (p99line(s), replayline(s)) if x]
+    notes = [x for x in opponentlines(s) + [p99line(s), replayline(s)] if x]
     compared = comparison(s)
     return "\n".join([
         "<!DOCTYPE html>", '<html lang="en"><head><meta charset="utf-8">',
         f"<title>vorn series: {matchcount(len(s['matches']))}</title>",
         f"<style>{PAGE_STYLE}</style></head><body>",
         f"<h1>A series of {matchcount(len(s['matches']))}</h1>",
-        f"<p>{html.escape(s['dir'])}: {s['played']} played to the end, {s['stopped']} "
-        f"stopped early, {s['failed']} failed.</p>",
+        f"<p>{html.escape(s['dir'])}: {html.escape(counts(s))}.</p>",
         "<h2>Over the matches played to the end</h2>",
         "<p>Means with their 95% intervals (Student's t).</p>",
         htmltable(OVER_HEAD, overrows(s)),
@@ -503,9 +540,11 @@ def main(argv):
     m.add_argument("--seed", type=int)
     r = sub.add_parser("record", help="the seed, plan and programs of a series: series.json")
     r.add_argument("folder")
-    for name in ("seed", "matches", "cycles", "jobs"):
+    for name in ("matches", "cycles", "jobs"):
         r.add_argument(f"--{name}", type=int, required=True)
+    r.add_argument("--seed", type=int)
     r.add_argument("--opponent", required=True)
+    r.add_argument("--other-build", help="the folder of the other vorn build played head to head")
     r.add_argument("--server-options", default="")
     r.add_argument("--program", nargs=3, action="append", default=[],
                    metavar=("ROLE", "PATH", "COPY"))
@@ -519,7 +558,7 @@ def main(argv):
         if a.what == "match":
             r = matchfigures(a.folder, a.side, a.status, a.cycles, a.seed)
             writefile(os.path.join(a.folder, "result.json"), json.dumps(r, indent=1) + "\n")
-            print(r["status"], r["for"], r["against"])
+            print(r["status"], r["for"], r["against"], *([r["why"]] if r["why"] else []))
             return 0
         if a.what == "record":
             writefile(os.path.join(a.folder, "series.json"), json.dumps(record(a), indent=1) +

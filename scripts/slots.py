@@ -30,6 +30,11 @@ player sent one there too. Records of older versions of pitch (one decimal, stam
 read) are read the same way, with their rounding allowed for. A player that is already awake
 answers a sense_body within 0.1 ms, so no time is too short to be an answer; --min-reply-ms
 sets one for runtimes that wait before their first slot.
+
+--side l|r counts one side's players only (the record of a match against a team of
+clients holds both teams' commands). A server that keeps no record (the real one) leaves
+only what the players write themselves: --logs with their Vorne.log files counts the slots
+each player missed ("Missed slot N" lines), per slot and per player.
 """
 
 import argparse
@@ -140,6 +145,40 @@ def analyse(commands, step_ms=100.0, min_reply_ms=0.0):
             "after_cycle_end": {"count": len(late), "commands": late}}
 
 
+def missed_in_logs(paths):
+    """The send slots each player missed, from its Vorne.log (a folder player1/ ... per
+    player): per slot over all, and per log."""
+    per_slot, per_log = {1: 0, 2: 0, 3: 0}, []
+    for path in paths:
+        counts = {1: 0, 2: 0, 3: 0}
+        try:
+            with open(path, encoding="latin-1") as f:
+                for line in f:
+                    word = line.split()
+                    if word[:2] == ["Missed", "slot"] and len(word) == 3 and \
+                            word[2] in ("1", "2", "3"):
+                        counts[int(word[2])] += 1
+        except OSError:
+            per_log.append({"log": os.path.abspath(path), "missed": None})
+            continue
+        for k in counts:
+            per_slot[k] += counts[k]
+        per_log.append({"log": os.path.abspath(path), "missed": sum(counts.values())})
+    return {"source": "Vorne.log", "players": len(paths),
+            "slots": [{"slot": k, "ideal_ms": round(SLOT_IDEAL_MS[k - 1], 3), "missed": n}
+                      for k, n in per_slot.items()], "logs": per_log}
+
+
+def report_logs(r, out):
+    total = sum(s["missed"] for s in r["slots"])
+    print(f"send slots missed by {r['players']} players (their Vorne.log; the server keeps no "
+          f"arrival times): {total}", file=out)
+    print("  " + ", ".join(f"slot {s['slot']}: {s['missed']}" for s in r["slots"]), file=out)
+    unread = [x["log"] for x in r["logs"] if x["missed"] is None]
+    if unread:
+        print(f"  could not be read: {', '.join(unread)}", file=out)
+
+
 def fmt(x, digits=3):
     return "-" if x is None else f"{x:.{digits}f}"
 
@@ -178,7 +217,11 @@ def main(argv):
         "ended.",
         epilog="Left out: each player's placement at its init reply (its first move and the "
         "turns after it) and commands that arrived before its first sense_body.")
-    p.add_argument("record", help="the match record, JSON lines (pitch --record)")
+    p.add_argument("record", nargs="?", help="the match record, JSON lines (pitch --record)")
+    p.add_argument("--side", choices=("l", "r"),
+                   help="count only the players of this side (default both)")
+    p.add_argument("--logs", nargs="+", metavar="VORNE_LOG",
+                   help="no record: count the slots missed in these players' Vorne.log files")
     p.add_argument("--json", metavar="FILE",
                    help="where the figures go as JSON (default slots.json next to the record; "
                    "'-' for none)")
@@ -189,6 +232,13 @@ def main(argv):
                    help="the earliest a player can answer a sense_body, in ms: a command "
                    "sooner after a sense_body belongs to the cycle before (default 0, none)")
     a = p.parse_args(argv)
+    if (a.record is None) == (a.logs is None):
+        p.error("give either a record or --logs")
+    if a.logs:
+        r = missed_in_logs(a.logs)
+        failed = write(r, a.json or "-")
+        report_logs(r, sys.stdout)
+        return finish(a.json or "-", failed)
     try:
         if matchlog.is_gamelog(a.record):
             print(f"slots.py: {a.record} is a game log: it has no arrival times of commands, "
@@ -198,20 +248,35 @@ def main(argv):
     except OSError as e:
         print(f"slots.py: {a.record}: {e.strerror or e}", file=sys.stderr)
         return 1
+    if a.side:
+        commands = [c for c in commands if c[0] == a.side]
     r = analyse(commands, a.step_ms, a.min_reply_ms)
     r["record"] = os.path.abspath(a.record)
+    r["side"] = a.side
     r["broken_lines"] = broken
     target = a.json or os.path.join(os.path.dirname(os.path.abspath(a.record)), "slots.json")
-    failed = None
-    if target != "-":  # written before the report, which a reader may stop reading early
-        try:
-            outputs.write(target, json.dumps(r, indent=1) + "\n")
-        except OSError as e:
-            failed = e.strerror or str(e)
+    failed = write(r, target)
     report(r, sys.stdout)
     if broken:
         print(f"  ({broken} command line{'s' if broken != 1 else ''} of the record could not "
               "be read)")
+    return finish(target, failed)
+
+
+def write(r, target):
+    """The figures into the JSON file target ('-': none), before the report is printed, which
+    a reader may stop reading early; None when written, else why not."""
+    if target == "-":
+        return None
+    try:
+        outputs.write(target, json.dumps(r, indent=1) + "\n")
+        return None
+    except OSError as e:
+        return e.strerror or str(e)
+
+
+def finish(target, failed):
+    """The last line, on the JSON file, and the status of the script."""
     if failed:
         print(f"slots.py: {target}: {failed}", file=sys.stderr)
         return 1

@@ -12,9 +12,15 @@
 #include "tests/support/udp.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/select.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace vorn;
 using namespace vorntest;
@@ -121,6 +127,104 @@ TEST(Connection, ResolvesNamesAndDottedAddresses) {
     EXPECT_EQ(SockSer.socketfd, -1);
 }
 
+// Why a connection could not be made, in the words the fatal exit says on standard error.
+TEST(Connection, FailureSaysWhy) {
+    const struct {
+        const char *host;
+        const char *says;
+    } cases[] = {
+        {"no.such.host.invalid", "cannot resolve the host 'no.such.host.invalid'"},
+        {"300.1.2.3", "cannot resolve the host '300.1.2.3'"},
+        {"127.0.0.1:6600",
+         "cannot resolve the host '127.0.0.1:6600'; the port is an argument of its own: Vorn "
+         "127.0.0.1 6600"},
+        {"localhost:", "cannot resolve the host 'localhost:'"},
+        {"a:b:6000", "cannot resolve the host 'a:b:6000'"},
+        {"host:123456", "cannot resolve the host 'host:123456'"},
+        {"bad\nname", "cannot resolve the host 'bad?name'"},
+        {"", "cannot resolve the host '': Unknown server error"},
+    };
+    for (const auto &c : cases) {
+        initserconnection(c.host, 6000);
+        EXPECT_EQ(SockSer.socketfd, -1) << c.host;
+        EXPECT_STREQ(ConnectFailure, c.says);
+    }
+    // A host text of any length stays one line of bounded length.
+    std::string longhost(5000, 'x');
+    initserconnection((longhost + ":6000").c_str(), 6000);
+    EXPECT_EQ(ConnectFailure, "cannot resolve the host '" + longhost.substr(0, 100) + "'");
+
+    initserconnection("127.0.0.1", 6000);
+    ASSERT_GE(SockSer.socketfd, 0);
+    EXPECT_STREQ(ConnectFailure, "");
+    close(SockSer.socketfd);
+}
+
+// A socket whose descriptor select cannot watch is given up, not written past the set's end.
+TEST(Connection, SocketBeyondSelectsReachIsRefused) {
+    rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_max < FD_SETSIZE + 10)
+        GTEST_SKIP() << "cannot open " << FD_SETSIZE << " files here";
+    rlimit raised = limit;
+    raised.rlim_cur = FD_SETSIZE + 10;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
+    // Every descriptor below FD_SETSIZE taken, so that the socket gets FD_SETSIZE itself.
+    std::vector<int> held;
+    for (int fd = open("/dev/null", O_RDONLY); fd >= 0; fd = dup(fd)) {
+        held.push_back(fd);
+        if (fd >= FD_SETSIZE - 1)
+            break;
+    }
+    initserconnection("127.0.0.1", 6000);
+    for (int fd : held)
+        close(fd);
+    setrlimit(RLIMIT_NOFILE, &limit);
+    EXPECT_EQ(SockSer.socketfd, -1);
+    std::string setsize = std::to_string(FD_SETSIZE);
+    EXPECT_EQ(std::string(ConnectFailure), "cannot watch the UDP socket: its descriptor " +
+                                               setsize + " is not below select's limit of " +
+                                               setsize + " (too many files open)");
+}
+
+// The one line each fatal error says: the program, then the cause.
+TEST(Fatal, EachMessageSaysItsCause) {
+    initserconnection("127.0.0.1", 6600);
+    ASSERT_GE(SockSer.socketfd, 0);
+    close(SockSer.socketfd);
+    const struct {
+        const char *message;
+        int error;
+        const char *line;
+    } cases[] = {
+        {"Select gfs", EBADF,
+         "Vorn: cannot wait for the server or standard input: Bad file "
+         "descriptor\n"},
+        {"\nClock failed Rec_time\n", EINVAL, "Vorn: cannot read the clock: Invalid argument\n"},
+        {"\nClock failed Now_time\n", EINVAL, "Vorn: cannot read the clock: Invalid argument\n"},
+        {"\nClock failed Look_time\n", EINVAL, "Vorn: cannot read the clock: Invalid argument\n"},
+        {"Error in sending\n", ENETUNREACH,
+         "Vorn: cannot send to the server at 127.0.0.1:6600: Network is unreachable\n"},
+        {"error in sending sendmess_list\n", 0,
+         "Vorn: cannot send to the server at 127.0.0.1:6600: unknown error\n"},
+        {"In initteamname\n", EACCES,
+         "Vorn: cannot send the init command to the server at 127.0.0.1:6600: Permission "
+         "denied\n"},
+        {"Out of memory in initvar\n", ENOMEM, "Vorn: out of memory\n"},
+        {"Out of memory in mymalloc\n", ENOMEM, "Vorn: out of memory\n"},
+        {"mymalloc of nothing\n", 0, "Vorn: an allocation of no bytes\n"},
+        {"\nSomething\tnew**\n", EIO, "Vorn: Something new\n"},
+    };
+    char line[FatalLineSize];
+    for (const auto &c : cases) {
+        fatalline(line, sizeof line, c.message, c.error);
+        EXPECT_STREQ(line, c.line);
+    }
+    initserconnection("no.such.host.invalid", 6000);
+    fatalline(line, sizeof line, "Main Sock.socketfd==-1\n", 0);
+    EXPECT_STREQ(line, "Vorn: cannot resolve the host 'no.such.host.invalid'\n");
+}
+
 TEST(Slots, ElapsedTimeWrapsAtTheSecond) {
     EXPECT_EQ(elapsedmicros(10000000, 999000000), 11000);
     EXPECT_EQ(elapsedmicros(500000000, 400000000), 100000);
@@ -151,6 +255,37 @@ TEST(Silence, PollWaitsAtMostUntilTheLimit) {
     const long cases[][2] = {{0, 10000000}, {9999999, 1}, {10000000, 0}, {25000000, 0}};
     for (const auto &c : cases)
         EXPECT_EQ(silenceleft(c[0]), c[1]) << "silent for " << c[0] << " us";
+}
+
+// Silence is counted from the gaps between looks at the socket, each up to a step: a gap
+// longer than that is the player's own stall, whatever the server sent meanwhile waits to be
+// read, and it counts as one step.
+TEST(Silence, GapsCountUpToAStepAndAStallCountsAsOne) {
+    struct Case {
+        const char *what;
+        std::vector<std::pair<int, long>> gaps; // so many looks that found nothing, this far apart
+        long left;                              // silenceleft afterwards
+        long wait;                              // silencewait afterwards
+    } cases[] = {
+        {"nothing yet", {}, 10000000, 1000000},
+        {"ten empty 1 s polls", {{10, 1000000}}, 0, 0},
+        {"a hundred 100 ms polls", {{100, 100000}}, 0, 0},
+        {"one poll short of the limit", {{99, 100000}}, 100000, 100000},
+        {"stopped for 11 s", {{1, 11000000}}, 9000000, 1000000},
+        {"stopped for 11 s after 8.5 s", {{85, 100000}, {1, 11000000}}, 500000, 500000},
+        {"stopped twice for an hour", {{2, 3600000000L}}, 8000000, 1000000},
+        {"a step and a hair", {{1, 1000001}}, 9000000, 1000000},
+        {"gaps of 4 s count 1 s each", {{2, 4000000}}, 8000000, 1000000},
+        {"a clock that went back", {{1, -5000000}, {1, 300}}, 9999700, 1000000},
+    };
+    for (const Case &c : cases) {
+        long silent = 0;
+        for (auto [count, gap] : c.gaps)
+            for (int i = 0; i < count; i++)
+                silent = silenceafter(silent, gap);
+        EXPECT_EQ(silenceleft(silent), c.left) << c.what;
+        EXPECT_EQ(silencewait(silent), c.wait) << c.what;
+    }
 }
 
 TEST(Slots, OnTimeSlotsSendOneEntryEachAndSleepToTheNext) {

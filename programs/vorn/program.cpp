@@ -4,6 +4,8 @@
 
 namespace vorn {
 
+const char ProgramName[] = "Vorn";
+
 const char InitCommand[] = "(init vorn(version 6.02))";
 
 // Decisions wait while the players walk back to formation after a goal, as the goalie's do.

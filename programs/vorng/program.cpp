@@ -4,6 +4,8 @@
 
 namespace vorn {
 
+const char ProgramName[] = "Vorng";
+
 const char InitCommand[] = "(init vorn(version 6.02)(goalie))";
 
 // No decisions while the play mode is a goal's.

@@ -2,6 +2,7 @@
 // sockets, its timing (with tolerances a loaded machine keeps), the effect of commands,
 // the record file, the end of a match and the command line.
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
@@ -107,6 +108,52 @@ TEST(Connect, MalformedCommandGetsAnErrorFromThePlayersPort) {
     EXPECT_TRUE(waitfor(c, "(score", msg, 3000));
     EXPECT_EQ(strip(msg), "(score 0 0 0)");
     closeclient(c);
+}
+
+// waitsee: a see of the client that holds every text of want, within 20 sees.
+static bool waitsee(Client &c, const std::vector<std::string> &want, std::string &msg) {
+    auto holds = [&](const std::string &w) { return msg.find(w) != std::string::npos; };
+    for (int i = 0; i < 20; i++)
+        if (waitfor(c, "(see ", msg, 3000) && std::all_of(want.begin(), want.end(), holds))
+            return true;
+    return false;
+}
+
+// Two teams of one name: the first eleven on the left, the next on the right as vorn-b.
+// Each player sees its own side as vorn and the other as vorn-b; pitch's lines and summary
+// name them apart.
+TEST(Connect, TwinTeamsPlayUnderOneName) {
+    Server s({"--twin-teams", "--kickoff-after", "0", "--quiet"});
+    ASSERT_TRUE(s.started);
+    std::vector<Client> team(13);
+    std::vector<std::string> replies(13);
+    for (int i = 0; i < 13; i++) {
+        bool goalie = i == 0 || i == 11;
+        ASSERT_TRUE(
+            initclient(team[i], s.p.port,
+                       goalie ? "(init vorn (version 6.02)(goalie))" : "(init vorn (version 6.02))",
+                       replies[i]));
+    }
+    EXPECT_EQ(replies[10], "(init l 11 before_kick_off)");
+    EXPECT_EQ(replies[11], "(init r 1 before_kick_off)");
+    EXPECT_EQ(replies[12], "(init r 2 before_kick_off)");
+    EXPECT_EQ(errorfor(s.p.port, "(init other (version 6.02))"), "(error no_more_team)");
+    // In the row outside the touch line, all facing +x: l2 sees l1 and r1 ahead of it; r2,
+    // turned about, sees r1 and l1.
+    sendreply(team[12], "(turn 180)");
+    std::string msg;
+    EXPECT_TRUE(waitsee(team[1], {"((p \"vorn\" 1 goalie) 3 ", "((p \"vorn-b\" 1 goalie) 9 "}, msg))
+        << msg;
+    EXPECT_TRUE(
+        waitsee(team[12], {"((p \"vorn\" 1 goalie) 3 ", "((p \"vorn-b\" 1 goalie) 9 "}, msg))
+        << msg;
+    stoppitch(s.p);
+    for (const char *line :
+         {"pitch: vorn 11 joined on the left\n", "pitch: vorn-b 1 (goalie) joined on the right\n",
+          "score: vorn 0 : 0 vorn-b\n"})
+        EXPECT_NE(s.p.text.find(line), std::string::npos) << line << s.p.text;
+    for (Client &c : team)
+        closeclient(c);
 }
 
 // Mean milliseconds between count messages that start with prefix, after the first one, for
@@ -332,10 +379,11 @@ TEST(CommandLine, HelpDescribesEveryOption) {
         text += buf;
     EXPECT_EQ(pclose(f), 0);
     for (const char *opt :
-         {"--port", "--bind", "--step-ms", "--cycles", "--wait-players", "--kickoff-after",
-          "--opponent", "--chasers-side", "--record", "--game-log", "--text-log", "--no-noise",
-          "--no-offside", "--no-back-pass", "--no-free-kick-fault", "--player-types", "--seed",
-          "--quiet", "--help"})
+         {"--port",         "--bind",          "--step-ms",      "--cycles",
+          "--wait-players", "--kickoff-after", "--opponent",     "--chasers-side",
+          "--twin-teams",   "--record",        "--game-log",     "--text-log",
+          "--no-noise",     "--no-offside",    "--no-back-pass", "--no-free-kick-fault",
+          "--player-types", "--seed",          "--quiet",        "--help"})
         EXPECT_NE(text.find(opt), std::string::npos) << opt;
 }
 
@@ -345,4 +393,6 @@ TEST(CommandLine, BadOptionsStopWithAClearMessage) {
     EXPECT_EQ(WEXITSTATUS(system((bin + " --frobnicate 2>/dev/null").c_str())), 2);
     EXPECT_EQ(WEXITSTATUS(system((bin + " --opponent robots 2>/dev/null").c_str())), 2);
     EXPECT_EQ(WEXITSTATUS(system((bin + " --chasers-side up 2>/dev/null").c_str())), 2);
+    EXPECT_EQ(WEXITSTATUS(system((bin + " --twin-teams --opponent chasers 2>/dev/null").c_str())),
+              2);
 }

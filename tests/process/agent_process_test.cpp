@@ -138,13 +138,6 @@ TEST_P(Agent, DatagramFromTheServerMovesTheReplyPort) {
     EXPECT_EQ(child->wait(10), 0);
 }
 
-TEST_P(Agent, UnresolvableHostEndsSilently) {
-    Child c(binpath(GetParam().name), {"no.such.host.invalid", "6000"}, folder.path());
-    EXPECT_EQ(c.wait(20), 0);
-    EXPECT_EQ(c.output(), "");
-    EXPECT_EQ(folder.read("stderr.txt"), "");
-}
-
 TEST_P(Agent, LogFileThatCannotBeCreatedIsDoneWithout) {
     // A folder that holds a directory named Vorne.log: the file cannot be opened.
     ASSERT_EQ(mkdir(folder.file("Vorne.log").c_str(), 0755), 0);
@@ -155,6 +148,67 @@ TEST_P(Agent, LogFileThatCannotBeCreatedIsDoneWithout) {
 
 INSTANTIATE_TEST_SUITE_P(Programs, Agent, ::testing::ValuesIn(Programs),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// A fatal error ends the program with status 0, as every ending does, and says why in one
+// line on standard error; the trace on standard output is what it always was. All cases run
+// at once.
+TEST(Fatal, EachErrorSaysItsCauseOnStandardError) {
+    // The trace of the init command that could not be sent.
+    const std::string vorninit = "in send buf (init vorn(version 6.02)) turn 0\n"
+                                 "ListPek=0 Listend=0\nPlats 0=NULL\n"
+                                 "awaymess (init vorn(version 6.02))\n";
+    const std::string vornginit = "in send buf (init vorn(version 6.02)(goalie)) turn 0\n";
+    const struct {
+        const char *program;
+        std::vector<std::string> args;
+        int files; // the most files it may open (0: no limit)
+        std::string error;
+        std::string trace;
+    } cases[] = {
+        // clang-format off
+        {"Vorn", {"nosuchhost.invalid", "6600"}, 0,
+         "Vorn: cannot resolve the host 'nosuchhost.invalid'\n", ""},
+        {"Vorn", {"127.0.0.1:6600"}, 0,
+         "Vorn: cannot resolve the host '127.0.0.1:6600'; the port is an argument of its own: "
+         "Vorn 127.0.0.1 6600\n", ""},
+        {"Vorng", {"localhost:6000", "6001"}, 0,
+         "Vorng: cannot resolve the host 'localhost:6000'; the port is an argument of its own: "
+         "Vorng localhost 6000\n", ""},
+        {"Vorn", {"127.0.0.1", "port"}, 0,
+         "Vorn: cannot send to the server at 127.0.0.1:0: Invalid argument\n", vorninit},
+        {"Vorng", {"255.255.255.255"}, 0,
+         "Vorng: cannot send to the server at 255.255.255.255:6000: Permission denied\n",
+         vornginit},
+        // Room for the standard streams, the libraries while they load, and the log file.
+        {"Vorn", {"127.0.0.1"}, 4,
+         "Vorn: cannot open a UDP socket: Too many open files\n", ""},
+        // clang-format on
+    };
+    std::vector<std::unique_ptr<TempDir>> folders;
+    std::vector<std::unique_ptr<Child>> children;
+    for (const auto &c : cases) {
+        folders.push_back(std::make_unique<TempDir>());
+        std::string program = binpath(c.program);
+        std::vector<std::string> args = c.args;
+        if (c.files > 0) {
+            // The shell lets go of the descriptors it inherited before it sets the limit.
+            args.insert(args.begin(), {"-c",
+                                       "exec 3<&- 4<&- 5<&- 6<&- 7<&- 8<&- 9<&-; ulimit -n " +
+                                           std::to_string(c.files) + " && exec \"$0\" \"$@\"",
+                                       program});
+            program = "/bin/sh";
+        }
+        children.push_back(
+            std::make_unique<Child>(program, args, folders.back()->path(), Input::DevNull));
+    }
+    for (size_t i = 0; i < children.size(); i++) {
+        const auto &c = cases[i];
+        std::string what = std::string(c.program) + " " + c.args[0];
+        EXPECT_EQ(children[i]->wait(20), 0) << what;
+        EXPECT_EQ(folders[i]->read("stderr.txt"), c.error) << what;
+        EXPECT_EQ(children[i]->output(), c.trace) << what;
+    }
+}
 
 // Host and port from the command line.
 class Arguments : public ::testing::TestWithParam<Program> {};

@@ -42,14 +42,14 @@ REFUSALS = [
     (MATCH, "--players 12", 2, "--players must be a whole number from 1 to 11, not '12'"),
     (MATCH, "--cycles", 2, "--cycles needs a value"),
     (MATCH, "--cycles -5", 2, "--cycles must be a whole number from 1 to 1000000, not '-5'"),
-    (MATCH, "--opponent robots", 2, "--opponent must be chasers or none, not 'robots'"),
+    (MATCH, "--opponent robots", 2, "--opponent: the command must be given the server's port"),
     (MATCH, "--dir afile", 2, "--dir 'afile' is not a folder"),
     (MATCH, "--dir afile/m", 2, "--dir 'afile/m' cannot be created: 'afile' is not a folder"),
     (MATCH, "--record afolder", 2, "--record 'afolder' is a folder, not a file"),
     (MATCH, "--record afile/r.jsonl", 2, "'afile/r.jsonl' cannot be created: 'afile' is not"),
     (MATCH, "--no-noise --bogus", 2, "unknown option '--bogus'"),
     (MATCH, "--side up", 2, "--side must be left or right, not 'up'"),
-    (MATCH, "--side right --opponent none", 2, "--side right needs --opponent chasers"),
+    (MATCH, "--side right --opponent none", 2, "--side right needs an opponent"),
     (SERIES, "--jobs 0", 2, "--jobs must be a whole number from 1 to 64, not '0'"),
     (SERIES, "--hosts afolder", 2, "--hosts 'afolder' is not a file that can be read"),
     (SERIES, "--baseline afolder", 2, "--baseline 'afolder' holds no series (no summary.json)"),
@@ -111,7 +111,8 @@ TEAM_ENDINGS = [
 ]
 HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch",
          FUZZ, SOAK, PACKAGE, SERIES, "scripts/series-match.sh", "tests/failed_tests.py",
-         "bench/calls_delay.py", LIVE]
+         "bench/calls_delay.py", LIVE, "scripts/outcome.py", "bench/gamelog_results.py",
+         "tests/support/scripted_team.py", "tests/support/rcss_standin.py"]
 
 failures = []
 

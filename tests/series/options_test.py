@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""The seed and server options of scripts/series.sh and scripts/match.sh on a table of
-values: each bad one is refused before anything starts, with status 2 (1 for a missing
-program, found when the match starts) and one line naming the option, and nothing is
-created; each good one passes --check.
+"""The seed, server and opponent options of scripts/series.sh and scripts/match.sh on a
+table of values: each bad one is refused before anything starts, with status 2 (1 for a
+missing program, found when the match starts) and one line naming the option, and nothing is
+created; each good one passes --check. /bin/true stands in for the real server's program:
+only what --check looks at is asked of it.
 
 usage: tests/series/options_test.py BIN_DIR
 """
@@ -35,6 +36,45 @@ CASES = [
      "999999999, not '12a'"),
     (MATCH, "--seed 999999999 --check", 0, ""),
     (MATCH, "--pitch nowhere --cycles 5", 1, "match.sh: --pitch: nowhere/pitch is missing"),
+    (MATCH, "--opponent start.sh --check", 2, "match.sh: --opponent: the command must be given "
+     "the server's port: write {port} where it goes (for example '/home/me/team/start.sh -p "
+     "{port}'), and {host} for the host"),
+    (MATCH, "--opponent nosuch{port} --check", 2,
+     "match.sh: --opponent: 'nosuch{port}' is not a command here"),
+    (MATCH, "--opponent ./afile{port} --check", 2, "match.sh: --opponent: './afile{port}' is a "
+     "relative path, and the command runs in the match folder: give the whole path, or 'cd DIR "
+     "&& ...'"),
+    (MATCH, "--opponent /dev/null{port} --check", 2,
+     "match.sh: --opponent: '/dev/null{port}' is not a program that can be run"),
+    (MATCH, "--server nosuchserver --opponent none --check", 2,
+     "match.sh: --server: 'nosuchserver' is not a program here (give its path)"),
+    (MATCH, "--server true --opponent none --cycles 40 --check", 0, ""),
+    (MATCH, "--opponent vorn:nowhere --check", 2,
+     "match.sh: --opponent vorn:DIR: nowhere/Vorn is missing"),
+    (MATCH, f"--opponent vorn:{BIN} --players 5 --check", 2, "match.sh: --opponent vorn:DIR "
+     "needs --players 11 (pitch seats the first eleven of the name on the left)"),
+    (MATCH, f"--opponent vorn:{BIN} --side right --check", 0, ""),
+    (MATCH, "--connect-wait 0 --check", 2,
+     "match.sh: --connect-wait must be a whole number from 1 to 600, not '0'"),
+    (MATCH, "--server /bin/true --check", 2, "match.sh: --opponent chasers: the chasers are "
+     "pitch's own; on the real server choose none or a command"),
+    (MATCH, f"--server {BIN} --opponent none --check", 2, f"match.sh: --server: '{BIN}' is not "
+     "a program that can be run (pitch, or the real server's program)"),
+    (MATCH, "--server /bin/true --opponent none --cycles 30 --check", 2, "match.sh: --cycles "
+     "must be a multiple of 20 on the real server (it counts a half in whole seconds), not '30'"),
+    (MATCH, "--server /bin/true --opponent none --cycles 40 --seed 3 --check", 2, "match.sh: "
+     "--seed: the real server seeds its random source from its clock; it takes no seed"),
+    (MATCH, "--server /bin/true --opponent none --cycles 40 --no-noise --check", 2,
+     "match.sh: --no-noise is pitch's; the real server always has its noise"),
+    (MATCH, "--server /bin/true --opponent none --cycles 40 --record r.jsonl --check", 2,
+     "match.sh: --record: only pitch writes a record (the real server writes its game log, "
+     "match.rcg)"),
+    (MATCH, "--server /bin/true --opponent none --cycles 40 --check", 0, ""),
+    (SERIES, f"--opponent vorn:{BIN} --server /bin/true --cycles 40", 2, "series.sh: --opponent "
+     "vorn:DIR needs --server pitch (only pitch seats two teams of one name)"),
+    (SERIES, "--server /bin/true --opponent none --cycles 40 --seed 7", 2, "series.sh: --seed: "
+     "the real server seeds its random source from its clock; it takes no seed"),
+    (SERIES, f"--opponent vorn:{BIN} --cycles 40", 0, ""),
 ]
 failures = []
 with tempfile.TemporaryDirectory() as d:

@@ -178,6 +178,46 @@ with tempfile.TemporaryDirectory() as d:
     if worst not in run.stdout.splitlines():
         failures.append(f"no warning of the worst p99 in {run.stdout}")
 
+# Head-to-head series against another build (matches 2k-1 and 2k of seed 20+k, the sides
+# swapped): their goal differences (None: invalid) and lines. Pairs (2, -1) and (1, 1) have
+# means 0.5 and 1: mean 0.75, sd sqrt(0.125), half width t(1) * 0.25; (3, -1) and (2, 0)
+# both 1: exactly 1.
+HEAD_TO_HEAD = [
+    ([2, -1, 1, 1, 0, None], [
+        "series in {}: 6 matches, 5 played to the end, 0 stopped early, 0 failed, 1 invalid",
+        "head to head, of 5 played to the end: this build won 3, the build in /b won 1, 1 drawn",
+        "head to head: paired by seed: 2 seeds, each played by each build on each side; a pair "
+        "counts with its mean per match",
+        "verdict: no difference shown: this build's goal difference per match against the "
+        "other +0.75 [-2.43, +3.93]",
+        "invalid, left out of the figures: 1 match: match-006 (the opponent never connected)"]),
+    ([3, -1, 2, 0], [
+        "head to head, of 4 played to the end: this build won 2, the build in /b won 1, 1 drawn",
+        "verdict: better: this build's goal difference per match against the other +1.00 "
+        "[+1.00, +1.00]"]),
+]
+for gds, lines in HEAD_TO_HEAD:
+    with tempfile.TemporaryDirectory() as d:
+        writejson(os.path.join(d, "series.json"), {"seed": 20, "planned": len(gds),
+                                                   "opponent": "vorn:/b", "other_build": "/b"})
+        for n, gd in enumerate(gds, 1):
+            writejson(os.path.join(d, f"match-{n:03d}", "result.json"),
+                      {"dir": f"match-{n:03d}", "side": "left" if n % 2 else "right",
+                       "seed": 20 + (n + 1) // 2, "status": "played" if gd is not None else
+                       "invalid", "why": None if gd is not None else
+                       "the opponent never connected", "for": max(gd or 0, 0),
+                       "against": max(-(gd or 0), 0), "goal_difference": gd or 0, "cycles": 100,
+                       "catches": 0, "missed_slots": 0, "slots": 1000, "p99_ms": 1})
+        run = subprocess.run([sys.executable, os.path.join(REPO, "scripts", "series_summary.py"),
+                              "series", d], capture_output=True, text=True)
+        with open(os.path.join(d, "index.html")) as f:
+            page = f.read()
+        for line in (x.format(d) for x in lines):
+            onpage = html.escape(line.split(", ", 1)[1] if line.startswith("series in ") else line)
+            if line not in run.stdout.splitlines() or onpage not in page:
+                failures.append(f"head to head {gds}: no line {line!r} in the table and the "
+                                f"page: {run.stdout}{run.stderr}")
+
 print("\n".join(failures) if failures else "every figure as expected")
 print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")
 sys.exit(1 if failures else 0)

@@ -1,0 +1,195 @@
+# The servers a match can be played on, each in its own option dialect. Sourced by
+# scripts/match.sh and scripts/series.sh (not run on its own); a new server is one more kind
+# here: its name in serverkind and the functions below.
+#
+# serverkind VALUE: the kind of --server VALUE: "pitch" for pitch, "rcss" for any other
+# value, the path of the real simulation server's program, which takes its options as
+# server::NAME=VALUE. For each kind K:
+#
+#   K_check          refuses (die) what the server cannot do with the options given
+#   K_present        succeeds when its program is there, else says what is missing
+#   K_name           its name in the runner's lines
+#   K_onrecord BIN   the program of the server and the copy of it that a series plays (BIN:
+#                    the series' copies of the programs), a line each, to put on record
+#   K_options        the options every match of a series gives it, beside seed and side
+#   K_seeded         succeeds when it takes a seed (--seed), so that a match can be played
+#                    again and two series paired
+#   K_record         succeeds when it writes pitch's record (the send slots' timing)
+#   K_progress       succeeds when its lines tell how the match goes (pitch's: the cycle,
+#                    the play mode and the score every 100 cycles): then the report leaves
+#                    out the referee's calls that vorn's players heard
+#   K_start          starts the server in the background on free ports, its output in the
+#                    file $serverout; sets server (its pid) and port, or returns 1 with the
+#                    reason in startproblem when it did not start
+#   K_joined LINE    prints "SIDE TEAM UNUM" when the output line LINE says that a player
+#                    joined (SIDE left, right, or - when the line does not say)
+#   K_timeover LINE  succeeds when LINE says that the time is over
+#   K_show LINE      what of LINE the user sees while the match is played (nothing, the line)
+#
+# They read the match's settings from match.sh: serverpath (the --server value), pitchdir,
+# dir, cycles, players, seed, oppkind, side, noise, record, kickoffafter (seconds after its
+# start by which the server kicks off, come who may), and use its followserver and nextline
+# and the opponent's kind (scripts/opponents.sh: its players, what it needs of pitch).
+
+serverkind() { if [ "$1" = pitch ]; then echo pitch; else echo rcss; fi; }
+
+# --- pitch, our own server: one port of its choice (--port 0), its output in pitch.txt.
+
+pitch_check() { :; }
+# pitch_present: its program is there, else a line that says so (found when the match
+# starts, after the options' checks: status 1).
+pitch_present() {
+  [ ! -x "$pitchdir/pitch" ] || return 0
+  if [ "$pitchdir" = "$bin" ]; then
+    echo "$prog: $bin/pitch is missing; build first (./run.sh)" >&2
+  else
+    echo "$prog: --pitch: $pitchdir/pitch is missing" >&2
+  fi
+  return 1
+}
+pitch_name() { echo pitch; }
+pitch_onrecord() { printf '%s\n' "$pitchdir/pitch" "$1/pitch"; }
+pitch_options() { echo --cycles "$cycles" $("opp_${oppkind}_pitch"); }
+pitch_seeded() { :; }
+pitch_record() { :; }
+pitch_progress() { :; }
+
+pitch_start() {
+  local args=(--port 0 --bind 127.0.0.1 --cycles "$cycles" --record "$record"
+    --wait-players "$((players + $("opp_${oppkind}_players")))"
+    --kickoff-after "$kickoffafter" --seed "$seed"
+    --game-log "$dir/match.rcg" --text-log "$dir/match.rcl" $("opp_${oppkind}_pitch"))
+  [ -z "$noise" ] || args+=(--no-noise)
+  serverout=$dir/pitch.txt
+  : >"$serverout" # there before tail follows it
+  "$pitchdir/pitch" "${args[@]}" >"$serverout" 2>&1 &
+  server=$!
+  followserver
+  local line
+  if nextline 10 line && [[ $line =~ ^pitch:\ listening\ on\ port\ ([0-9]+) ]]; then
+    port=${BASH_REMATCH[1]}
+    echo "pitch listening on 127.0.0.1:$port; a match of $cycles cycles with seed $seed in $dir"
+    return 0
+  fi
+  startproblem="pitch did not start:"$'\n'$(cat "$serverout")
+  return 1
+}
+
+pitch_joined() {
+  [[ $1 =~ ^pitch:\ ([^ ]+)\ ([0-9]+)( \(goalie\))?\ joined\ on\ the\ (left|right)$ ]] &&
+    echo "${BASH_REMATCH[4]} ${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
+}
+
+pitch_timeover() { [[ $1 == "pitch: time over"* ]]; }
+
+pitch_show() {
+  case $1 in
+    "pitch: listening"* | "pitch: time over"* | "pitch: "*" joined on the "*) ;;
+    *) printf '%s\n' "$1" ;;
+  esac
+}
+
+# --- The real simulation server: its own three ports (players and monitors, the trainer,
+# the online coach), chosen below the system's range of ephemeral ports and found free
+# before it starts; a port taken in between makes it fail to start ("Address already in
+# use"), and it is started again on others. It runs in the folder server/ of the match
+# folder, which is its home: its configuration folder (RCSS_CONF_DIR) is server/conf, and
+# USER is unset, for it finds "~" through USER and the password file, not HOME. Its game log
+# and text log go to match.rcg and match.rcl in the match folder, its output to server.txt.
+
+rcss_check() {
+  local found
+  if [[ $serverpath != */* ]]; then
+    found=$(type -P "$serverpath") || die "--server: '$serverpath' is not a program here" \
+      "(give its path)"
+    serverpath=$found
+  fi
+  ((10#$cycles % 20 == 0)) || die "--cycles must be a multiple of 20 on the real server (it" \
+    "counts a half in whole seconds), not '$cycles'"
+  [ -z "$seed" ] || die "--seed: the real server seeds its random source from its clock; it" \
+    "takes no seed"
+  [ -z "$noise" ] || die "--no-noise is pitch's; the real server always has its noise"
+  [ -z "$record" ] || die "--record: only pitch writes a record (the real server writes its" \
+    "game log, match.rcg)"
+  [ -x "$serverpath" ] && [ ! -d "$serverpath" ] || die "--server: '$serverpath' is not a" \
+    "program that can be run (pitch, or the real server's program)"
+  serverpath=$(abspath "$serverpath") # it runs in the folder server/
+}
+rcss_present() { :; }
+
+rcss_name() { echo "the real server"; }
+rcss_onrecord() { printf '%s\n' "$serverpath" "$serverpath"; } # played where it is
+rcss_options() { echo --server "$serverpath" --cycles "$cycles"; }
+rcss_seeded() { false; } # from its clock
+rcss_record() { false; }
+rcss_progress() { false; }
+
+# rcss_freeport: a port P such that P, P + 1 and P + 2 are free for UDP on every address,
+# below the ephemeral ports (which players' sockets take), from 10000 up.
+rcss_freeport() {
+  python3 - <<'EOF'
+import random, socket
+low = int(open("/proc/sys/net/ipv4/ip_local_port_range").read().split()[0])
+for _ in range(200):
+    port = random.randrange(10000, max(10003, low - 3))
+    socks = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(3)]
+    try:
+        for i, s in enumerate(socks):
+            s.bind(("0.0.0.0", port + i))
+    except OSError:
+        continue
+    finally:
+        for s in socks:
+            s.close()
+    print(port)
+    break
+EOF
+}
+
+rcss_start() {
+  local home=$dir/server tries line
+  mkdir -p "$home/conf" || { startproblem="cannot create '$home'"; return 1; }
+  serverout=$dir/server.txt
+  for tries in 1 2 3 4 5; do
+    port=$(rcss_freeport)
+    [ -n "$port" ] || { startproblem="no three free ports in a row for the server"; return 1; }
+    local args=("server::port=$port" "server::coach_port=$((port + 1))"
+      "server::olcoach_port=$((port + 2))" server::auto_mode=true
+      "server::connect_wait=$((kickoffafter * 10))" server::kick_off_wait=20
+      server::game_over_wait=10 server::nr_extra_halfs=0 server::penalty_shoot_outs=false
+      "server::half_time=$((10#$cycles / 20))" server::synch_mode=false
+      server::game_logging=true server::text_logging=true
+      "server::game_log_dir=$dir" "server::text_log_dir=$dir" server::game_log_fixed=true
+      server::text_log_fixed=true server::game_log_fixed_name=match
+      server::text_log_fixed_name=match server::game_log_compression=0
+      server::text_log_compression=0)
+    : >"$serverout"
+    # Line by line (stdbuf), so that every player's "connected" is read as it comes.
+    (cd "$home" && exec env -u USER -u USERNAME HOME="$home" RCSS_CONF_DIR="$home/conf" \
+      stdbuf -oL -eL "$serverpath" "${args[@]}") >"$serverout" 2>&1 &
+    server=$!
+    followserver
+    while nextline 20 line; do
+      if [[ $line == "Hit CTRL-C to exit"* ]]; then
+        echo "the real server ($serverpath) listening on 127.0.0.1:$port (its trainer" \
+          "$((port + 1)), its coach $((port + 2))); a match of $cycles cycles in $dir"
+        return 0
+      fi
+    done
+    waitfor "$server" 2>/dev/null
+    server=""
+    grep -q "Address already in use" "$serverout" || break
+    echo "the real server found port $port or the two after it taken; trying others"
+  done
+  startproblem="the real server did not start:"$'\n'$(cat "$serverout")
+  return 1
+}
+
+rcss_joined() {
+  [[ $1 =~ ^A\ new\ \(v[0-9.]+\)\ player\ \(([^ ]+)\ ([0-9]+)\)\ connected\.$ ]] &&
+    echo "- ${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
+}
+
+rcss_timeover() { [[ $1 == "Waiting after end of match"* ]]; }
+
+rcss_show() { :; }
