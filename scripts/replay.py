@@ -36,6 +36,7 @@ sys.path.insert(0, HERE)
 import figures  # noqa: E402
 import helptext  # noqa: E402
 import matchlog  # noqa: E402
+import outputs  # noqa: E402
 
 
 def quantise(value, unit=1, otherwise=ABSENT):
@@ -163,15 +164,22 @@ def main(argv):
         return 2
     try:
         match = matchlog.read(a.record)
-        source = os.path.basename(a.record)
-        data = encode(match, source)
+    except matchlog.MatchError as e:
+        print(f"replay.py: {a.record}: {e}", file=sys.stderr)
+        return 1
+    source = os.path.basename(a.record)
+    data = encode(match, source)
+    try:  # figures.load and page name the file at fault
         found = figures.load(a.figures) if a.figures else figures.figures(match)
         data["figures"] = figures.panel(found, match)
         text = page(data, a.title or f"vorn replay: {source}")
-        with open(out, "w", encoding="utf-8") as f:
-            f.write(text)
-    except (matchlog.MatchError, OSError, ValueError) as e:
-        print(f"replay.py: {a.record}: {e}", file=sys.stderr)
+    except (OSError, ValueError) as e:
+        print(f"replay.py: {e}", file=sys.stderr)
+        return 1
+    try:
+        outputs.write(out, text)
+    except OSError as e:
+        print(f"replay.py: {out}: {e.strerror or e}", file=sys.stderr)
         return 1
     notes = [f"{match.broken} unreadable lines left out"] if match.broken else []
     notes += ["the file is cut off: the page shows what is there"] if match.cut else []
@@ -181,4 +189,4 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(outputs.run(main))
