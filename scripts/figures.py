@@ -443,13 +443,6 @@ def table(f):
     return lines
 
 
-def same_file(a, b):
-    try:
-        return os.path.samefile(a, b)
-    except OSError:  # one of them does not exist (yet)
-        return False
-
-
 def main(argv):
     p = helptext.ArgumentParser(
         formatter_class=argparse.RawDescriptionHelpFormatter,
@@ -459,7 +452,7 @@ def main(argv):
                    "other server, or pitch's record (JSON lines)")
     p.add_argument("--json", metavar="FILE", help="also write the figures to FILE as JSON")
     a = p.parse_args(argv)
-    if a.json and same_file(a.json, a.match):
+    if a.json and outputs.same_file(a.json, a.match):
         print(f"figures.py: {a.json}: is the match file itself; write the figures elsewhere",
               file=sys.stderr)
         return 2

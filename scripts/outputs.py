@@ -4,6 +4,8 @@ and a reader of standard output that goes away (head) ends the command quietly.
 
   import outputs
   outputs.write(path, text)        # OSError when it fails; no partial file is left
+  outputs.same_file(a, b)         # whether two paths name one file (the output would
+                                   # overwrite the input)
   sys.exit(outputs.run(main))      # main(argv) -> status; 141 when standard output's
                                    # reader has gone, as for a command that SIGPIPE ends
 """
@@ -30,6 +32,14 @@ def write(path, text):
         except OSError:
             pass
         raise
+
+
+def same_file(a, b):
+    """Whether paths a and b name the same file; False when either does not exist (yet)."""
+    try:
+        return os.path.samefile(a, b)
+    except OSError:
+        return False
 
 
 def run(main, argv=None):

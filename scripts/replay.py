@@ -131,13 +131,6 @@ def page(data, title):
     return text.replace("<title>vorn replay</title>", f"<title>{html.escape(title)}</title>", 1)
 
 
-def same_file(a, b):
-    try:
-        return os.path.samefile(a, b)
-    except OSError:  # one of them does not exist (yet)
-        return False
-
-
 def main(argv):
     p = helptext.ArgumentParser(
         description="Turn a match into one self-contained replay page (HTML, no network): "
@@ -158,7 +151,7 @@ def main(argv):
                    "the figures of the match file itself)")
     a = p.parse_args(argv)
     out = a.output or os.path.join(os.path.dirname(os.path.abspath(a.record)), "replay.html")
-    if same_file(out, a.record):
+    if outputs.same_file(out, a.record):
         print(f"replay.py: {out}: is the match file itself; write the page elsewhere (-o)",
               file=sys.stderr)
         return 2
