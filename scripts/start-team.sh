@@ -116,6 +116,19 @@ calls() {
 # startplayers: one player after another (the server numbers players in the order their
 # init arrives), each in its folder, reading a FIFO this script holds open read-write so
 # that the player never meets the end of its input and "quit" can be typed to it later.
+# initsent TRACE PID: waits until the player's trace shows its init (a player writes its trace
+# out before it waits, so the init has gone by then), or it has ended, or 5 s have passed. On
+# a busy machine a player started 0.2 s after another could send its init first and get the
+# other's number: the next one starts only once this one's init is out.
+initsent() {
+  local i
+  for i in $(seq 100); do
+    [ $stopping = 0 ] && kill -0 "$2" 2>/dev/null || return 0
+    LC_ALL=C grep -a -q -E '^in send buf \((init|reconnect) ' "$1" && return 0
+    sleep 0.05
+  done
+}
+
 pids=() inputs=() stopping=0 signalled="" noanswer=0 follower=""
 declare -A ended=() how=()
 startplayers() {
@@ -137,6 +150,7 @@ startplayers() {
       calls "$!" "$folder/console.txt" &
       follower=$!
     fi
+    initsent "$folder/console.txt" "${pids[-1]}"
     sleep 0.2
   done
   [ "$players" = 1 ] && word=player
