@@ -147,9 +147,10 @@ present() {
 # given one folder at once, one plays and the other is refused. From then on every line said
 # is kept there.
 makefolders() {
+  local given=$dir
   dir=$(workfolder "$dir" vorn-match) || exit 2
   (set -C && : >"$dir/report.txt") 2>/dev/null ||
-    die "--dir '$dir' holds a match already; give another folder"
+    die "--dir '$given' holds a match already; give another folder"
   keep=$dir/report.txt
   if [ -n "$record" ]; then
     makefolder "$(dirname -- "$record")" >/dev/null || exit 2

@@ -184,10 +184,10 @@ serveroptions() { side=left "${serverkind}_options"; }
 # record (the sha256 of the copies played). Sets dir and stage. When a copy fails (a full
 # disk), what was made is removed: the stage, the claim, and the folder if this made it.
 makestage() {
-  local b server=() made=1
+  local b server=() made=1 given=$dir
   [ -z "$dir" ] || [ ! -e "$dir" ] || made=""
   dir=$(workfolder "$dir" vorn-series) || exit 2
-  (set -C && : >"$dir/series.json") 2>/dev/null || die "--dir '$dir' holds a series already"
+  (set -C && : >"$dir/series.json") 2>/dev/null || die "--dir '$given' holds a series already"
   stage="vorn-series-$(hostname -s 2>/dev/null || echo host)-$$"
   b=$dir/$stage/build/bin
   if ! { mkdir -p "$b" && cp -p "$pitchdir/pitch" "$bin/Vorn" "$bin/Vorng" "$b/" &&
