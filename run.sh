@@ -17,7 +17,8 @@ for arg in "$@"; do
     --help|-h) usage; echo; "$here/scripts/match.sh" --help; exit 0 ;;
   esac
 done
-"$here/scripts/match.sh" --check --cycles 600 "$@" || exit
+# The options' refusals name run.sh, whose options they are.
+VORN_CALLER=run.sh "$here/scripts/match.sh" --check --cycles 600 "$@" || exit
 "$here/scripts/install-deps.sh" || exit
 cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit
 cmake --build "$here/build" -j "$(nproc 2>/dev/null || echo 2)" --target Vorn Vorng pitch || exit

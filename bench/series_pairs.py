@@ -40,6 +40,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(REPO, "scripts"))
 import series_stats  # noqa: E402
+from series_compare import interval as ci  # noqa: E402
 
 SERIES = os.path.join(REPO, "scripts", "series.sh")
 SUMMARY = os.path.join(REPO, "scripts", "series_summary.py")
@@ -96,12 +97,6 @@ def pooled(groups):
 
 def num(x):
     return "-" if x is None else f"{x:.2f}"
-
-
-def ci(d):
-    if d is None:
-        return "-"
-    return f"{d['mean']:+.2f} [{d['ci95'][0]:+.2f}, {d['ci95'][1]:+.2f}]"
 
 
 def main(argv):

@@ -99,21 +99,24 @@ set(vorn_man ${CMAKE_BINARY_DIR}/manpages)
 set(vorn_stage ${vorn_man}/stage)
 find_program(VORN_HELP2MAN help2man)
 set(vorn_pages "")
-set(vorn_seealso ${vorn_man}/see-also.h2m)
-set(vorn_refs "")
-foreach(page Vorn Vorng pitch ${vorn_command_names})
-  string(APPEND vorn_refs ".BR ${page} (1),\n")
-endforeach()
-string(REGEX REPLACE ",\n$" "\n" vorn_refs "${vorn_refs}")
-file(WRITE ${vorn_seealso}.new "[SEE ALSO]\n${vorn_refs}.PP\nThe README and the guides: \
-@PREFIX@/${CMAKE_INSTALL_DOCDIR}/README.md and @PREFIX@/${CMAKE_INSTALL_DOCDIR}/docs/.\n")
-file(COPY_FILE ${vorn_seealso}.new ${vorn_seealso} ONLY_IF_DIFFERENT)
+set(vorn_all_pages Vorn Vorng pitch ${vorn_command_names})
 
 # vorn_page(NAME WHAT HELP DEPENDS...): the page NAME.1, WHAT its one line, from the text the
-# shell command HELP prints.
+# shell command HELP prints; its SEE ALSO names every other page.
 function(vorn_page name what help)
   set(page ${vorn_man}/${name}.1)
   set(printer ${vorn_man}/help/${name})
+  set(seealso ${vorn_man}/see-also/${name}.h2m)
+  set(refs "")
+  foreach(other ${vorn_all_pages})
+    if(NOT other STREQUAL name)
+      string(APPEND refs ".BR ${other} (1),\n")
+    endif()
+  endforeach()
+  string(REGEX REPLACE ",\n$" "\n" refs "${refs}")
+  file(WRITE ${seealso}.new "[SEE ALSO]\n${refs}.PP\nThe README and the guides: \
+@PREFIX@/${CMAKE_INSTALL_DOCDIR}/README.md and @PREFIX@/${CMAKE_INSTALL_DOCDIR}/docs/.\n")
+  file(COPY_FILE ${seealso}.new ${seealso} ONLY_IF_DIFFERENT)
   file(GENERATE OUTPUT ${printer} CONTENT "#!/usr/bin/env bash
 set -o pipefail
 ${help} | python3 '${PROJECT_SOURCE_DIR}/scripts/helptext.py' --manual '${name}'
@@ -122,9 +125,9 @@ ${help} | python3 '${PROJECT_SOURCE_DIR}/scripts/helptext.py' --manual '${name}'
   add_custom_command(
     OUTPUT ${page}
     COMMAND ${VORN_HELP2MAN} --no-info --no-discard-stderr --section=1 --name=${what}
-            "--version-string=${name} (vorn) ${PROJECT_VERSION}" --include=${vorn_seealso}
+            "--version-string=${name} (vorn) ${PROJECT_VERSION}" --include=${seealso}
             --output=${page} ${printer}
-    DEPENDS ${ARGN} ${vorn_seealso} ${PROJECT_SOURCE_DIR}/scripts/helptext.py
+    DEPENDS ${ARGN} ${seealso} ${PROJECT_SOURCE_DIR}/scripts/helptext.py
     COMMENT "Manual page ${name}.1"
     VERBATIM)
   set(vorn_pages ${vorn_pages} ${page} PARENT_SCOPE)

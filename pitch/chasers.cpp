@@ -3,7 +3,8 @@
 // Each robot decides once per step from the true world state (it needs no see) and
 // issues at most one body command through the same cmd* functions a client's text
 // reaches, so the one-body-command rule, stamina and the referee apply unchanged; the
-// text log has each command as if the robot had sent it. They
+// text log has each command as if the robot had sent it, the record too (marked as a
+// robot's, without a time after a sense_body). They
 // also read what the referee remembers, to keep out of offences: no robot plays the ball
 // from an offside position or twice after taking a set play, the formation stays onside,
 // and the goalie catches neither a back pass nor, having dashed since, his own set play.
@@ -21,6 +22,7 @@
 #include "pitch/geom.h"
 #include "pitch/offences.h"
 #include "pitch/params.h"
+#include "pitch/record.h"
 #include "pitch/referee.h"
 #include "pitch/textlog.h"
 #include "pitch/types.h"
@@ -54,37 +56,46 @@ bool chasersjoin() {
     return true;
 }
 
-// The robots' commands, each written to the text log as a client's datagram would be.
-static void command(int slot, const char *name, double a, double b, int args) {
+// The robots' commands: each is written to the text log as a client's datagram would be
+// before it is carried out, then to the record with what became of it.
+struct Said {
     char text[64];
-    int n = args == 1 ? std::snprintf(text, sizeof text, "(%s %.6g)", name, a)
-                      : std::snprintf(text, sizeof text, "(%s %.6g %.6g)", name, a, b);
-    textlogrecv(slot, text, static_cast<size_t>(n));
+    size_t len;
+};
+
+static Said said(int slot, int kind, double a, double b, int args) {
+    Said s;
+    const char *name = kindname(kind);
+    int n = args == 1 ? std::snprintf(s.text, sizeof s.text, "(%s %.6g)", name, a)
+                      : std::snprintf(s.text, sizeof s.text, "(%s %.6g %.6g)", name, a, b);
+    s.len = static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof s.text) - 1));
+    textlogrecv(slot, s.text, s.len);
+    return s;
 }
 
 static void turn(int slot, double moment) {
-    command(slot, "turn", moment, 0, 1);
-    cmdturn(slot, moment);
+    Said s = said(slot, KindTurn, moment, 0, 1);
+    noterobotcommand(slot, KindTurn, cmdturn(slot, moment), s.text, s.len);
 }
 
 static void dash(int slot, double power, double dir) {
-    command(slot, "dash", power, dir, 2);
-    cmddash(slot, power, dir);
+    Said s = said(slot, KindDash, power, dir, 2);
+    noterobotcommand(slot, KindDash, cmddash(slot, power, dir), s.text, s.len);
 }
 
 static void kick(int slot, double power, double dir) {
-    command(slot, "kick", power, dir, 2);
-    cmdkick(slot, power, dir);
+    Said s = said(slot, KindKick, power, dir, 2);
+    noterobotcommand(slot, KindKick, cmdkick(slot, power, dir), s.text, s.len);
 }
 
 static void catchat(int slot, double dir) {
-    command(slot, "catch", dir, 0, 1);
-    cmdcatch(slot, dir);
+    Said s = said(slot, KindCatch, dir, 0, 1);
+    noterobotcommand(slot, KindCatch, cmdcatch(slot, dir), s.text, s.len);
 }
 
 static void move(int slot, double x, double y) {
-    command(slot, "move", x, y, 2);
-    cmdmove(slot, x, y);
+    Said s = said(slot, KindMove, x, y, 2);
+    noterobotcommand(slot, KindMove, cmdmove(slot, x, y), s.text, s.len);
 }
 
 // relangle: the direction of (dx, dy) relative to p's body, in degrees as a command takes it.

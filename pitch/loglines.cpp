@@ -406,15 +406,20 @@ void putplaymode(Out &o) {
     put(o, ")");
 }
 
-void putteam(Out &o) {
-    put(o, "(team ");
-    putint(o, Time);
+// The two teams' names and scores, as the team line and a monitor's show line give them.
+static void putnamesandscore(Out &o) {
     putname(o, 0);
     putname(o, 1);
     for (int s : Score) {
         put(o, " ");
         putint(o, s);
     }
+}
+
+void putteam(Out &o) {
+    put(o, "(team ");
+    putint(o, Time);
+    putnamesandscore(o);
     put(o, ")");
 }
 
@@ -425,12 +430,7 @@ void putshow(Out &o, int form) {
         put(o, " (pm ");
         putint(o, modenumber());
         put(o, ") (tm");
-        putname(o, 0);
-        putname(o, 1);
-        for (int s : Score) {
-            put(o, " ");
-            putint(o, s);
-        }
+        putnamesandscore(o);
         put(o, ")");
     }
     put(o, " ((b) ");

@@ -44,7 +44,8 @@ static const char HelpText[] =
     "                     sees its own side under NAME and the other as NAME-b\n"
     "  --record FILE      write a JSON-lines record: one line per step (play mode, score,\n"
     "                     ball, every player) and one per command received (cycle, player,\n"
-    "                     text, ms after that player's sense_body, executed or ignored)\n"
+    "                     text, ms after that player's sense_body, executed or ignored);\n"
+    "                     the built-in players' commands too, marked \"robot\":true\n"
     "  --game-log FILE    write the standard game log (version 6 text, as the real server\n"
     "                     writes it) for log players and analysis tools; gzip-compressed\n"
     "                     when FILE ends in .gz; from the kick-off to time over\n"
@@ -69,12 +70,12 @@ static const char HelpText[] =
     "Ctrl-C or SIGTERM ends the match early with the same summary, begun by \"match\n"
     "stopped at cycle N of M\", and exit status 128 plus the signal (130, 143).\n"
     "\n"
-    "Monitors (the real server's monitor, scripts/live.py) may watch: they send\n"
-    "\"(dispinit version 5)\" (or 4) to the port and get the parameter lines, then every\n"
-    "step from start to end a show line, from a port of their own; up to 16 at once, each\n"
-    "said on standard output as it comes and goes. \"(dispstart)\" from a monitor kicks off\n"
-    "while pitch waits for a kick-off; \"(dispbye)\" leaves. Other versions are refused\n"
-    "with \"(error illegal_client_version)\".\n";
+    "Monitors (the real server's monitor, or vorn-live: scripts/live.py in the repository)\n"
+    "may watch: they send \"(dispinit version 5)\" (or 4) to the port and get the parameter\n"
+    "lines, then every step from start to end a show line, from a port of their own; up to 16\n"
+    "at once, each said on standard output as it comes and goes. \"(dispstart)\" from a\n"
+    "monitor kicks off while pitch waits for a kick-off; \"(dispbye)\" leaves. Other versions\n"
+    "are refused with \"(error illegal_client_version)\".\n";
 
 void printhelp(FILE *out) {
     std::fputs(HelpText, out);

@@ -143,6 +143,20 @@ void notecommand(int slot, int kind, int outcome, const char *text, size_t len, 
                  OutcomeNames[outcome]);
 }
 
+void noterobotcommand(int slot, int kind, int outcome, const char *text, size_t len) {
+    if (!Record || slot < 0 || slot >= MaxPlayers || kind < 0 || kind >= KindCount ||
+        outcome < Executed || outcome > Dropped)
+        return;
+    const Player &p = Players[slot];
+    std::fprintf(Record,
+                 "{\"type\":\"command\",\"step\":%d,\"cycle\":%d,\"side\":\"%c\",\"unum\":%d,"
+                 "\"text\":",
+                 StepCount, Time, p.side > 0 ? 'l' : 'r', p.unum);
+    putjsontext(text, len);
+    std::fprintf(Record, ",\"ms\":-1,\"kind\":\"%s\",\"outcome\":\"%s\",\"robot\":true}\n",
+                 KindNames[kind], OutcomeNames[outcome]);
+}
+
 void notestep() {
     std::memset(BodyThisCycle, 0, sizeof BodyThisCycle);
 }

@@ -3,7 +3,9 @@
 //
 // The record is JSON lines: one line per step with the play mode, score, ball, every
 // player (the goalies marked) and the team names, and one line per command received with
-// its timing relative to the player's sense_body and whether it was executed.
+// its timing relative to the player's sense_body and whether it was executed. The built-in
+// players' commands have lines of their own, marked "robot":true, with ms -1 (they get no
+// sense_body); the summary's tables count the clients' commands only.
 #pragma once
 
 #include <cstddef>
@@ -47,8 +49,10 @@ void recordclose();                // closes the game log too
 void recordstep();                 // one line for the step just done; the game log's lines too
 void notecommand(int slot, int kind, int outcome, const char *text, size_t len,
                  int64_t nowus); // statistics and a record line
-void notestep();                 // end of a cycle for the statistics
-void notelateness(int64_t us);   // how late a step started
+void noterobotcommand(int slot, int kind, int outcome, const char *text,
+                      size_t len); // a built-in player's command: a record line only
+void notestep();                   // end of a cycle for the statistics
+void notelateness(int64_t us);     // how late a step started
 void resetstats();
 
 void printprogress(FILE *f);

@@ -8,7 +8,10 @@
 # neighbours from its own real path (here is the folder above scripts/):
 #   here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 
-prog=$(basename "$0")
+# The name a script's lines begin with: its own, or VORN_CALLER's when a script that passes
+# its options on checks them this way (run.sh, whose options go to match.sh); not passed on.
+prog=${VORN_CALLER:-$(basename "$0")}
+unset VORN_CALLER
 
 # binfolder: where Vorn, Vorng and pitch are: $VORN_BIN when set; else build/bin in the
 # repository; else, installed, PREFIX/bin.
@@ -34,9 +37,63 @@ usage() {
     if [ -f "$top/CMakeLists.txt" ]; then cat; else python3 "$top/scripts/helptext.py"; fi
 }
 
+# inrepository: whether the scripts run from the repository (not installed).
+inrepository() { [ -f "$(dirname "${BASH_SOURCE[0]}")/../CMakeLists.txt" ]; }
+
+# missinghint [OPTION]: what to do when vorn's programs are missing from their folder: in the
+# repository, build them; installed, reinstall vorn or name the folder that holds them, with
+# OPTION when the command has one for it, or VORN_BIN.
+missinghint() {
+  if inrepository; then
+    echo "build first (./run.sh or ./test.sh)"
+  else
+    echo "reinstall vorn, or give the folder that holds them with ${1:+$1 or }VORN_BIN"
+  fi
+}
+
+# Lines that outlive their reader. say and warn write a line to standard output and to
+# standard error. A stream that cannot be written is given up: from then on it goes to
+# /dev/null, and when it was a pipe whose reader has gone (the end of "| head", or a "| tee"
+# ended by Ctrl-C) the script's function outputclosed, if it has one, is called once, to
+# stop what it does as Ctrl-C would. With keep naming a file, every line is also appended
+# there first, so that the file holds all that was said whatever became of the streams. A
+# script that uses them traps SIGPIPE (trap : PIPE): a write to a closed pipe then fails
+# instead of ending the script, and its children still get the default.
+keep="" givenup="" closedpipe=""
+say() { sayto 1 "$*"; }
+warn() { sayto 2 "$*"; }
+sayto() {
+  [ -z "$keep" ] || printf '%s\n' "$2" >>"$keep" 2>/dev/null
+  [[ $givenup != *$1* ]] || return 0
+  if [ "$1" = 1 ]; then
+    printf '%s\n' "$2" 2>/dev/null
+  else
+    printf '%s\n' "$2" >&2 2>/dev/null
+  fi || giveup "$1"
+}
+giveup() {
+  local pipe=""
+  [ ! -p "/dev/fd/$1" ] && [ ! -S "/dev/fd/$1" ] || pipe=1
+  if [ "$1" = 1 ]; then exec >/dev/null; else exec 2>/dev/null; fi
+  givenup+=$1
+  [ -n "$pipe" ] && [ -z "$closedpipe" ] || return 0
+  closedpipe=1
+  [ "$(type -t outputclosed)" != function ] || outputclosed
+}
+
+# shown COMMAND...: the command run, its output (both streams, in the order written) said
+# when it has ended; its exit status.
+shown() {
+  local out status
+  out=$("$@" 2>&1)
+  status=$?
+  [ -z "$out" ] || say "$out"
+  return $status
+}
+
 # die MESSAGE...: the script's refusal, on standard error, and exit status 2.
 die() {
-  echo "$prog: $*" >&2
+  warn "$prog: $*"
   exit 2
 }
 

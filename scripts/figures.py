@@ -43,6 +43,7 @@ import textwrap
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
 import helptext  # noqa: E402
 import matchlog  # noqa: E402
+import outputs  # noqa: E402
 
 SIDES = ("l", "r")
 BALL_DECAY = 0.94  # of the ball's speed per step
@@ -291,11 +292,28 @@ def _steps(steps, groups, out):
     return playon, unknown
 
 
+def _unknowable(out, missing):
+    """What the players whose kicks the file does not show (missing: (side, unum)) leave
+    unknown, set to None in out: who touched the ball last, and so the possession, the
+    passes and the scorers of both sides; the kicks and shots of their side; the catches of
+    a goalie among them."""
+    for side in SIDES:
+        o = out[side]
+        o["possession"] = o["possession_steps"] = None
+        o["passes_tried"] = o["passes_completed"] = None
+        for g in o["scorers"]:
+            g["player"] = g["own_goal"] = None
+        if any(s == side for s, _ in missing):
+            o["kicks"] = o["shots"] = None
+        if (side, o["goalie"]) in missing:
+            o["catches"] = o["failed_catches"] = None
+
+
 def figures(match):
     """The figures of the match: "l" and "r", each side's as _side() lists them; and the
     source ("gamelog" or "record"), its steps, the steps of play_on and those of them
     without a known last touch, whether the file is cut off, and the players whose kicks it
-    does not show ("r1", ...)."""
+    does not show ("r1", ...); what is not known for want of them is None."""
     out = {side: _side() for side in SIDES}
     for k, side in enumerate(SIDES):
         out[side]["team"] = match.teams[k]
@@ -306,9 +324,13 @@ def figures(match):
         if playon > unknown:
             share = 100 * out[side]["possession_steps"] / (playon - unknown)
             out[side]["possession"] = round(share, 1)
+    missing = _unknown(match)
+    if missing:
+        _unknowable(out, missing)
+        unknown = None
     return {"source": match.kind, "steps": len(match.steps), "play_on_steps": playon,
             "possession_unknown_steps": unknown, "cut": match.cut,
-            "unknown_players": [f"{s}{u}" for s, u in _unknown(match)], "l": out["l"],
+            "unknown_players": [f"{s}{u}" for s, u in missing], "l": out["l"],
             "r": out["r"]}
 
 
@@ -323,8 +345,11 @@ def numbers(side):
             for k, v in flat.items()}
 
 
-def _cell(v):
-    return "-" if v is None else f"{v:g}" if isinstance(v, float) else str(v)
+def _cell(v, key=""):
+    """A figure as the table shows it: "-" when not known, a share with one decimal."""
+    if v is None:
+        return "-"
+    return f"{v:.1f}" if key == "possession" else str(v)
 
 
 def _scorer(g, side, other, name):
@@ -346,7 +371,7 @@ def rows(f):
     figure, the set plays that came about among them."""
     l, r = f["l"], f["r"]
     out = [["", l["team"] or "left", r["team"] or "right"]]
-    out += [[row, _cell(l[key]), _cell(r[key])] for row, key in zip(ROWS, NUMBERS)]
+    out += [[row, _cell(l[key], key), _cell(r[key], key)] for row, key in zip(ROWS, NUMBERS)]
     out[7:7] = [[row, str(l["set_plays"][k]), str(r["set_plays"][k])]
                 for row, k in zip(SET_PLAY_ROWS, SET_PLAYS)
                 if l["set_plays"][k] or r["set_plays"][k]]
@@ -354,15 +379,16 @@ def rows(f):
 
 
 def notes(f):
-    """What the rows leave out, in sentences: the steps the possession is of, and the
-    players whose kicks the file does not show."""
-    known = f["play_on_steps"] - f["possession_unknown_steps"]
-    out = [f"Possession: of the {known} steps of play_on whose last touch is known "
-           f"({f['possession_unknown_steps']} not)."]
+    """What the rows leave out, in sentences: the steps the possession is of, or the
+    players whose kicks the file does not show and what is not known for want of them."""
     if f["unknown_players"]:
-        why = "they sent no commands" if f["source"] == "record" else "the log has no counts"
-        out.append(f"Not known: the kicks of {' '.join(f['unknown_players'])} ({why}).")
-    return out
+        why = ("the record has no commands of theirs" if f["source"] == "record"
+               else "the log has no counts")
+        return [f"Not known: the kicks of {' '.join(f['unknown_players'])} ({why}), and so "
+                "who touched the ball last: the possession, the passes and the scorers."]
+    known = f["play_on_steps"] - f["possession_unknown_steps"]
+    return [f"Possession: of the {known} steps of play_on whose last touch is known "
+            f"({f['possession_unknown_steps']} not)."]
 
 
 def goals(f, match=None):
@@ -411,7 +437,7 @@ def table(f):
     width = [max(len(row[c]) for row in cells) for c in range(3)]
     width[1:] = [max(6, w) for w in width[1:]]
     lines = [f"{a:{width[0]}}  {b:>{width[1]}}  {c:>{width[2]}}".rstrip() for a, b, c in cells]
-    lines += notes(f)
+    lines += [line for note in notes(f) for line in textwrap.wrap(note, 100)]
     scored = [f"cycle {g['cycle']}: {g['text']}" for g in goals(f)]
     lines += textwrap.wrap("Goals: " + ("; ".join(scored) or "none") + ".", 100,
                            subsequent_indent="  ")
@@ -451,13 +477,6 @@ def thirds(match):
     return out
 
 
-def same_file(a, b):
-    try:
-        return os.path.samefile(a, b)
-    except OSError:  # one of them does not exist (yet)
-        return False
-
-
 def main(argv):
     p = helptext.ArgumentParser(
         formatter_class=argparse.RawDescriptionHelpFormatter,
@@ -467,7 +486,7 @@ def main(argv):
                    "other server, or pitch's record (JSON lines)")
     p.add_argument("--json", metavar="FILE", help="also write the figures to FILE as JSON")
     a = p.parse_args(argv)
-    if a.json and same_file(a.json, a.match):
+    if a.json and outputs.same_file(a.json, a.match):
         print(f"figures.py: {a.json}: is the match file itself; write the figures elsewhere",
               file=sys.stderr)
         return 2
@@ -478,8 +497,7 @@ def main(argv):
         return 1
     try:
         if a.json:
-            with open(a.json, "w", encoding="utf-8") as out:
-                out.write(json.dumps(f, indent=1) + "\n")
+            outputs.write(a.json, json.dumps(f, indent=1) + "\n")
     except OSError as e:
         print(f"figures.py: {a.json}: {e.strerror or e}", file=sys.stderr)
         return 1
@@ -491,4 +509,4 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(outputs.run(main))

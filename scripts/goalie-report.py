@@ -23,6 +23,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
 import helptext  # noqa: E402
 import matchlog  # noqa: E402
+import outputs  # noqa: E402
 
 # The penalty area: 16.5 m deep from the goal line at |x| = 52.5, 40.32 m wide.
 AREA_DEPTH_X = 36.0
@@ -93,4 +94,4 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(outputs.run(main))

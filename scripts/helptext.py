@@ -40,6 +40,7 @@ TOP = os.path.dirname(HERE)  # the repository, or PREFIX/share/vorn
 PHRASES = (
     ("build/bin of the repository, or the bin folder of the installation", "PREFIX/bin"),
     ("build/bin, or the installed ones", "PREFIX/bin"),
+    ("build/bin, or the installed one, whatever --bin says", "PREFIX/bin, or where --bin says"),
     (" (installed by scripts/install-deps.sh when missing)", ""),
 )
 # A repository path, not part of a longer path or word: README.md, build/bin, or a path in

@@ -17,6 +17,7 @@ import http.server
 import json
 import math
 import os
+import re
 import signal
 import socket
 import sys
@@ -109,6 +110,17 @@ class Watch:
         self.mode, self.teams, self.score = "", ["", ""], [0, 0]
         self.stopped = False
 
+    def begin(self):
+        """A new session: a server answers (again). Nothing of the session before carries
+        over to it (its message, mode, teams and score), but its last step is drawn until
+        the first of the new one comes."""
+        with self.cond:
+            self.sessions += 1
+            self.shows = 0
+            self.message = ""
+            self.mode, self.teams, self.score = "", ["", ""], [0, 0]
+            self.changed()
+
     def changed(self):
         self.seq += 1
         self.cond.notify_all()
@@ -153,13 +165,9 @@ class Watch:
                 self.changed()
 
 
-def monitor(watch, host, port):
-    """The monitor's loop, in a thread of its own, until watch.stopped."""
-    try:
-        address = (socket.gethostbyname(host), port)
-    except OSError as e:
-        watch.set_state("refused", f"cannot find the server {host}: {e}")
-        return
+def monitor(watch, address):
+    """The monitor's loop, in a thread of its own, until watch.stopped; address is the
+    server's (IPv4 address, port)."""
     sock, answered, last, asked = None, False, 0.0, 0.0
     while not watch.stopped:
         now = time.monotonic()
@@ -194,9 +202,7 @@ def monitor(watch, host, port):
             watch.set_state("refused", f"{watch.server} refused the monitor: {text}")
             continue
         if not answered:
-            with watch.cond:
-                watch.sessions += 1
-                watch.shows = 0
+            watch.begin()
             again = " again" if watch.sessions > 1 else ""
             watch.set_state("watching", f"watching {watch.server}{again} (it answers from "
                             f"port {source[1]})")
@@ -289,6 +295,21 @@ def server_port(text):
     return port
 
 
+def resolve(parser, host):
+    """The IPv4 address of the server's host; a host that has none is refused before
+    anything starts, and a port written after it (H:P) is named as such."""
+    try:
+        if host:  # "" would be 0.0.0.0, this machine's every address
+            return socket.gethostbyname(host)
+    except (OSError, UnicodeError):  # UnicodeError: a name with an empty or long label
+        pass
+    m = re.fullmatch(r"(.*[^:]):([0-9]+)", host)
+    if m:
+        parser.error(f"--host: '{host}' holds a port; give the port with --port: "
+                     f"--host {m[1]} --port {m[2]}")
+    parser.error(f"--host: the host '{host}' is unknown (no IPv4 address for it)")
+
+
 class Stop(Exception):
     pass
 
@@ -315,6 +336,7 @@ def main(argv):
                    help="where the page is served (default 127.0.0.1:8000, this machine only; "
                    "port 0 picks a free one)")
     a = p.parse_args(argv)
+    address = (resolve(p, a.host), a.port)
     try:
         with open(PAGE, encoding="utf-8") as f:
             page = replay.with_drawing(f.read(), PAGE)
@@ -338,7 +360,7 @@ def main(argv):
 
     signal.signal(signal.SIGINT, stop)  # also when started in the background, which ignores it
     signal.signal(signal.SIGTERM, stop)
-    thread = threading.Thread(target=monitor, args=(watch, a.host, a.port), daemon=True)
+    thread = threading.Thread(target=monitor, args=(watch, address), daemon=True)
     thread.start()
     try:
         httpd.serve_forever(poll_interval=0.2)

@@ -20,6 +20,12 @@
 # that never connects, or whose players leave before time over, makes the match invalid: a
 # line "match.sh: the match is invalid: REASON" and status 3. Nothing is left running.
 #
+# Everything the runner says, on both streams, is also kept in report.txt in the match
+# folder. When its output is a pipe whose reader has gone ("| head", or a "| tee" ended by
+# Ctrl-C), the match is stopped as Ctrl-C stops it, the report still goes to report.txt and
+# the other files, and the exit status is 141 (130 after Ctrl-C). A folder that holds a
+# match already is refused, also when two runners are given it at once: one of them plays.
+#
 #   scripts/match.sh [--cycles N] [--opponent chasers|none|vorn:DIR|COMMAND]
 #                    [--side left|right] [--server pitch|PATH] [--connect-wait S]
 #                    [--players N] [--seed N] [--pitch DIR] [--record FILE] [--dir D]
@@ -46,11 +52,13 @@
 #                   drawn at the start and printed): the same seed, the same noise. The real
 #                   server seeds itself from its clock and takes none
 #   --pitch DIR     the folder of the pitch to play on (default the folder of Vorn and
-#                   Vorng: build/bin, the installed programs, or $VORN_BIN)
+#                   Vorng: build/bin, the installed programs, or $VORN_BIN); --check looks
+#                   for pitch there
 #   --record FILE   pitch's match record, JSON lines (default match.jsonl in the match folder)
-#   --dir D         the match folder: the server's output (pitch.txt), the team's report
-#                   (team.txt), the game log (match.rcg) with the text log beside it
-#                   (match.rcl) and one folder per player
+#   --dir D         the match folder: the runner's report (report.txt), the server's
+#                   output (pitch.txt), the team's report (team.txt), the game log
+#                   (match.rcg) with the text log beside it (match.rcl) and one folder per
+#                   player; it must not hold a match already
 #                   (default a new folder /tmp/vorn-match.*, or under $TMPDIR when set)
 #   --no-noise      exact physics, no random noise (pitch only)
 #   --live          watch it in a browser: starts scripts/live.py beside the server and
@@ -66,7 +74,7 @@ source "$here/scripts/opponents.sh"
 bin=$(binfolder)
 side=left # vorn's side
 cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0 live=0 liveview=""
-seed="" pitchdir=$bin serverpath=pitch connectwait=30
+seed="" pitchdir=$bin pitchgiven="" serverpath=pitch connectwait=30
 server="" team="" follower="" events="" seen=0 status=0 overtold="" invalid=""
 declare -A sidename=() sidejoins=([left]=0 [right]=0)
 
@@ -80,7 +88,7 @@ parseoptions() {
       --connect-wait) needvalue "$@"; connectwait=$2; shift 2 ;;
       --players) needvalue "$@"; players=$2; shift 2 ;;
       --seed) needvalue "$@"; seed=$2; shift 2 ;;
-      --pitch) needvalue "$@"; pitchdir=$2; shift 2 ;;
+      --pitch) needvalue "$@"; pitchdir=$2 pitchgiven=1; shift 2 ;;
       --record) needvalue "$@"; record=$2; shift 2 ;;
       --dir) needvalue "$@"; dir=$2; shift 2 ;;
       --no-noise) noise=--no-noise; shift ;;
@@ -103,15 +111,47 @@ checkoptions() {
   checkcount --players "$players" 1 11
   [ -z "$seed" ] || checkcount --seed "$seed" 0 999999999
   [ -z "$record" ] || checkfile --record "$record"
-  [ -z "$dir" ] || checkfolder --dir "$dir"
+  if [ -n "$dir" ]; then
+    checkfolder --dir "$dir"
+    ! holdsmatch "$dir" || die "--dir '$dir' holds a match already; give another folder"
+  fi
   oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
   "opp_${oppkind}_check"
   "${serverkind}_check"
+  [ "$serverkind" != pitch ] || [ -z "$pitchgiven" ] || [ -x "$pitchdir/pitch" ] ||
+    die "--pitch: $pitchdir/pitch is missing"
 }
 
-# makefolders: the match folder and the record's folder, as absolute paths.
+# holdsmatch DIR: whether the folder DIR holds a match: this runner's report, or what a
+# server, a team or an older runner left there.
+holdsmatch() {
+  local f
+  for f in report.txt pitch.txt server.txt team.txt match.rcg match.jsonl; do
+    [ ! -e "$1/$f" ] || return 0
+  done
+  return 1
+}
+
+# present: vorn's programs and the server's are there, else a line that says what is
+# missing (status 1, when the match starts: run.sh checks the options before it builds).
+present() {
+  local p
+  for p in Vorng Vorn; do
+    [ -x "$bin/$p" ] || { warn "$prog: $bin/$p is missing; $(missinghint)"; return 1; }
+  done
+  "${serverkind}_present"
+}
+
+# makefolders: the match folder and the record's folder, as absolute paths. The folder is
+# claimed by creating its report.txt, which fails when the file is there: of two runners
+# given one folder at once, one plays and the other is refused. From then on every line said
+# is kept there.
 makefolders() {
+  local given=$dir
   dir=$(workfolder "$dir" vorn-match) || exit 2
+  (set -C && : >"$dir/report.txt") 2>/dev/null ||
+    die "--dir '$given' holds a match already; give another folder"
+  keep=$dir/report.txt
   if [ -n "$record" ]; then
     makefolder "$(dirname -- "$record")" >/dev/null || exit 2
     record=$(abspath "$record")
@@ -193,7 +233,7 @@ awaitjoins() {
 startserver() {
   if ! "${serverkind}_start"; then
     [ -z "$interrupted" ] || quit # stopped while the server was starting
-    echo "$prog: $startproblem" >&2
+    warn "$prog: $startproblem"
     exit 1
   fi
 }
@@ -209,9 +249,9 @@ startlive() {
   exec {liveout}< <(follow "$dir/live.txt" "$liveview")
   if read -r -t 10 -u "$liveout" line && [[ $line == "live: the page is at "* ]]; then
     url=${line#live: the page is at }
-    echo "live page: ${url%% *} (watch the match in a browser)"
+    say "live page: ${url%% *} (watch the match in a browser)"
   else
-    echo "$prog: the live page did not start (see $dir/live.txt)" >&2
+    warn "$prog: the live page did not start (see $dir/live.txt)"
   fi
   exec {liveout}<&-
 }
@@ -233,7 +273,7 @@ startteam() {
   kill "$reader" 2>/dev/null
   if [ -n "$started" ] && ! awaitjoins "$side" "$players" "$connectwait" &&
     [ -z "$interrupted" ]; then
-    echo "$prog: vorn's players did not all join within $connectwait s" >&2
+    warn "$prog: vorn's players did not all join within $connectwait s"
     started=""
   fi
   if [ -z "$started" ]; then
@@ -241,11 +281,11 @@ startteam() {
     kill -TERM "$team" 2>/dev/null
     wait "$team" 2>/dev/null
     team=""
-    echo "$prog: the team did not start:" >&2
-    cat "$dir/team.txt" >&2
+    warn "$prog: the team did not start:"
+    warn "$(cat "$dir/team.txt")"
     exit 1
   fi
-  echo "$started"
+  say "$started"
 }
 
 # startopponent: the opponent, once its side is free; the match is invalid when it has not
@@ -257,7 +297,7 @@ startopponent() {
   [ "$needed" != 0 ] || return 0
   "opp_${oppkind}_start"
   if awaitjoins "$where" "$needed" "$connectwait"; then
-    echo "opponent ${sidename[$where]} joined on the $where (its output: $dir/opponent.txt)"
+    say "opponent ${sidename[$where]} joined on the $where (its output: $dir/opponent.txt)"
   elif [ -z "$interrupted" ]; then
     invalid="the opponent never connected: "
     if [ "${sidejoins[$where]}" = 0 ]; then
@@ -315,11 +355,11 @@ stopteam() {
     waitfor "$team" 2>/dev/null
     teamstatus=$waited
     team=""
-    echo
+    say ""
     if "${serverkind}_progress"; then
-      grep -v -e '^team started' -e '^referee: ' "$dir/team.txt"
+      shown grep -v -e '^team started' -e '^referee: ' "$dir/team.txt"
     else
-      grep -v -e '^team started' "$dir/team.txt"
+      shown grep -v -e '^team started' "$dir/team.txt"
     fi
   fi
   "opp_${oppkind}_stop"
@@ -332,64 +372,124 @@ gamelogplayed() { grep -q -m 1 '^(show ' "$dir/match.rcg" 2>/dev/null; }
 # report: the send-slot figures (from pitch's record: vorn's commands only; on the real
 # server the slots missed from Vorne.log), the match's figures (figures.json, from the game
 # log: the record has no commands of the chasers), the replay page with them and the result
-# from the game log; all next to the record. Sets reportfailed when one cannot be made.
+# from the game log; all next to the record. Sets reportfailed when one cannot be made; a
+# file whose maker failed (a full disk, say) is removed rather than left half written.
 reportfailed=""
 report() {
   local where figures=() match=$record letter=${side:0:1}
   where=$(dirname "$record")
-  echo
+  say ""
   if "${serverkind}_record"; then
-    python3 "$here/scripts/slots.py" "$record" --side "$letter" --json "$where/slots.json" ||
+    if [ -f "$record" ]; then
+      made "$where/slots.json" python3 "$here/scripts/slots.py" "$record" --side "$letter" \
+        --json "$where/slots.json"
+    else
+      warn "$prog: the record $record is not a file: no send-slot figures"
       reportfailed=1
+    fi
   else
     match=$dir/match.rcg
-    python3 "$here/scripts/slots.py" --logs "$dir"/player*/Vorne.log \
-      --json "$where/slots.json" || reportfailed=1
+    made "$where/slots.json" python3 "$here/scripts/slots.py" --logs "$dir"/player*/Vorne.log \
+      --json "$where/slots.json"
   fi
   gamelogplayed || return 0
-  python3 "$here/scripts/figures.py" "$dir/match.rcg" --json "$where/figures.json" &&
-    figures=(--figures "$where/figures.json") || reportfailed=1
-  python3 "$here/scripts/replay.py" "$match" -o "$where/replay.html" "${figures[@]}" ||
-    reportfailed=1
+  made "$where/figures.json" python3 "$here/scripts/figures.py" "$dir/match.rcg" \
+    --json "$where/figures.json" && figures=(--figures "$where/figures.json")
+  [ -f "$match" ] || return 0
+  made "$where/replay.html" python3 "$here/scripts/replay.py" "$match" -o "$where/replay.html" \
+    "${figures[@]}"
+}
+
+# made FILE COMMAND...: the command that makes FILE, its output said; when it fails,
+# reportfailed is set and what it left of FILE removed.
+made() {
+  local file=$1
+  shift
+  shown "$@" && return 0
+  reportfailed=1
+  [ ! -f "$file" ] || { rm -f "$file" && warn "$prog: $file was not made whole and is removed"; }
+  return 1
+}
+
+# summaryline: pitch's own last word on the match, from its summary ("pitch: match over at
+# cycle N" or "pitch: match stopped at cycle N of M", then "score: LEFT L : R RIGHT"), as
+# "N L R LEFT RIGHT"; nothing when it printed none (killed) or on the real server.
+summaryline() {
+  "${serverkind}_record" || return 0
+  awk '/^pitch: match (over|stopped) at cycle [0-9]+/ { cycle = $6 }
+    cycle != "" && /^score: [^ ]+ [0-9]+ : [0-9]+ [^ ]+$/ { print cycle, $3, $5, $2, $6; exit }' \
+    "$serverout" 2>/dev/null
+}
+
+# gamelogcut: the reason, from pitch's lines, why its game log ends early: it could not be
+# written to the end (a full disk); nothing when it was written whole.
+gamelogcut() {
+  "${serverkind}_record" || return 0
+  grep -a -m 1 '^pitch: cannot write the game log ' "$serverout" 2>/dev/null |
+    sed 's/^pitch: //'
 }
 
 # result: the score, the sides and the opponent's name from the game log, and whether the
-# opponent stayed to the end; an opponent that left makes the match invalid.
+# opponent stayed to the end; an opponent that left makes the match invalid. A game log that
+# pitch could not write to the end tells no result: the line says so and gives pitch's own.
 result() {
-  local line check=()
+  local line check=() cut cycle left right leftname rightname
   [ -z "$invalid" ] || return 0
   gamelogplayed || return 0
+  cut=$(gamelogcut)
+  if [ -n "$cut" ]; then
+    reportfailed=1
+    read -r cycle left right leftname rightname <<<"$(summaryline)"
+    line="result: none from the game log, which is incomplete (pitch: $cut)"
+    [ -z "$cycle" ] ||
+      line+="; pitch's summary: $leftname $left : $right $rightname at cycle $cycle"
+    warn "$line"
+    return 0
+  fi
   [ "$("opp_${oppkind}_joins")" = 0 ] || check=(--opponent-stays)
   line=$(python3 "$here/scripts/outcome.py" "$dir/match.rcg" --side "$side" "${check[@]}")
   case $? in
-    0) echo "$line" ;;
+    0) say "$line" ;;
     3) invalid=${line#invalid: } ;;
     *) reportfailed=1 ;;
   esac
 }
 
-# played: the cycle and score of the last step the server logged, as "cycle N of M (score
-# L : R)"; pitch's record has them from its first step.
+# played: the cycle and score the match got to, as "cycle N of M (score L : R)": from pitch's
+# summary; when there is none, from the last step the server logged (pitch's record has
+# them from its first step).
 played() {
-  {
-    if "${serverkind}_record"; then
-      tac "$record" 2>/dev/null | grep -a -m 1 -F '"type":"cycle"' |
-        sed -n 's/.*"cycle":\([0-9]*\).*"score":\[\([0-9]*\),\([0-9]*\)\].*/\1 \2 \3/p'
-    else
-      python3 "$here/scripts/matchlog.py" "$dir/match.rcg" 2>/dev/null |
-        sed -n 's/.* \([0-9]*\) : \([0-9]*\) .*, last cycle \([0-9]*\).*/\3 \1 \2/p'
-    fi
-  } | { read -r cycle left right && echo "cycle $cycle of $cycles (score $left : $right)" ||
-    echo "cycle ? of $cycles"; }
+  local cycle left right
+  read -r cycle left right _ <<<"$(summaryline)"
+  [ -n "$cycle" ] || read -r cycle left right <<<"$(lastlogged)"
+  if [ -n "$cycle" ]; then
+    echo "cycle $cycle of $cycles (score $left : $right)"
+  else
+    echo "cycle ? of $cycles"
+  fi
+}
+
+# lastlogged: the cycle and score of the last step the server logged, as "N L R".
+lastlogged() {
+  if "${serverkind}_record"; then
+    [ ! -f "$record" ] || tac "$record" 2>/dev/null | grep -a -m 1 -F '"type":"cycle"' |
+      sed -n 's/.*"cycle":\([0-9]*\).*"score":\[\([0-9]*\),\([0-9]*\)\].*/\1 \2 \3/p'
+  else
+    python3 "$here/scripts/matchlog.py" "$dir/match.rcg" 2>/dev/null |
+      sed -n 's/.* \([0-9]*\) : \([0-9]*\) .*, last cycle \([0-9]*\).*/\3 \1 \2/p'
+  fi
 }
 
 # ending: a match that did not end at time over, said in one line: stopped by a signal (to
-# this script or to the server) or the server failed.
+# this script or to the server), by the runner when its output was closed, or the server
+# failed.
 ending() {
   local signal name
   name=$("${serverkind}_name")
   signal=$(signalname "$status")
+  [ "$signal:$interrupted" != INT:PIPE ] || signal=PIPE
   case $signal in
+    PIPE) echo "$prog: the match was stopped (its output was closed) at $(played)" ;;
     INT|TERM) echo "$prog: the match was stopped (SIG$signal) at $(played)" ;;
     ?*) echo "$prog: $name failed (killed by SIG$signal) at $(played)" ;;
     *) echo "$prog: $name failed (exit status $status) at $(played)" ;;
@@ -397,20 +497,26 @@ ending() {
 }
 
 # Ctrl-C or SIGTERM ends the match early: the server prints its summary, the team its table,
-# and the script ends with the signal's status.
+# and the script ends with the signal's status. An output whose reader has gone stops it as
+# Ctrl-C does (PIPE: the server is sent SIGINT), unless a signal came first.
 interrupted=""
 interrupt() {
+  [ "$1" != PIPE ] || [ -z "$interrupted" ] || return 0
   interrupted=$1
-  [ -z "$server" ] || kill "-$1" "$server" 2>/dev/null
+  local signal=$1
+  [ "$signal" != PIPE ] || signal=INT
+  [ -z "$server" ] || kill "-$signal" "$server" 2>/dev/null
 }
+outputclosed() { interrupt PIPE; }
 
 # quit: the exit status of the ending: the signal's when one stopped the match (130 after
-# Ctrl-C), 3 for an invalid match, else the server's when it failed or was stopped, else
-# the team's.
+# Ctrl-C), 141 when the output was closed, 3 for an invalid match, else the server's when it
+# failed or was stopped, else the team's.
 quit() {
   case $interrupted in
     INT) exit 130 ;;
     TERM) exit 143 ;;
+    PIPE) exit 141 ;;
   esac
   [ -z "$invalid" ] || exit 3
   [ "$status" = 0 ] || exit "$status"
@@ -429,10 +535,11 @@ cleanup() {
   [ -z "$opppid" ] || { kill -TERM -- "-$opppid"; oppend; } 2>/dev/null
 }
 
+trap : PIPE
 parseoptions "$@"
 checkoptions
 [ "$checkonly" = 0 ] || exit 0
-"${serverkind}_present" || exit 1
+present || exit 1
 # A fresh seed: four random bytes, as a number from 1 to 999999999.
 [ -n "$seed" ] || ! "${serverkind}_seeded" || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 999999999 + 1))
 # The server kicks off by itself once every player has come, at the latest this long after
@@ -453,19 +560,19 @@ followmatch
 stopteam
 report
 result
-"${serverkind}_record" && echo "record: $record" || echo "game log: $dir/match.rcg"
+"${serverkind}_record" && say "record: $record" || say "game log: $dir/match.rcg"
 if [ -n "$invalid" ]; then
   echo "$invalid" >"$dir/invalid.txt"
-  echo "$prog: the match is invalid: $invalid" >&2
+  warn "$prog: the match is invalid: $invalid"
 elif [ "$status" != 0 ]; then
-  ending >&2
+  warn "$(ending)"
 fi
 if [ -n "$reportfailed" ]; then
-  if [ -n "$interrupted" ]; then
-    echo "$prog: the report was stopped (SIG$interrupted) before it was complete" >&2
+  if [ "$interrupted" = INT ] || [ "$interrupted" = TERM ]; then
+    warn "$prog: the report was stopped (SIG$interrupted) before it was complete"
   else
-    echo "$prog: the send-slot figures, the match's figures, the replay page or the result" \
-      "could not be made (see above)" >&2
+    warn "$prog: the send-slot figures, the match's figures, the replay page or the result" \
+      "could not be made (see above)"
   fi
 fi
 quit

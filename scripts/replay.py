@@ -36,6 +36,7 @@ sys.path.insert(0, HERE)
 import figures  # noqa: E402
 import helptext  # noqa: E402
 import matchlog  # noqa: E402
+import outputs  # noqa: E402
 
 
 def quantise(value, unit=1, otherwise=ABSENT):
@@ -130,13 +131,6 @@ def page(data, title):
     return text.replace("<title>vorn replay</title>", f"<title>{html.escape(title)}</title>", 1)
 
 
-def same_file(a, b):
-    try:
-        return os.path.samefile(a, b)
-    except OSError:  # one of them does not exist (yet)
-        return False
-
-
 def main(argv):
     p = helptext.ArgumentParser(
         description="Turn a match into one self-contained replay page (HTML, no network): "
@@ -157,21 +151,28 @@ def main(argv):
                    "the figures of the match file itself)")
     a = p.parse_args(argv)
     out = a.output or os.path.join(os.path.dirname(os.path.abspath(a.record)), "replay.html")
-    if same_file(out, a.record):
+    if outputs.same_file(out, a.record):
         print(f"replay.py: {out}: is the match file itself; write the page elsewhere (-o)",
               file=sys.stderr)
         return 2
     try:
         match = matchlog.read(a.record)
-        source = os.path.basename(a.record)
-        data = encode(match, source)
+    except matchlog.MatchError as e:
+        print(f"replay.py: {a.record}: {e}", file=sys.stderr)
+        return 1
+    source = os.path.basename(a.record)
+    data = encode(match, source)
+    try:  # figures.load and page name the file at fault
         found = figures.load(a.figures) if a.figures else figures.figures(match)
         data["figures"] = figures.panel(found, match)
         text = page(data, a.title or f"vorn replay: {source}")
-        with open(out, "w", encoding="utf-8") as f:
-            f.write(text)
-    except (matchlog.MatchError, OSError, ValueError) as e:
-        print(f"replay.py: {a.record}: {e}", file=sys.stderr)
+    except (OSError, ValueError) as e:
+        print(f"replay.py: {e}", file=sys.stderr)
+        return 1
+    try:
+        outputs.write(out, text)
+    except OSError as e:
+        print(f"replay.py: {out}: {e.strerror or e}", file=sys.stderr)
         return 1
     notes = [f"{match.broken} unreadable lines left out"] if match.broken else []
     notes += ["the file is cut off: the page shows what is there"] if match.cut else []
@@ -181,4 +182,4 @@ def main(argv):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(outputs.run(main))

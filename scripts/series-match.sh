@@ -2,8 +2,9 @@
 # Plays one match of a series; scripts/series.sh runs it through GNU parallel, on this machine
 # or on another one, in a folder that holds a copy of scripts/ and build/bin/. The match
 # (scripts/match.sh, with the seed given) goes to the folder match-NNN below the working
-# folder, with its output as report.txt; whatever an earlier try of the same match left
-# there (on a machine that was lost) is removed first. Then the match's figures go to
+# folder, with its report in report.txt (match.sh keeps it there; when match.sh ended before
+# it made the folder its own, what it said goes there instead); whatever an earlier try of
+# the same match left there (on a machine that was lost) is removed first. Then the match's figures go to
 # result.json (scripts/series_summary.py), the record and the game log (when there is one)
 # are compressed with gzip, and the players' console traces are removed unless
 # --keep-traces is given. One line is printed when the match starts and one when it has
@@ -11,7 +12,7 @@
 #
 #   started N SIDE HOST
 #   ended N STATUS SIDE FOR AGAINST [WHY]  (STATUS: played, stopped, failed or invalid, WHY
-#                                           the reason of an invalid match)
+#                                           the reason of an invalid or failed match)
 #
 #   scripts/series-match.sh --index N --side left|right --cycles C
 #                           [--opponent X | --opponent-file FILE] [--server S]
@@ -74,8 +75,9 @@ prune() {
     [ ! -f "$f" ] || gzip -f "$f"
   done
   # The report and the send-slot figures name the record: now its compressed file.
-  [ ! -f "$1/match.jsonl.gz" ] ||
-    sed -i 's#/match\.jsonl\("\?,\?\)$#/match.jsonl.gz\1#' "$1/report.txt" "$1/slots.json"
+  for f in "$1/report.txt" "$1/slots.json"; do
+    [ ! -f "$1/match.jsonl.gz" ] || [ ! -f "$f" ] || sed -i 's#/match\.jsonl\("\?,\?\)$#/match.jsonl.gz\1#' "$f"
+  done
   rm -f "$1"/player*/input
   [ "$keep" = 1 ] || rm -f "$1"/player*/console.txt
 }
@@ -89,12 +91,16 @@ echo "started $index $side $host"
 # The match ends by itself on a signal; this script only has to outlive it.
 trap : INT TERM
 # The programs beside these scripts, whatever VORN_BIN said where the series was started.
-VORN_BIN="$here/build/bin" "$here/scripts/match.sh" --cycles "$cycles" --opponent "$opponent" \
-  --side "$side" --server "$server" --connect-wait "$connectwait" ${seed:+--seed "$seed"} \
-  --dir "$folder" >"$folder/report.txt" 2>&1
+said=$(VORN_BIN="$here/build/bin" "$here/scripts/match.sh" --cycles "$cycles" \
+  --opponent "$opponent" --side "$side" --server "$server" --connect-wait "$connectwait" \
+  ${seed:+--seed "$seed"} --dir "$folder" 2>&1)
 status=$?
+[ -s "$folder/report.txt" ] || printf '%s\n' "$said" >"$folder/report.txt"
+# The figures, and how the match ended; a result.json that could not be written makes the
+# match failed, said so on the line.
 outcome=$(python3 "$here/scripts/series_summary.py" match "$folder" --side "$side" \
-  --status "$status" --cycles "$cycles" ${seed:+--seed "$seed"}) || outcome="failed 0 0"
+  --status "$status" --cycles "$cycles" ${seed:+--seed "$seed"})
+[ -n "$outcome" ] || outcome="failed 0 0"
 prune "$folder"
 read -r how goalsfor against why <<<"$outcome"
 echo "ended $index $how $side $goalsfor $against${why:+ $why}"

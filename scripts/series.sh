@@ -41,7 +41,8 @@
 #                   with the same seed and number of matches play the same matches:
 #                   --baseline pairs them. The real server seeds itself and takes none
 #   --dir D         the series folder (default a new folder /tmp/vorn-series.*, or under
-#                   $TMPDIR when it is set); it must not hold a series already
+#                   $TMPDIR when it is set); it must not hold a series already (of two
+#                   series given one folder at once, one plays and the other is refused)
 #   --bin DIR       where Vorn and Vorng are (default build/bin, or the installed ones):
 #                   another build of the team, to compare with --baseline
 #   --pitch DIR     where pitch is (default the series' own: build/bin, or the installed
@@ -68,10 +69,13 @@
 # While it plays it prints a line when a match starts and when it ends, with the matches
 # done and running and the score so far. Ctrl-C, SIGINT, SIGTERM or SIGHUP (the terminal
 # closed) stops the series: every running match is stopped (pitch and every player ended),
-# and the summary covers the matches that were played to the end. Exit status 0 when every
-# match was played; after a stop 130 (Ctrl-C, SIGINT), 143 (SIGTERM) or 129 (SIGHUP), as
+# and the summary covers the matches that were played to the end. An output whose reader has
+# gone ("| head", or a "| tee" ended by Ctrl-C) stops the series the same way, and the
+# summary still goes to its files. Exit status 0 when every match was played; after a stop
+# 130 (Ctrl-C, SIGINT), 143 (SIGTERM), 129 (SIGHUP) or 141 (the output closed), as
 # scripts/match.sh and scripts/start-team.sh give; 1 when a match failed or was invalid, or
-# the summary could not be made.
+# the summary could not be made (a match whose result.json is missing or broken is named
+# and counted as failed, and the rest summed up).
 set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
@@ -123,7 +127,10 @@ autojobs() {
 
 checkoptions() {
   checkcount --matches "$matches" 1 10000
-  [ "$jobs" = auto ] || checkcount --jobs "$jobs" 1 64
+  if [ "$jobs" != auto ] && ! [[ $jobs =~ ^[0-9]{1,9}$ && 10#$jobs -ge 1 && 10#$jobs -le 64 ]]
+  then
+    die "--jobs must be a whole number from 1 to 64, or auto, not '$jobs'"
+  fi
   checkcount --cycles "$cycles" 1 1000000
   [ -n "$opponent" ] || die "--opponent needs chasers, none, vorn:DIR or a command, not ''"
   checkcount --connect-wait "$connectwait" 1 600
@@ -138,19 +145,20 @@ checkoptions() {
   build=$("opp_${oppkind}_build")
   local p
   for p in Vorn Vorng; do
-    [ -x "$bin/$p" ] || die "--bin: $bin/$p is missing; build first (./run.sh or ./test.sh)"
+    [ -x "$bin/$p" ] || die "--bin: $bin/$p is missing; $(missinghint --bin)"
   done
   if [ -n "$pitchdir" ]; then
     [ -x "$pitchdir/pitch" ] || die "--pitch: $pitchdir/pitch is missing"
   else
     pitchdir=$(binfolder)
-    [ -x "$pitchdir/pitch" ] || die "$pitchdir/pitch is missing; build first (./run.sh or" \
-      "./test.sh) or name one with --pitch"
+    [ -x "$pitchdir/pitch" ] || die "$pitchdir/pitch is missing; $(missinghint --pitch)"
   fi
   if [ -n "$hosts" ] && ! { [ -f "$hosts" ] && [ -r "$hosts" ]; }; then
     die "--hosts '$hosts' is not a file that can be read"
   fi
   if [ -n "$baseline" ]; then
+    [ -e "$baseline" ] || die "--baseline '$baseline' does not exist"
+    [ -d "$baseline" ] || die "--baseline '$baseline' is not a folder"
     [ -f "$baseline/summary.json" ] || die "--baseline '$baseline' holds no series (no summary.json)"
     local why
     why=$(python3 "$here/scripts/series_summary.py" baseline "$baseline" 2>&1) ||
@@ -158,33 +166,52 @@ checkoptions() {
   fi
   if [ -n "$dir" ]; then
     checkfolder --dir "$dir"
-    ! compgen -G "$dir/match-*" >/dev/null || die "--dir '$dir' holds a series already"
+    ! holdsseries "$dir" || die "--dir '$dir' holds a series already"
   fi
 }
+
+# holdsseries DIR: whether the folder holds a series: its record, or the folder of a match.
+holdsseries() { [ -e "$1/series.json" ] || compgen -G "$1/match-*" >/dev/null; }
 
 # serveroptions: what every match asks of the server, beside its seed and side.
 serveroptions() { side=left "${serverkind}_options"; }
 
-# makestage: the series folder, and in it the folder that every machine plays in (the same
-# name on each): a copy of scripts/ and of the three programs in build/bin/, so that a
-# rebuild during the series changes nothing; and series.json, the seed, plan and programs of
-# the series on record (the sha256 of the copies played). Sets dir and stage.
+# makestage: the series folder, claimed by creating its series.json, which fails when the
+# file is there (of two series given one folder at once, one plays and the other is
+# refused); in it the folder that every machine plays in (the same name on each): a copy of
+# scripts/ and of the three programs in build/bin/, so that a rebuild during the series
+# changes nothing; and series.json filled in: the seed, plan and programs of the series on
+# record (the sha256 of the copies played). Sets dir and stage. When a copy fails (a full
+# disk), what was made is removed: the stage, the claim, and the folder if this made it.
 makestage() {
-  local b server=()
+  local b server=() made=1 given=$dir
+  [ -z "$dir" ] || [ ! -e "$dir" ] || made=""
   dir=$(workfolder "$dir" vorn-series) || exit 2
+  (set -C && : >"$dir/series.json") 2>/dev/null || die "--dir '$given' holds a series already"
   stage="vorn-series-$(hostname -s 2>/dev/null || echo host)-$$"
   b=$dir/$stage/build/bin
-  mkdir -p "$b" && cp -p "$pitchdir/pitch" "$bin/Vorn" "$bin/Vorng" "$b/" &&
+  if ! { mkdir -p "$b" && cp -p "$pitchdir/pitch" "$bin/Vorn" "$bin/Vorng" "$b/" &&
     cp -pr "$here/scripts" "$dir/$stage/" &&
-    "opp_${oppkind}_stage" "$dir/$stage" >"$dir/$stage/opponent.arg" ||
+    "opp_${oppkind}_stage" "$dir/$stage" >"$dir/$stage/opponent.arg"; }; then
+    unstage "$made"
     die "cannot copy the programs into '$dir/$stage'"
+  fi
   mapfile -t server < <("${serverkind}_onrecord" "$b")
-  python3 "$here/scripts/series_summary.py" record "$dir" ${seed:+--seed "$seed"} \
+  if ! python3 "$here/scripts/series_summary.py" record "$dir" ${seed:+--seed "$seed"} \
     --matches "$matches" --cycles "$cycles" --opponent "$opponent" --jobs "$jobs" \
     ${build:+--other-build "$build"} --server-options "$(serveroptions)" \
     --program server "${server[@]}" --program goalie "$bin/Vorng" "$b/Vorng" \
-    --program "field player" "$bin/Vorn" "$b/Vorn" "${oppprograms[@]}" ||
+    --program "field player" "$bin/Vorn" "$b/Vorn" "${oppprograms[@]}"; then
+    unstage "$made"
     die "cannot write '$dir/series.json'"
+  fi
+}
+
+# unstage MADE: what makestage made is removed: the stage and series.json, and the series
+# folder too when MADE says that makestage created it and it is empty.
+unstage() {
+  rm -rf "${dir:?}/${stage:?}" "$dir/series.json"
+  [ -z "$1" ] || rmdir "$dir" 2>/dev/null
 }
 
 # plan: one line per match: its number, vorn's side, the number as its folder has it
@@ -256,7 +283,7 @@ replayed() {
   printf '%s\t%s\t%s\n' "$n" "${started[$n]}" "$host" >>"$dir/replayed.txt"
   rm -rf "${dir:?}/match-$number"
   [ "$host" = "this machine" ] || rm -rf "${dir:?}/${stage:?}/match-$number"
-  echo "$(date +%H:%M:%S) match $n (vorn $side) lost with ${started[$n]}: played again on" \
+  say "$(date +%H:%M:%S) match $n (vorn $side) lost with ${started[$n]}: played again on" \
     "$host (try ${attempts[$n]} of at most $tries)"
 }
 
@@ -273,7 +300,7 @@ progress() {
         replayed "$n" "$side" "$host"
       else
         running=$((running + 1))
-        echo "$when match $n (vorn $side) started on $host"
+        say "$when match $n (vorn $side) started on $host"
       fi
       started[$n]=$host
       ;;
@@ -282,11 +309,12 @@ progress() {
       ended[$n]="$status $f $a" running=$((running - 1)) done=$((done + 1))
       tally "$status" "$f" "$a" 1
       local result="$status $f:$a"
+      [ "$status" != failed ] || [ -z "$why" ] || result+=" ($why)"
       [ "$status" != invalid ] || result="invalid, left out: ${why:-see its report.txt}"
-      echo "$when match $n (vorn $side) $result; done $done of $matches, running" \
+      say "$when match $n (vorn $side) $result; done $done of $matches, running" \
         "$running; won-drawn-lost $wins-$draws-$losses, goals $goalsfor:$against"
       ;;
-    *) echo "$1" ;;
+    *) say "$1" ;;
   esac
 }
 
@@ -299,13 +327,15 @@ unplayed() {
   echo "$count"
 }
 
-# interrupt SIGNAL: the first stop; stopping becomes the status it gives.
+# interrupt SIGNAL: the first stop; stopping becomes the status it gives. PIPE: the output
+# was closed (its reader has gone), which stops the series as Ctrl-C does.
 interrupt() {
   [ $stopping = 0 ] || return
   stopping=$((128 + $(kill -l "$1")))
-  echo "stopping: no more matches start; the $running running are being stopped"
+  say "stopping: no more matches start; the $running running are being stopped"
   [ -z "$parallelpid" ] || kill -INT "$parallelpid" 2>/dev/null
 }
+outputclosed() { interrupt PIPE; }
 
 # reconcile: every match of the plan that did not report its end. One with figures in its
 # folder ended all the same (after Ctrl-C GNU parallel ends before the stopped matches print
@@ -318,10 +348,11 @@ reconcile() {
   local n side number seed host value note
   while read -r n side number seed; do
     [ -z "${ended[$n]:-}" ] || continue
-    if [ -f "$dir/match-$number/result.json" ]; then
-      progress "ended $n $(python3 -c 'import json, sys; r = json.load(open(sys.argv[1]))
-print(r["status"], r["side"], r["for"], r["against"], r.get("why") or "")' \
-        "$dir/match-$number/result.json")"
+    if [ -f "$dir/match-$number/result.json" ] && value=$(python3 -c 'import json, sys
+r = json.load(open(sys.argv[1]))
+print(r["status"], r["side"], int(r["for"]), int(r["against"]), r.get("why") or "")' \
+      "$dir/match-$number/result.json" 2>/dev/null); then
+      progress "ended $n $value"
       continue
     fi
     [ $stopping = 0 ] || [ -n "${started[$n]:-}" ] || [ -d "$dir/match-$number" ] || continue
@@ -337,7 +368,7 @@ print(r["status"], r["side"], r["for"], r["against"], r.get("why") or "")' \
     mkdir -p "$dir/match-$number" && echo "$note" >"$dir/match-$number/lost.txt"
     python3 "$here/scripts/series_summary.py" match "$dir/match-$number" --side "$side" \
       --status 255 --cycles "$cycles" ${seed:+--seed "$seed"} >/dev/null
-    echo "$(date +%H:%M:%S) $note"
+    say "$(date +%H:%M:%S) $note"
     missing=$((missing + 1))
   done <"$dir/$stage/plan.txt"
 }
@@ -352,7 +383,7 @@ fetchremote() {
     [ "${started[$n]}" = "this machine" ] || wanted+=(--return "$(printf 'match-%03d' "$n")")
   done
   [ ${#wanted[@]} -gt 0 ] || return 0
-  echo "bringing back the matches stopped on the other machines"
+  say "bringing back the matches stopped on the other machines"
   # The brackets keep the patterns from matching the command line of this very command.
   (cd "$dir" && parallel --nonall --sshloginfile "$(abspath "$hosts")" --workdir "$stage" \
     "${wanted[@]}" "pkill -INT -f '$stage/scripts/[m]atch.sh';" \
@@ -373,20 +404,23 @@ finish() {
   if [ -n "$hosts" ]; then
     parallel --nonall --sshloginfile "$(abspath "$hosts")" rm -rf "$stage" >/dev/null 2>&1
   fi
-  echo
-  if python3 "$here/scripts/series_summary.py" series "$dir" ${baseline:+--baseline "$baseline"}
-  then
-    echo "page: $dir/index.html"
-  else
-    echo "$prog: the summary could not be made; the matches are in $dir" >&2
-    return 1
-  fi
+  say ""
+  python3 "$here/scripts/series_summary.py" series "$dir" ${baseline:+--baseline "$baseline"}
+  case $? in
+    0) say "page: $dir/index.html" ;;
+    141) giveup 1 ;; # the table's reader has gone; the files are written
+    *)
+      warn "$prog: the summary could not be made; the matches are in $dir"
+      return 1
+      ;;
+  esac
 }
 
 # main: the whole run, read by bash before it starts, so that editing or checking out this
 # script during a series of hours cannot change it under its feet.
 main() {
   local word line rc status
+  trap : PIPE
   parseoptions "$@"
   checkoptions
   [ "$checkonly" = 0 ] || exit 0
@@ -415,7 +449,7 @@ main() {
   local seeds="seed $seed (match i plays seed $seed+i)"
   [ -z "$build" ] || seeds="seed $seed (matches 2k-1 and 2k play seed $seed+k)"
   [ -n "$seed" ] || seeds="the server's own seeds"
-  echo "a series of $matches $word of $cycles cycles, $atonce at once$how, $seeds, in $dir"
+  say "a series of $matches $word of $cycles cycles, $atonce at once$how, $seeds, in $dir"
   trap 'interrupt INT' INT
   trap 'interrupt TERM' TERM
   trap 'interrupt HUP' HUP

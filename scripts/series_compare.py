@@ -6,7 +6,8 @@ the same seed and side, by the mean of the pairs' differences in goal difference
 Student's t 95% interval. Any other two series are compared as two samples, by the
 difference of their means with Welch's interval, and the comparison says why. Either way it
 gives a verdict in words ("better", "worse", "no difference shown"), the smallest difference
-the series could have shown (the interval's half-width), whether they were large enough to
+the series could have shown (the interval's half-width; none when the goal differences did
+not spread at all, and the series cannot tell), whether they were large enough to
 show a difference of one goal per match, and the builds of both, with a warning when the
 servers or their options differ.
 """
@@ -123,9 +124,16 @@ def headtoheadlines(h):
            f"verdict: {h['verdict']}: this build's goal difference per match against the "
            f"other {interval(h['difference'])}"]
     if h["smallest_shown"] is not None:
-        out.append(f"the smallest difference this series could show: {h['smallest_shown']:.2f}"
-                   " goals per match (the interval's half-width)")
+        out.append(f"the smallest difference this series could show: {smallest(h)}")
     return out
+
+
+def smallest(c):
+    """The smallest difference a comparison could show, in words: the interval's half-width,
+    unless the goal differences did not spread at all, when there is none to give."""
+    if not c["smallest_shown"]:
+        return "cannot tell: the goal differences did not spread at all"
+    return f"{c['smallest_shown']:.2f} goals per match (the interval's half-width)"
 
 
 def program(summary, role):
@@ -201,8 +209,7 @@ def lines(b):
            f"verdict: {b['verdict']}: difference in goal difference per match "
            f"{interval(d)} ({count})"]
     if b["smallest_shown"] is not None:
-        out.append(f"the smallest difference these series could show: "
-                   f"{b['smallest_shown']:.2f} goals per match (the interval's half-width)")
+        out.append(f"the smallest difference these series could show: {smallest(b)}")
     what = "pairs" if b["pairs"] else "matches in each series"
     if s["needed"] is None or not s["sd"]:
         why = "too few matches for a spread" if s["needed"] is None else \

@@ -76,9 +76,11 @@ def _variance(values, mean):
     return sum((v - mean) ** 2 for v in values) / (len(values) - 1)
 
 
-def mean_ci(values):
+def mean_ci(values, low=None, high=None):
     """{"n", "mean", "ci95": [low, high]} of a sample; the interval is None below two values,
-    and a sample without spread has an interval of width 0."""
+    and a sample without spread has an interval of width 0. low and high, when given, are
+    what the figure can be at least and at most: the interval is cut there (a count's cannot
+    reach below 0, a share's not above 100)."""
     n = len(values)
     if n == 0:
         return {"n": 0, "mean": None, "ci95": None}
@@ -86,7 +88,12 @@ def mean_ci(values):
     if n < 2:
         return {"n": n, "mean": mean, "ci95": None}
     half = t_quantile(0.5 + CONFIDENCE / 2, n - 1) * math.sqrt(_variance(values, mean) / n)
-    return {"n": n, "mean": mean, "ci95": [mean - half, mean + half]}
+    ci = [mean - half, mean + half]
+    if low is not None:
+        ci = [max(low, x) for x in ci]
+    if high is not None:
+        ci = [min(high, x) for x in ci]
+    return {"n": n, "mean": mean, "ci95": ci}
 
 
 def difference(values, baseline):

@@ -8,33 +8,40 @@
   scripts/series_summary.py series D [--baseline D2]
   scripts/series_summary.py baseline D2
 
-"match" reads one match folder of scripts/match.sh (the game log match.rcg, team.txt,
-slots.json, invalid.txt) and writes its figures to FOLDER/result.json: from the game log
-(scripts/outcome.py) the score as vorn's goals for and against, the opponent's name, the
-cycle it ended at and the goalie's catches; the send slots missed by all players (team.txt)
+"match" reads one match folder of scripts/match.sh (the game log match.rcg, pitch.txt,
+team.txt, slots.json, invalid.txt, report.txt) and writes its figures to FOLDER/result.json:
+the score as vorn's goals for and against and the cycle it ended at, from pitch's own summary
+(pitch.txt) when it printed one, else from the game log (scripts/outcome.py), which also
+gives the opponent's name and the goalie's catches; the send slots missed by all players (team.txt)
 and the send-slot p99 (the largest of the three slots' p99, from pitch's record; none on the
 real server), and the match figures of both sides (scripts/figures.py: from figures.json,
 else from the game log). It prints "STATUS FOR AGAINST", and for an invalid match the reason
 after it, STATUS being "played" (match.sh ended with status 0 after all C cycles), "stopped"
 (ended early by a signal), "invalid" (the opponent never connected or left before time over:
-match.sh says why in invalid.txt) or "failed" (the server failed, or no match was logged). N
-is match.sh's exit status, S the seed pitch played the match with.
+match.sh says why in invalid.txt) or "failed" (the server failed, or no match was logged;
+"why" says what went wrong, when pitch or the runner said so). N is match.sh's exit status,
+S the seed pitch played the match with.
 
 "record" writes D/series.json at the start of a series: its seed (none for a server that
 seeds itself), plan, opponent (and the other build of a head-to-head) and server options,
 and per program played its role, path, sha256 (of COPY, the copy the series plays) and, when
-PATH lies in a git checkout, that checkout's "git describe --always --dirty".
+PATH lies in a git checkout, that checkout's "git describe --always --dirty" at that moment:
+the state of the checkout when the series started, which need not be the source the
+program was built from (an older build, an edit since); the sha256 is the program's own
+identity.
 
-"series" reads D/match-*/result.json and prints a table per match and over the series: the
+"series" reads D/match-*/result.json (a folder whose result.json is missing or broken is
+named and counted as failed) and prints a table per match and over the series: the
 opponent (its name in the game logs, and against another build of vorn which build won how
 often), the invalid matches with their reasons;
 wins, draws and losses; the means of goals for, against and the goal difference, each with
-its Student's t 95% interval; the missed slots in all; the same split by vorn's side; the
+its Student's t 95% interval (cut to what the figure can be: 0 and up for a count, 0 to 100
+for a share); the missed slots in all; the same split by vorn's side; the
 means of the match figures, vorn's and the opponent's, with their intervals; the worst
 match's send-slot p99, with a warning above 20 ms; the seeds and programs on record
 (D/series.json) and the matches played again after their machine was lost (D/replayed.txt).
-Only matches played to the end count; invalid ones are left out. The figures go to D/summary.json and a page to
-D/index.html. --baseline D2 compares with an earlier series in D2 (its summary.json), paired
+Only matches played to the end count; invalid ones are left out. The figures go to
+D/summary.json and a page to D/index.html, each written whole or not at all. --baseline D2 compares with an earlier series in D2 (its summary.json), paired
 by seed and side when both played the same seeds, else unpaired (scripts/series_compare.py):
 the difference in goal difference per match with its 95% interval and the verdict.
 "baseline" only checks that D2 holds such a summary (one line and status 1 when not).
@@ -67,6 +74,12 @@ INVALID = 3  # match.sh's exit status for an invalid match
 # mean what it would mean alone.
 P99_LIMIT_MS = 20.0
 TEAM_ROW = re.compile(r"^\s*\d+\s+Vorng?\s+\d+\s+(\d+)(\s|$)")  # player, program, sent, missed
+# pitch's summary: its first line, then the score of the left and the right team
+PITCH_END = re.compile(r"^pitch: match (?:over|stopped) at cycle (\d+)")
+PITCH_SCORE = re.compile(r"^score: (\S+) (\d+) : (\d+) (\S+)$")
+# what pitch says when it cannot write a file, and the runner's and the team's own lines
+PITCH_CANNOT = re.compile(r"^pitch: (cannot write .*)$")
+SAID = re.compile(r"^(?:match\.sh|start-team\.sh): (.*)$")
 
 
 def readlines(path):
@@ -83,6 +96,32 @@ def gamelog(folder):
     return plain if os.path.isfile(plain) or not os.path.isfile(plain + ".gz") else plain + ".gz"
 
 
+def pitchsummary(folder):
+    """pitch's own last word on the match, from its summary in pitch.txt: (cycle, left
+    goals, right goals, left team, right team); None when it printed none (it was killed, or
+    the server was another)."""
+    cycle = None
+    for line in readlines(os.path.join(folder, "pitch.txt")):
+        end, score = PITCH_END.match(line), PITCH_SCORE.match(line)
+        if end:
+            cycle = int(end.group(1))
+        elif score and cycle is not None:
+            return cycle, int(score.group(2)), int(score.group(3)), score.group(1), score.group(4)
+    return None
+
+
+def failure(folder):
+    """Why a match failed, in a line: what pitch could not write, else the runner's or the
+    team's last line of complaint in its report; None when neither said anything."""
+    for line in readlines(os.path.join(folder, "pitch.txt")):
+        m = PITCH_CANNOT.match(line)
+        if m:
+            return "pitch " + m.group(1)
+    said = [m.group(1) for m in map(SAID.match, readlines(os.path.join(folder, "report.txt")))
+            if m]
+    return said[-1] if said else None
+
+
 def matchfigures(folder, side, status, cycles, seed=None):
     """The figures of one match folder, as result.json holds them."""
     r = {"dir": os.path.basename(os.path.abspath(folder)), "side": side, "seed": seed,
@@ -94,6 +133,13 @@ def matchfigures(folder, side, status, cycles, seed=None):
         r.update({k: o[k] for k in ("for", "against", "opponent", "catches")}, cycles=o["cycle"])
     except matchlog.MatchError:
         pass
+    # pitch's own summary holds when its game log could not be written to the end
+    ended = pitchsummary(folder)
+    if ended:
+        cycle, left, right, lname, rname = ended
+        ours, theirs = (left, right) if side == "left" else (right, left)
+        r.update({"cycles": cycle, "for": ours, "against": theirs,
+                  "opponent": r["opponent"] or (rname if side == "left" else lname)})
     rows = [TEAM_ROW.match(line) for line in readlines(os.path.join(folder, "team.txt"))]
     missed = [int(m.group(1)) for m in rows if m]
     r["players"], r["missed_slots"] = len(missed), sum(missed)
@@ -112,7 +158,7 @@ def matchfigures(folder, side, status, cycles, seed=None):
     elif status in STOPPED and os.path.isfile(gamelog(folder)):
         r["status"] = "stopped"
     else:
-        r["status"] = "failed"
+        r["status"], r["why"] = "failed", failure(folder)
     r["goal_difference"] = r["for"] - r["against"]
     r["figures"] = gamefigures(folder, r["side"])
     return r
@@ -134,26 +180,33 @@ def gamefigures(folder, side):
 
 
 def outcomes(matches):
-    """Wins, draws, losses, the three means with their intervals, and the missed slots."""
+    """Wins, draws, losses, the three means with their intervals (those of the goals cut at
+    0), and the missed slots."""
     gd = [m["goal_difference"] for m in matches]
     missed, slots = sum(m["missed_slots"] for m in matches), sum(m["slots"] for m in matches)
     return {"played": len(matches), "wins": sum(d > 0 for d in gd),
             "draws": sum(d == 0 for d in gd), "losses": sum(d < 0 for d in gd),
-            "goals_for": series_stats.mean_ci([m["for"] for m in matches]),
-            "goals_against": series_stats.mean_ci([m["against"] for m in matches]),
+            "goals_for": series_stats.mean_ci([m["for"] for m in matches], low=0),
+            "goals_against": series_stats.mean_ci([m["against"] for m in matches], low=0),
             "goal_difference": series_stats.mean_ci(gd),
             "missed_slots": missed, "slots": slots,
             "missed_share": missed / slots if slots else None}
 
 
+# The figures that are shares, in percent; every other one is a count.
+SHARES = ("possession",)
+
+
 def figuremeans(matches):
     """The means of vorn's and the opponent's figures over the matches that have them, each
-    with its 95% interval; None when none has."""
+    with its 95% interval, cut to what the figure can be (0 to 100 for a share, 0 and up
+    for a count); None when none has."""
     rows = [m["figures"] for m in matches if isinstance(m.get("figures"), dict)]
     if not rows:
         return None
     return {who: {name: series_stats.mean_ci(
-        [v for v in (figures.numbers(r[who])[name] for r in rows) if v is not None])
+        [v for v in (figures.numbers(r[who])[name] for r in rows) if v is not None],
+        low=0, high=100 if name in SHARES else None)
         for name in figures.NUMBERS + figures.SET_PLAYS} for who in ("vorn", "opponent")}
 
 
@@ -252,10 +305,39 @@ def worstp99(matches):
             "over": m["p99_ms"] > P99_LIMIT_MS}
 
 
+# What a match without a readable result.json counts as: failed, with the reason.
+BROKEN = {"side": None, "seed": None, "status": "failed", "cycles": 0, "for": 0, "against": 0,
+          "goal_difference": 0, "opponent": None, "catches": None, "players": 0,
+          "missed_slots": 0, "slots": 0, "p99_ms": None, "figures": None}
+# What a summary needs of a result.json, and of what types.
+NEEDED = {"side": (str, type(None)), "status": str, "cycles": int, "for": int, "against": int,
+          "goal_difference": int, "missed_slots": int, "slots": int}
+
+
+def matchresult(path):
+    """A match folder's result.json, or, when it is missing or broken (a full disk cut it
+    short, say), a failed match whose "why" names the file and what is wrong with it."""
+    name = os.path.basename(os.path.dirname(path))
+    try:
+        r = readjson(path)
+        if not isinstance(r, dict):
+            raise ValueError("not an object")
+        wrong = [k for k, kinds in NEEDED.items() if not isinstance(r.get(k), kinds)]
+        if wrong:
+            raise ValueError(f"no {', '.join(wrong)}")
+        return dict(r, dir=name)
+    except FileNotFoundError:
+        why = f"{path} is missing"
+    except OSError as e:
+        why = f"{path}: {e.strerror}"
+    except ValueError as e:
+        why = f"{path} is empty" if not os.path.getsize(path) else f"{path} is broken: {e}"
+    return dict(BROKEN, dir=name, why=why, broken=True)
+
+
 def summarise(folder, baseline=None):
-    matches = []
-    for path in sorted(glob.glob(os.path.join(folder, "match-*", "result.json"))):
-        matches.append(readjson(path))
+    matches = [matchresult(os.path.join(m, "result.json"))
+               for m in sorted(glob.glob(os.path.join(folder, "match-*"))) if os.path.isdir(m)]
     played = [m for m in matches if m["status"] == "played"]
     s = {"dir": os.path.abspath(folder), "matches": matches,
          "stopped": sum(m["status"] == "stopped" for m in matches),
@@ -265,6 +347,8 @@ def summarise(folder, baseline=None):
         onrecord = readjson(os.path.join(folder, "series.json"))
     except OSError:
         onrecord = {}
+    except ValueError as e:
+        raise ValueError(f"{os.path.join(folder, 'series.json')} is not JSON: {e}") from None
     s.update({k: onrecord[k] for k in RECORD_KEYS if k in onrecord})
     s["replayed"] = replays(folder)
     s.update(outcomes(played))
@@ -317,14 +401,20 @@ MATCH_HEAD = ("match", "side", "seed", "status", "cycles", "for", "against", "ca
 
 
 def matchrows(s):
-    return [(m["dir"], m["side"], "-" if m.get("seed") is None else m["seed"], m["status"],
-             m["cycles"], m["for"], m["against"], "-" if m["catches"] is None else m["catches"],
-             m["missed_slots"], num(m["p99_ms"])) for m in s["matches"]]
+    return [(m["dir"], m["side"] or "-", "-" if m.get("seed") is None else m["seed"],
+             m["status"], m["cycles"], m["for"], m["against"],
+             "-" if m.get("catches") is None else m["catches"], m["missed_slots"],
+             num(m.get("p99_ms"))) for m in s["matches"]]
 
 
 # The seeds and programs on record, and what may make the matches mean less: the worst
 # send-slot p99, the matches played again.
-PROGRAM_HEAD = ("program", "role", "git", "sha256 (its start)", "path")
+PROGRAM_HEAD = ("program", "role", "checkout", "sha256 (its start)", "path")
+# What the column "checkout" holds.
+CHECKOUT_NOTE = ("checkout: git describe --always --dirty of the git checkout that holds the "
+                 "program, when the series started: the checkout's state then, which need not "
+                 "be the source the program was built from; the sha256 is the program's "
+                 "identity")
 
 
 def seedline(s):
@@ -390,6 +480,10 @@ def opponentlines(s):
     if invalid:
         lines.append(f"invalid, left out of the figures: {matchcount(len(invalid))}: " +
                      "; ".join(f"{m['dir']} ({m.get('why')})" for m in invalid))
+    broken = [m for m in s["matches"] if m.get("broken")]
+    if broken:
+        lines.append(f"no result, counted as failed: {matchcount(len(broken))}: " +
+                     "; ".join(f"{m['dir']} ({m['why']})" for m in broken))
     return lines
 
 
@@ -422,6 +516,8 @@ def printsummary(s, out):
     print(seedline(s), file=out)
     if programrows(s):
         printtable(PROGRAM_HEAD, programrows(s), out)
+        if any(p.get("git") for p in s["programs"]):
+            print(CHECKOUT_NOTE, file=out)
     printtable(MATCH_HEAD, matchrows(s), out)
     print("over the matches played to the end (means with their 95% intervals):", file=out)
     printtable(OVER_HEAD, overrows(s), out)
@@ -509,6 +605,8 @@ def page(s):
         f"<p>{html.escape(seedline(s))}</p>",
         htmltable(PROGRAM_HEAD[:3] + ("sha256",) + PROGRAM_HEAD[4:], programrows(s, 64))
         if programrows(s) else "",
+        f"<p>{html.escape(CHECKOUT_NOTE)}.</p>"
+        if any(p.get("git") for p in s.get("programs") or []) else "",
         "<h2>Goal differences</h2>",
         "<p>Matches played to the end by vorn's goals minus the opponent's.</p>",
         '<p class="key"><span style="background:#3a6ea5"></span> vorn left &nbsp; '
@@ -523,8 +621,19 @@ def page(s):
 
 
 def writefile(path, text):
-    with open(path, "w", encoding="utf-8") as f:
-        f.write(text)
+    """The file written whole or not at all: a file beside it, renamed into its place once
+    it is complete. OSError names the file."""
+    part = os.path.join(os.path.dirname(path) or ".", f".{os.path.basename(path)}.{os.getpid()}")
+    try:
+        with open(part, "w", encoding="utf-8") as f:
+            f.write(text)
+        os.replace(part, path)
+    except OSError as e:
+        try:
+            os.remove(part)
+        except OSError:
+            pass
+        raise OSError(e.errno, f"cannot write {path}: {e.strerror}") from None
 
 
 def main(argv):
@@ -557,7 +666,12 @@ def main(argv):
     try:
         if a.what == "match":
             r = matchfigures(a.folder, a.side, a.status, a.cycles, a.seed)
-            writefile(os.path.join(a.folder, "result.json"), json.dumps(r, indent=1) + "\n")
+            try:
+                writefile(os.path.join(a.folder, "result.json"), json.dumps(r, indent=1) + "\n")
+            except OSError as e:
+                # the series counts a match without its result.json as failed: so does the line
+                print("failed", r["for"], r["against"], oserror(e))
+                raise
             print(r["status"], r["for"], r["against"], *([r["why"]] if r["why"] else []))
             return 0
         if a.what == "record":
@@ -568,13 +682,43 @@ def main(argv):
             baselinesummary(a.folder)
             return 0
         r = summarise(a.folder, a.baseline)
-        printsummary(r, sys.stdout)
-        writefile(os.path.join(a.folder, "summary.json"), json.dumps(r, indent=1) + "\n")
-        writefile(os.path.join(a.folder, "index.html"), page(r))
-        return 0
-    except (OSError, ValueError, KeyError) as e:
+        return summary(r, a.folder)
+    except OSError as e:
+        print(f"series_summary.py: {oserror(e)}", file=sys.stderr)
+        return 1
+    except (ValueError, KeyError) as e:
         print(f"series_summary.py: {e}", file=sys.stderr)
         return 1
+
+
+def oserror(e):
+    """An OSError in words, with the file it is about."""
+    if e.filename and e.strerror:
+        return f"{e.filename}: {e.strerror}"
+    return e.strerror or str(e)
+
+
+def summary(r, folder):
+    """The summary's files first, then the table, which is printed also when a file cannot
+    be written (a full disk), and whose reader may have gone: 141 then, as for a program that
+    a closed pipe ends, once the files are written; 1 when a file could not be."""
+    failed = []
+    for name, text in (("summary.json", json.dumps(r, indent=1) + "\n"),
+                       ("index.html", page(r))):
+        try:
+            writefile(os.path.join(folder, name), text)
+        except OSError as e:
+            failed.append(oserror(e))
+    status = 1 if failed else 0
+    try:
+        printsummary(r, sys.stdout)
+        sys.stdout.flush()
+    except BrokenPipeError:
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        status = status or 141
+    for why in failed:
+        print(f"series_summary.py: {why}", file=sys.stderr)
+    return status
 
 
 if __name__ == "__main__":

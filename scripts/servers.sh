@@ -41,9 +41,9 @@ pitch_check() { :; }
 pitch_present() {
   [ ! -x "$pitchdir/pitch" ] || return 0
   if [ "$pitchdir" = "$bin" ]; then
-    echo "$prog: $bin/pitch is missing; build first (./run.sh)" >&2
+    warn "$prog: $bin/pitch is missing; $(missinghint --pitch)"
   else
-    echo "$prog: --pitch: $pitchdir/pitch is missing" >&2
+    warn "$prog: --pitch: $pitchdir/pitch is missing"
   fi
   return 1
 }
@@ -68,7 +68,7 @@ pitch_start() {
   local line
   if nextline 10 line && [[ $line =~ ^pitch:\ listening\ on\ port\ ([0-9]+) ]]; then
     port=${BASH_REMATCH[1]}
-    echo "pitch listening on 127.0.0.1:$port; a match of $cycles cycles with seed $seed in $dir"
+    say "pitch listening on 127.0.0.1:$port; a match of $cycles cycles with seed $seed in $dir"
     return 0
   fi
   startproblem="pitch did not start:"$'\n'$(cat "$serverout")
@@ -85,7 +85,7 @@ pitch_timeover() { [[ $1 == "pitch: time over"* ]]; }
 pitch_show() {
   case $1 in
     "pitch: listening"* | "pitch: time over"* | "pitch: "*" joined on the "*) ;;
-    *) printf '%s\n' "$1" ;;
+    *) say "$1" ;;
   esac
 }
 
@@ -171,7 +171,7 @@ rcss_start() {
     followserver
     while nextline 20 line; do
       if [[ $line == "Hit CTRL-C to exit"* ]]; then
-        echo "the real server ($serverpath) listening on 127.0.0.1:$port (its trainer" \
+        say "the real server ($serverpath) listening on 127.0.0.1:$port (its trainer" \
           "$((port + 1)), its coach $((port + 2))); a match of $cycles cycles in $dir"
         return 0
       fi
@@ -179,7 +179,7 @@ rcss_start() {
     waitfor "$server" 2>/dev/null
     server=""
     grep -q "Address already in use" "$serverout" || break
-    echo "the real server found port $port or the two after it taken; trying others"
+    say "the real server found port $port or the two after it taken; trying others"
   done
   startproblem="the real server did not start:"$'\n'$(cat "$serverout")
   return 1

@@ -44,6 +44,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
 import matchlog  # noqa: E402
+import outputs  # noqa: E402
 
 SLOT_IDEAL_MS = (0.0, 100.0 / 3, 200.0 / 3)  # ideal send times after the sense_body
 RECORD_ROUNDING_MS = 0.05  # older records hold ms with one decimal
@@ -51,8 +52,9 @@ WITHIN_MS = (0.5, 2.0)  # the shares "within 0.5 ms" and "within 2 ms"
 
 
 def read_commands(path):
-    """The record's command lines in the order pitch received them, and the count of
-    lines that are not JSON (a record cut off mid-line)."""
+    """The record's command lines in the order pitch received them (but those of pitch's
+    built-in players), and the count of lines that are not JSON (a record cut off
+    mid-line)."""
     commands, broken = [], 0
     with open(path, encoding="utf-8", errors="replace") as f:
         for line in f:
@@ -60,8 +62,8 @@ def read_commands(path):
                 continue
             try:
                 c = json.loads(line)
-                if c.get("type") != "command":
-                    continue
+                if c.get("type") != "command" or c.get("robot") is True:
+                    continue  # pitch's built-in players have no send slots
                 commands.append((c["side"], int(c["unum"]), int(c["step"]), float(c["ms"]),
                                  c["kind"], c["text"], int(c["cycle"])))
             except (ValueError, KeyError, TypeError):
@@ -234,8 +236,9 @@ def main(argv):
         p.error("give either a record or --logs")
     if a.logs:
         r = missed_in_logs(a.logs)
+        failed = write(r, a.json or "-")
         report_logs(r, sys.stdout)
-        return write(r, a.json or "-")
+        return finish(a.json or "-", failed)
     try:
         if matchlog.is_gamelog(a.record):
             print(f"slots.py: {a.record} is a game log: it has no arrival times of commands, "
@@ -243,7 +246,7 @@ def main(argv):
             return 1
         commands, broken = read_commands(a.record)
     except OSError as e:
-        print(f"slots.py: {e}", file=sys.stderr)
+        print(f"slots.py: {a.record}: {e.strerror or e}", file=sys.stderr)
         return 1
     if a.side:
         commands = [c for c in commands if c[0] == a.side]
@@ -251,26 +254,36 @@ def main(argv):
     r["record"] = os.path.abspath(a.record)
     r["side"] = a.side
     r["broken_lines"] = broken
+    target = a.json or os.path.join(os.path.dirname(os.path.abspath(a.record)), "slots.json")
+    failed = write(r, target)
     report(r, sys.stdout)
     if broken:
-        print(f"  ({broken} command lines of the record could not be read)")
-    return write(r, a.json or os.path.join(os.path.dirname(os.path.abspath(a.record)),
-                                           "slots.json"))
+        print(f"  ({broken} command line{'s' if broken != 1 else ''} of the record could not "
+              "be read)")
+    return finish(target, failed)
 
 
 def write(r, target):
-    """The figures into the JSON file target ('-': none); the status of the script."""
+    """The figures into the JSON file target ('-': none), before the report is printed, which
+    a reader may stop reading early; None when written, else why not."""
+    if target == "-":
+        return None
+    try:
+        outputs.write(target, json.dumps(r, indent=1) + "\n")
+        return None
+    except OSError as e:
+        return e.strerror or str(e)
+
+
+def finish(target, failed):
+    """The last line, on the JSON file, and the status of the script."""
+    if failed:
+        print(f"slots.py: {target}: {failed}", file=sys.stderr)
+        return 1
     if target != "-":
-        try:
-            with open(target, "w", encoding="utf-8") as f:
-                json.dump(r, f, indent=1)
-                f.write("\n")
-        except OSError as e:
-            print(f"slots.py: {e}", file=sys.stderr)
-            return 1
         print(f"  figures as JSON: {target}")
     return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(outputs.run(main))

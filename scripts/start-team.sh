@@ -22,9 +22,12 @@
 # or when the script is sent SIGTERM, SIGINT or SIGHUP, it types "quit" to every player. A
 # player alone waits for its server as long as it takes; this script stops the players when
 # the server has answered none of them 5 s after the last one started. When every player has
-# ended it prints per player the commands sent after the init (as the server counts them),
-# the send slots missed, its exit status and how it ended (match end, server silent, quit,
-# no answer, refused, killed, failed, ended early), then one line on why the team ended.
+# ended it prints per player the commands it sent after the init (as its console trace
+# shows them: a command sent after the server had ended, such as the last one after time
+# over, is in this count and not in the server's), the send slots missed, its exit status
+# and how it ended (match end, server silent, quit, no answer, refused, killed, failed,
+# ended early, or "fatal: " and the player's own line when it ended on a fatal error), then
+# one line on why the team ended.
 #
 # Exit status (the players' own is always 0):
 #   0         the players heard time over (or reached the match's last cycle) and ended
@@ -32,7 +35,8 @@
 #   130, 143  the team was stopped by Ctrl-C or SIGINT (130), SIGTERM (143) or SIGHUP (129)
 #             before time over
 #   1         the server refused the players, answered none of them, went silent or died
-#             before time over, or a player was killed, failed or ended early; a line on
+#             before time over, or a player was killed, failed, ended early or ended on a
+#             fatal error (it prints one line, "Vorn: cannot ...", into its console.txt); a line on
 #             standard error says which, such as "the server went silent at cycle 3012,
 #             before time over" (a stop does not hide these)
 #   2         a bad option
@@ -64,7 +68,7 @@ checkoptions() {
   checkcount --players "$players" 1 11
   local p
   for p in Vorn Vorng; do
-    [ -x "$bin/$p" ] || die "--bin: $bin/$p is missing; build first (./run.sh or ./test.sh)"
+    [ -x "$bin/$p" ] || die "--bin: $bin/$p is missing; $(missinghint --bin)"
   done
   [ -z "$dir" ] || checkfolder --dir "$dir"
 }
@@ -112,6 +116,19 @@ calls() {
 # startplayers: one player after another (the server numbers players in the order their
 # init arrives), each in its folder, reading a FIFO this script holds open read-write so
 # that the player never meets the end of its input and "quit" can be typed to it later.
+# initsent TRACE PID: waits until the player's trace shows its init (a player writes its trace
+# out before it waits, so the init has gone by then), or it has ended, or 5 s have passed. On
+# a busy machine a player started 0.2 s after another could send its init first and get the
+# other's number: the next one starts only once this one's init is out.
+initsent() {
+  local i
+  for i in $(seq 100); do
+    [ $stopping = 0 ] && kill -0 "$2" 2>/dev/null || return 0
+    LC_ALL=C grep -a -q -E '^in send buf \((init|reconnect) ' "$1" && return 0
+    sleep 0.05
+  done
+}
+
 pids=() inputs=() stopping=0 signalled="" noanswer=0 follower=""
 declare -A ended=() how=()
 startplayers() {
@@ -133,6 +150,7 @@ startplayers() {
       calls "$!" "$folder/console.txt" &
       follower=$!
     fi
+    initsent "$folder/console.txt" "${pids[-1]}"
     sleep 0.2
   done
   [ "$players" = 1 ] && word=player
@@ -174,9 +192,16 @@ answered() {
   echo "$count"
 }
 
+# fatal N: the cause of player N's fatal error, from the one line the player prints last
+# ("Vorn: cannot send to the server at ..."); nothing when it ended otherwise.
+fatal() {
+  tail -n 3 "$dir/player$1/console.txt" 2>/dev/null | LC_ALL=C sed -n "s/^$(program "$1"): //p" |
+    tail -n 1
+}
+
 # ending N: why player N ended, from its exit status, its trace's last lines and its tally.
 ending() {
-  local n=$1 last signal
+  local n=$1 last signal cause
   last=$(tail -n 3 "$dir/player$n/console.txt" 2>/dev/null)
   signal=$(signalname "${ended[$n]:-}")
   if [ "$n" -gt ${#pids[@]} ]; then
@@ -185,6 +210,8 @@ ending() {
     echo "killed (SIG$signal)"
   elif [ "${ended[$n]:-?}" != 0 ]; then
     echo "failed (status ${ended[$n]:-unknown})"
+  elif cause=$(fatal "$n") && [ -n "$cause" ]; then
+    echo "fatal: $cause"
   elif [[ $last == *"The server refused the player: "* ]]; then
     echo "refused"
   elif [[ $last == *"No message from the server for "* ]]; then
@@ -290,7 +317,10 @@ verdict() {
     echo "$prog: the server at $host:$port refused the players: $refused" >&2
     status=1
   fi
-  if [ "$answers" = 0 ] && { [ $noanswer = 1 ] || [ -z "$signalled" ]; }; then
+  # Players that ended on a fatal error before the server could answer are no sign of a
+  # missing server: their own lines say why.
+  if [ "$answers" = 0 ] && { [ $noanswer = 1 ] || [ -z "$signalled" ]; } &&
+    ! printf '%s\n' "${how[@]}" | grep -q '^fatal: '; then
     echo "$prog: no player got an answer from $host:$port: is a server running there?" >&2
     status=1
   fi
@@ -299,6 +329,13 @@ verdict() {
     echo "$prog: players killed or failed: $bad (see the table)" >&2
     status=1
   fi
+  local n
+  for n in $(seq 1 "$players"); do
+    [[ ${how[$n]} != "fatal: "* ]] || {
+      echo "$prog: player $n ($(program "$n")) ended on a fatal error: ${how[$n]#fatal: }" >&2
+      status=1
+    }
+  done
   if [ $status = 0 ] && [ $over = 0 ]; then
     if [ -n "$signalled" ]; then
       status=$((128 + $(kill -l "$signalled")))

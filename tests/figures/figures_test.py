@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """The match figures (scripts/figures.py): on the real server's sample game log, counted by
-hand, and on changes to it, one per rule; their means in a series summary; on a short pitch
-match of two scripted teams, where the game log's figures must be those of pitch's record
-(which knows every kick command), whether the log starts before the kick-off and holds every
-step of time over or starts at the kick-off and ends with one show line at time over.
+hand, and on changes to it, one per rule; their means in a series summary; on two short
+pitch matches, one of two scripted teams and one of pitch's built-in players alone, where
+the game log's figures must be those of pitch's record (which knows every kick command, the
+built-in players' too), whether the log starts before the kick-off and holds every step of
+time over or starts at the kick-off and ends with one show line at time over; and on the
+scripted teams' record without one side's commands, which leaves unknown what cannot be
+known without them.
 
   figures_test.py [BIN_DIR] [Sample|PitchMatch]
                   (BIN_DIR default build/bin: the pitch match needs BIN_DIR/pitch)
@@ -185,48 +188,104 @@ def kickoff_form(text):
     return "".join(out)
 
 
+def from_kickoff(record):
+    """The record counted as pitch's game log is: from the step after the kick-off's own
+    (a real server's log starts there too)."""
+    rec = matchlog.read(record)
+    first = next(s["step"] for s in rec.steps if s["mode"] != "before_kick_off")
+    rec.steps = [s for s in rec.steps if s["step"] > first]
+    rec.commands = [c for c in rec.commands if c["step"] > first]
+    return rec
+
+
+def unknowable(want):
+    """A summary with what a record that lacks the right side's commands cannot know set
+    to None: who touched the ball last (possession, passes, scorers) on both sides, the
+    right side's kicks and shots, its goalie's catches."""
+    for side in "lr":
+        want[side].update(possession=None, passes_tried=None, passes_completed=None)
+        want[side]["scorers"] = [dict(g, player=None, own_goal=None) for g in want[side]["scorers"]]
+    want["r"].update(kicks=None, shots=None, catches=None, failed_catches=None)
+    return want
+
+
 class PitchMatch(unittest.TestCase):
+    """Two short matches at once, 600 cycles of 10 ms: tests/figures/teams.py, three players
+    a side; and pitch's built-in team alone on the field."""
     maxDiff = None
 
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        cls.files = {name: (os.path.join(cls.tmp.name, name + ".jsonl"),
+                            os.path.join(cls.tmp.name, name + ".rcg"))
+                     for name in ("teams", "chasers")}
+        options = {"teams": ["--wait-players", "6", "--kickoff-after", "0"],
+                   "chasers": ["--opponent", "chasers", "--kickoff-after", "0.1"]}
+        pitches, teams = [], []
+        try:
+            for name, (record, log) in cls.files.items():
+                pitches.append(subprocess.Popen(
+                    [os.path.join(BIN, "pitch"), "--port", "0", "--step-ms", "10", "--cycles",
+                     "600", "--quiet", "--record", record, "--game-log", log] + options[name],
+                    stdout=subprocess.PIPE, text=True))
+            port = pitches[0].stdout.readline().split()[-1]
+            teams.append(subprocess.Popen([sys.executable, os.path.join(HERE, "teams.py"), port],
+                                          stdout=subprocess.DEVNULL))
+            cls.status = [p.wait(timeout=90) for p in pitches]
+        finally:
+            for p in pitches + teams:
+                p.kill()
+                p.wait()
+                if p.stdout:
+                    p.stdout.close()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+
     def test_game_log_figures_are_the_records(self):
-        """tests/figures/teams.py, three players a side, 600 cycles of 10 ms."""
-        with tempfile.TemporaryDirectory() as tmp:
-            record, log = os.path.join(tmp, "m.jsonl"), os.path.join(tmp, "m.rcg")
-            pitch = subprocess.Popen(
-                [os.path.join(BIN, "pitch"), "--port", "0", "--step-ms", "10", "--cycles", "600",
-                 "--wait-players", "6", "--kickoff-after", "0", "--quiet", "--record", record,
-                 "--game-log", log], stdout=subprocess.PIPE, text=True)
-            port = pitch.stdout.readline().split()[-1]
-            teams = subprocess.Popen([sys.executable, os.path.join(HERE, "teams.py"), port],
-                                     stdout=subprocess.DEVNULL)
-            try:
-                self.assertEqual(pitch.wait(timeout=90), 0)
-            finally:
-                for p in (pitch, teams):
-                    p.kill()
-                    p.wait()
-                pitch.stdout.close()
-            # pitch's game log, as a real server's, starts after the kick-off's own step: the
-            # record is counted from there on
-            rec = matchlog.read(record)
-            first = next(s["step"] for s in rec.steps if s["mode"] != "before_kick_off")
-            rec.steps = [s for s in rec.steps if s["step"] > first]
-            rec.commands = [c for c in rec.commands if c["step"] > first]
-            ours, theirs = figures.figures(matchlog.read(log)), figures.figures(rec)
-            with open(log) as f:
-                text = kickoff_form(f.read())
-            with open(log, "w") as f:
-                f.write(text)
-            later = matchlog.read(log)
+        record, log = self.files["teams"]
+        ours, theirs = figures.figures(matchlog.read(log)), figures.figures(from_kickoff(record))
+        with open(log) as f:
+            text = kickoff_form(f.read())
+        with open(log, "w") as f:
+            f.write(text)
+        later = matchlog.read(log)
         modes = [s["mode"] for s in later.steps]
         # the log's first step is the one after the kick-off's: still the kick-off, or play
         # when it was taken at once
-        self.assertEqual((summary(theirs), summary(figures.figures(later)),
+        self.assertEqual((self.status, summary(theirs), summary(figures.figures(later)),
                           modes[0] in ("kick_off_l", "play_on"), modes.count("time_over"),
                           theirs["unknown_players"]),
-                         (summary(ours), summary(ours), True, 1, []))
+                         ([0, 0], summary(ours), summary(ours), True, 1, []))
         played = [ours[side]["kicks"] for side in "lr"] + [ours["play_on_steps"]]
         self.assertTrue(min(played) > 0, f"kicks left and right, steps of play_on: {played}")
+
+    def test_the_built_in_players_kicks_are_in_the_record(self):
+        record, log = self.files["chasers"]
+        ours, theirs = figures.figures(matchlog.read(log)), figures.figures(from_kickoff(record))
+        cells = {row[0]: row[1:] for row in figures.rows(theirs)}
+        self.assertEqual((summary(theirs), theirs["unknown_players"], cells["possession %"]),
+                         (summary(ours), [], ["0.0", "100.0"]))  # one format for all shares
+        self.assertTrue(ours["r"]["kicks"] > 0 and ours["r"]["goals"] > 0,
+                        f"the chasers' kicks and goals: {ours['r']}")
+
+    def test_a_side_without_commands_is_not_known(self):
+        """As a record of an older pitch has the chasers: the right side's commands left
+        out of the teams' record."""
+        rec = from_kickoff(self.files["teams"][0])
+        full = figures.figures(rec)
+        rec.commands = [c for c in rec.commands if c["side"] == "l"]
+        f = figures.figures(rec)
+        cells = {row[0]: row[1:] for row in figures.rows(f)}
+        want = unknowable(summary(full))
+        want[""]["possession_unknown_steps"] = None
+        self.assertEqual((summary(f), f["unknown_players"], cells["possession %"],
+                          cells["kicks"][1], [g["text"] for g in figures.goals(f)]),
+                         (want, ["r1", "r2", "r3"], ["-", "-"], "-",
+                          [full[g["side"]]["team"] + ", scorer not known"
+                           for g in figures.goals(full)]))
 
 
 if __name__ == "__main__":

@@ -27,6 +27,10 @@ REWRITES = [
      "            the bin folder of the installation)", "  --bin B   where (default /usr/bin)"),
     ("GNU parallel (installed by scripts/install-deps.sh when missing), and",
      "GNU parallel, and"),
+    ("  --pitch DIR     where pitch is (default the series' own: build/bin, or the installed\n"
+     "                  one, whatever --bin says), so that two builds",
+     "  --pitch DIR     where pitch is (default the series' own: /usr/bin, or where --bin\n"
+     "                  says), so that two builds"),
     # a usage keeps its lines under the first option
     ("  scripts/match.sh [--a N]\n                   [--b]",
      "  vorn-match [--a N]\n             [--b]"),

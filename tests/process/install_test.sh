@@ -7,7 +7,8 @@
 #   package: scripts/package.sh on the same build; the programs, commands, scripts and
 #            documents in their places with their modes, python3, parallel and libc6
 #            declared, a manual page for every program and command (naming /usr, not
-#            @PREFIX@), the changelog at the package's version, and lintian silent
+#            @PREFIX@, and in its SEE ALSO every page but itself), the changelog at the
+#            package's version naming every command, and lintian silent
 #   tests/process/install_test.sh BUILD_DIR prefix|package
 set -uo pipefail
 build=$(cd "$1" && pwd) here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -73,13 +74,19 @@ else
   mkdir "$tmp/root" && dpkg-deb -x "$deb" "$tmp/root" || fail "dpkg-deb -x"
   see="The README and the guides: /usr/share/doc/vorn/README.md and /usr/share/doc/vorn/docs/."
   for page in "$tmp"/root/usr/share/man/man1/*.1.gz; do
-    zcat "$page" | grep -qxF "$see" || echo "$(basename "$page"): no line '$see'"
-    zcat "$page" | grep -n "@PREFIX@" | sed "s/^/$(basename "$page"): /"
+    name=$(basename "$page" .1.gz)
+    zcat "$page" | grep -qxF "$see" || echo "$name.1.gz: no line '$see'"
+    zcat "$page" | grep -n "@PREFIX@" | sed "s/^/$name.1.gz: /"
+    zcat "$page" | grep -qxE "\.BR $name \(1\),?" && echo "$name.1.gz: SEE ALSO names itself"
   done >"$tmp/pages"
   [ ! -s "$tmp/pages" ] || fail "manual pages: $(cat "$tmp/pages")"
   top=$(zcat "$tmp/root/usr/share/doc/vorn/changelog.gz" | head -n 1)
   [ "$top" = "vorn ($(dpkg-deb -f "$deb" Version)) unstable; urgency=medium" ] ||
     fail "the changelog's first line is '$top'"
+  unlisted=$(for link in "$tmp"/root/usr/bin/vorn-*; do
+    zcat "$tmp/root/usr/share/doc/vorn/changelog.gz" | grep -qw -- "$(basename "$link")" ||
+      basename "$link"; done)
+  [ -z "$unlisted" ] || fail "the changelog does not name: $unlisted"
   lintian "$deb" >"$tmp/lintian.txt" 2>>"$tmp/out.txt"
   status=$?
   [ $status = 0 ] && [ ! -s "$tmp/lintian.txt" ] ||

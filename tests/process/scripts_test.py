@@ -31,6 +31,8 @@ import time
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BIN = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "bin")
 FILE, FOLDER = "afile", "afolder"  # made in every working folder
+# Also in every working folder: what an earlier match and an earlier series left.
+HELD = {"amatch": "pitch.txt", "aseries": "series.json"}
 
 MATCH, TEAM, IDLE = "scripts/match.sh", "scripts/start-team.sh", "bench/idle_cpu.py"
 FUZZ, SOAK = "scripts/fuzz.sh", "scripts/soak.sh"
@@ -50,11 +52,15 @@ REFUSALS = [
     (MATCH, "--no-noise --bogus", 2, "unknown option '--bogus'"),
     (MATCH, "--side up", 2, "--side must be left or right, not 'up'"),
     (MATCH, "--side right --opponent none", 2, "--side right needs an opponent"),
-    (SERIES, "--jobs 0", 2, "--jobs must be a whole number from 1 to 64, not '0'"),
+    (MATCH, "--dir amatch", 2, "match.sh: --dir 'amatch' holds a match already; give another"),
+    (SERIES, "--jobs 0", 2, "--jobs must be a whole number from 1 to 64, or auto, not '0'"),
+    (SERIES, "--dir aseries", 2, "series.sh: --dir 'aseries' holds a series already"),
     (SERIES, "--hosts afolder", 2, "--hosts 'afolder' is not a file that can be read"),
     (SERIES, "--baseline afolder", 2, "--baseline 'afolder' holds no series (no summary.json)"),
     ("run.sh", "--players 0", 2, "--players must be a whole number from 1 to 11, not '0'"),
     ("run.sh", "--dir afile", 2, "--dir 'afile' is not a folder"),  # from the caller's folder
+    ("run.sh", "--bogus", 2, "run.sh: unknown option '--bogus' (see --help)"),
+    ("run.sh", "--dir amatch", 2, "run.sh: --dir 'amatch' holds a match already"),
     (TEAM, "--port abc", 2, "--port must be a whole number from 1 to 65535, not 'abc'"),
     (TEAM, "--port 0", 2, "--port must be a whole number from 1 to 65535, not '0'"),
     (TEAM, "--port 65536", 2, "--port must be a whole number from 1 to 65535, not '65536'"),
@@ -84,6 +90,10 @@ REFUSALS = [
     (LIVE, "--listen 70000", 2, "argument --listen: a port 0..65535, not 70000"),
     (LIVE, "--host", 2, "argument --host: expected one argument"),
     (LIVE, "--bogus", 2, "unrecognized arguments: --bogus"),
+    (LIVE, "--host nosuchhost.invalid", 2,
+     "live.py: --host: the host 'nosuchhost.invalid' is unknown (no IPv4 address for it)"),
+    (LIVE, "--host 127.0.0.1:6000", 2,
+     "--host: '127.0.0.1:6000' holds a port; give the port with --port: --host 127.0.0.1 --port 6000"),
     (IDLE, "--seconds -5", 2, "--seconds: must be above 0"),
     (IDLE, "--seconds 0", 2, "--seconds: must be above 0"),
     (IDLE, "--program afolder", 2, "'afolder' is not a program that can be run"),
@@ -104,6 +114,41 @@ TEAM_ENDINGS = [
      r"start-team\.sh: players killed or failed: 1 \(see the table\)"),
     ("none", "", 1, ["no answer"] * 2,
      r"start-team\.sh: no player got an answer from 127\.0\.0\.1:\d+: is a server running there\?"),
+    # Started with a thousand files open: each player's own fatal line, and no guess at a server.
+    ("none, 1100 files open", "", 1, [re.compile(r"fatal: cannot watch the UDP socket: its "
+     r"descriptor \d+ is not below select's limit of 1024 \(too many files open\)")] * 2,
+     r"start-team\.sh: player 2 \(Vorn\) ended on a fatal error: cannot watch the UDP socket: "
+     r"its descriptor \d+ is not below select's limit of 1024 \(too many files open\)"),
+]
+# A runner or a series whose output goes away: read up to its first line, then closed (as
+# "| head -1" does), or a "| tee" in the same session as the runner, both sent Ctrl-C once
+# play has begun. Its status, and the last line of the match's report.txt (a series: its
+# summary must be written, its stage removed).
+STOP = r"match\.sh: the match was stopped \({}\) at cycle \d+ of 1000 \(score \d+ : \d+\)"
+CLOSED = [
+    (MATCH, "closed", 141, STOP.format("its output was closed")),
+    (MATCH, "tee, Ctrl-C", 130, STOP.format("SIGINT")),
+    (SERIES, "closed", 141, None),
+    (SERIES, "tee, Ctrl-C", 130, None),
+]
+# Two started at once with one folder: one plays (status 0), the other is refused (status 2)
+# with this line.
+TWICE = [
+    (MATCH, "--opponent none --players 1 --cycles 20 --dir m",
+     "match.sh: --dir '{}' holds a match already; give another folder"),
+    (SERIES, "--opponent none --matches 1 --cycles 20 --dir m",
+     "series.sh: --dir '{}' holds a series already"),
+]
+# The scripts installed (outside the repository) and their programs missing: what the hint
+# says. Arguments, exit status, the one line.
+INSTALLED_HINT = "is missing; reinstall vorn, or give the folder that holds them with "
+INSTALLED = [
+    (TEAM, "--bin afolder", 2,
+     f"start-team.sh: --bin: afolder/Vorn {INSTALLED_HINT}--bin or VORN_BIN"),
+    (SERIES, f"--bin afolder --pitch {BIN}", 2,
+     f"series.sh: --bin: afolder/Vorn {INSTALLED_HINT}--bin or VORN_BIN"),
+    (SERIES, f"--bin {BIN}", 2, f"series.sh: afolder/pitch {INSTALLED_HINT}--pitch or VORN_BIN"),
+    (MATCH, "--opponent none --cycles 5", 1, f"match.sh: afolder/Vorng {INSTALLED_HINT}VORN_BIN"),
 ]
 HELPS = ["run.sh", "test.sh", MATCH, TEAM, "scripts/install-deps.sh", IDLE, ".ci/run", "pitch",
          FUZZ, SOAK, PACKAGE, SERIES, "scripts/series-match.sh", "tests/failed_tests.py",
@@ -114,6 +159,11 @@ failures = []
 
 
 def command(program, args):
+    if program.startswith("files:"):
+        # A thousand files open beside the standard three (3 to 1100): a player started with
+        # them gets a socket above select's limit of 1024, a fatal error of its own.
+        return ["bash", "-c", 'ulimit -n 4096 && for ((i = 3; i <= 1100; i++)); do '
+                'eval "exec $i</dev/null"; done && exec "$0" "$@"'] + command(program[6:], args)
     path = os.path.join(BIN, program) if program == "pitch" else os.path.join(REPO, program)
     return [path] + args.split()
 
@@ -150,7 +200,10 @@ def run(root, program, args, env=None, timeout=30, during=None):
     os.mkdir(os.path.join(work, "tmp"))
     os.mkdir(os.path.join(work, FOLDER))
     open(os.path.join(work, FILE), "w").close()
-    env = dict(os.environ, VORN_BIN=BIN, TMPDIR=os.path.join(work, "tmp"), **(env or {}))
+    for folder, file in HELD.items():
+        os.mkdir(os.path.join(work, folder))
+        open(os.path.join(work, folder, file), "w").close()
+    env = dict(os.environ, VORN_BIN=BIN, TMPDIR=os.path.join(work, "tmp")) | (env or {})
     proc = subprocess.Popen(command(program, args), cwd=work, env=env,
                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT, start_new_session=True)
@@ -225,6 +278,7 @@ def teamending(root, server, action, status, endings, last):
             time.sleep(0.5)
             os.killpg(proc.pid, signal.SIGINT)
     pitch, lines, live, killed = None, [], [], []
+    program = "files:" + TEAM if "files open" in server else TEAM
     if server == "pitch":
         pitch = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--bind",
                                   "127.0.0.1", "--wait-players", str(len(endings)), "--cycles",
@@ -236,7 +290,7 @@ def teamending(root, server, action, status, endings, last):
         nobody.bind(("127.0.0.1", 0))
         port = nobody.getsockname()[1]
         nobody.close()
-    got, rest, _ = run(root, TEAM, f"--host 127.0.0.1 --port {port} --players {len(endings)}"
+    got, rest, _ = run(root, program, f"--host 127.0.0.1 --port {port} --players {len(endings)}"
                        " --dir team", during=act if pitch else None)
     if pitch:
         pitch.kill()
@@ -247,12 +301,106 @@ def teamending(root, server, action, status, endings, last):
     if pitch and live != [True]:
         failures.append(f"team against pitch, {action}: no kick-off on its output within "
                         f"10 s while pitch ran: {out!r}")
-    if (got != status or sorted(r[1] for r in rows) != sorted(endings) or wrong
+    if (got != status or not sameendings([r[1] for r in rows], endings) or wrong
             or not re.fullmatch(last, out.splitlines()[-1] if out else "")):
         failures.append(f"team against {server}, {action or 'nothing done'}: status {got}, "
                         f"output {out!r}")
     if killed and time.monotonic() - killed[0] > 15:
         failures.append(f"team against pitch, {action}: still running 15 s after the kill")
+
+
+def sameendings(got, expected):
+    """Whether the endings are those expected, in any order; an expected one is a string or a
+    pattern the whole ending must match."""
+    left = list(got)
+    for e in expected:
+        hit = next((g for g in left if (e.fullmatch(g) if isinstance(e, re.Pattern) else g == e)),
+                   None)
+        if hit is None:
+            return False
+        left.remove(hit)
+    return not left
+
+
+def infolder(pid, folder):
+    try:
+        return os.readlink(f"/proc/{pid}/cwd").startswith(folder)
+    except OSError:
+        return False
+
+
+def closedoutput(root, script, how, status, last):
+    """The runner or a series, its output closed after the first line or its tee stopped with
+    it by Ctrl-C; what is left running is looked for by working folder (a series' matches run
+    in GNU parallel's session)."""
+    work = tempfile.mkdtemp(dir=root)
+    args = ("--cycles 1000 --players 1 --dir m" if script == MATCH
+            else "--matches 2 --jobs 1 --cycles 300 --dir m")
+    env = dict(os.environ, VORN_BIN=BIN, TMPDIR=work)
+    what, run = f"{script} | {how}", command(script, args)
+    if how != "closed":
+        # A shell as a terminal has it: the pipeline in one process group, which Ctrl-C
+        # reaches whole; the shell itself outlives it to tell the runner's status.
+        run = ["bash", "-c", 'trap : INT; "$0" "$@" | tee log >/dev/null; '
+               'echo "${PIPESTATUS[0]}" >status'] + run
+    proc = subprocess.Popen(run, cwd=work, env=env, stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            start_new_session=True)
+    if how == "closed":
+        proc.stdout.readline()
+    else:
+        player = "m/player1" if script == MATCH else "m/match-001/player1"
+        if waitfile(os.path.join(work, player, "console.txt"), "referee kick_off"):
+            os.killpg(proc.pid, signal.SIGINT)
+    proc.stdout.close()
+    try:
+        got = proc.wait(timeout=90)
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, 9)
+        got = proc.wait()
+        failures.append(f"{what}: still running after 90 s")
+    if how != "closed":
+        got = int(open(os.path.join(work, "status")).read() or -1)
+    deadline, left = time.monotonic() + 5, ["?"]
+    while left and time.monotonic() < deadline:
+        left = [p for p in filter(str.isdigit, os.listdir("/proc")) if infolder(p, work)]
+        time.sleep(0.1)
+    folder = os.path.join(work, "m")
+    if script == MATCH:
+        report = os.path.join(folder, "report.txt")
+        lines = open(report, encoding="latin-1").read().splitlines() if os.path.exists(report) \
+            else []
+        wrong = not lines or not re.fullmatch(last, lines[-1]) or \
+            not any(line.startswith("record: ") for line in lines)
+    else:
+        lines = sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+        wrong = "summary.json" not in lines or any(n.startswith("vorn-series-") for n in lines)
+    if got != status or wrong or left:
+        failures.append(f"{what}: status {got} (expected {status}), left {commands(left)}, "
+                        f"report or folder {lines[-12:]}")
+
+
+def twice(root, script, args, refusal):
+    """Two of the script at once with one folder: exactly one plays."""
+    work = tempfile.mkdtemp(dir=root)
+    env = dict(os.environ, VORN_BIN=BIN, TMPDIR=work)
+    procs = [subprocess.Popen(command(script, args), cwd=work, env=env,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, start_new_session=True)
+             for _ in range(2)]
+    ran = []
+    for proc in procs:
+        try:
+            out, _ = proc.communicate(timeout=90)
+        except subprocess.TimeoutExpired:
+            os.killpg(proc.pid, 9)
+            out, _ = proc.communicate()
+        ran.append((proc.returncode, out.decode("latin-1").splitlines()))
+    ran.sort()
+    # The refusal names the folder as given, whether the check before the start or the
+    # claim of the folder found the other.
+    if [r[0] for r in ran] != [0, 2] or ran[1][1] != [refusal.format("m")]:
+        failures.append(f"two {script} {args} at once: {ran}")
 
 
 def stopseries(root):
@@ -285,7 +433,8 @@ def contents(work):
 
 def options(root):
     """The refusals of bad options and the help texts; returns the number of cases."""
-    untouched = sorted(["tmp", FOLDER, FILE])
+    untouched = sorted(["tmp", FOLDER, FILE] + list(HELD) +
+                       [os.path.join(d, f) for d, f in HELD.items()])
     for program, args, status, text in REFUSALS:
         got, out, work = run(root, program, args)
         lines = out.splitlines()
@@ -294,6 +443,17 @@ def options(root):
                             f"output {out!r} (expected one line with {text!r})")
         if contents(work) != untouched:
             failures.append(f"{program} {args}: left {contents(work)}")
+    # The scripts as installed: a copy of scripts/ in PREFIX/share/vorn, no repository above.
+    installed = os.path.join(root, "prefix", "share", "vorn")
+    shutil.copytree(os.path.join(REPO, "scripts"), os.path.join(installed, "scripts"))
+    for program, args, status, text in INSTALLED:
+        got, out, work = run(root, os.path.join(installed, program), args,
+                             env={"VORN_BIN": FOLDER})
+        if got != status or out.splitlines() != [text]:
+            failures.append(f"installed {program} {args}: status {got} (expected {status}), "
+                            f"output {out!r} (expected {text!r})")
+        if contents(work) != untouched:
+            failures.append(f"installed {program} {args}: left {contents(work)}")
     for program in HELPS:
         for flag in ("--help", "-h"):
             got, out, work = run(root, program, flag)
@@ -303,7 +463,7 @@ def options(root):
                                 f"output {out!r}")
             if contents(work) != untouched:
                 failures.append(f"{program} {flag}: left {contents(work)}")
-    return len(REFUSALS) + 2 * len(HELPS)
+    return len(REFUSALS) + len(INSTALLED) + 2 * len(HELPS)
 
 
 def guarded(case, *args):
@@ -353,13 +513,15 @@ def endings(root):
         cases += [threading.Thread(target=guarded, args=(teamending, root) + e)
                   for e in TEAM_ENDINGS]
         cases.append(threading.Thread(target=guarded, args=(stopseries, root)))
+        cases += [threading.Thread(target=guarded, args=(closedoutput, root) + c) for c in CLOSED]
+        cases += [threading.Thread(target=guarded, args=(twice, root) + t) for t in TWICE]
         for case in cases:
             case.start()
         for case in cases:
             case.join()
     except (BlockingIOError, socket.timeout):
         failures.append("start-team.sh --dir team: no init reached the port")
-    return len(ENDINGS) + len(TEAM_ENDINGS) + 3
+    return len(ENDINGS) + len(TEAM_ENDINGS) + len(CLOSED) + len(TWICE) + 3
 
 
 def main():

@@ -34,6 +34,23 @@ class BrowserError(Exception):
     pass
 
 
+class Failure(Exception):
+    """What a page test found wrong."""
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def field_state(b):
+    """What the page's canvas "field" says it shows: its data attributes, with "drawn" (every
+    player and the ball) read from its JSON."""
+    s = json.loads(b.evaluate("JSON.stringify(document.getElementById('field').dataset)"))
+    s["drawn"] = json.loads(s.get("drawn", "[]"))
+    return s
+
+
 class Browser:
     def __init__(self, executable, width=1200, height=960, timeout=30.0):
         self.timeout = timeout

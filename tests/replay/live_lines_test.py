@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """What scripts/live.py makes of a monitor's lines: a show line of pitch, one of the real
 server (empty slots and all), and lines it cannot read, each refused with ValueError or
-skipped, never taken half."""
+skipped, never taken half; what carries over from line to line, and what not from one
+session to the next."""
 
 import os
 import sys
@@ -62,6 +63,20 @@ class Lines(unittest.TestCase):
         f = w.frame
         self.assertEqual((f["t"], f["mode"], f["teams"], f["score"], f["shows"], w.message),
                          (40, "goal_l", ["vorn", "chasers"], [1, 0], 1, "(result 2026 x)"))
+
+    def test_a_new_session_starts_clean(self):
+        """A server restarted on the same port: nothing of the old match's lines carries
+        over to the new one's, which sends a show line of the game log's form first."""
+        w = live.Watch("127.0.0.1:6000")
+        w.begin()
+        for line in ["(team 6000 vorn chasers 0 3)\0", "(playmode 6000 time_over)\0",
+                     f"(show 6000 ((b) 0 0 0 0) {GOALIE})\0", '(msg 6000 1 "(result x)")\0']:
+            w.line(line)
+        w.begin()
+        w.line(f"(show 0 ((b) 0 0 0 0) {GOALIE})\0")
+        f = w.frame
+        self.assertEqual((f["t"], f["mode"], f["teams"], f["score"], f["shows"], f["session"],
+                          w.message), (0, "", ["", ""], [0, 0], 1, 2, ""))
 
 
 if __name__ == "__main__":

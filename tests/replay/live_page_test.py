@@ -25,27 +25,13 @@ import urllib.request
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
-from browser import Browser, BrowserError, find_chromium  # noqa: E402
+from browser import (Browser, BrowserError, Failure, check, find_chromium,  # noqa: E402
+                     field_state as state)
 
 LIVE = os.path.join(REPO, "scripts", "live.py")
 SKIP = 77
 WAIT = 60.0  # seconds anything awaited may take on a busy machine
 CYCLES = 300  # the built-in team scores at cycle 229 (seed 1)
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def state(b):
-    s = json.loads(b.evaluate("JSON.stringify(document.getElementById('field').dataset)"))
-    s["drawn"] = json.loads(s.get("drawn", "[]"))
-    return s
 
 
 def wait_for(b, test, what):

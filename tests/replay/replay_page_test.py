@@ -25,7 +25,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
-from browser import Browser, BrowserError, find_chromium  # noqa: E402
+from browser import (Browser, BrowserError, Failure, check, find_chromium,  # noqa: E402
+                     field_state as state)
 
 sys.path.insert(0, os.path.join(REPO, "scripts"))
 import matchlog  # noqa: E402
@@ -38,24 +39,8 @@ POSITION_TOLERANCE = 0.006  # metres: the page keeps centimetres
 COLOUR_TOLERANCE = 40  # per channel, for anti-aliasing near the samples
 
 
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
 def record_frames(path):
     return matchlog.read(path).steps
-
-
-def state(b):
-    s = b.evaluate("JSON.stringify(document.getElementById('field').dataset)")
-    s = json.loads(s)
-    s["drawn"] = json.loads(s.get("drawn", "[]"))
-    return s
 
 
 def pixels(b, points):

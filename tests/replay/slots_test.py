@@ -63,6 +63,10 @@ class Attribution(unittest.TestCase):
             for s, ms, k, t in [(0, -1, "move", "(move -3 -20)"), (1, 40.2, "turn", "(turn 80)"),
                                 (5, 1.4, "move", "(move -3 -20)"), (5, 67.9, "dash", "(dash 9)"),
                                 (6, 0.1, "dash", "(dash 8)"), (6, 0.3, "turn", "(turn 80)")]]
+        # a built-in player's command, which has no send slot
+        lines.append({"type": "command", "step": 6, "cycle": 6, "side": "r", "unum": 2,
+                      "text": "(dash 100 0)", "ms": -1, "kind": "dash", "outcome": "executed",
+                      "robot": True})
         with tempfile.TemporaryDirectory() as tmp:
             record = os.path.join(tmp, "match.jsonl")
             with open(record, "w") as f:
@@ -76,7 +80,9 @@ class Attribution(unittest.TestCase):
             with open(os.path.join(tmp, "slots.json")) as f:
                 r = json.load(f)
         self.assertEqual([s["commands"] for s in r["slots"]], [2, 1, 1])
-        self.assertEqual((r["counted"], r["broken_lines"]), (4, 1))
+        self.assertEqual((r["counted"], r["players"], r["broken_lines"],
+                          r["left_out"]["before_first_sense_body"]), (4, 1, 1, 0))
+        self.assertIn("\n  (1 command line of the record could not be read)\n", out.getvalue())
         late = r["after_cycle_end"]
         self.assertEqual((late["count"], late["commands"][0]["text"], late["commands"][0]["slot"]),
                          (1, "(dash 8)", 3))

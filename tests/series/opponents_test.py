@@ -25,6 +25,8 @@ import sys
 import tempfile
 import threading
 
+from leftovers import survivors
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.abspath(os.path.join(HERE, "..", ".."))
 BIN = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "bin")
@@ -45,21 +47,6 @@ CASES = [
     ("twins", ["--side", "right", "--opponent", f"vorn:{BIN}"], 0,
      "result: vorn {} : {} vorn-b (this build on the right, as vorn-b), cycle 40 (time_over)"),
 ]
-
-
-def survivors(folder):
-    """Processes that run in the folder or name it on their command line."""
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            cwd = os.readlink(f"/proc/{pid}/cwd")
-            with open(f"/proc/{pid}/cmdline", "rb") as f:
-                line = f.read().replace(b"\0", b" ").decode(errors="replace")
-        except OSError:
-            continue
-        if cwd.startswith(folder) or folder in line:
-            found.append(f"{pid}: {line}")
-    return found
 
 
 def run(folder, args):

@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
 """The seed, server and opponent options of scripts/series.sh and scripts/match.sh on a
-table of values: each bad one is refused before anything starts, with status 2 (1 for a
-missing program, found when the match starts) and one line naming the option, and nothing is
-created; each good one passes --check. /bin/true stands in for the real server's program:
+table of values: each bad one is refused before anything starts, with status 2 and one
+line naming the option, and nothing is created (--check refuses what the run would); each good one passes --check. /bin/true stands in for the real server's program:
 only what --check looks at is asked of it.
 
 usage: tests/series/options_test.py BIN_DIR
@@ -26,7 +25,12 @@ CASES = [
     (SERIES, "--seed 0", 0, ""),
     (SERIES, "--check --seed", 2, "series.sh: --seed needs a value (see --help)"),
     (SERIES, "--jobs auto", 0, ""),
-    (SERIES, "--jobs 65", 2, "series.sh: --jobs must be a whole number from 1 to 64, not '65'"),
+    (SERIES, "--jobs 65", 2, "series.sh: --jobs must be a whole number from 1 to 64, or auto, "
+     "not '65'"),
+    (SERIES, "--jobs abc", 2, "series.sh: --jobs must be a whole number from 1 to 64, or auto, "
+     "not 'abc'"),
+    (SERIES, "--baseline nowhere", 2, "series.sh: --baseline 'nowhere' does not exist"),
+    (SERIES, "--baseline /dev/null", 2, "series.sh: --baseline '/dev/null' is not a folder"),
     (SERIES, "--pitch nowhere", 2, "series.sh: --pitch: nowhere/pitch is missing"),
     (SERIES, f"--pitch {BIN} --bin nowhere", 2,
      "series.sh: --bin: nowhere/Vorn is missing; build first (./run.sh or ./test.sh)"),
@@ -35,7 +39,9 @@ CASES = [
     (MATCH, "--seed 12a --check", 2, "match.sh: --seed must be a whole number from 0 to "
      "999999999, not '12a'"),
     (MATCH, "--seed 999999999 --check", 0, ""),
-    (MATCH, "--pitch nowhere --cycles 5", 1, "match.sh: --pitch: nowhere/pitch is missing"),
+    (MATCH, "--pitch nowhere --cycles 5", 2, "match.sh: --pitch: nowhere/pitch is missing"),
+    (MATCH, "--pitch nowhere --check", 2, "match.sh: --pitch: nowhere/pitch is missing"),
+    (MATCH, f"--pitch {BIN} --check", 0, ""),
     (MATCH, "--opponent start.sh --check", 2, "match.sh: --opponent: the command must be given "
      "the server's port: write {port} where it goes (for example '/home/me/team/start.sh -p "
      "{port}'), and {host} for the host"),

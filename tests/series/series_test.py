@@ -24,6 +24,8 @@ import sys
 import tempfile
 import threading
 
+from leftovers import survivors
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.abspath(os.path.join(HERE, "..", ".."))
 BIN = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "bin")
@@ -47,22 +49,6 @@ def report(folder, side):
 def sha256(path):
     with open(path, "rb") as f:
         return hashlib.sha256(f.read()).hexdigest()
-
-
-def survivors(folder):
-    """Processes that run in the folder or name it on their command line (every player runs
-    in its folder, pitch and the scripts name theirs)."""
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            cwd = os.readlink(f"/proc/{pid}/cwd")
-            with open(f"/proc/{pid}/cmdline", "rb") as f:
-                line = f.read().replace(b"\0", b" ").decode(errors="replace")
-        except OSError:
-            continue
-        if cwd.startswith(folder) or folder in line:
-            found.append(f"{pid}: {line}")
-    return found
 
 
 def series(d, args, **standin):

@@ -104,7 +104,9 @@ with tempfile.TemporaryDirectory() as d:
             got = summary
             for k in path.split("/"):
                 got = got[k]
-            check(path, [got["mean"]] + got["ci95"], [mean, mean - half, mean + half])
+            # a count's interval stops at 0
+            low = max(0, mean - half) if path.startswith("goals_") else mean - half
+            check(path, [got["mean"]] + got["ci95"], [mean, low, mean + half])
         check("won, drawn, lost", [summary[k] for k in ("wins", "draws", "losses")], [0, 1, 4])
         check("missed slots", (summary["missed_slots"], summary["slots"]), (15, 5000))
         if not summary["baseline"]["difference"]["excludes_zero"]:
@@ -217,6 +219,90 @@ for gds, lines in HEAD_TO_HEAD:
             if line not in run.stdout.splitlines() or onpage not in page:
                 failures.append(f"head to head {gds}: no line {line!r} in the table and the "
                                 f"page: {run.stdout}{run.stderr}")
+
+# A sample's interval cut to what its figure can be: values, least, most, the interval.
+# 0 and 4: mean 2, half width t(1) * 2 = 25.4124; 80 and 99: 89.5 +- t(1) * 9.5 = 120.709;
+# 1 2 3 and 5 6 7: t(2) / sqrt(3) = 2.4841.
+CUT = [
+    ([0, 4], 0, None, [0, 2 + 25.4124094]),
+    ([80, 99], 0, 100, [0, 100]),
+    ([1, 2, 3], 0, None, [0, 2 + 2.4841377]),
+    ([5, 6, 7], 0, 100, [6 - 2.4841377, 6 + 2.4841377]),  # within its bounds: as it is
+    ([-3, 3], None, None, [-38.1186142, 38.1186142]),  # a difference is not cut
+]
+for values, low, high, ci in CUT:
+    check(f"interval of {values} cut to {low}..{high}",
+          series_stats.mean_ci(values, low=low, high=high)["ci95"], ci)
+
+# A series whose matches a full disk broke: result.json empty, missing, or without its
+# cycles; each named and counted as failed, the two played summed up, against a baseline of
+# the same seeds whose pairs all differ alike (0:0 against 0:0): the series cannot tell.
+# result.json's text (None: no file), and the line or part of one the summary must show.
+BROKEN = [
+    ("", "match-003 ({d}/match-003/result.json is empty)"),
+    (None, "match-004 ({d}/match-004/result.json is missing)"),
+    ('{"status": "played", "side": "left", "cycles": "68", "for": 0, "against": 2}',
+     "match-005 ({d}/match-005/result.json is broken: no cycles, goal_difference, "
+     "missed_slots, slots)"),
+]
+with tempfile.TemporaryDirectory() as d:
+    for n in (1, 2):
+        writejson(os.path.join(d, "s", f"match-{n:03d}", "result.json"),
+                  {"dir": f"match-{n:03d}", "side": "left" if n % 2 else "right", "seed": 30 + n,
+                   "status": "played", "for": 0, "against": 0, "goal_difference": 0,
+                   "cycles": 100, "catches": 0, "missed_slots": 0, "slots": 1000, "p99_ms": 1})
+    for n, (text, _) in enumerate(BROKEN, 3):
+        os.makedirs(os.path.join(d, "s", f"match-{n:03d}"))
+        if text is not None:
+            with open(os.path.join(d, "s", f"match-{n:03d}", "result.json"), "w") as out:
+                out.write(text)
+    writejson(os.path.join(d, "s", "series.json"), {"seed": 30, "planned": 5})
+    writejson(os.path.join(d, "b", "summary.json"),
+              {"seed": 30, "planned": 5, "matches": [
+                  {"seed": 30 + n, "side": "left" if n % 2 else "right", "status": "played",
+                   "goal_difference": 0} for n in (1, 2)]})
+    run = subprocess.run([sys.executable, os.path.join(REPO, "scripts", "series_summary.py"),
+                          "series", os.path.join(d, "s"), "--baseline", os.path.join(d, "b")],
+                         capture_output=True, text=True)
+    s = os.path.join(d, "s")
+    lines = [f"series in {s}: 5 matches, 2 played to the end, 0 stopped early, 3 failed",
+             "no result, counted as failed: 3 matches: " +
+             "; ".join(why.format(d=s) for _, why in BROKEN),
+             "the smallest difference these series could show: cannot tell: the goal "
+             "differences did not spread at all"]
+    missing = [line for line in lines if line not in run.stdout.splitlines()]
+    if run.returncode != 0 or missing or not os.path.isfile(os.path.join(s, "summary.json")):
+        failures.append(f"a series with broken matches: status {run.returncode}, no lines "
+                        f"{missing} in {run.stdout}{run.stderr}")
+
+# One match folder a full disk cut short: pitch could not write its game log to the end but
+# played on and said so, and ended with its summary. pitch's lines, vorn's side; the line
+# "match" prints and the cycles in result.json.
+CUT_SHORT = [
+    (["pitch: cannot write the game log /m/match.rcg: No space left on device",
+      "pitch: match over at cycle 200", "score: vorn 0 : 1 chasers"], "left",
+     "failed 0 1 pitch cannot write the game log /m/match.rcg: No space left on device", 200),
+    (["pitch: cannot write the record /m/match.jsonl: No space left on device",
+      "pitch: match over at cycle 300", "score: chasers 2 : 1 vorn"], "right",
+     "failed 1 2 pitch cannot write the record /m/match.jsonl: No space left on device", 300),
+]
+for said, side, line, cycles in CUT_SHORT:
+    with tempfile.TemporaryDirectory() as d:
+        with open(os.path.join(d, "pitch.txt"), "w") as out:
+            out.write("\n".join(said) + "\n")
+        with open(os.path.join(d, "match.rcg"), "w") as out:
+            out.write("ULG5\n(show 1 ((b) 0 0")  # cut off in its first step
+        run = subprocess.run([sys.executable, os.path.join(REPO, "scripts", "series_summary.py"),
+                              "match", d, "--side", side, "--status", "1", "--cycles",
+                              str(cycles)], capture_output=True, text=True)
+        try:
+            with open(os.path.join(d, "result.json")) as f:
+                got = json.load(f)["cycles"]
+        except (OSError, ValueError, KeyError):
+            got = None
+        if run.stdout.splitlines() != [line] or got != cycles:
+            failures.append(f"a match cut short ({said[0]}): {run.stdout!r}{run.stderr!r}, "
+                            f"cycles {got}")
 
 print("\n".join(failures) if failures else "every figure as expected")
 print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")
