@@ -22,7 +22,7 @@
 #                     [--hosts FILE] [--baseline D2] [--keep-traces] [--check]
 #
 #   --matches N     matches in the series, 1 to 10000 (default 10)
-#   --jobs J        matches at once on each machine, 1 to 64, or "auto" (the default): 16
+#   --jobs J        matches at once on each machine, 1 to 64, or "auto" (the default): 8
 #                   per core of this machine, at most 64, and no more than its free memory
 #                   holds at 256 MB a match (see docs/series.md)
 #   --cycles C      length of each match in cycles, 1 to 1000000 (default 6000, about 12.5
@@ -114,11 +114,11 @@ parseoptions() {
   done
 }
 
-# autojobs: the matches at once that "--jobs auto" means on this machine: 16 per core, at
+# autojobs: the matches at once that "--jobs auto" means on this machine: 8 per core, at
 # most 64, and at most as many as its available memory holds at 256 MB a match.
 autojobs() {
   local j mem
-  j=$((16 * $(nproc 2>/dev/null || echo 1)))
+  j=$((8 * $(nproc 2>/dev/null || echo 1)))
   ((j <= 64)) || j=64
   mem=$(awk '/^MemAvailable:/ { print int($2 / 262144) }' /proc/meminfo 2>/dev/null)
   [ -z "$mem" ] || ((j <= mem)) || j=$mem

@@ -322,30 +322,44 @@ def sameendings(got, expected):
     return not left
 
 
-def infolder(pid, folder):
-    try:
-        return os.readlink(f"/proc/{pid}/cwd").startswith(folder)
-    except OSError:
-        return False
+def inside(folder, seconds=0):
+    """Processes that run in the folder, once none is left or after the seconds (a series'
+    matches run in GNU parallel's session, so they are looked for by working folder)."""
+    deadline = time.monotonic() + seconds
+    while True:
+        left = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                if os.readlink(f"/proc/{pid}/cwd").startswith(folder):
+                    left.append(pid)
+            except OSError:
+                pass
+        if not left or time.monotonic() >= deadline:
+            return left
+        time.sleep(0.1)
+
+
+def start(script, args, work, wrap=()):
+    """The script in the folder, in a session of its own, with this build's programs and the
+    folder for its temporary files; wrap comes before it on the command line."""
+    return subprocess.Popen(list(wrap) + command(script, args), cwd=work,
+                            env=dict(os.environ, VORN_BIN=BIN, TMPDIR=work),
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, start_new_session=True)
 
 
 def closedoutput(root, script, how, status, last):
     """The runner or a series, its output closed after the first line or its tee stopped with
-    it by Ctrl-C; what is left running is looked for by working folder (a series' matches run
-    in GNU parallel's session)."""
+    it by Ctrl-C."""
     work = tempfile.mkdtemp(dir=root)
     args = ("--cycles 1000 --players 1 --dir m" if script == MATCH
             else "--matches 2 --jobs 1 --cycles 300 --dir m")
-    env = dict(os.environ, VORN_BIN=BIN, TMPDIR=work)
-    what, run = f"{script} | {how}", command(script, args)
-    if how != "closed":
-        # A shell as a terminal has it: the pipeline in one process group, which Ctrl-C
-        # reaches whole; the shell itself outlives it to tell the runner's status.
-        run = ["bash", "-c", 'trap : INT; "$0" "$@" | tee log >/dev/null; '
-               'echo "${PIPESTATUS[0]}" >status'] + run
-    proc = subprocess.Popen(run, cwd=work, env=env, stdin=subprocess.DEVNULL,
-                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                            start_new_session=True)
+    what = f"{script} | {how}"
+    # A shell as a terminal has it: the pipeline in one process group, which Ctrl-C reaches
+    # whole; the shell itself outlives it to tell the runner's status.
+    tee = ["bash", "-c", 'trap : INT; "$0" "$@" | tee log >/dev/null; '
+           'echo "${PIPESTATUS[0]}" >status']
+    proc = start(script, args, work, () if how == "closed" else tee)
     if how == "closed":
         proc.stdout.readline()
     else:
@@ -361,10 +375,7 @@ def closedoutput(root, script, how, status, last):
         failures.append(f"{what}: still running after 90 s")
     if how != "closed":
         got = int(open(os.path.join(work, "status")).read() or -1)
-    deadline, left = time.monotonic() + 5, ["?"]
-    while left and time.monotonic() < deadline:
-        left = [p for p in filter(str.isdigit, os.listdir("/proc")) if infolder(p, work)]
-        time.sleep(0.1)
+    left = inside(work, 5)
     folder = os.path.join(work, "m")
     if script == MATCH:
         report = os.path.join(folder, "report.txt")
@@ -383,11 +394,7 @@ def closedoutput(root, script, how, status, last):
 def twice(root, script, args, refusal):
     """Two of the script at once with one folder: exactly one plays."""
     work = tempfile.mkdtemp(dir=root)
-    env = dict(os.environ, VORN_BIN=BIN, TMPDIR=work)
-    procs = [subprocess.Popen(command(script, args), cwd=work, env=env,
-                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, start_new_session=True)
-             for _ in range(2)]
+    procs = [start(script, args, work) for _ in range(2)]
     ran = []
     for proc in procs:
         try:
@@ -404,23 +411,14 @@ def twice(root, script, args, refusal):
 
 
 def stopseries(root):
-    """A series of three matches, one at once, stopped by Ctrl-C once its first has begun.
-    Its matches run in a session of their own (GNU parallel's), so what is left is looked
-    for by working folder."""
+    """A series of three matches, one at once, stopped by Ctrl-C once its first has begun."""
     def act(proc, work):
         if waitfile(os.path.join(work, "s", "match-001", "player1", "console.txt"),
                     "referee kick_off"):
             os.kill(proc.pid, signal.SIGINT)
-        folders.append(work)
-    def infolder(pid):
-        try:
-            return os.readlink(f"/proc/{pid}/cwd").startswith(folders[0])
-        except OSError:
-            return False
-    folders = []
-    got, out, _ = run(root, SERIES, "--matches 3 --jobs 1 --cycles 1000 --dir s", during=act,
-                      timeout=90)
-    left = [p for p in filter(str.isdigit, os.listdir("/proc")) if folders and infolder(p)]
+    got, out, work = run(root, SERIES, "--matches 3 --jobs 1 --cycles 1000 --dir s", during=act,
+                         timeout=90)
+    left = inside(work)
     expected = "1 match, 0 played to the end, 1 stopped early, 0 failed"
     if got != 130 or expected not in out or left:
         failures.append(f"series stopped: status {got}, left {commands(left)}, output {out!r}")
@@ -509,12 +507,9 @@ def endings(root):
         if got != 1 or not out.endswith(f"refused the players: {refusal}\n"):
             failures.append(f"start-team.sh refused: status {got}, output {out!r}")
 
-        cases = [threading.Thread(target=guarded, args=(stopmatch, root) + e) for e in ENDINGS]
-        cases += [threading.Thread(target=guarded, args=(teamending, root) + e)
-                  for e in TEAM_ENDINGS]
-        cases.append(threading.Thread(target=guarded, args=(stopseries, root)))
-        cases += [threading.Thread(target=guarded, args=(closedoutput, root) + c) for c in CLOSED]
-        cases += [threading.Thread(target=guarded, args=(twice, root) + t) for t in TWICE]
+        calls = [(stopmatch, e) for e in ENDINGS] + [(teamending, e) for e in TEAM_ENDINGS] + \
+            [(stopseries, ())] + [(closedoutput, c) for c in CLOSED] + [(twice, t) for t in TWICE]
+        cases = [threading.Thread(target=guarded, args=(f, root) + a) for f, a in calls]
         for case in cases:
             case.start()
         for case in cases:

@@ -51,6 +51,20 @@ def field_state(b):
     return s
 
 
+def wait_for(b, test, what, seconds=60):
+    """Polls the page's field until test(state) holds, for as long as a busy machine may
+    take; returns that state."""
+    deadline = time.monotonic() + seconds
+    while True:
+        s = field_state(b)
+        if test(s):
+            return s
+        if time.monotonic() >= deadline:
+            shown = {k: v for k, v in s.items() if k != "drawn"}
+            raise Failure(f"the page never showed {what}; last: {shown}")
+        time.sleep(0.05)
+
+
 class Browser:
     def __init__(self, executable, width=1200, height=960, timeout=30.0):
         self.timeout = timeout

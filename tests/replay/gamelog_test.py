@@ -8,6 +8,7 @@ log or record that cannot be written is said in one line and ends pitch with sta
   gamelog_test.py [BIN_DIR]    (default build/bin; the pitch match needs BIN_DIR/pitch)
 """
 
+import contextlib
 import gzip
 import json
 import os
@@ -136,6 +137,20 @@ class Sample(unittest.TestCase):
                             self.assertIn(path, r.stderr)
 
 
+@contextlib.contextmanager
+def pitch(*options):
+    """pitch against its chasers on a port of its choosing, with the options; yields the
+    process and its port, and ends it."""
+    p = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--opponent", "chasers",
+                          "--quiet", *options], stdout=subprocess.PIPE, text=True)
+    try:
+        yield p, int(p.stdout.readline().split()[-1])
+    finally:
+        p.kill()
+        p.wait()
+        p.stdout.close()
+
+
 def kick_twice(port, init=b"(init kicker (version 6))", sends=(b"(kick 100 0)",) * 2):
     """Joins on the left half a metre behind the ball and sends one datagram of sends at
     each of the first sense_bodies of the kick-off (by default it kicks twice, the second
@@ -175,21 +190,15 @@ class PitchMatch(unittest.TestCase):
         10 ms: the log's steps, modes, scores, positions and kicks are the record's."""
         with tempfile.TemporaryDirectory() as tmp:
             record, log = os.path.join(tmp, "match.jsonl"), os.path.join(tmp, "match.rcg.gz")
-            pitch = subprocess.Popen(
-                [os.path.join(BIN, "pitch"), "--port", "0", "--opponent", "chasers",
-                 "--step-ms", "10", "--cycles", "200", "--wait-players", "1", "--quiet",
-                 "--record", record, "--game-log", log], stdout=subprocess.PIPE, text=True)
-            port = pitch.stdout.readline().split()[-1]
-            feeder = subprocess.Popen([sys.executable, os.path.join(REPO, "tests", "process",
-                                                                    "feeder.py"), port],
-                                      stdout=subprocess.DEVNULL)
-            try:
-                self.assertEqual(pitch.wait(timeout=60), 0)
-            finally:
-                for p in (pitch, feeder):
-                    p.kill()
-                    p.wait()
-                pitch.stdout.close()
+            with pitch("--step-ms", "10", "--cycles", "200", "--wait-players", "1",
+                       "--record", record, "--game-log", log) as (server, port):
+                feeder = subprocess.Popen([sys.executable, os.path.join(
+                    REPO, "tests", "process", "feeder.py"), str(port)], stdout=subprocess.DEVNULL)
+                try:
+                    self.assertEqual(server.wait(timeout=60), 0)
+                finally:
+                    feeder.kill()
+                    feeder.wait()
             ours, theirs = matchlog.read(log), matchlog.read(record)
             with gzip.open(log, "rt") as f:
                 lines = f.read().splitlines()
@@ -238,19 +247,10 @@ class PitchMatch(unittest.TestCase):
         the header has the port bound and, with --no-noise, no kick_rand."""
         with tempfile.TemporaryDirectory() as tmp:
             log = os.path.join(tmp, "m.rcg")
-            pitch = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--opponent",
-                                      "chasers", "--quiet", "--step-ms", "50", "--no-noise",
-                                      "--kickoff-after", "1", "--game-log", log],
-                                     stdout=subprocess.PIPE, text=True)
-            try:
-                port = pitch.stdout.readline().split()[-1]
-                with kick_twice(port):
-                    pitch.terminate()
-                    self.assertEqual(pitch.wait(timeout=30), 143)
-            finally:
-                pitch.kill()
-                pitch.wait()
-                pitch.stdout.close()
+            with pitch("--step-ms", "50", "--no-noise", "--kickoff-after", "1", "--game-log",
+                       log) as (server, port), kick_twice(port):
+                server.terminate()
+                self.assertEqual(server.wait(timeout=30), 143)
             match = matchlog.read(log)
             with open(log) as f:
                 header = f.read()  # only the header has kick_rand and port
@@ -260,7 +260,7 @@ class PitchMatch(unittest.TestCase):
         self.assertEqual(([now for before, now in zip([None] + l1, l1) if now != before],
                           set(re.findall(r"\(kick_rand (\S+?)\)", header)),
                           re.findall(r"\(port (\d+)\)", header), min(moves) > 0),
-                         ([(3, "1"), (7, "1"), (1, "1")], {"0"}, [port], True))
+                         ([(3, "1"), (7, "1"), (1, "1")], {"0"}, [str(port)], True))
 
     def test_edges_of_the_game_log_and_the_text_log(self):
         """A goalie kicks off, tries a catch with the ball gone, turns and turns his neck in
@@ -270,20 +270,11 @@ class PitchMatch(unittest.TestCase):
         datagrams and the referee calls in the real server's form."""
         with tempfile.TemporaryDirectory() as tmp:
             log, text = os.path.join(tmp, "m.rcg"), os.path.join(tmp, "m.rcl")
-            pitch = subprocess.Popen([os.path.join(BIN, "pitch"), "--port", "0", "--opponent",
-                                      "chasers", "--quiet", "--step-ms", "20", "--no-noise",
-                                      "--cycles", "30", "--wait-players", "1", "--game-log",
-                                      log, "--text-log", text], stdout=subprocess.PIPE,
-                                     text=True)
-            try:
-                port = int(pitch.stdout.readline().split()[-1])
-                with kick_twice(port, b"(init edges (version 6)(goalie))",
-                                [b"(kick 100 0)", b"(catch 0)", b"(turn 10)(turn_neck 5)"]):
-                    self.assertEqual(pitch.wait(timeout=60), 0)
-            finally:
-                pitch.kill()
-                pitch.wait()
-                pitch.stdout.close()
+            with pitch("--step-ms", "20", "--no-noise", "--cycles", "30", "--wait-players",
+                       "1", "--game-log", log, "--text-log", text) as (server, port), \
+                    kick_twice(port, b"(init edges (version 6)(goalie))",
+                               [b"(kick 100 0)", b"(catch 0)", b"(turn 10)(turn_neck 5)"]):
+                self.assertEqual(server.wait(timeout=60), 0)
             with open(log) as f:
                 lines = f.read().splitlines()
             with open(text) as f:

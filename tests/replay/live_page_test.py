@@ -26,23 +26,12 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 from browser import (Browser, BrowserError, Failure, check, find_chromium,  # noqa: E402
-                     field_state as state)
+                     field_state as state, wait_for)
 
 LIVE = os.path.join(REPO, "scripts", "live.py")
 SKIP = 77
 WAIT = 60.0  # seconds anything awaited may take on a busy machine
 CYCLES = 300  # the built-in team scores at cycle 229 (seed 1)
-
-
-def wait_for(b, test, what):
-    """Polls the page until test(state) holds; returns that state."""
-    deadline = time.monotonic() + WAIT
-    while time.monotonic() < deadline:
-        s = state(b)
-        if test(s):
-            return s
-        time.sleep(0.05)
-    raise Failure(f"the page never showed {what}; last: {({k: v for k, v in s.items() if k != 'drawn'})}")
 
 
 def start_pitch(bin_dir, port, cycles):

@@ -26,7 +26,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
 from browser import (Browser, BrowserError, Failure, check, find_chromium,  # noqa: E402
-                     field_state as state)
+                     field_state as state, wait_for)
 
 sys.path.insert(0, os.path.join(REPO, "scripts"))
 import matchlog  # noqa: E402
@@ -95,16 +95,6 @@ def check_drawing(b, frames):
     return s
 
 
-def wait_for(b, predicate, what, seconds=10):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        s = state(b)
-        if predicate(s):
-            return s
-        time.sleep(0.05)
-    raise Failure(f"timed out waiting for {what}")
-
-
 def positions(s):
     return {(d["kind"], d.get("side"), d.get("unum")): (d["x"], d["y"]) for d in s["drawn"]}
 
@@ -137,9 +127,9 @@ def run_test(b, page, frames):
     # before the test looks again: the test only asks that it moved). At the end it stops.
     b.key("Home", "Home", 36)
     b.key(" ", "Space", 32)
-    played = int(wait_for(b, lambda s: int(s["frame"]) >= 2, "space to start playing")["frame"])
+    played = int(wait_for(b, lambda s: int(s["frame"]) >= 2, "playing after space")["frame"])
     b.key("End", "End", 35)
-    wait_for(b, lambda s: s["playing"] == "false", "the playing to stop at the end")
+    wait_for(b, lambda s: s["playing"] == "false", "the playing stopped at the end")
     # Space again plays from the start, and once more pauses: nothing moves after that.
     b.key(" ", "Space", 32)
     b.key(" ", "Space", 32)

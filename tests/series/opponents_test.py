@@ -20,16 +20,10 @@ import gzip
 import json
 import os
 import re
-import subprocess
-import sys
 import tempfile
-import threading
 
-from leftovers import survivors
+from harness import BIN, REPO, at_once, finish, run, survivors
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-REPO = os.path.abspath(os.path.join(HERE, "..", ".."))
-BIN = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "bin")
 TEAM = os.path.join(REPO, "tests", "support", "scripted_team.py")
 STANDIN = os.path.join(REPO, "tests", "support", "rcss_standin.py")
 failures = []
@@ -49,16 +43,10 @@ CASES = [
 ]
 
 
-def run(folder, args):
-    return subprocess.run(args, cwd=folder, env=dict(os.environ, VORN_BIN=BIN),
-                          capture_output=True, text=True, timeout=240, start_new_session=True)
-
-
 def match(d, name, options, status, line):
     folder = os.path.join(d, name)
     os.mkdir(folder)
-    got = run(folder, [os.path.join(REPO, "scripts", "match.sh"), "--cycles", "40", "--dir",
-                       "m"] + options)
+    got = run(["scripts/match.sh", "--cycles", "40", "--dir", "m"] + options, cwd=folder)
     out = (got.stdout + got.stderr).splitlines()
     score = re.search(r"^score: \S+ (\d+) : (\d+) \S+$", got.stdout, re.M)
     want = line.format(*score.groups()) if score else line
@@ -80,11 +68,9 @@ def lastteam(gamelog):
 def series(d):
     folder = os.path.join(d, "series")
     os.mkdir(folder)
-    env = dict(os.environ, VORN_BIN=BIN, STANDIN_TAKEN=os.path.join(folder, "taken"))
-    got = subprocess.run([os.path.join(REPO, "scripts", "series.sh"), "--matches", "2", "--jobs",
-                          "2", "--cycles", "40", "--server", STANDIN, "--opponent",
-                          f"{TEAM} --port {{port}}", "--dir", "s"], cwd=folder, env=env,
-                         capture_output=True, text=True, timeout=240, start_new_session=True)
+    got = run(["scripts/series.sh", "--matches", "2", "--jobs", "2", "--cycles", "40",
+               "--server", STANDIN, "--opponent", f"{TEAM} --port {{port}}", "--dir", "s"],
+              cwd=folder, STANDIN_TAKEN=os.path.join(folder, "taken"))
     s = os.path.join(folder, "s")
     first = (f"series in {s}: 2 matches, 2 played to the end, 0 stopped early, 0 failed")
     if got.returncode != 0 or first not in got.stdout.splitlines():
@@ -116,16 +102,8 @@ def series(d):
 
 
 with tempfile.TemporaryDirectory() as d:
-    threads = [threading.Thread(target=match, args=(d,) + case) for case in CASES]
-    threads.append(threading.Thread(target=series, args=(d,)))
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
+    at_once([(match, (d,) + case) for case in CASES] + [(series, (d,))])
     left = survivors(d)
     if left:
         failures.append(f"processes of the matches are still running: {left}")
-
-print("\n".join(failures))
-print(f"{len(CASES)} matches and a series: {len(failures)} failures")
-sys.exit(1 if failures else 0)
+finish(failures, passed=f"{len(CASES)} matches and a series as expected")

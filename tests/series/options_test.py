@@ -7,13 +7,9 @@ only what --check looks at is asked of it.
 usage: tests/series/options_test.py BIN_DIR
 """
 import os
-import subprocess
-import sys
 import tempfile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-REPO = os.path.abspath(os.path.join(HERE, "..", ".."))
-BIN = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "bin")
+from harness import BIN, finish, run
 SERIES, MATCH = "scripts/series.sh", "scripts/match.sh"
 # script, arguments, exit status, the one line it prints (empty: none)
 CASES = [
@@ -86,14 +82,9 @@ failures = []
 with tempfile.TemporaryDirectory() as d:
     for script, args, status, line in CASES:
         check = " --check" if script == SERIES and "--check" not in args else ""
-        run = subprocess.run([os.path.join(REPO, script)] + (args + check).split(), cwd=d,
-                             env=dict(os.environ, VORN_BIN=BIN), capture_output=True,
-                             text=True, timeout=60)
-        out = (run.stdout + run.stderr).splitlines()
-        if run.returncode != status or out != ([line] if line else []) or os.listdir(d):
-            failures.append(f"{script} {args}: status {run.returncode} (expected {status}), "
+        got = run([script] + (args + check).split(), cwd=d, timeout=60)
+        out = (got.stdout + got.stderr).splitlines()
+        if got.returncode != status or out != ([line] if line else []) or os.listdir(d):
+            failures.append(f"{script} {args}: status {got.returncode} (expected {status}), "
                             f"output {out} (expected {line!r}), left {os.listdir(d)}")
-
-print("\n".join(failures) if failures else "every option as expected")
-print(f"{len(CASES) - len(failures)} passed, {len(failures)} failed")
-sys.exit(1 if failures else 0)
+finish(failures, len(CASES), "every option as expected")

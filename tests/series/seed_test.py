@@ -9,13 +9,9 @@ usage: tests/series/seed_test.py BIN_DIR
 """
 import os
 import subprocess
-import sys
 import tempfile
-import threading
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-REPO = os.path.abspath(os.path.join(HERE, "..", ".."))
-BIN = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "bin")
+from harness import BIN, at_once, finish
 # what the pair shows, the two seeds, whether their steps are to be the same
 CASES = [
     ("the same seed", 7, 7, True),
@@ -55,12 +51,5 @@ def check(folder, i, what, a, b, same):
 
 
 with tempfile.TemporaryDirectory() as d:
-    threads = [threading.Thread(target=check, args=(d, i) + case) for i, case in enumerate(CASES)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-
-print("\n".join(failures) if failures else "every pair as expected")
-print(f"{len(CASES) - len(failures)} passed, {len(failures)} failed")
-sys.exit(1 if failures else 0)
+    at_once([(check, (d, i) + case) for i, case in enumerate(CASES)])
+finish(failures, len(CASES), "every pair as expected")

@@ -19,16 +19,11 @@ import hashlib
 import json
 import os
 import re
-import subprocess
-import sys
 import tempfile
-import threading
 
-from leftovers import survivors
+from harness import BIN, at_once, finish, run, survivors
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-REPO = os.path.abspath(os.path.join(HERE, "..", ".."))
-BIN = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "bin")
 failures = []
 
 
@@ -58,14 +53,11 @@ def series(d, args, **standin):
     os.mkdir(home)
     with open(hosts, "w") as f:
         f.write("standin\n")
-    env = dict(os.environ, VORN_BIN=BIN, PARALLEL_SSH=os.path.join(HERE, "ssh_standin.sh"),
-               STANDIN_HOME=home, STANDIN_LOG=log,
-               **{f"STANDIN_{k}": v for k, v in standin.items()})
     folder = os.path.join(d, "series")
-    run = subprocess.run([os.path.join(REPO, "scripts", "series.sh"), "--jobs", "1", "--hosts",
-                          hosts, "--dir", folder] + args, env=env, capture_output=True,
-                         text=True, timeout=240, start_new_session=True)
-    return run, folder, home
+    got = run(["scripts/series.sh", "--jobs", "1", "--hosts", hosts, "--dir", folder] + args,
+              PARALLEL_SSH=os.path.join(HERE, "ssh_standin.sh"), STANDIN_HOME=home,
+              STANDIN_LOG=log, **{f"STANDIN_{k}": v for k, v in standin.items()})
+    return got, folder, home
 
 
 def lostmachines(d):
@@ -152,15 +144,7 @@ with tempfile.TemporaryDirectory() as d:
     cases = [lostmachines, failingmatches]
     for case in cases:
         os.mkdir(os.path.join(d, case.__name__))
-    threads = [threading.Thread(target=case, args=(os.path.join(d, case.__name__),))
-               for case in cases]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
+    at_once([(case, (os.path.join(d, case.__name__),)) for case in cases])
     if survivors(d):
         failures.append(f"processes of the series are still running: {survivors(d)}")
-
-print("\n".join(failures))
-print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")
-sys.exit(1 if failures else 0)
+finish(failures, passed="both series as expected")

@@ -11,7 +11,8 @@ import subprocess
 import sys
 import tempfile
 
-REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+from harness import REPO, finish
+
 sys.path.insert(0, os.path.join(REPO, "scripts"))
 import series_stats  # noqa: E402
 
@@ -58,6 +59,26 @@ def check(what, got, want, tolerance=1e-6):
         failures.append(f"{what}: {got}, expected {want}")
 
 
+def summarise(*args):
+    return subprocess.run([sys.executable, os.path.join(REPO, "scripts", "series_summary.py")] +
+                          list(args), capture_output=True, text=True)
+
+
+def writejson(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w") as out:
+        json.dump(data, out)
+
+
+def result(series, n, **fields):
+    """Writes match n's result.json in the series folder: a match of 100 cycles played to the
+    end, 0:0, vorn on the left in odd ones; fields say what differs."""
+    writejson(os.path.join(series, f"match-{n:03d}", "result.json"),
+              {"dir": f"match-{n:03d}", "side": "left" if n % 2 else "right", "status": "played",
+               "for": 0, "against": 0, "goal_difference": 0, "cycles": 100, "catches": 0,
+               "missed_slots": 0, "slots": 1000, "p99_ms": 1} | fields)
+
+
 for df, t in QUANTILES:
     check(f"t quantile, {df} df", series_stats.t_quantile(0.975, df), t)
 for ours, theirs, mean, half, verdict in PAIRED:
@@ -77,24 +98,16 @@ check("difference without spread", (series_stats.difference([-3] * 3, [-5] * 4) 
 
 with tempfile.TemporaryDirectory() as d:
     for n, side, status, f, a in MATCHES:
-        os.makedirs(os.path.join(d, "s", f"match-{n:03d}"))
-        r = {"dir": f"match-{n:03d}", "side": side, "status": status, "for": f, "against": a,
-             "goal_difference": f - a, "cycles": 100, "catches": 0, "missed_slots": n,
-             "slots": 1000, "p99_ms": 1.0}
-        with open(os.path.join(d, "s", r["dir"], "result.json"), "w") as out:
-            json.dump(r, out)
-    os.makedirs(os.path.join(d, "b"))
-    with open(os.path.join(d, "b", "summary.json"), "w") as out:
-        json.dump({"matches": [{"status": "played", "goal_difference": g} for g in BASELINE_GD]},
-                  out)
-    summarise = [sys.executable, os.path.join(REPO, "scripts", "series_summary.py"), "series",
-                 os.path.join(d, "s"), "--baseline"]
+        result(os.path.join(d, "s"), n, side=side, status=status, against=a,
+               goal_difference=f - a, missed_slots=n, **{"for": f})
+    writejson(os.path.join(d, "b", "summary.json"),
+              {"matches": [{"status": "played", "goal_difference": g} for g in BASELINE_GD]})
     with open(os.path.join(d, "s", "summary.json"), "w") as out:
         out.write('{"matches": [1]}')  # not a series: one line, status 1, no traceback
-    bad = subprocess.run(summarise + [os.path.join(d, "s")], capture_output=True, text=True)
+    bad = summarise("series", os.path.join(d, "s"), "--baseline", os.path.join(d, "s"))
     if bad.returncode != 1 or len(bad.stderr.splitlines()) != 1:
         failures.append(f"a baseline that is no series: {bad.returncode}, {bad.stderr!r}")
-    run = subprocess.run(summarise + [os.path.join(d, "b")], capture_output=True, text=True)
+    run = summarise("series", os.path.join(d, "s"), "--baseline", os.path.join(d, "b"))
     if run.returncode != 0 or not os.path.isfile(os.path.join(d, "s", "index.html")):
         failures.append(f"series_summary.py: status {run.returncode}: {run.stderr}")
     else:
@@ -113,13 +126,6 @@ with tempfile.TemporaryDirectory() as d:
             failures.append("the difference from the baseline should exclude zero")
 
 
-
-def writejson(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "w") as out:
-        json.dump(data, out)
-
-
 def program(role, name, sha):
     return {"role": role, "name": name, "path": f"/b/{name}", "sha256": sha * 64, "git": None}
 
@@ -135,10 +141,8 @@ with tempfile.TemporaryDirectory() as d:
     base = []
     for n in range(1, 5):
         side = "left" if n % 2 else "right"
-        writejson(os.path.join(d, "s", f"match-{n:03d}", "result.json"),
-                  {"dir": f"match-{n:03d}", "side": side, "seed": 10 + n, "status": "played",
-                   "for": n, "against": 0, "goal_difference": n, "cycles": 100, "catches": 0,
-                   "missed_slots": 0, "slots": 1000, "p99_ms": [3.5, 21.25, 2, 1][n - 1]})
+        result(os.path.join(d, "s"), n, seed=10 + n, goal_difference=n,
+               p99_ms=[3.5, 21.25, 2, 1][n - 1], **{"for": n})
         base.append({"seed": 10 + n, "side": side, "status": "played", "goal_difference": 0})
     writejson(os.path.join(d, "same", "summary.json"),
               {"seed": 10, "planned": 4, "matches": base, "server_options": ["--cycles", "100"],
@@ -161,9 +165,7 @@ with tempfile.TemporaryDirectory() as d:
             "(4 matches here, 4 in the baseline)"],
     }
     for name, lines in expected.items():
-        run = subprocess.run([sys.executable, os.path.join(REPO, "scripts", "series_summary.py"),
-                              "series", os.path.join(d, "s"), "--baseline",
-                              os.path.join(d, name)], capture_output=True, text=True)
+        run = summarise("series", os.path.join(d, "s"), "--baseline", os.path.join(d, name))
         with open(os.path.join(d, "s", "index.html")) as f:
             page = f.read()
         with open(os.path.join(d, "s", "summary.json")) as f:
@@ -203,15 +205,11 @@ for gds, lines in HEAD_TO_HEAD:
         writejson(os.path.join(d, "series.json"), {"seed": 20, "planned": len(gds),
                                                    "opponent": "vorn:/b", "other_build": "/b"})
         for n, gd in enumerate(gds, 1):
-            writejson(os.path.join(d, f"match-{n:03d}", "result.json"),
-                      {"dir": f"match-{n:03d}", "side": "left" if n % 2 else "right",
-                       "seed": 20 + (n + 1) // 2, "status": "played" if gd is not None else
-                       "invalid", "why": None if gd is not None else
-                       "the opponent never connected", "for": max(gd or 0, 0),
-                       "against": max(-(gd or 0), 0), "goal_difference": gd or 0, "cycles": 100,
-                       "catches": 0, "missed_slots": 0, "slots": 1000, "p99_ms": 1})
-        run = subprocess.run([sys.executable, os.path.join(REPO, "scripts", "series_summary.py"),
-                              "series", d], capture_output=True, text=True)
+            result(d, n, seed=20 + (n + 1) // 2, goal_difference=gd or 0,
+                   against=max(-(gd or 0), 0), **{"for": max(gd or 0, 0)},
+                   **({"why": None} if gd is not None else
+                      {"status": "invalid", "why": "the opponent never connected"}))
+        run = summarise("series", d)
         with open(os.path.join(d, "index.html")) as f:
             page = f.read()
         for line in (x.format(d) for x in lines):
@@ -247,10 +245,7 @@ BROKEN = [
 ]
 with tempfile.TemporaryDirectory() as d:
     for n in (1, 2):
-        writejson(os.path.join(d, "s", f"match-{n:03d}", "result.json"),
-                  {"dir": f"match-{n:03d}", "side": "left" if n % 2 else "right", "seed": 30 + n,
-                   "status": "played", "for": 0, "against": 0, "goal_difference": 0,
-                   "cycles": 100, "catches": 0, "missed_slots": 0, "slots": 1000, "p99_ms": 1})
+        result(os.path.join(d, "s"), n, seed=30 + n)
     for n, (text, _) in enumerate(BROKEN, 3):
         os.makedirs(os.path.join(d, "s", f"match-{n:03d}"))
         if text is not None:
@@ -261,9 +256,7 @@ with tempfile.TemporaryDirectory() as d:
               {"seed": 30, "planned": 5, "matches": [
                   {"seed": 30 + n, "side": "left" if n % 2 else "right", "status": "played",
                    "goal_difference": 0} for n in (1, 2)]})
-    run = subprocess.run([sys.executable, os.path.join(REPO, "scripts", "series_summary.py"),
-                          "series", os.path.join(d, "s"), "--baseline", os.path.join(d, "b")],
-                         capture_output=True, text=True)
+    run = summarise("series", os.path.join(d, "s"), "--baseline", os.path.join(d, "b"))
     s = os.path.join(d, "s")
     lines = [f"series in {s}: 5 matches, 2 played to the end, 0 stopped early, 3 failed",
              "no result, counted as failed: 3 matches: " +
@@ -292,9 +285,7 @@ for said, side, line, cycles in CUT_SHORT:
             out.write("\n".join(said) + "\n")
         with open(os.path.join(d, "match.rcg"), "w") as out:
             out.write("ULG5\n(show 1 ((b) 0 0")  # cut off in its first step
-        run = subprocess.run([sys.executable, os.path.join(REPO, "scripts", "series_summary.py"),
-                              "match", d, "--side", side, "--status", "1", "--cycles",
-                              str(cycles)], capture_output=True, text=True)
+        run = summarise("match", d, "--side", side, "--status", "1", "--cycles", str(cycles))
         try:
             with open(os.path.join(d, "result.json")) as f:
                 got = json.load(f)["cycles"]
@@ -304,6 +295,4 @@ for said, side, line, cycles in CUT_SHORT:
             failures.append(f"a match cut short ({said[0]}): {run.stdout!r}{run.stderr!r}, "
                             f"cycles {got}")
 
-print("\n".join(failures) if failures else "every figure as expected")
-print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")
-sys.exit(1 if failures else 0)
+finish(failures, passed="every figure as expected")
