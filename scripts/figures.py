@@ -36,6 +36,7 @@ import argparse
 import json
 import math
 import os
+import re
 import sys
 import textwrap
 
@@ -441,6 +442,39 @@ def table(f):
     lines += textwrap.wrap("Goals: " + ("; ".join(scored) or "none") + ".", 100,
                            subsequent_indent="  ")
     return lines
+
+
+# The referee's calls that end in a side's letter, by kind. The letter names the side given
+# the restart (kick_off_l ... goal_kick_l), the side that committed the offence (offside_l,
+# back_pass_l, catch_fault_l, free_kick_fault_l), the side that scored (goal_l_1) or whose
+# goalie caught the ball (goalie_catch_ball_l).
+SIDED_CALL = re.compile(r"(\w+?)_([lr])(?:_\d+)?$", re.ASCII)
+THIRD = GOAL_LINE_X / 3  # the field's thirds end at x = -17.5 and 17.5
+
+
+def callcounts(calls):
+    """How often each kind of referee call came, from a text log's calls ([(cycle, word)],
+    matchlog.referee_calls): {"l": {kind: n}, "r": {kind: n}, "other": {word: n}} with
+    the kinds as the words without their side (goal, kick_in, offside, ...) and every other
+    word (drop_ball, play_on, half_time, ...) under "other"."""
+    out = {"l": {}, "r": {}, "other": {}}
+    for _, word in calls:
+        m = SIDED_CALL.match(word)
+        where, kind = (out[m.group(2)], m.group(1)) if m else (out["other"], word)
+        where[kind] = where.get(kind, 0) + 1
+    return out
+
+
+def thirds(match):
+    """The steps of play_on with the ball in each third of the field, from the left goal to
+    the right one: [left third, middle third, right third] (a ball on a border counts to
+    the middle)."""
+    out = [0, 0, 0]
+    for step in match.steps:
+        if step["mode"] == "play_on":
+            x = step["ball"]["x"]
+            out[0 if x < -THIRD else 2 if x > THIRD else 1] += 1
+    return out
 
 
 def main(argv):

@@ -383,6 +383,29 @@ def catches(match, side, unum):
             "failed": len(tries) - len(held), "held": held}
 
 
+# A referee call in a text log: "T,S<TAB>(referee WORD)", S the steps the clock has stood.
+REFEREE = re.compile(r"(\d+),(\d+)\t\(referee (\w+)\)$", re.ASCII)
+
+
+def referee_calls(path):
+    """The referee's calls in a text log (.rcl or .rcl.gz) of pitch or of the real server, in
+    their order, each as (cycle, word): drop_ball, goal_l_1, free_kick_fault_r ... A call
+    between two steps is there too (the game log's show lines may not show its mode: a drop
+    ball passes to play_on at once). Lines that are not calls are passed over; a file cut
+    off gives the calls before the cut. Raises MatchError when the file cannot be read."""
+    out = []
+    try:
+        for line in _lines(path):
+            if line is None:
+                break
+            m = REFEREE.match(line.rstrip("\r\n"))
+            if m:
+                out.append((int(m.group(1)), m.group(3)))
+    except OSError as e:
+        raise MatchError(e.strerror or str(e)) from None
+    return out
+
+
 def main(argv):
     if len(argv) != 1 or argv[0] in ("--help", "-h"):
         print(__doc__.strip())
