@@ -233,9 +233,16 @@ TEST(Commands, DashMovesByTheFormulaAndTheRecordShowsIt) {
     ASSERT_TRUE(waitfor(c, "(hear 0 referee kick_off_l)", msg, 5000));
     ASSERT_TRUE(waitfor(c, "(sense_body", msg, 3000));
     sendreply(c, "(dash 100)");
-    ASSERT_TRUE(waitfor(c, "(sense_body", msg, 3000));
+    // The dash is carried out at the end of the step it arrives in, which on a busy machine
+    // may be a step after the one whose sense_body it answers: the first sense_body that
+    // counts it shows what it did.
+    bool counted = false;
+    for (int i = 0; i < 20 && !counted; i++) {
+        ASSERT_TRUE(waitfor(c, "(sense_body", msg, 3000));
+        counted = msg.find("(dash 1)") != std::string::npos;
+    }
+    ASSERT_TRUE(counted) << msg;
     EXPECT_NE(msg.find("(stamina 7945 1) (speed 0.24 0)"), std::string::npos) << msg;
-    EXPECT_NE(msg.find("(dash 1)"), std::string::npos) << msg;
     closeclient(c);
     ASSERT_EQ(stoppitch(s.p), 128 + SIGTERM); // stopped before time over
 
