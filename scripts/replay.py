@@ -27,6 +27,8 @@ TEMPLATE = os.path.join(HERE, "replay-page.html")
 PLACEHOLDER = "/*REPLAY-DATA*/null"
 DRAWING = os.path.join(HERE, "field-drawing.html")
 DRAWING_PLACEHOLDER = "<!--FIELD-DRAWING-->"
+STYLE = os.path.join(HERE, "page-style.html")
+STYLE_PLACEHOLDER = "<!--PAGE-STYLE-->"
 UNIT = 100  # stored units per metre
 ABSENT = -32768  # a player not on the field in that frame
 LIMIT = 32767
@@ -111,12 +113,14 @@ def encode(match, source):
 
 
 def with_drawing(text, template):
-    """The page template's text with the field's drawing in place of its placeholder."""
-    with open(DRAWING, encoding="utf-8") as f:
-        drawing = f.read()
-    if DRAWING_PLACEHOLDER not in text:
-        raise ValueError(f"{template} has no {DRAWING_PLACEHOLDER}")
-    return text.replace(DRAWING_PLACEHOLDER, drawing, 1)
+    """The page template's text with the field's drawing and the shared style in place of
+    their placeholders."""
+    for path, placeholder in ((DRAWING, DRAWING_PLACEHOLDER), (STYLE, STYLE_PLACEHOLDER)):
+        if placeholder not in text:
+            raise ValueError(f"{template} has no {placeholder}")
+        with open(path, encoding="utf-8") as f:
+            text = text.replace(placeholder, f.read(), 1)
+    return text
 
 
 def page(data, title):
