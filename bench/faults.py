@@ -273,9 +273,15 @@ def pick_target(spec, procs, runner_pid, match):
                     os.path.basename(p.cmd[0]) in ("pitch", "rcssserver"):
                 return p.pid
     elif spec.target == "opponent":
-        # The opponent's first process leads a session of its own (match.sh starts it so).
-        for p in procs:
-            if p.pid == p.sid and p.pid != runner_pid and "parallel" not in p.comm:
+        # The opponent leads a session of its own (match.sh starts it so): the scripted
+        # team's process in it, else (another build of vorn) its start-team.sh, the first.
+        leaders = {p.pid for p in procs if p.pid == p.sid and p.pid != runner_pid}
+        team = [p for p in procs if p.sid in leaders]
+        for p in team:
+            if has(p, "scripted_team.py") and p.comm.startswith("python"):
+                return p.pid
+        for p in team:
+            if p.pid == p.sid:
                 return p.pid
     elif spec.target == "parallel":
         for p in sorted(procs, key=lambda p: p.pid):
@@ -509,19 +515,25 @@ def stop_all(runner, folder):
 
 def finish(r, runner, folder, spec):
     """The runner's status, the folder's files, and the verdict."""
-    if runner.poll() is None:
+    forced = runner.poll() is None
+    if forced:
         stop_all(runner, folder)
     status = runner.returncode
-    r["status"] = 128 - status if status < 0 else status
+    # A runner ended by force here has no status of its own to judge.
+    r["status"] = None if forced else 128 - status if status < 0 else status
     if not r["reached"]:
         return r
     r["unreadable"] = unreadable(folder, spec.series)
     f = r["failures"]
-    if not r["ended"]:
+    if r["big"]:
+        f.append("ended by force once a file had grown past the limit")
+    elif not r["ended"]:
         end = "never" if r["end_s"] is None else f"after {r['end_s']} s"
         f.append(f"not ended within {BOUND_S:g} s (ended {end}); left at the bound: "
                  f"{r['left'][:6]}")
-    if r["status"] != r["expected"]:
+    if r["status"] is None:
+        f.append("no status: the runner was ended by force")
+    elif r["status"] != r["expected"]:
         f.append(f"status {r['status']}, expected {r['expected']}")
     f += [f"past {SIZE_LIMIT >> 20} MB: {b}" for b in r["big"]]
     f += [f"unreadable: {u}" for u in r["unreadable"]]
