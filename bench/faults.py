@@ -396,6 +396,14 @@ def expected(spec, phase):
     return EXPECTED[spec.target, spec.signal, phase]
 
 
+def unignore():
+    """Ctrl-C and SIGHUP as the trials' processes must get them: a signal ignored here (this
+    program started in the background by a shell, or by nohup) would stay ignored in every
+    process started, and the runners could not trap it. Called in the main thread."""
+    signal.signal(signal.SIGINT, signal.default_int_handler)
+    signal.signal(signal.SIGHUP, signal.SIG_DFL)
+
+
 def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
     """Plays the trial in the folder out/trial-NNN and returns what it found, a dict:
     reached (the moment came and the target was there), status and expected, ended (every
@@ -403,6 +411,8 @@ def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
     or the time over for the outlived targets), target_s (the target's own end), left (the
     processes still there at the bound), big (files past the limit), unreadable, failures
     (one line each) and folder."""
+    if signal.getsignal(signal.SIGINT) == signal.SIG_IGN:
+        raise RuntimeError("SIGINT is ignored: call unignore() first")
     folder = os.path.join(out, f"trial-{spec.index:03d}")
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
@@ -587,6 +597,7 @@ def main(argv):
     p.add_argument("--table")
     p.add_argument("--bin", default=os.path.join(REPO, "build", "bin"))
     a = p.parse_args(argv)
+    unignore()
     try:
         only = parse_only(a.only)
     except ValueError as e:
