@@ -67,6 +67,7 @@ failed, 2 for a bad option.
 
 import argparse
 import concurrent.futures
+import gzip
 import json
 import os
 import random
@@ -108,7 +109,8 @@ OUTLIVED = {"player", "opponent"}
 #     help does not name (start-team.sh's and series.sh's do); SIGKILL 137, the kill itself:
 #     the runner cannot act, and its children must end without it.
 #   server: "the status is the server's": pitch ends with 128 plus the signal (pitch --help),
-#     and a killed server is one that failed with its signal.
+#     and a killed server is one that failed with its signal. A server stopped before it
+#     said that it listens is one that did not start: status 1 (phase "start").
 #   team (start-team.sh) before the time over: its players are stopped or orphaned, so the
 #     match cannot go on: the runner ends it, status 1 (the team failed). After the time
 #     over it was being stopped anyway: 0, the match was played.
@@ -129,6 +131,7 @@ for _s, _status in STOPS.items():
         EXPECTED["series", _s, _phase] = _status
         EXPECTED["series-group", _s, _phase] = _status
         EXPECTED["parallel", _s, _phase] = 1
+    EXPECTED["server", _s, "start"] = 1
     EXPECTED["team", _s, "on"] = 1
     EXPECTED["team", _s, "over"] = 0
     EXPECTED["player", _s, "on"] = 0 if _s == "INT" else 1
@@ -329,6 +332,12 @@ def reached(spec, match):
     raise ValueError(m)
 
 
+def server_started(match):
+    """Whether the server has said that it listens (match.sh goes on from there)."""
+    return ("pitch: listening on port" in head(os.path.join(match, "pitch.txt")) or
+            "Hit CTRL-C to exit" in head(os.path.join(match, "server.txt")))
+
+
 def timeover(match):
     return ("pitch: time over" in head(os.path.join(match, "pitch.txt")) or
             "referee: time over" in head(os.path.join(match, "team.txt")))
@@ -349,6 +358,17 @@ def too_large(folder):
     return big
 
 
+def empty(path):
+    """Whether a file holds nothing, once decompressed when it is gzip's."""
+    try:
+        if path.endswith(".gz"):
+            with gzip.open(path, "rb") as f:
+                return not f.read(1)
+        return os.path.getsize(path) == 0
+    except (OSError, EOFError):
+        return False  # a broken gzip file is for matchlog.py to judge
+
+
 def unreadable(folder, series):
     """The files of the folder that cannot be read: every result.json must parse, every game
     log and record must read with scripts/matchlog.py."""
@@ -363,7 +383,7 @@ def unreadable(folder, series):
                 except (OSError, ValueError) as e:
                     bad.append(f"{path}: {e}")
             elif name in ("match.rcg", "match.rcg.gz", "match.jsonl", "match.jsonl.gz"):
-                if os.path.getsize(path) == 0:
+                if empty(path):
                     continue  # stopped before its first step
                 r = subprocess.run([sys.executable, os.path.join(SCRIPTS, "matchlog.py"), path],
                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
@@ -446,6 +466,8 @@ def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
             r["failures"] += [f"{f}: {n} bytes" for f, n in too_large(folder)]
             return finish(r, runner, folder, spec)
         phase = "over" if timeover(match) or spec.moment in ("timeover", "report") else "on"
+        if spec.target == "server" and not server_started(match):
+            phase = "start"
         number = getattr(signal, "SIG" + spec.signal)
         t0 = time.monotonic()
         try:
