@@ -17,7 +17,8 @@ servers, and every figure is compared: its mean per match on each server with St
                                                  (and D2 ...: their matches together)
 
 Options:
-  --real-server PATH  the real server (default: $REAL_SERVER)
+  --real-server PATH  the real server's binary (also --server PATH; default: $REAL_SERVER;
+                      no place is assumed, bench/real_server.py)
   --matches N         matches per server and opponent (default 8)
   --cycles C          cycles per match, a multiple of 20 (default 1000)
   --jobs J            matches at once in each series (default 2: 4 at once in all)
@@ -73,8 +74,9 @@ sys.path.insert(0, os.path.join(REPO, "scripts"))
 import figures  # noqa: E402
 import matchlog  # noqa: E402
 import series_stats  # noqa: E402
+import real_server  # noqa: E402
 
-NO_REAL_SERVER = 3
+NO_REAL_SERVER = real_server.NOT_NAMED
 SERVERS = ("pitch", "real")
 SERVER_NAMES = {"pitch": "pitch", "real": "the real server"}
 OPPONENTS = ("none", "scripted")
@@ -306,7 +308,7 @@ def play_pair(folder, opp, server, args):
 
 def parse(argv):
     ap = argparse.ArgumentParser(add_help=False)
-    ap.add_argument("--real-server")
+    real_server.add_option(ap)
     ap.add_argument("--matches", type=int, default=8)
     ap.add_argument("--cycles", type=int, default=1000)
     ap.add_argument("--jobs", type=int, default=2)
@@ -341,15 +343,10 @@ def main(argv):
         lines, _ = report(args.compare, args.opponents)
         print("\n".join(lines))
         return 0
-    real = args.real_server or os.environ.get("REAL_SERVER")
-    if not real:
-        print("servers_compare.py: no real server to compare with: name its program with "
-              "--real-server PATH or REAL_SERVER (docs/pitch.md says how to build one)",
-              file=sys.stderr)
-        return NO_REAL_SERVER
-    if not (os.path.isfile(real) and os.access(real, os.X_OK)):
-        print(f"servers_compare.py: the real server {real} is not a program", file=sys.stderr)
-        return 2
+    real, error = real_server.find(args.real_server)
+    if error:
+        print(f"servers_compare.py: {error}", file=sys.stderr)
+        return 2 if args.real_server or os.environ.get(real_server.ENV) else NO_REAL_SERVER
     folder = args.dir or tempfile.mkdtemp(prefix="servers-compare.")
     if os.path.exists(folder) and os.listdir(folder):
         print(f"servers_compare.py: --dir {folder} is not empty", file=sys.stderr)
