@@ -134,13 +134,14 @@ class Comparison(unittest.TestCase):
                                                                 ""))
 
     def test_every_kind_of_difference_keeps_it_from_conforming(self):
-        # (what is planted; in which capture; how; the first difference's line, None when
-        # none is shown, and the verdict). Each verdict is the rule applied by hand: every
+        # (what is planted, and how, in either capture; the first difference's line, None
+        # when none is shown, and the verdict). Each verdict is the rule applied by hand: every
         # message but the sees equal in number and text at each step, each see paired
         # within a step and equal, sees a step apart at most 1% (of 8 here: none).
         cases = [
             ("nothing", lambda c: None, None, "  conforms"),
-            ("every see 20 steps later, emptied to its ball", lambda c: every_see_emptied(c["pitch"]),
+            ("every see 20 steps later, emptied to its ball",
+             lambda c: every_see_emptied(c["pitch"]),
              "  - l2 step 21: see moved 20 steps (step 21 on pitch, 1 on the real server)",
              "  does not conform: 8 sees moved more than one step, sees 0/8"),
             ("a see two steps later", lambda c: move_see(c["pitch"], "l2", 1, 2),
@@ -178,10 +179,10 @@ class Comparison(unittest.TestCase):
              "  - l2 step 0: referee only on the real server",
              "  does not conform: referee calls 5/6"),
             ("a sense_body's speed direction",
-             lambda c: plant(c["real"], "(speed 0.01 -180) (head_angle 0) (kick 2) (dash 2) (turn 0) "
-                                "(say 0) (turn_neck 0))\"}\n{\"client\": \"l2\"",
-                             "(speed 0.01 180) (head_angle 0) (kick 2) (dash 2) (turn 0) "
-                             "(say 0) (turn_neck 0))\"}\n{\"client\": \"l2\""),
+             lambda c: plant(c["real"], "(speed 0.01 -180) (head_angle 0) (kick 2) (dash 2) "
+                             "(turn 0) (say 0) (turn_neck 0))\"}\n{\"client\": \"l2\"",
+                             "(speed 0.01 180) (head_angle 0) (kick 2) (dash 2) "
+                             "(turn 0) (say 0) (turn_neck 0))\"}\n{\"client\": \"l2\""),
              "  - l2 step 4: sense_body speed_dir -180 against 180",
              "  does not conform: sense_body speed_dir 11/12"),
         ]
