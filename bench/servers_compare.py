@@ -51,7 +51,8 @@ A figure that depends on the machine's timing (the send slots the players missed
 compared; the slots missed in each series are shown below the table, to say whether the
 machine was quiet enough. The table is printed as Markdown, and written to D/table.md with
 the figures of every match in D/compare.json. A difference whose interval excludes zero is
-marked "differs".
+marked "differs"; one of fewer than 5 matches on a side, or of no spread at all, "cannot
+tell" (scripts/series_stats.py: no verdict without a spread it can estimate).
 
 Exit status: 0 when the table was made, 1 when a series could not be played or holds no
 match, 2 for a usage error, 3 when no real server is named (a check that cannot be made).
@@ -190,7 +191,8 @@ def _difference(d):
     if d is None:
         return "-", ""
     text = f"{d['mean']:+.2f} [{d['ci95'][0]:+.2f}, {d['ci95'][1]:+.2f}]"
-    return text, "differs" if d["excludes_zero"] else ""
+    return text, ("cannot tell" if series_stats.why_not(d) else
+                  "differs" if d["excludes_zero"] else "")
 
 
 def table(rows, pitch_n, real_n):
@@ -206,11 +208,14 @@ def table(rows, pitch_n, real_n):
 
 def chance_line(rows):
     """How many of the figures compared differ, against how many a 95% interval lets differ
-    by chance alone when the servers are alike (one in twenty)."""
-    tested = [r for r in rows if r["difference"] is not None]
+    by chance alone when the servers are alike (one in twenty); and how many cannot tell."""
+    tested = [r for r in rows if not series_stats.why_not(r["difference"])]
     differ = sum(1 for r in tested if r["difference"]["excludes_zero"])
+    untold = len(rows) - len(tested)
     return (f"{differ} of {len(tested)} figures differ; with no difference between the "
-            f"servers about {len(tested) / 20:.1f} would, by chance alone.")
+            f"servers about {len(tested) / 20:.1f} would, by chance alone." +
+            (f" {untold} cannot tell (fewer than 5 matches on a side, or no spread)."
+             if untold else ""))
 
 
 def zero_figures(rows):
