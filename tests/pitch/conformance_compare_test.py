@@ -5,7 +5,7 @@ and r2 from the kick-off to step 5, on pitch and on the real server). Pitch's ca
 the real server's; each difference planted in one of them is found, shown with both
 messages, and keeps the scenario from conforming: of every kind of message (referee calls,
 players' says heard, errors, any other, sense_body fields, sees' contents) and of sees that
-came on other steps.
+came on other steps. And how it finds the real server: one rule, no place assumed.
 
   conformance_compare_test.py
 """
@@ -201,6 +201,29 @@ class Comparison(unittest.TestCase):
                     self.assertEqual((status, shown, lines[-1], err),
                                      (0 if first is None and last == "  conforms" else 1, first,
                                       last, ""))
+
+    def test_the_real_server_is_found_by_one_rule(self):
+        """--real-server (or --server) PATH, else REAL_SERVER; no place is assumed. None of
+        these plays: each stops before the first scenario."""
+        tool = "conformance.py"
+        cases = [  # (REAL_SERVER, arguments, status, the error line)
+            (None, [], 3, f"{tool}: no real server to compare with: name its binary with "
+                          "--real-server PATH or REAL_SERVER (docs/pitch.md says how to build "
+                          "one)"),
+            ("/nonexistent/rcssserver", [], 2,
+             f"{tool}: the real server /nonexistent/rcssserver is not a program"),
+            (None, ["--server", DATA], 2, f"{tool}: the real server {DATA} is not a program"),
+            ("/nonexistent/rcssserver", ["--real-server", sys.executable, "--pitch", DATA], 2,
+             f"{tool}: pitch {DATA} is not a program"),
+        ]
+        for env, args, status, error in cases:
+            with self.subTest(env=env, args=args):
+                environ = {k: v for k, v in os.environ.items() if k != "REAL_SERVER"}
+                if env:
+                    environ["REAL_SERVER"] = env
+                r = subprocess.run([sys.executable, TOOL, "fault_kick"] + args, env=environ,
+                                   capture_output=True, text=True, timeout=60)
+                self.assertEqual((r.returncode, r.stdout, r.stderr.strip()), (status, "", error))
 
     def test_not_a_capture_is_refused(self):
         with tempfile.TemporaryDirectory() as tmp:
