@@ -225,6 +225,18 @@ class Comparison(unittest.TestCase):
                                    capture_output=True, text=True, timeout=60)
                 self.assertEqual((r.returncode, r.stdout, r.stderr.strip()), (status, "", error))
 
+    def test_runs_as_the_docs_show_it(self):
+        """Run by its path, as docs/pitch.md shows: its run bit and its first line of help."""
+        for path, first in ((TOOL, "conformance.py -- pitch measured against the real soccer "
+                                   "server, message by message."),
+                            (os.path.join(REPO, "bench", "real_server.py"),
+                             "real_server.py -- where the bench tools find the real soccer "
+                             "server.")):
+            with self.subTest(path):
+                r = subprocess.run([path, "--help"], capture_output=True, text=True, timeout=60)
+                self.assertEqual((r.returncode, r.stdout.splitlines()[:1], r.stderr),
+                                 (0, [first], ""))
+
     def test_not_a_capture_is_refused(self):
         with tempfile.TemporaryDirectory() as tmp:
             path = os.path.join(tmp, "x.jsonl")
