@@ -373,12 +373,28 @@ def save(lines, path):
 
 
 def load(path):
-    with open(path, encoding="utf-8") as f:
-        lines = [json.loads(line) for line in f if line.strip()]
-    if not lines or "server" not in lines[0]:
+    """A capture's lines; a file that is none is refused with a line that says why."""
+    lines = []
+    try:
+        with open(path, encoding="utf-8") as f:
+            for n, line in enumerate(f, 1):
+                if line.strip():
+                    lines.append((n, json.loads(line)))
+    except (OSError, UnicodeDecodeError) as e:
+        raise SystemExit(f"conformance.py: {path}: {e}") from None
+    except ValueError:
+        raise SystemExit(f"conformance.py: {path}: line {n} is not JSON") from None
+    if not lines or not isinstance(lines[0][1], dict) or "server" not in lines[0][1]:
         raise SystemExit(f"conformance.py: {path}: not a capture (its first line names no "
                          f"server)")
-    return lines
+    for n, x in lines[1:]:
+        if not (isinstance(x, dict) and isinstance(x.get("client"), str) and
+                isinstance(x.get("msg"), str) and
+                (isinstance(x.get("step"), int) or x.get("step") is None and
+                 not x["msg"].startswith("(see "))):
+            raise SystemExit(f"conformance.py: {path}: line {n} is not a message of a capture "
+                             f"(a client, a whole step, the message)")
+    return [x for _, x in lines]
 
 
 # ---------------------------------------------------------------------------------------
@@ -572,19 +588,19 @@ ROUNDS = ((0, True), (1, True), (0, False), (1, False), (None, True), (None, Fal
 
 
 def pair_sees(mine, theirs):
-    """Pairs one client's sees on the two servers ([(step, text)] each): first those of the
-    same step, then those one step apart, then whatever is left with the nearest left on the
-    other server; at each distance a see of the same time (its T) before any other, the
-    earliest first. Returns the pairs as (index in mine, index in theirs) and the indices
-    left without a partner on each side."""
+    """Pairs one client's sees on the two servers ([(step, text)] each), in rounds (ROUNDS):
+    of the same step and the same time (its T), of the same time a step apart, of the same
+    step, a step apart, then whatever is left with the nearest left on the other server (of
+    the same time first); in each round the earliest first. Returns the pairs as (index in
+    mine, index in theirs) and the indices left without a partner on each side."""
     left_a, left_b = list(range(len(mine))), list(range(len(theirs)))
     pairs = []
     for near, same in ROUNDS:
         for i in list(left_a):
-            step, time = mine[i][0], see_time(mine[i][1])
+            step, when = mine[i][0], see_time(mine[i][1])
             fits = [j for j in left_b
                     if (near is None or abs(theirs[j][0] - step) == near)
-                    and (not same or see_time(theirs[j][1]) == time)]
+                    and (not same or see_time(theirs[j][1]) == when)]
             if fits:
                 j = min(fits, key=lambda j: (abs(theirs[j][0] - step), j))
                 pairs.append((i, j))

@@ -247,6 +247,28 @@ class Comparison(unittest.TestCase):
                          (1, "", f"conformance.py: {path}: not a capture (its first line names "
                                  "no server)"))
 
+    def test_broken_lines_are_refused(self):
+        head = '{"scenario": "x", "server": "pitch", "clients": ["l2"]}\n'
+        message = "is not a message of a capture (a client, a whole step, the message)"
+        cases = [  # (the capture's text, the error after its path)
+            (head + "{\"client\": \n", "line 2 is not JSON"),
+            (head + '{"client": "l2", "msg": "(see 1)"}\n', f"line 2 {message}"),
+            (head + '\n{"client": "l2", "step": "3", "msg": "(hear 3 self go)"}\n',
+             f"line 3 {message}"),
+            (head + '{"client": "l2", "step": 1.5, "msg": "(see 1)"}\n', f"line 2 {message}"),
+            (head + '["l2", 1, "(see 1)"]\n', f"line 2 {message}"),
+            ("[1]\n", "not a capture (its first line names no server)"),
+        ]
+        with tempfile.TemporaryDirectory() as tmp:
+            path = os.path.join(tmp, "x.jsonl")
+            for text, error in cases:
+                with self.subTest(text=text):
+                    with open(path, "w") as f:
+                        f.write(text)
+                    status, out, err = compare(path)
+                    self.assertEqual((status, out, err.strip()),
+                                     (1, "", f"conformance.py: {path}: {error}"))
+
 
 if __name__ == "__main__":
     unittest.main()
