@@ -55,10 +55,10 @@ TABLE = [
 ]
 
 
-def bash(script, *args, **env):
-    """script run by a bash that sourced servers.sh (and opponents.sh), with args."""
+def bash(script, *args, input=None, **env):
+    """script run by a bash that sourced servers.sh, with args."""
     return subprocess.run(["bash", "-c", f"source {SERVERS}; {script}", "bash"] + list(args),
-                          capture_output=True, text=True, timeout=60,
+                          capture_output=True, text=True, timeout=60, input=input,
                           env=dict(os.environ, **env))
 
 
@@ -133,34 +133,25 @@ def standin(d):
             for i in range(count):
                 reply, s = init(port, f"(init {team} (version 6.02){'(goalie)' if i == 0 else ''})")
                 kept.append(s)
+        nomore = "(error no_more_player_or_goalie_or_illegal_client_version)"
         refusals = [("(init c (version 6.02))", "(error no_more_team)",
                      "a third team, c, asked to play (both sides have their teams)"),
-                    ("(init a (version 6.02))", "(error no_more_player_or_goalie_or_illegal_"
-                     "client_version)", "its team has eleven players already"),
-                    ("(init b (version 6.02)(goalie))", "(error no_more_player_or_goalie_or_"
-                     "illegal_client_version)", "its team has its goalie already"),
-                    ("(init b (version 99.0))", "(error no_more_player_or_goalie_or_illegal_"
-                     "client_version)",
+                    ("(init a (version 6.02))", nomore, "its team has eleven players already"),
+                    ("(init b (version 6.02)(goalie))", nomore, "its team has its goalie already"),
+                    ("(init b (version 99.0))", nomore,
                      "it asked for protocol version 99, which the real server does not serve")]
-        for text, want, _ in refusals:
-            reply, s = init(port, text)
-            s.close()
-            if reply != want:
-                failures.append(f"stand-in: {text} got {reply!r}, not {want!r}")
+        replies = [init(port, text) for text, _, _ in refusals]
+        kept += [s for _, s in replies]
+        if [r for r, _ in replies] != [want for _, want, _ in refusals]:
+            failures.append(f"stand-in: replies {[r for r, _ in replies]}")
         lines = waitlines(out, 5, r"^Warning:|^No |^Error:")
-        said = []
-        for line in lines:
-            got = bash('rcss_refused "$1"', line)
-            if got.returncode == 0:
-                said.append(got.stdout.rstrip("\n"))
-        want = [RS + why for _, _, why in refusals]
-        if said != want:
-            failures.append(f"stand-in: rcss_refused read {said}, not {want}, from:\n" +
-                            "\n".join(lines))
-        seeds = [bash('rcss_seed "$1"', line).stdout.strip() for line in lines]
-        seeds = [int(x) for x in seeds if x]
-        if len(seeds) != 1 or abs(seeds[0] - time.time()) > 600:
-            failures.append(f"stand-in: seeds {seeds} read, not one of its clock's, from {lines}")
+        text = "".join(x + "\n" for x in lines)
+        said = bash('while IFS= read -r l; do rcss_refused "$l"; done', input=text).stdout
+        seeds = bash('while IFS= read -r l; do rcss_seed "$l"; done', input=text).stdout.split()
+        if said.splitlines() != [RS + why for _, _, why in refusals]:
+            failures.append(f"stand-in: rcss_refused read {said!r} from:\n{text}")
+        if len(seeds) != 1 or abs(int(seeds[0]) - time.time()) > 600:
+            failures.append(f"stand-in: seeds {seeds} read, not one of its clock's, from {text}")
     finally:
         for s in kept:
             s.close()
