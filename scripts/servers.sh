@@ -183,7 +183,8 @@ rcsslock="" rcsslocked=""
 rcss_startlock() {
   rcsslocked=""
   if [ -z "$rcsslock" ]; then
-    exec {rcsslock}>>"${TMPDIR:-/tmp}/vorn-rcss-start.lock" || exec {rcsslock}</dev/null
+    { exec {rcsslock}>>"${TMPDIR:-/tmp}/vorn-rcss-start.lock"; } 2>/dev/null ||
+      exec {rcsslock}</dev/null # another user's lock file: no lock to take
   fi
   if flock -w 5 "$rcsslock" 2>/dev/null; then
     rcsslocked=1
