@@ -230,8 +230,9 @@ rcss_start() {
     : >"$serverout"
     # Line by line (stdbuf), so that every player's "connected" is read as it comes; the
     # start lock is not its to hold.
-    (cd "$home" && exec env -u USER -u USERNAME HOME="$home" RCSS_CONF_DIR="$home/conf" \
-      stdbuf -oL -eL "$serverpath" "${args[@]}") >"$serverout" 2>&1 {rcsslock}>&- &
+    (cd "$home" && { [ -z "$rcsslock" ] || exec {rcsslock}>&-; } &&
+      exec env -u USER -u USERNAME HOME="$home" RCSS_CONF_DIR="$home/conf" \
+        stdbuf -oL -eL "$serverpath" "${args[@]}") >"$serverout" 2>&1 &
     server=$!
     followserver
     while nextline 20 line; do
