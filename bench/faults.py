@@ -28,8 +28,8 @@ Targets (TARGET):
 Moments (MOMENT): startup (the match folder has just been claimed: report.txt or team.txt
 there, or for the opponent opponent.txt), kickoff (the team has started, no kick-off yet),
 play (the kick-off has been heard), goal (a goal has been heard: the pause after it; these
-trials play one player of vorn on the right against pitch's chasers, who score within 300
-cycles), halftime (half time heard: the pause), timeover (pitch said time over, or on the
+trials play one player of vorn on the right against pitch's chasers, who mostly score within
+300 cycles; none for the opponent and the series' targets), halftime (half time heard: the pause), timeover (pitch said time over, or on the
 real server the players heard it), report (the team's table is in report.txt: the runner
 makes the figures and the replay page).
 
@@ -113,7 +113,8 @@ OUTLIVED = {"player", "opponent"}
 #     said that it listens is one that did not start: status 1 (phase "start").
 #   team (start-team.sh) before the time over: its players are stopped or orphaned, so the
 #     match cannot go on: the runner ends it, status 1 (the team failed). After the time
-#     over it was being stopped anyway: 0, the match was played.
+#     over it was being stopped anyway: 0, the match was played; but killed, its table of
+#     the players is lost, a team that failed: 1.
 #   player: Ctrl-C is ignored by the players (start-team.sh types "quit" instead): 0. Killed
 #     by any other signal: "a player killed or failed ... gives status 1", and the match is
 #     played on to its end without it.
@@ -133,7 +134,7 @@ for _s, _status in STOPS.items():
         EXPECTED["parallel", _s, _phase] = 1
     EXPECTED["server", _s, "start"] = 1
     EXPECTED["team", _s, "on"] = 1
-    EXPECTED["team", _s, "over"] = 0
+    EXPECTED["team", _s, "over"] = 1 if _s == "KILL" else 0
     EXPECTED["player", _s, "on"] = 0 if _s == "INT" else 1
     EXPECTED["player", _s, "over"] = 0 if _s == "INT" else 1
     EXPECTED["opponent", _s, "on"] = 3
@@ -187,8 +188,9 @@ def draw(seed, index, only=(None, None, None), server=None, opponent=None):
     target = only[0] or target
     sig = only[1] or choice(SIGNALS)
     # A series plays eleven against the chasers, who seldom score in a short match.
+    # The scripted team seldom scores against a lone goalie either.
     moments = [m for m in MOMENTS if not (m == "report" and target in GONE_AT_REPORT) and
-               not (m == "goal" and target in SERIES_TARGETS)]
+               not (m == "goal" and target in SERIES_TARGETS + ["opponent"])]
     moment = choice(moments)
     moment = only[2] or moment
     real = server if rng.random() < 1 / 3 and server and target not in SERIES_TARGETS else None
@@ -200,9 +202,7 @@ def draw(seed, index, only=(None, None, None), server=None, opponent=None):
     if target == "opponent" or real:
         opp = opponent or f"python3 {SCRIPTED} --port {{port}}"
     if moment == "goal":  # pitch's chasers score within 300 cycles against a lone goalie
-        players, side, cycles, real = 1, "right", 300, None
-        if target == "opponent":  # the chasers are no process: the scripted team instead
-            side = "left"
+        players, side, cycles, real, opp = 1, "right", 300, None, "chasers"
     return Spec(index=index, target=target, signal=sig, moment=moment, cycles=cycles,
                 seed=trial_seed, server=real, opponent=opp, players=players, side=side,
                 pick=pick)
