@@ -19,7 +19,8 @@
 #   scripts/series.sh [--matches N] [--jobs J|auto] [--cycles C]
 #                     [--opponent chasers|none|vorn:DIR|COMMAND] [--server pitch|PATH]
 #                     [--connect-wait S] [--seed S] [--dir D] [--bin DIR] [--pitch DIR]
-#                     [--hosts FILE] [--baseline D2] [--keep-traces] [--check]
+#                     [--hosts FILE] [--baseline D2] [--under-test vorn|opponent]
+#                     [--keep-traces] [--check]
 #
 #   --matches N     matches in the series, 1 to 10000 (default 10)
 #   --jobs J        matches at once on each machine, 1 to 64, or "auto" (the default): 8
@@ -63,6 +64,13 @@
 #                   difference per match with its 95% interval, the verdict ("better",
 #                   "worse", "no difference shown"), and whether the series was large
 #                   enough to show a difference of one goal
+#   --under-test T  whose figures the series gives: "vorn" (the default) or "opponent", for a
+#                   developer of the team --opponent starts (a command or vorn:DIR) who plays
+#                   vorn as a sparring partner: every verdict, table, summary.json and the
+#                   page then give "your team"'s side, goals and goal difference, and a
+#                   comparison with --baseline warns when vorn's build changed too. The
+#                   program an opponent's command starts is on record with its sha256,
+#                   ELF build-id and git describe, as vorn's programs are
 #   --keep-traces   keep the players' console traces
 #   --check         check the options and exit: start nothing, create nothing
 #
@@ -84,7 +92,7 @@ source "$here/scripts/servers.sh"
 source "$here/scripts/opponents.sh"
 matches=10 jobs=auto cycles=6000 opponent=chasers dir="" bin=$(binfolder) pitchdir=""
 hosts="" baseline="" keep="" checkonly=0 seed="" serverpath=pitch connectwait=30 sides=both
-build=""
+build="" undertest=vorn
 # A match lost with its machine is tried this many times in all.
 tries=3
 # Stopping: INT first (match.sh ends its match and reports it), TERM, then KILL for whatever
@@ -106,6 +114,7 @@ parseoptions() {
       --seed) needvalue "$@"; seed=$2; shift 2 ;;
       --hosts) needvalue "$@"; hosts=$2; shift 2 ;;
       --baseline) needvalue "$@"; baseline=$2; shift 2 ;;
+      --under-test) needvalue "$@"; undertest=$2; shift 2 ;;
       --keep-traces) keep=--keep-traces; shift ;;
       --check) checkonly=1; shift ;;
       --help|-h) usage; exit 0 ;;
@@ -134,6 +143,16 @@ checkoptions() {
   checkcount --cycles "$cycles" 1 1000000
   [ -n "$opponent" ] || die "--opponent needs chasers, none, vorn:DIR or a command, not ''"
   checkcount --connect-wait "$connectwait" 1 600
+  case $undertest in
+    vorn) ;;
+    opponent)
+      case $opponent in
+        chasers | none) die "--under-test opponent needs a team of your own as --opponent (a" \
+          "command or vorn:DIR), not $opponent" ;;
+      esac
+      ;;
+    *) die "--under-test must be vorn or opponent, not '$undertest'" ;;
+  esac
   [ -z "$seed" ] || checkcount --seed "$seed" 0 $((999999999 - 10#$matches))
   # The checks of a match (scripts/match.sh's): every match plays eleven, on both sides when
   # the opponent can play on the left.
@@ -200,6 +219,7 @@ makestage() {
   if ! python3 "$here/scripts/series_summary.py" record "$dir" ${seed:+--seed "$seed"} \
     --matches "$matches" --cycles "$cycles" --opponent "$opponent" --jobs "$jobs" \
     ${build:+--other-build "$build"} --server-options "$(serveroptions)" \
+    --under-test "$undertest" \
     --program server "${server[@]}" --program goalie "$bin/Vorng" "$b/Vorng" \
     --program "field player" "$bin/Vorn" "$b/Vorn" "${oppprograms[@]}"; then
     unstage "$made"
@@ -259,9 +279,10 @@ play() {
 # reported its end; how often it started.
 declare -A started ended attempts
 done=0 running=0 wins=0 draws=0 losses=0 goalsfor=0 against=0 stopping=0 parallelpid="" missing=0
+tested="" # what the tally is of, on the progress lines: "" (vorn) or "your team "
 
 # tally STATUS FOR AGAINST SIGN: a match's score added to the series so far (SIGN 1) or
-# taken back out of it (-1).
+# taken back out of it (-1), FOR and AGAINST the side under test's.
 tally() {
   [ "$1" = played ] || return 0
   goalsfor=$((goalsfor + $4 * $2)) against=$((against + $4 * $3))
@@ -283,8 +304,20 @@ replayed() {
   printf '%s\t%s\t%s\n' "$n" "${started[$n]}" "$host" >>"$dir/replayed.txt"
   rm -rf "${dir:?}/match-$number"
   [ "$host" = "this machine" ] || rm -rf "${dir:?}/${stage:?}/match-$number"
-  say "$(date +%H:%M:%S) match $n (vorn $side) lost with ${started[$n]}: played again on" \
-    "$host (try ${attempts[$n]} of at most $tries)"
+  say "$(date +%H:%M:%S) match $n ($(whoside "$side")) lost with ${started[$n]}: played" \
+    "again on $host (try ${attempts[$n]} of at most $tries)"
+}
+
+# whoside SIDE: the side under test on a match whose vorn plays on SIDE, in words: "vorn
+# left", or with the opponent under test "your team right".
+whoside() {
+  if [ "$undertest" = vorn ]; then
+    echo "vorn $1"
+  elif [ "$1" = left ]; then
+    echo "your team right"
+  else
+    echo "your team left"
+  fi
 }
 
 # progress LINE: one line of series-match.sh, shown with the series so far.
@@ -300,19 +333,21 @@ progress() {
         replayed "$n" "$side" "$host"
       else
         running=$((running + 1))
-        say "$when match $n (vorn $side) started on $host"
+        say "$when match $n ($(whoside "$side")) started on $host"
       fi
       started[$n]=$host
       ;;
     ended)
       read -r status side f a why <<<"$rest"
+      # From the side under test: the opponent's goals.
+      [ "$undertest" = vorn ] || read -r f a <<<"$a $f"
       ended[$n]="$status $f $a" running=$((running - 1)) done=$((done + 1))
       tally "$status" "$f" "$a" 1
       local result="$status $f:$a"
       [ "$status" != failed ] || [ -z "$why" ] || result+=" ($why)"
       [ "$status" != invalid ] || result="invalid, left out: ${why:-see its report.txt}"
-      say "$when match $n (vorn $side) $result; done $done of $matches, running" \
-        "$running; won-drawn-lost $wins-$draws-$losses, goals $goalsfor:$against"
+      say "$when match $n ($(whoside "$side")) $result; done $done of $matches, running" \
+        "$running; ${tested}won-drawn-lost $wins-$draws-$losses, goals $goalsfor:$against"
       ;;
     *) say "$1" ;;
   esac
@@ -361,7 +396,7 @@ print(r["status"], r["side"], int(r["for"]), int(r["against"]), r.get("why") or 
       "$dir/joblog.txt" 2>/dev/null)
     [ -n "$host" ] || host=${started[$n]:-}
     [ "$host" != : ] || host="this machine"
-    note="match $n (vorn $side) failed: it never reported its end"
+    note="match $n ($(whoside "$side")) failed: it never reported its end"
     [ -z "$host" ] || note+=" from $host"
     [ -z "$value" ] || note+=" (GNU parallel's exit value for it: $value)"
     note+="; see $dir/joblog.txt"
@@ -424,6 +459,7 @@ main() {
   parseoptions "$@"
   checkoptions
   [ "$checkonly" = 0 ] || exit 0
+  [ "$undertest" = vorn ] || tested="your team "
   if ! command -v parallel >/dev/null; then
     [ -x "$here/scripts/install-deps.sh" ] && "$here/scripts/install-deps.sh" ||
       die "GNU parallel is missing and could not be installed (apt-get install parallel)"
