@@ -381,8 +381,9 @@ def timeline(b):
             "(series.sh --compare plays two builds in one run, interleaved)")
 
 
-def lines(b):
-    """The comparison in lines of text, for the table and the page."""
+def lines(b, names=("this series", "the baseline")):
+    """The comparison in lines of text, for the table and the page; names: what the two series
+    are called (an interleaved run's B and A)."""
     s = b["sufficient"]
     count = f"{b['pairs']} pairs" if b["pairs"] else \
         f"{b['played_here']} matches here, {b['played']} in the baseline"
@@ -399,16 +400,78 @@ def lines(b):
         out.append(f"large enough for a difference of {s['delta']:g} goal per match: "
                    f"{'yes' if s['enough'] else 'no'}: at this spread (sd {s['sd']:.2f}) "
                    f"{s['needed']} {what} show it (95%, power 80%); these have {s['have']}")
-    out.append(f"this series: {builds(b['builds']['this'])}")
+    out.append(f"{names[0]}: {builds(b['builds']['this'])}")
     same = sameteam(b["builds"]["this"], b["builds"]["baseline"])
     team = "vorn build" if b.get("under_test") == "opponent" else "team build"
     if same == "sha256":
-        out.append(f"the baseline: the same {team} (the same sha256)")
+        out.append(f"{names[1]}: the same {team} (the same sha256)")
     elif same == "build-id":
-        out.append(f"the baseline: the same {team} (the same build-id; the sha256 differ, as "
+        out.append(f"{names[1]}: the same {team} (the same build-id; the sha256 differ, as "
                    "a stripped copy's such as the installed one does)")
     else:
-        out.append(f"the baseline: {builds(b['builds']['baseline'])}")
+        out.append(f"{names[1]}: {builds(b['builds']['baseline'])}")
     out += [x for x in (differsline(b), timeline(b)) if x]
     out += [f"warning: {w}" for w in b["warnings"]]
     return out
+
+
+# --- Two builds in one run (series.sh --compare A B): the pairs of matches of the same seed
+# and side, one of each build, interleaved, build A's match started first in odd pairs and
+# build B's in even ones.
+
+def firstof(pair):
+    """Which build's match a pair started first: A in odd pairs, B in even ones."""
+    return "a" if pair % 2 else "b"
+
+
+def interleaved(a, b, started=None):
+    """The pairs of an interleaved run of the series a and b (their summaries) and what the
+    order within a pair did: the difference in goal difference per match between the match
+    started first and the one started second, net of the builds' difference. With d the
+    pairs' differences B - A, a pair started A first has d = (B - A) - order and one started B
+    first d = (B - A) + order, so the order's effect is half the difference of the two groups'
+    means, with half of Welch's interval of it (none unless each group has two pairs).
+    started maps (build, pair) to the time its match started, when known."""
+    started = started or {}
+    bymatch = {x: {int(m["dir"][-3:]): m for m in s["matches"]} for x, s in (("a", a), ("b", b))}
+    pairs = []
+    for n in sorted(set(bymatch["a"]) | set(bymatch["b"])):
+        row = {"pair": n, "first": firstof(n).upper()}
+        for x in ("a", "b"):
+            m = bymatch[x].get(n)
+            row[x] = None if m is None else {
+                "dir": m["dir"], "side": m["side"], "seed": m.get("seed"), "status": m["status"],
+                "for": m["for"], "against": m["against"],
+                "goal_difference": m["goal_difference"], "started": started.get((x, n))}
+        pairs.append(row)
+    full = [p for p in pairs if p["a"] and p["b"] and p["a"]["status"] == "played" and
+            p["b"]["status"] == "played"]
+    groups = {x: [p["b"]["goal_difference"] - p["a"]["goal_difference"] for p in full
+                  if p["first"] == x] for x in ("A", "B")}
+    mean = None
+    if groups["A"] and groups["B"]:
+        mean = (sum(groups["B"]) / len(groups["B"]) - sum(groups["A"]) / len(groups["A"])) / 2
+    diff = series_stats.difference(groups["B"], groups["A"])
+    order = None if diff is None else {
+        "mean": diff["mean"] / 2, "ci95": [x / 2 for x in diff["ci95"]], "df": diff["df"],
+        "excludes_zero": diff["excludes_zero"]}
+    return {"pairs": pairs, "order": {
+        "a_first": len(groups["A"]), "b_first": len(groups["B"]), "mean": mean,
+        "difference": order, "verdict": series_stats.verdict(order)}}
+
+
+def orderlines(o):
+    """The order's effect in lines: its estimate with the interval, and what it says."""
+    text = (f"order: the match started first in its pair minus the one started second, in goal "
+            f"difference per match, net of the builds' difference: ")
+    if o["mean"] is None:
+        return [text + "- (no pair played to the end with each build first)"]
+    if o["difference"] is None:
+        return [text + f"{signed(o['mean'])} (too few pairs for an interval: "
+                f"{o['a_first']} played to the end with A first, {o['b_first']} with B first; "
+                "two of each give one)"]
+    words = {"better": "the matches started first did better",
+             "worse": "the matches started first did worse"}.get(
+        o["verdict"], "no effect of the order shown")
+    return [text + f"{interval(o['difference'])} ({o['a_first']} pairs with A first, "
+            f"{o['b_first']} with B first): {words}"]

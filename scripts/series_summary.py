@@ -384,10 +384,15 @@ def record(a):
         path = commandprogram(a.opponent)
         if path:
             programs.append(onrecord("opponent", path, path))
-    return {"seed": a.seed, "planned": a.matches, "cycles": a.cycles, "opponent": a.opponent,
-            "other_build": a.other_build, "jobs": a.jobs,
-            "server_options": shlex.split(a.server_options), "under_test": a.under_test,
-            "started": now(), "programs": programs}
+    out = {"seed": a.seed, "planned": a.matches, "cycles": a.cycles, "opponent": a.opponent,
+           "other_build": a.other_build, "jobs": a.jobs,
+           "server_options": shlex.split(a.server_options), "under_test": a.under_test,
+           "started": now(), "programs": programs}
+    if a.compare:
+        out["compare"] = {"a": os.path.abspath(a.compare[0]), "b": os.path.abspath(a.compare[1])}
+    if a.part_of:
+        out["part_of"] = {"run": os.path.abspath(a.part_of[0]), "build": a.part_of[1]}
+    return out
 
 
 def now():
@@ -396,7 +401,7 @@ def now():
 
 # What summary.json carries over from series.json.
 RECORD_KEYS = ("seed", "planned", "cycles", "opponent", "other_build", "jobs", "server_options",
-               "under_test", "started", "programs")
+               "under_test", "started", "programs", "compare", "part_of")
 
 
 def readjson(path):
@@ -862,6 +867,178 @@ def page(s):
         "</body></html>", ""])
 
 
+# --- Two builds in one run (series.sh --compare): D/a and D/b hold a series each, D the run.
+
+def startedtimes(folder):
+    """When each match of an interleaved run started, as {(build, pair): seconds since the
+    epoch}, from GNU parallel's log of the jobs (its Seq is the line of the plan, D/plan.txt:
+    "PAIR SIDE NUMBER BUILD SEED")."""
+    plan = [line.split() for line in readlines(os.path.join(folder, "plan.txt"))]
+    out = {}
+    for line in readlines(os.path.join(folder, "joblog.txt"))[1:]:
+        fields = line.split("\t")
+        try:
+            n, start = int(fields[0]), float(fields[2])
+            out[(plan[n - 1][3], int(plan[n - 1][0]))] = start
+        except (IndexError, ValueError):
+            continue
+    return out
+
+
+def runsummary(folder):
+    """An interleaved run: each build's series summed up (its summary.json and page written,
+    B's against A), and the run's own summary."""
+    rec = readjson(os.path.join(folder, "series.json"))
+    if not isinstance(rec, dict) or not isinstance(rec.get("compare"), dict):
+        raise ValueError(f"{os.path.join(folder, 'series.json')} is not the record of a run of "
+                         "two builds (series.sh --compare)")
+    sides = {}
+    for x in ("a", "b"):
+        part = os.path.join(folder, x)
+        sides[x] = summarise(part, os.path.join(folder, "a") if x == "b" else None,
+                             across_time=False)
+        writesummary(sides[x], part)
+    a, b = sides["a"], sides["b"]
+    run = {"dir": os.path.abspath(folder), "compare": rec["compare"],
+           **{k: rec[k] for k in ("seed", "planned", "cycles", "opponent", "jobs",
+                                  "server_options", "started") if k in rec},
+           "ended": max(filter(None, (a["ended"], b["ended"])), default=None)}
+    for x, sx in sides.items():
+        run[x] = {k: sx[k] for k in ("dir", "programs", "played", "stopped", "failed", "invalid",
+                                     "wins", "draws", "losses", "goals_for", "goals_against",
+                                     "goal_difference", "by_side", "missed_slots", "slots",
+                                     "missed_share", "worst_p99") if k in sx}
+        run[x]["held"] = len(sx["matches"])
+    run.update(series_compare.interleaved(a, b, startedtimes(folder)))
+    run["comparison"] = b.get("baseline")
+    worst = [w for w in (a["worst_p99"], b["worst_p99"]) if w]
+    run["worst_p99"] = max(worst, key=lambda w: w["ms"]) if worst else None
+    if run["worst_p99"]:
+        which = "a" if run["worst_p99"] is a["worst_p99"] else "b"
+        run["worst_p99"] = dict(run["worst_p99"], match=f"{which}/{run['worst_p99']['match']}")
+    return run
+
+
+def writesummary(s, folder):
+    """A series' summary.json and page; OSError names the file."""
+    writefile(os.path.join(folder, "summary.json"), json.dumps(s, indent=1) + "\n")
+    writefile(os.path.join(folder, "index.html"), page(s))
+
+
+PAIR_HEAD = ("pair", "seed", "vorn side", "first", "A", "B", "B - A", "A started", "B started")
+
+
+def pairrows(run):
+    """A row per pair: its seed and side, which build started first, each build's match (its
+    status and score) and when it started, in seconds after the run's first match."""
+    times = [m["started"] for p in run["pairs"] for m in (p["a"], p["b"]) if m and m["started"]]
+    zero = min(times) if times else None
+
+    def match(m):
+        return "-" if m is None else f"{m['status']} {m['for']}:{m['against']}"
+
+    def when(m):
+        if m is None or m["started"] is None or zero is None:
+            return "-"
+        return f"+{m['started'] - zero:.2f} s"
+
+    rows = []
+    for p in run["pairs"]:
+        one = p["a"] or p["b"]
+        both = p["a"] and p["b"] and p["a"]["status"] == p["b"]["status"] == "played"
+        rows.append((p["pair"], "-" if one.get("seed") is None else one["seed"], one["side"],
+                     p["first"], match(p["a"]), match(p["b"]),
+                     f"{p['b']['goal_difference'] - p['a']['goal_difference']:+d}" if both
+                     else "-", when(p["a"]), when(p["b"])))
+    return rows
+
+
+def runover(run):
+    """The rows over the run: each build's matches played to the end, all and by side."""
+    rows = []
+    for x in ("a", "b"):
+        s = run[x]
+        rows += [(f"{x.upper()} {name}",) + row[1:] for name, row in
+                 zip(("all", "vorn left", "vorn right"), overrows(s))]
+    return rows
+
+
+def runlines(run):
+    """The lines of the run below its tables: B against A, the order, the worst p99."""
+    c = run.get("comparison")
+    out = []
+    if c:
+        out.append("B against A, in one run (B's goal difference minus A's in the pair of the "
+                   "same seed and side):")
+        out += series_compare.lines(c, ("B", "A"))
+    out += series_compare.orderlines(run["order"])
+    out += [x for x in (p99line(run),) if x]
+    return out
+
+
+def runhead(run):
+    c = run["compare"]
+    return (f"two builds in one run in {run['dir']}: {matchcount(run.get('planned') or 0)} "
+            "each, in pairs of the same seed and side, interleaved (A's match started first in "
+            f"odd pairs, B's in even ones); A: {c['a']}, B: {c['b']}")
+
+
+def printrun(run, out):
+    print(runhead(run), file=out)
+    for x in ("a", "b"):
+        print(f"series {x.upper()} in {run[x]['dir']}: {matchcount(run[x]['held'])}, "
+              f"{counts(run[x])}", file=out)
+    print(seedline(run), file=out)
+    printtable(PAIR_HEAD, pairrows(run), out)
+    print("over the matches played to the end (means with their 95% intervals):", file=out)
+    printtable(OVER_HEAD, runover(run), out)
+    for line in runlines(run):
+        print(line, file=out)
+
+
+def runpage(run):
+    lines = runlines(run)
+    return "\n".join([
+        "<!DOCTYPE html>", '<html lang="en"><head><meta charset="utf-8">',
+        "<title>vorn: two builds in one run</title>",
+        f"<style>{PAGE_STYLE}</style></head><body>",
+        "<h1>Two builds in one run</h1>", f"<p>{html.escape(runhead(run))}.</p>",
+        '<p>The series of each: <a href="a/index.html">A</a>, <a href="b/index.html">B</a>.</p>',
+        "<h2>B against A</h2>",
+        "<ul>" + "".join(f"<li><strong>{html.escape(x)}</strong></li>" if
+                         x.startswith(("verdict:", "order:")) else f"<li>{html.escape(x)}</li>"
+                         for x in lines) + "</ul>",
+        "<h2>Over the matches played to the end</h2>",
+        "<p>Means with their 95% intervals (Student's t).</p>",
+        htmltable(OVER_HEAD, runover(run)),
+        "<h2>Pairs</h2>", f"<p>{html.escape(seedline(run))}</p>",
+        htmltable(PAIR_HEAD, pairrows(run)),
+        "</body></html>", ""])
+
+
+def compared(folder):
+    """series.sh --compare's summary: each build's series, then the run's summary.json and page,
+    then its table; the status as summary() gives it."""
+    run = runsummary(folder)
+    failed = []
+    for name, text in (("summary.json", json.dumps(run, indent=1) + "\n"),
+                       ("index.html", runpage(run))):
+        try:
+            writefile(os.path.join(folder, name), text)
+        except OSError as e:
+            failed.append(oserror(e))
+    status = 1 if failed else 0
+    try:
+        printrun(run, sys.stdout)
+        sys.stdout.flush()
+    except BrokenPipeError:
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        status = status or 141
+    for why in failed:
+        print(f"series_summary.py: {why}", file=sys.stderr)
+    return status
+
+
 def writefile(path, text):
     """The file written whole or not at all: a file beside it, renamed into its place once
     it is complete. OSError names the file."""
@@ -898,6 +1075,10 @@ def main(argv):
     r.add_argument("--other-build", help="the folder of the other vorn build played head to head")
     r.add_argument("--server-options", default="")
     r.add_argument("--under-test", choices=("vorn", "opponent"), default="vorn")
+    r.add_argument("--compare", nargs=2, metavar=("DIR_A", "DIR_B"),
+                   help="a run of two builds, interleaved: their bin folders")
+    r.add_argument("--part-of", nargs=2, metavar=("RUN", "BUILD"),
+                   help="one build's series (A or B) of the interleaved run in RUN")
     r.add_argument("--program", nargs=3, action="append", default=[],
                    metavar=("ROLE", "PATH", "COPY"))
     b = sub.add_parser("baseline", help="check that D2 holds the summary of a series")
@@ -905,6 +1086,9 @@ def main(argv):
     s = sub.add_parser("series", help="a series folder: the table, summary.json, index.html")
     s.add_argument("folder")
     s.add_argument("--baseline", metavar="D2")
+    c = sub.add_parser("compare", help="a run of two builds interleaved (series.sh --compare): "
+                       "the series of each in D/a and D/b, the comparison in D")
+    c.add_argument("folder")
     a = p.parse_args(argv)
     try:
         if a.what == "match":
@@ -924,6 +1108,8 @@ def main(argv):
         if a.what == "baseline":
             baselinesummary(a.folder)
             return 0
+        if a.what == "compare":
+            return compared(a.folder)
         r = summarise(a.folder, a.baseline)
         return summary(r, a.folder)
     except OSError as e:
