@@ -386,7 +386,9 @@ def lines(b, names=("this series", "the baseline")):
     are called (an interleaved run's B and A)."""
     s = b["sufficient"]
     count = f"{b['pairs']} pairs" if b["pairs"] else \
-        f"{b['played_here']} matches here, {b['played']} in the baseline"
+        f"{b['played_here']} matches here, {b['played']} in the baseline" \
+        if names[1] == "the baseline" else \
+        f"{b['played_here']} matches of {names[0]}, {b['played']} of {names[1]}"
     out = [f"comparison: {b['why']}", verdictline(b, count)]
     if b["smallest_shown"] is not None:
         out.append(f"the smallest difference these series could show: {smallest(b)}")
@@ -424,19 +426,20 @@ def firstof(pair):
     return "a" if pair % 2 else "b"
 
 
-def interleaved(a, b, started=None):
+def interleaved(a, b, started=None, first=None):
     """The pairs of an interleaved run of the series a and b (their summaries) and what the
     order within a pair did: the difference in goal difference per match between the match
     started first and the one started second, net of the builds' difference. With d the
     pairs' differences B - A, a pair started A first has d = (B - A) - order and one started B
     first d = (B - A) + order, so the order's effect is half the difference of the two groups'
     means, with half of Welch's interval of it (none unless each group has two pairs).
-    started maps (build, pair) to the time its match started, when known."""
-    started = started or {}
+    started maps (build, pair) to the time its match started, when known; first maps a pair to
+    the build whose match the plan started first (else as firstof() says)."""
+    started, first = started or {}, first or {}
     bymatch = {x: {int(m["dir"][-3:]): m for m in s["matches"]} for x, s in (("a", a), ("b", b))}
     pairs = []
     for n in sorted(set(bymatch["a"]) | set(bymatch["b"])):
-        row = {"pair": n, "first": firstof(n).upper()}
+        row = {"pair": n, "first": first.get(n, firstof(n)).upper()}
         for x in ("a", "b"):
             m = bymatch[x].get(n)
             row[x] = None if m is None else {

@@ -869,10 +869,21 @@ def page(s):
 
 # --- Two builds in one run (series.sh --compare): D/a and D/b hold a series each, D the run.
 
+def planorder(folder):
+    """{pair: build} of the build whose match came first in its pair in the plan of an
+    interleaved run (D/plan.txt: "PAIR SIDE NUMBER BUILD SEED" a line, in the order GNU
+    parallel started them)."""
+    first = {}
+    for line in readlines(os.path.join(folder, "plan.txt")):
+        fields = line.split()
+        if len(fields) >= 4 and fields[0].isdigit():
+            first.setdefault(int(fields[0]), fields[3])
+    return first
+
+
 def startedtimes(folder):
     """When each match of an interleaved run started, as {(build, pair): seconds since the
-    epoch}, from GNU parallel's log of the jobs (its Seq is the line of the plan, D/plan.txt:
-    "PAIR SIDE NUMBER BUILD SEED")."""
+    epoch}, from GNU parallel's log of the jobs (its Seq is the line of the plan)."""
     plan = [line.split() for line in readlines(os.path.join(folder, "plan.txt"))]
     out = {}
     for line in readlines(os.path.join(folder, "joblog.txt"))[1:]:
@@ -909,7 +920,7 @@ def runsummary(folder):
                                      "goal_difference", "by_side", "missed_slots", "slots",
                                      "missed_share", "worst_p99") if k in sx}
         run[x]["held"] = len(sx["matches"])
-    run.update(series_compare.interleaved(a, b, startedtimes(folder)))
+    run.update(series_compare.interleaved(a, b, startedtimes(folder), planorder(folder)))
     run["comparison"] = b.get("baseline")
     worst = [w for w in (a["worst_p99"], b["worst_p99"]) if w]
     run["worst_p99"] = max(worst, key=lambda w: w["ms"]) if worst else None
@@ -940,7 +951,7 @@ def pairrows(run):
     def when(m):
         if m is None or m["started"] is None or zero is None:
             return "-"
-        return f"+{m['started'] - zero:.2f} s"
+        return f"+{m['started'] - zero:.3f} s"
 
     rows = []
     for p in run["pairs"]:
