@@ -409,6 +409,15 @@ def readjson(path):
         return json.load(f)
 
 
+def readrecord(folder):
+    """A series folder's series.json as a dict; {} when it has none that can be read."""
+    try:
+        r = readjson(os.path.join(folder, "series.json"))
+    except (OSError, ValueError):
+        return {}
+    return r if isinstance(r, dict) else {}
+
+
 def baselinesummary(folder):
     """An earlier series' summary.json, with its matches played to the end; ValueError naming
     the file when it is not a series' summary."""
@@ -423,6 +432,10 @@ def baselinesummary(folder):
         raise ValueError(f"{path} is not JSON: {e}") from None
     except (KeyError, TypeError, AttributeError):
         ok = False
+    if isinstance(base, dict) and isinstance(base.get("compare"), dict) and "a" in base:
+        raise ValueError(f"{folder} holds a run of two builds (series.sh --compare): give the "
+                         f"series of one of them, {os.path.join(folder, 'a')} or "
+                         f"{os.path.join(folder, 'b')}")
     if not ok:
         raise ValueError(f"{path} is not the summary of a series (no matches with their "
                          "goal differences)")
@@ -1119,7 +1132,11 @@ def main(argv):
         if a.what == "baseline":
             baselinesummary(a.folder)
             return 0
-        if a.what == "compare":
+        if a.what == "compare" or isinstance(readrecord(a.folder).get("compare"), dict):
+            if a.what == "series" and a.baseline:
+                raise ValueError(f"{a.folder} holds a run of two builds (series.sh --compare): "
+                                 "compare the series of one of them, D/a or D/b, with a "
+                                 "baseline")
             return compared(a.folder)
         r = summarise(a.folder, a.baseline)
         return summary(r, a.folder)
