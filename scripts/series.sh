@@ -129,8 +129,9 @@ parseoptions() {
       --dir) needvalue "$@"; dir=$2; shift 2 ;;
       --bin) needvalue "$@"; bin=$2 bingiven=1; shift 2 ;;
       --compare)
-        [ $# -ge 3 ] && [ -n "$2" ] && [ -n "$3" ] && [[ $2 != --* && $3 != --* ]] ||
+        if [ $# -lt 3 ] || [ -z "$2" ] || [ -z "$3" ] || [[ $2 == --* || $3 == --* ]]; then
           die "--compare needs two folders, DIR_A and DIR_B (see --help)"
+        fi
         compare=("$2" "$3")
         shift 3
         ;;
@@ -605,10 +606,10 @@ main() {
   [ -z "$build" ] || seeds="seed $seed (matches 2k-1 and 2k play seed $seed+k)"
   [ -n "$seed" ] || seeds="the server's own seeds"
   if [ ${#compare[@]} = 2 ]; then
-    seeds=${seeds/match i plays/pair i plays}
+    local paired=${seeds/match i plays/pair i plays}
     say "two builds in one run: $matches $word of $cycles cycles each ($total in all, match" \
       "Ai of A and Bi of B a pair of the same seed and side, A's started first in odd pairs" \
-      "and B's in even ones), $atonce at once$how, $seeds, in $dir; A: ${compare[0]}, B:" \
+      "and B's in even ones), $atonce at once$how, $paired, in $dir; A: ${compare[0]}, B:" \
       "${compare[1]}"
   else
     say "a series of $matches $word of $cycles cycles, $atonce at once$how, $seeds, in $dir"
