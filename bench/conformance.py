@@ -14,20 +14,28 @@ first differences.
   bench/conformance.py --list                                the scenarios
 
 Options:
-  --real-server PATH  the real server (default: $REAL_SERVER)
+  --real-server PATH  the real server's binary (also --server PATH; default: $REAL_SERVER;
+                      no place is assumed, bench/real_server.py)
   --pitch PATH        pitch (default: build/bin/pitch of this checkout)
   --save DIR          keep each scenario's captures (NAME.pitch.jsonl, NAME.real.jsonl), the
                       servers' output and their logs in DIR
   --show N            the first N differences per scenario (default 8)
   --scenarios FILE    the scenarios (default bench/conformance.json)
 
-A see is compared in what does not depend on chance: the objects seen, their distances and
-directions, and the change values, names, body and head directions where the real server's
-rules make them certain (within 20 m) or where both servers printed them. A scenario
-conforms when every referee call and every sense_body field is equal and at least 99.5% of
-its sees are. A see that one server sent a step earlier or later than the other (both
-sending the client as many sees in all) is counted as "moved a step": that is the timing
-of a loaded machine, and it is shown but not held against the scenario.
+Every message but the sees is compared text for text: at each step the client must get as
+many of each kind (referee calls, players' says heard, errors, sense_body, any other) with
+the same text, the sense_body field by field. A see is compared in what does not depend on
+chance: the objects seen, their distances and directions, and the change values, names,
+body and head directions where the real server's rules make them certain (within 20 m) or
+where both servers printed them (beyond 20 m each server drops them at random); in the
+low-quality view only the direction. Each see is paired with one of the other server's for
+the same client: of the same step, else of a step before or after (the timing of a loaded
+machine: the real server's ticks slip by a step under load), else the nearest left over;
+paired sees are compared wherever they came, and the steps between them are counted.
+
+A scenario conforms when every message but the sees is equal, no see came more than one
+step away from its partner, at most 1% of its sees came one step away, and at least 99.5%
+of its sees (a see without a partner counting as different) are equal.
 
 Exit status: 0 when every scenario conforms, 1 when one does not (or could not be played),
 2 for a usage error, 3 when no real server is named (a check that cannot be made).
@@ -46,15 +54,19 @@ import sys
 import tempfile
 import time
 
+import real_server
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
 SCENARIOS = os.path.join(HERE, "conformance.json")
-NO_REAL_SERVER = 3
+NO_REAL_SERVER = real_server.NOT_NAMED
 SEE_SHARE = 0.995  # sees that must be equal for a scenario to conform
 WAIT_STEPS = 50  # steps from a server's start to its kick-off: time to connect and settle
 CERTAIN = 20.0  # within this distance a see's change values and names are certain
 HOST = "127.0.0.1"
-MOVED = "moved a step"  # the field of a see that came a step earlier or later
+MOVED_SHARE = 0.01  # sees that may come a step earlier or later on one server
+# The kinds of message compared text for text, step by step (the sees are paired apart).
+KINDS = ("init", "referee", "sense_body", "hear", "error", "other")
 
 # The rules each server can switch off: the real server's parameter, pitch's option.
 RULES = {"back_passes": "--no-back-pass", "use_offside": "--no-offside",
@@ -361,18 +373,36 @@ def save(lines, path):
 
 
 def load(path):
-    with open(path, encoding="utf-8") as f:
-        lines = [json.loads(line) for line in f if line.strip()]
-    if not lines or "server" not in lines[0]:
+    """A capture's lines; a file that is none is refused with a line that says why."""
+    lines = []
+    try:
+        with open(path, encoding="utf-8") as f:
+            for n, line in enumerate(f, 1):
+                if line.strip():
+                    lines.append((n, json.loads(line)))
+    except (OSError, UnicodeDecodeError) as e:
+        raise SystemExit(f"conformance.py: {path}: {e}") from None
+    except ValueError:
+        raise SystemExit(f"conformance.py: {path}: line {n} is not JSON") from None
+    if not lines or not isinstance(lines[0][1], dict) or "server" not in lines[0][1]:
         raise SystemExit(f"conformance.py: {path}: not a capture (its first line names no "
                          f"server)")
-    return lines
+    for n, x in lines[1:]:
+        if not (isinstance(x, dict) and isinstance(x.get("client"), str) and
+                isinstance(x.get("msg"), str) and
+                (isinstance(x.get("step"), int) or x.get("step") is None and
+                 not x["msg"].startswith("(see "))):
+            raise SystemExit(f"conformance.py: {path}: line {n} is not a message of a capture "
+                             f"(a client, a whole step, the message)")
+    return [x for _, x in lines]
 
 
 # ---------------------------------------------------------------------------------------
 # Comparing two captures
 
 def kind_of(text):
+    """A message's kind: sense_body, see, referee (a referee's call), hear (a player's say),
+    init, error, or other."""
     if text.startswith("(sense_body "):
         return "sense_body"
     if text.startswith("(see "):
@@ -383,6 +413,8 @@ def kind_of(text):
         return "hear"
     if text.startswith("(init "):
         return "init"
+    if text.startswith("(error "):
+        return "error"
     return "other"
 
 
@@ -433,6 +465,7 @@ class Tally:
     def __init__(self):
         self.counts = {}
         self.diffs = []
+        self.moves = []  # of each pair of sees, the steps between them
 
     def add(self, kind, field, equal, where=None, mine=None, theirs=None, what=None):
         e, n = self.counts.get((kind, field), (0, 0))
@@ -525,49 +558,98 @@ def compare_see(t, where, a, b):
 
 
 def by_step(lines):
-    """{(client, step): {kind: [texts]}} of a capture."""
+    """{(client, step): {kind: [texts]}} of a capture's messages but its sees."""
     out = {}
     for line in lines[1:]:
-        key = (line["client"], line["step"])
-        out.setdefault(key, {}).setdefault(kind_of(line["msg"]), []).append(line["msg"])
+        kind = kind_of(line["msg"])
+        if kind != "see":
+            key = (line["client"], line["step"])
+            out.setdefault(key, {}).setdefault(kind, []).append(line["msg"])
     return out
 
 
+def sees(lines):
+    """{client: [(step, text)]} of a capture's sees, in the order they came."""
+    out = {}
+    for line in lines[1:]:
+        if kind_of(line["msg"]) == "see":
+            out.setdefault(line["client"], []).append((line["step"], line["msg"]))
+    return out
+
+
+def see_time(text):
+    """A see's time, the T of (see T ...)."""
+    return text.split(" ", 2)[1] if " " in text else ""
+
+
+# The rounds in which sees are paired: the steps apart (None: any, the nearest) and whether
+# the two must show the same time.
+ROUNDS = ((0, True), (1, True), (0, False), (1, False), (None, True), (None, False))
+
+
+def pair_sees(mine, theirs):
+    """Pairs one client's sees on the two servers ([(step, text)] each), in rounds (ROUNDS):
+    of the same step and the same time (its T), of the same time a step apart, of the same
+    step, a step apart, then whatever is left with the nearest left on the other server (of
+    the same time first); in each round the earliest first. Returns the pairs as (index in
+    mine, index in theirs) and the indices left without a partner on each side."""
+    left_a, left_b = list(range(len(mine))), list(range(len(theirs)))
+    pairs = []
+    for near, same in ROUNDS:
+        for i in list(left_a):
+            step, when = mine[i][0], see_time(mine[i][1])
+            fits = [j for j in left_b
+                    if (near is None or abs(theirs[j][0] - step) == near)
+                    and (not same or see_time(theirs[j][1]) == when)]
+            if fits:
+                j = min(fits, key=lambda j: (abs(theirs[j][0] - step), j))
+                pairs.append((i, j))
+                left_a.remove(i)
+                left_b.remove(j)
+    return pairs, left_a, left_b
+
+
 def compare(mine, theirs):
-    """Compares pitch's capture (mine) with the real server's (theirs)."""
+    """Compares pitch's capture (mine) with the real server's (theirs): every message but
+    the sees text for text, step by step in the order they came; the sees paired (see
+    pair_sees) and compared in content wherever they came."""
     t = Tally()
     a, b = by_step(mine), by_step(theirs)
-    # A see that came a step earlier or later on one server, the two sending as many sees
-    # to that client in all, is the timing of a loaded machine, not a difference of rules.
-    sees = [{}, {}]
-    for counts, steps in zip(sees, (a, b)):
-        for (client, _), kinds in steps.items():
-            counts[client] = counts.get(client, 0) + len(kinds.get("see", []))
 
     def order(key):
         return (-1e9 if key[1] is None else key[1], key[0])
 
     for key in sorted(set(a) | set(b), key=order):
         ka, kb = a.get(key, {}), b.get(key, {})
-        for kind in ("init", "referee", "sense_body", "see", "hear", "other"):
+        for kind in KINDS:
             xa, xb = ka.get(kind, []), kb.get(kind, [])
             for i in range(max(len(xa), len(xb))):
                 x = xa[i] if i < len(xa) else None
                 y = xb[i] if i < len(xb) else None
                 if x is None or y is None:
-                    moved = kind == "see" and sees[0].get(key[0]) == sees[1].get(key[0])
-                    field = MOVED if moved else "paired" if kind == "see" \
-                        else "calls" if kind == "referee" else "count"
-                    t.add(kind, field, False, key, x, y,
+                    t.add(kind, "calls" if kind == "referee" else "count", False, key, x, y,
                           f"only on {'pitch' if y is None else 'the real server'}")
                 elif kind == "sense_body":
                     compare_sense(t, key, x, y)
-                elif kind == "see":
-                    t.add("see", "paired", True)
-                    compare_see(t, key, x, y)
                 else:
-                    field = "calls" if kind == "referee" else "text"
-                    t.add(kind, field, x == y, key, x, y, "")
+                    t.add(kind, "calls" if kind == "referee" else "text", x == y, key, x, y)
+    sa, sb = sees(mine), sees(theirs)
+    for client in sorted(set(sa) | set(sb)):
+        xs, ys = sa.get(client, []), sb.get(client, [])
+        pairs, only_a, only_b = pair_sees(xs, ys)
+        for i, j in pairs:
+            (sx, x), (sy, y) = xs[i], ys[j]
+            apart = abs(sx - sy)
+            t.add("see", "paired", True)
+            t.moves.append(apart)
+            t.add("see", "step", not apart, (client, sx) if apart > 1 else None, x, y,
+                  f"moved {apart} steps (step {sx} on pitch, {sy} on the real server)")
+            compare_see(t, (client, sx), x, y)
+        for i in only_a:
+            t.add("see", "paired", False, (client, xs[i][0]), xs[i][1], None, "only on pitch")
+        for j in only_b:
+            t.add("see", "paired", False, (client, ys[j][0]), None, ys[j][1],
+                  "only on the real server")
     return t
 
 
@@ -575,12 +657,18 @@ def verdict(t):
     """What keeps the comparison from conforming, as words; empty when nothing does."""
     short = []
     for (kind, field), (e, n) in sorted(t.counts.items()):
-        if kind in ("referee", "sense_body", "init") and e < n:
+        if kind != "see" and e < n:
             short.append(f"{kind} {field} {e}/{n}")
-    e, n = t.counts.get(("see", "whole"), (0, 0))
-    unpaired = t.counts.get(("see", "paired"), (0, 0))
-    if e < SEE_SHARE * (n + unpaired[1] - unpaired[0]):
-        short.append(f"sees {e}/{n + unpaired[1] - unpaired[0]}")
+    total = t.counts.get(("see", "paired"), (0, 0))[1]  # paired or not
+    far = sum(1 for m in t.moves if m > 1)
+    near = sum(1 for m in t.moves if m == 1)
+    if far:
+        short.append(f"{far} {'see' if far == 1 else 'sees'} moved more than one step")
+    if near > MOVED_SHARE * total:
+        short.append(f"{near} of {total} sees moved a step (at most {MOVED_SHARE:.0%} may)")
+    e = t.counts.get(("see", "whole"), (0, 0))[0]
+    if e < SEE_SHARE * total:
+        short.append(f"sees {e}/{total}")
     return short
 
 
@@ -592,13 +680,13 @@ def report(name, t, show, out):
     print(f"== {name}", file=out)
     print(f"  {'kind':<11} {'field':<20} {'equal':>7} {'of':>7} {'share':>8}", file=out)
     for (kind, field), (e, n) in sorted(t.counts.items()):
-        if field != MOVED:
-            print(f"  {kind:<11} {field:<20} {e:>7} {n:>7} {100.0 * e / n:>7.2f}%", file=out)
-    moved = t.counts.get(("see", MOVED), (0, 0))[1]
-    if moved:
-        print(f"  {moved} sees came a step earlier or later on one server than on the other "
-              f"(timing; not counted)", file=out)
-    diffs = [d for d in t.diffs if d[2] != MOVED]
+        print(f"  {kind:<11} {field:<20} {e:>7} {n:>7} {100.0 * e / n:>7.2f}%", file=out)
+    near = sum(1 for m in t.moves if m == 1)
+    far = sum(1 for m in t.moves if m > 1)
+    if near or far:
+        print(f"  sees that came on another step than on the other server (each compared "
+              f"with its partner): {near} one step apart, {far} further", file=out)
+    diffs = sorted(t.diffs, key=lambda d: (-1e9 if d[0][1] is None else d[0][1], d[0][0]))
     if diffs:
         print(f"  first differences ({len(diffs)} in all; pitch first, then the real "
               f"server):", file=out)
@@ -608,7 +696,7 @@ def report(name, t, show, out):
         print(f"      pitch: {clip(x)}", file=out)
         print(f"      real:  {clip(y)}", file=out)
     short = verdict(t)
-    print(f"  {'conforms' if not short else 'differs: ' + ', '.join(short)}", file=out)
+    print(f"  {'conforms' if not short else 'does not conform: ' + ', '.join(short)}", file=out)
     return not short
 
 
@@ -617,7 +705,7 @@ def report(name, t, show, out):
 def main(argv):
     ap = argparse.ArgumentParser(add_help=False)
     ap.add_argument("names", nargs="*")
-    ap.add_argument("--real-server")
+    real_server.add_option(ap)
     ap.add_argument("--pitch", default=os.path.join(REPO, "build", "bin", "pitch"))
     ap.add_argument("--save")
     ap.add_argument("--show", type=int, default=8)
@@ -648,16 +736,13 @@ def main(argv):
     if unknown:
         print(f"conformance.py: no scenario {', '.join(unknown)} (see --list)", file=sys.stderr)
         return 2
-    real = args.real_server or os.environ.get("REAL_SERVER")
-    if not real:
-        print("conformance.py: no real server to compare with: name its binary with "
-              "--real-server PATH or REAL_SERVER (docs/pitch.md says how to build one)",
-              file=sys.stderr)
-        return NO_REAL_SERVER
-    for path, what in ((real, "the real server"), (args.pitch, "pitch")):
-        if not (os.path.isfile(path) and os.access(path, os.X_OK)):
-            print(f"conformance.py: {what} {path} is not a program", file=sys.stderr)
-            return 2
+    real, error = real_server.find(args.real_server)
+    if error:
+        print(f"conformance.py: {error}", file=sys.stderr)
+        return 2 if args.real_server or os.environ.get(real_server.ENV) else NO_REAL_SERVER
+    if not (os.path.isfile(args.pitch) and os.access(args.pitch, os.X_OK)):
+        print(f"conformance.py: pitch {args.pitch} is not a program", file=sys.stderr)
+        return 2
     chosen = [s for s in scenarios if not args.names or s["name"] in args.names]
     failed = []
     for s in chosen:

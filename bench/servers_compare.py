@@ -17,7 +17,8 @@ servers, and every figure is compared: its mean per match on each server with St
                                                  (and D2 ...: their matches together)
 
 Options:
-  --real-server PATH  the real server (default: $REAL_SERVER)
+  --real-server PATH  the real server's binary (also --server PATH; default: $REAL_SERVER;
+                      no place is assumed, bench/real_server.py)
   --matches N         matches per server and opponent (default 8)
   --cycles C          cycles per match, a multiple of 20 (default 1000)
   --jobs J            matches at once in each series (default 2: 4 at once in all)
@@ -50,7 +51,8 @@ A figure that depends on the machine's timing (the send slots the players missed
 compared; the slots missed in each series are shown below the table, to say whether the
 machine was quiet enough. The table is printed as Markdown, and written to D/table.md with
 the figures of every match in D/compare.json. A difference whose interval excludes zero is
-marked "differs".
+marked "differs"; one of fewer than 5 matches on a side, or of no spread at all, "cannot
+tell" (scripts/series_stats.py: no verdict without a spread it can estimate).
 
 Exit status: 0 when the table was made, 1 when a series could not be played or holds no
 match, 2 for a usage error, 3 when no real server is named (a check that cannot be made).
@@ -73,8 +75,9 @@ sys.path.insert(0, os.path.join(REPO, "scripts"))
 import figures  # noqa: E402
 import matchlog  # noqa: E402
 import series_stats  # noqa: E402
+import real_server  # noqa: E402
 
-NO_REAL_SERVER = 3
+NO_REAL_SERVER = real_server.NOT_NAMED
 SERVERS = ("pitch", "real")
 SERVER_NAMES = {"pitch": "pitch", "real": "the real server"}
 OPPONENTS = ("none", "scripted")
@@ -188,7 +191,8 @@ def _difference(d):
     if d is None:
         return "-", ""
     text = f"{d['mean']:+.2f} [{d['ci95'][0]:+.2f}, {d['ci95'][1]:+.2f}]"
-    return text, "differs" if d["excludes_zero"] else ""
+    return text, ("cannot tell" if series_stats.why_not(d) else
+                  "differs" if d["excludes_zero"] else "")
 
 
 def table(rows, pitch_n, real_n):
@@ -204,11 +208,14 @@ def table(rows, pitch_n, real_n):
 
 def chance_line(rows):
     """How many of the figures compared differ, against how many a 95% interval lets differ
-    by chance alone when the servers are alike (one in twenty)."""
-    tested = [r for r in rows if r["difference"] is not None]
+    by chance alone when the servers are alike (one in twenty); and how many cannot tell."""
+    tested = [r for r in rows if not series_stats.why_not(r["difference"])]
     differ = sum(1 for r in tested if r["difference"]["excludes_zero"])
+    untold = len(rows) - len(tested)
     return (f"{differ} of {len(tested)} figures differ; with no difference between the "
-            f"servers about {len(tested) / 20:.1f} would, by chance alone.")
+            f"servers about {len(tested) / 20:.1f} would, by chance alone." +
+            (f" {untold} cannot tell (fewer than 5 matches on a side, or no spread)."
+             if untold else ""))
 
 
 def zero_figures(rows):
@@ -306,7 +313,7 @@ def play_pair(folder, opp, server, args):
 
 def parse(argv):
     ap = argparse.ArgumentParser(add_help=False)
-    ap.add_argument("--real-server")
+    real_server.add_option(ap)
     ap.add_argument("--matches", type=int, default=8)
     ap.add_argument("--cycles", type=int, default=1000)
     ap.add_argument("--jobs", type=int, default=2)
@@ -341,15 +348,10 @@ def main(argv):
         lines, _ = report(args.compare, args.opponents)
         print("\n".join(lines))
         return 0
-    real = args.real_server or os.environ.get("REAL_SERVER")
-    if not real:
-        print("servers_compare.py: no real server to compare with: name its program with "
-              "--real-server PATH or REAL_SERVER (docs/pitch.md says how to build one)",
-              file=sys.stderr)
-        return NO_REAL_SERVER
-    if not (os.path.isfile(real) and os.access(real, os.X_OK)):
-        print(f"servers_compare.py: the real server {real} is not a program", file=sys.stderr)
-        return 2
+    real, error = real_server.find(args.real_server)
+    if error:
+        print(f"servers_compare.py: {error}", file=sys.stderr)
+        return 2 if args.real_server or os.environ.get(real_server.ENV) else NO_REAL_SERVER
     folder = args.dir or tempfile.mkdtemp(prefix="servers-compare.")
     if os.path.exists(folder) and os.listdir(folder):
         print(f"servers_compare.py: --dir {folder} is not empty", file=sys.stderr)

@@ -2,13 +2,16 @@
 //
 // The first team name to arrive plays on the left, the second on the right; uniform
 // numbers go out in connection order. With --twin-teams a second team of the left's name
-// plays on the right once eleven have joined the left, as NAME-b. Every player that joins
-// is said on standard output, so that a runner knows who has come. Only protocol version 6 is
+// plays on the right once eleven have joined the left, and one of the two is called NAME-b
+// (the right's, or the left's from its first player on with --twin-b-side left). Every player
+// that joins is said on standard output, so that a runner knows who has come, and so is every
+// init refused, with its reason (up to RefusalsSaid of them). Only protocol version 6 is
 // served: pitch writes no other message formats, so any other version is refused the way the real
 // server refuses a version it has no formats for.
 
 #include "pitch/connect.h"
 
+#include <arpa/inet.h>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -44,30 +47,42 @@ static void skipblanks(const char *s, size_t n, size_t &i) {
 }
 
 // Init: a team name, then "(version V)" and "(goalie)" in any order. Fills the
-// parsed fields; returns the error reply, or nullptr when well formed.
+// parsed fields (the version also as the client wrote it, digits and points only); returns
+// the error reply, with the reason for pitch's output in why, or nullptr when well formed.
 struct InitRequest {
     char team[TeamNameMax + 1];
     double version;
+    char versiontext[32]; // empty when the init gave none
     bool goalie;
 };
 
-static const char *parseinit(const char *s, size_t n, InitRequest &r) {
+static const char ReasonForm[] = "bad init form";
+
+static const char *parseinit(const char *s, size_t n, InitRequest &r, const char *&why) {
     size_t i = 5, k = 0; // after "(init"
+    why = ReasonForm;
     skipblanks(s, n, i);
     size_t start = i;
     while (i < n && s[i] != ' ' && s[i] != '\t' && s[i] != '(' && s[i] != ')') {
-        if (!namechar(s[i]))
+        if (!namechar(s[i])) {
+            why = "bad team name (letters, digits, - and _ only)";
             return "(error illegal_teamname)";
+        }
         i++;
     }
     k = i - start;
-    if (k == 0)
+    if (k == 0) {
+        why = "no team name";
         return "(error illegal_teamname)";
-    if (k > TeamNameMax)
+    }
+    if (k > TeamNameMax) {
+        why = "team name longer than 15 characters";
         return "(error illegal_teamname_or_too_long_teamname)";
+    }
     std::memcpy(r.team, s + start, k);
     r.team[k] = '\0';
     r.version = 3;
+    r.versiontext[0] = '\0';
     r.goalie = false;
     for (int guard = 0; guard < 4; guard++) {
         skipblanks(s, n, i);
@@ -90,6 +105,7 @@ static const char *parseinit(const char *s, size_t n, InitRequest &r) {
                 return ErrForm;
             i++;
             r.version = std::strtod(num, nullptr);
+            std::memcpy(r.versiontext, num, j + 1);
         } else {
             return ErrForm;
         }
@@ -114,44 +130,80 @@ static int sidefor(const char *team, bool claim) {
     return 0;
 }
 
-// joinside: the side a newcomer of the team plays on, as sidefor; with two teams of one
-// name, a newcomer of the left team's name once eleven have joined there plays on the right,
-// which is then named NAME-b (cut to fit).
+// twinnames: with two teams of one name, the names in the logs of the left's team and,
+// when right is set, of the right's: NAME and NAME-b (cut to fit), either way round.
+static void twinnames(bool right) {
+    char b[TeamNameMax + 1];
+    int keep = static_cast<int>(std::strlen(TwinName));
+    if (keep > TeamNameMax - 2)
+        keep = TeamNameMax - 2;
+    std::snprintf(b, sizeof b, "%.*s-b", keep, TwinName);
+    std::snprintf(TeamName[0], sizeof TeamName[0], "%s", Opt.twinbleft ? b : TwinName);
+    if (right)
+        std::snprintf(TeamName[1], sizeof TeamName[1], "%s", Opt.twinbleft ? TwinName : b);
+}
+
+// joinside: the side a newcomer of the team plays on, as sidefor. With two teams of one name
+// the first team to come takes the left under that name, a newcomer of that name once
+// eleven have joined there plays on the right, and any other name only on the right.
 static int joinside(const char *team, bool claim) {
-    if (!Opt.twins || !TeamName[0][0] || std::strcmp(TeamName[0], team) != 0 || Joins[0] < TeamSize)
+    if (!Opt.twins)
         return sidefor(team, claim);
-    if (Twins)
-        return -1;
-    if (TeamName[1][0])
-        return 1; // the right side is another team's; the left is full
-    if (claim) {
-        int keep = static_cast<int>(std::strlen(team));
-        if (keep > TeamNameMax - 2)
-            keep = TeamNameMax - 2;
-        std::snprintf(TeamName[1], sizeof TeamName[1], "%.*s-b", keep, team);
-        Twins = true;
+    if (!TwinName[0]) {
+        if (claim) {
+            std::snprintf(TwinName, sizeof TwinName, "%s", team);
+            twinnames(false);
+        }
+        return 1;
     }
+    if (!std::strcmp(TwinName, team)) {
+        if (Joins[0] < TeamSize)
+            return 1;
+        if (Twins)
+            return -1;
+        if (TeamName[1][0])
+            return 1; // the right side is another team's; the left is full
+        if (claim) {
+            twinnames(true);
+            Twins = true;
+        }
+        return -1;
+    }
+    if (Twins || (TeamName[1][0] && std::strcmp(TeamName[1], team) != 0))
+        return 0;
+    if (claim && !TeamName[1][0])
+        std::snprintf(TeamName[1], sizeof TeamName[1], "%s", team);
     return -1;
 }
 
-int joinplayer(const char *team, bool goalie, bool robot, char *err, size_t errcap) {
+// seat: joinplayer, with the reason of a refusal for pitch's output in why.
+static int seat(const char *team, bool goalie, bool robot, char *err, size_t errcap, char *why,
+                size_t whycap) {
     int side = joinside(team, false);
     if (side == 0) {
         std::snprintf(err, errcap, "(error no_more_team)");
+        std::snprintf(why, whycap, "a third team, %s (the sides are %s's and %s's)", team,
+                      TeamName[0], TeamName[1]);
         return -1;
     }
     int free = -1;
+    bool goalietaken = false;
     for (int u = 1; u <= TeamSize; u++) {
         const Player &p = Players[slotof(side, u)];
         if (p.on && goalie && p.goalie) {
-            free = -1;
+            goalietaken = true;
             break;
         }
         if (!p.on && free < 0)
             free = slotof(side, u);
     }
-    if (free < 0) {
+    if (free < 0 || goalietaken) {
         std::snprintf(err, errcap, "%s", ErrNoMorePlayer);
+        const char *name = TeamName[sideindex(side)][0] ? TeamName[sideindex(side)] : team;
+        if (goalietaken)
+            std::snprintf(why, whycap, "team %s has its goalie already", name);
+        else
+            std::snprintf(why, whycap, "team %s has eleven players already", name);
         return -1;
     }
     joinside(team, true);
@@ -162,36 +214,72 @@ int joinplayer(const char *team, bool goalie, bool robot, char *err, size_t errc
     return free;
 }
 
+int joinplayer(const char *team, bool goalie, bool robot, char *err, size_t errcap) {
+    char why[120];
+    return seat(team, goalie, robot, err, errcap, why, sizeof why);
+}
+
+// Refusals said: a client that sends inits without end must not fill the runner's file.
+constexpr int RefusalsSaid = 20;
+static int Refusals = 0; // refused inits so far
+
+static void sayrefused(uint32_t addr, uint16_t port, const char *why) {
+    if (Refusals > RefusalsSaid)
+        return;
+    if (Refusals++ == RefusalsSaid) {
+        std::printf("pitch: %d refusals said; further refusals are not said\n", RefusalsSaid);
+    } else {
+        char host[INET_ADDRSTRLEN] = "?";
+        inet_ntop(AF_INET, &addr, host, sizeof host);
+        std::printf("pitch: player at %s:%d refused: %s\n", host, ntohs(port), why);
+    }
+    std::fflush(stdout);
+}
+
+// refuse: the error reply to the client, from the well-known port, and its reason said.
+static void refuse(uint32_t addr, uint16_t port, const char *reply, const char *why) {
+    sendfrommain(addr, port, reply);
+    sayrefused(addr, port, why);
+}
+
 static void handleinit(uint32_t addr, uint16_t port, const char *s, size_t n) {
     InitRequest r{};
-    const char *err = parseinit(s, n, r);
+    const char *reason = nullptr;
+    const char *err = parseinit(s, n, r, reason);
     if (err) {
-        sendfrommain(addr, port, err);
+        refuse(addr, port, err, reason);
         return;
     }
     // Compared as a double: a version too large for an int must not be converted to one.
     if (!(r.version >= 6 && r.version < 7)) {
-        sendfrommain(addr, port, ErrNoMorePlayer);
+        char why[96];
+        if (r.versiontext[0])
+            std::snprintf(why, sizeof why, "pitch serves protocol 6 only (it asked for version %s)",
+                          r.versiontext);
+        else
+            std::snprintf(why, sizeof why,
+                          "pitch serves protocol 6 only (it asked for no version, which means 3)");
+        refuse(addr, port, ErrNoMorePlayer, why);
         return;
     }
-    char why[80];
-    int slot = joinplayer(r.team, r.goalie, false, why, sizeof why);
+    char reply[80], why[120];
+    int slot = seat(r.team, r.goalie, false, reply, sizeof reply, why, sizeof why);
     if (slot < 0) {
-        sendfrommain(addr, port, why);
+        refuse(addr, port, reply, why);
         return;
     }
     Player &p = Players[slot];
     p.fd = openreply(addr, port);
     if (p.fd < 0) {
         p.on = false;
-        sendfrommain(addr, port, ErrNoMorePlayer);
+        refuse(addr, port, ErrNoMorePlayer, "pitch could not open a socket for it");
         return;
     }
     p.addr = addr;
     p.port = port;
     LastJoinStep = StepCount;
     textlogrecv(slot, s, n);
-    char mode[40], reply[80];
+    char mode[40];
     modeword(mode, sizeof mode, Mode, ModeSide);
     std::snprintf(reply, sizeof reply, "(init %c %d %s)", p.side > 0 ? 'l' : 'r', p.unum, mode);
     sendplayer(slot, reply);

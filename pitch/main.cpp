@@ -43,6 +43,7 @@ int main(int argc, char **argv) {
     if (Opt.chasers)
         chasersjoin();
     std::printf("pitch: listening on port %d\n", netport());
+    std::printf("pitch: random seed %llu\n", static_cast<unsigned long long>(Opt.seed));
     std::fflush(stdout);
     return runserver();
 }

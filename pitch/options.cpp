@@ -42,6 +42,9 @@ static const char HelpText[] =
     "                     on the left, the next eleven on the right as NAME-b (so the\n"
     "                     logs, the record and the summary tell them apart); each player\n"
     "                     sees its own side under NAME and the other as NAME-b\n"
+    "  --twin-b-side S    with --twin-teams, the side whose team is called NAME-b: right\n"
+    "                     (default; the team that came second) or left (the first team,\n"
+    "                     so called from its first player on)\n"
     "  --record FILE      write a JSON-lines record: one line per step (play mode, score,\n"
     "                     ball, every player) and one per command received (cycle, player,\n"
     "                     text, ms after that player's sense_body, executed or ignored);\n"
@@ -63,7 +66,10 @@ static const char HelpText[] =
     "  --quiet            no progress line every 100 cycles\n"
     "  --help, -h         this text\n"
     "\n"
-    "Every player that joins is said in a line: \"pitch: vorn 1 (goalie) joined on the left\".\n"
+    "After the port, pitch says its seed: \"pitch: random seed N\". Every player that joins\n"
+    "is said in a line: \"pitch: vorn 1 (goalie) joined on the left\", and every init refused,\n"
+    "with its reason: \"pitch: player at HOST:PORT refused: REASON\" (the first 20 of them;\n"
+    "then one line says that further refusals are not said).\n"
     "At the end pitch prints the score, per player the commands per kind, the cycles with\n"
     "two or more body commands, when commands arrived after sense_body, and how closely\n"
     "steps kept their deadlines. When time is over it says so in a line of its own.\n"
@@ -93,6 +99,8 @@ static bool realarg(const char *text, double lo, double hi, double &v) {
     v = std::strtod(text, &end);
     return end != text && *end == '\0' && v >= lo && v <= hi;
 }
+
+static bool twinside = false; // --twin-b-side was given
 
 // apply: one option with its value. Returns nullptr when taken, "" for a name that is not an
 // option with a value, else what the value should have been.
@@ -127,6 +135,14 @@ static const char *apply(const char *name, const char *value) {
         if (!left && std::strcmp(value, "right"))
             return "left or right";
         Opt.chasersleft = left;
+        return nullptr;
+    }
+    if (!std::strcmp(name, "twin-b-side")) {
+        bool left = !std::strcmp(value, "left");
+        if (!left && std::strcmp(value, "right"))
+            return "left or right";
+        Opt.twinbleft = left;
+        twinside = true;
         return nullptr;
     }
     if (!std::strcmp(name, "record")) {
@@ -182,6 +198,7 @@ static bool takesvalue(const char *name) {
 
 int parseoptions(int argc, char **argv, FILE *out, FILE *err) {
     initoptions();
+    twinside = false;
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
         if (!std::strcmp(arg, "-h")) {
@@ -228,6 +245,11 @@ int parseoptions(int argc, char **argv, FILE *out, FILE *err) {
     if (Opt.twins && Opt.chasers) {
         std::fprintf(err, "pitch: --twin-teams needs both sides for clients, --opponent chasers "
                           "takes one (try --help)\n");
+        return 2;
+    }
+    if (twinside && !Opt.twins) {
+        std::fprintf(err, "pitch: --twin-b-side names one of two teams of one name: it needs "
+                          "--twin-teams (try --help)\n");
         return 2;
     }
     if (Opt.waitplayers < 0)

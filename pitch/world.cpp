@@ -18,6 +18,7 @@ char TeamName[2][TeamNameMax + 1];
 bool TeamEver[2];
 int Joins[2];
 bool Twins;
+char TwinName[TeamNameMax + 1];
 
 void initoptions() {
     Opt = Options{};
@@ -40,6 +41,7 @@ void initoptions() {
     Opt.freekickfault = true;
     Opt.playertypes = false;
     Opt.twins = false;
+    Opt.twinbleft = false;
 }
 
 void initworld() {
@@ -53,6 +55,7 @@ void initworld() {
     TeamEver[0] = TeamEver[1] = false;
     Joins[0] = Joins[1] = 0;
     Twins = false;
+    TwinName[0] = '\0';
     inittypes();
 }
 
@@ -90,10 +93,14 @@ bool kickable(const Player &p) {
     return std::hypot(TheBall.x - p.x, TheBall.y - p.y) <= area;
 }
 
+// The left's players see themselves under the twin name from the first on, whatever the
+// logs call them; once the twin has come, each side sees the other under NAME-b.
 const char *seenteam(int viewer, int side) {
-    if (!Twins)
-        return TeamName[sideindex(side)];
-    return TeamName[viewer == side ? 0 : 1];
+    if (Twins)
+        return viewer == side ? TwinName : TeamName[Opt.twinbleft ? 0 : 1];
+    if (viewer == side && side > 0 && TwinName[0])
+        return TwinName;
+    return TeamName[sideindex(side)];
 }
 
 int connectedclients() {

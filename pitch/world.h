@@ -79,6 +79,7 @@ struct Options {
     bool freekickfault;  // referee a set-play taker touching the ball twice
     bool playertypes;    // random player types handed out at the first kick-off
     bool twins;          // two teams of one name: the first eleven left, the next right
+    bool twinbleft;      // with twins, the left's team is the one called NAME-b
 };
 
 // Globals
@@ -89,6 +90,7 @@ extern char TeamName[2][TeamNameMax + 1]; // [0] left, [1] right; empty when no 
 extern bool TeamEver[2];                  // the side ever had a player
 extern int Joins[2];                      // players seated on the side so far, ever
 extern bool Twins;                        // the right side plays under the left's name
+extern char TwinName[TeamNameMax + 1];    // with twins, the name both teams gave; else empty
 
 void initoptions();
 void initworld(); // fresh match: no players, ball at the centre
@@ -99,7 +101,7 @@ bool kickable(const Player &p); // the ball is within the kickable area of p
 int connectedclients();         // slots used by real clients
 // seenteam: the team name a player of side viewer sees the players of side under. With two
 // teams of one name each sees its own side under that name and the other as NAME-b, the
-// right side's name in the logs.
+// name in the logs of the right side's team (the left's with --twin-b-side left).
 const char *seenteam(int viewer, int side);
 
 } // namespace vorn::pitch

@@ -6,7 +6,8 @@
 #   chasers   pitch's built-in team (pitch seats it itself)
 #   none      nobody: vorn plays alone, on the left
 #   vorn      "vorn:DIR": the vorn build in DIR (its Vorn and Vorng), started by this
-#             repository's start-team.sh; on pitch, which names it vorn-b in its logs
+#             repository's start-team.sh; on pitch, which names it vorn-b in its logs on
+#             either side
 #   command   any other text: a command that starts a whole team, with {host} and {port}
 #             put in, run by /bin/sh in the match folder
 # For each kind K:
@@ -83,7 +84,10 @@ opp_vorn_check() {
   opponent=vorn:$(cd "$(oppbin)" && pwd) # its players start in folders of their own
 }
 opp_vorn_players() { echo 11; }
-opp_vorn_pitch() { echo --twin-teams; }
+# Its team is the one pitch calls vorn-b, on either side: the build under test stays vorn.
+opp_vorn_pitch() {
+  echo --twin-teams --twin-b-side "$([ "$side" = left ] && echo right || echo left)"
+}
 opp_vorn_joins() { echo 11; }
 opp_vorn_kickoff() { echo $((connectwait + 15)); }
 opp_vorn_start() {
@@ -141,7 +145,7 @@ oppsession() {
   local stat line fields
   [ -n "$opppid" ] || return 0
   for stat in /proc/[0-9]*/stat; do
-    IFS= read -r line <"$stat" 2>/dev/null || continue
+    { IFS= read -r line <"$stat"; } 2>/dev/null || continue # it may have just ended
     read -r -a fields <<<"${line##*) }"
     [ "${fields[3]}" != "$opppid" ] || [ "${fields[0]}" = Z ] || echo "${line%% *}"
   done

@@ -5,7 +5,8 @@ played the same matches on the same sides: they are compared match by match, as 
 the same seed and side, by the mean of the pairs' differences in goal difference with its
 Student's t 95% interval. Any other two series are compared as two samples, by the
 difference of their means with Welch's interval, and the comparison says why. Either way it
-gives a verdict in words ("better", "worse", "no difference shown"), the smallest difference
+gives a verdict in words ("better", "worse", "no difference shown", or "cannot tell" with
+the reason: fewer than 5 pairs or matches a side, or no spread at all), the smallest difference
 the series could have shown (the interval's half-width; none when the goal differences did
 not spread at all, and the series cannot tell), whether they were large enough to
 show a difference of one goal per match, and the builds of both, with a warning when the
@@ -59,11 +60,20 @@ def pairing(this, base):
 
 def sufficiency(pairs, n_this, n_base, sd):
     """Whether the series could show a difference of DELTA: the matches (pairs, or matches per
-    series) needed at the spread seen, against those played."""
+    series) needed at the spread seen, against those played; "cannot_tell" says why that
+    cannot be told (no spread known, too few to know it, none at all), else is None."""
     needed = series_stats.matches_needed(sd, DELTA, pairs)
     have = n_this if pairs else min(n_this, n_base)
+    why = None
+    if sd is None:
+        why = "too few matches for a spread"
+    elif have < series_stats.MIN_SAMPLE:
+        why = (f"fewer than {series_stats.MIN_SAMPLE} "
+               f"{'pairs' if pairs else 'matches on a side'}: the spread is not known")
+    elif sd == 0:
+        why = "the goal differences did not spread at all"
     return {"delta": DELTA, "sd": sd, "needed": needed, "have": have,
-            "enough": needed is not None and have >= needed}
+            "enough": why is None and have >= needed, "cannot_tell": why}
 
 
 def compare(this, base, basedir, across_time=True):
@@ -84,7 +94,8 @@ def compare(this, base, basedir, across_time=True):
             "goal_difference": series_stats.mean_ci(theirs),
             "method": "paired" if pairs else "unpaired", "why": why,
             "pairs": len(pairs) if pairs else None,
-            "difference": diff, "verdict": series_stats.verdict(diff), "smallest_shown": half,
+            "difference": diff, "verdict": series_stats.verdict(diff),
+            "verdict_why": series_stats.why_not(diff), "smallest_shown": half,
             "sufficient": sufficiency(bool(pairs), len(pairs) if pairs else len(ours),
                                       len(theirs), sd),
             "builds": {"this": this.get("programs"), "baseline": base.get("programs")},
@@ -121,17 +132,14 @@ def headtohead(summary):
                "a pair counts with its mean per match")
     else:
         gd = [m["goal_difference"] for m in played(summary)]
-        stat = series_stats.mean_ci(gd)
-        diff = None if stat["ci95"] is None else {
-            "mean": stat["mean"], "ci95": stat["ci95"], "df": len(gd) - 1,
-            "excludes_zero": stat["ci95"][0] > 0 or stat["ci95"][1] < 0}
+        diff = series_stats.paired(gd, [0] * len(gd), unit="matches")
         why = (f"match by match: {len(pairs)} {'pair' if len(pairs) == 1 else 'pairs'} of the "
                "same seed played to the end")
     half = None if diff is None else (diff["ci95"][1] - diff["ci95"][0]) / 2
     return {"method": "paired" if len(pairs) >= 2 else "matches", "why": why,
             "pairs": len(pairs), "difference": diff, "verdict": series_stats.verdict(diff),
-            "smallest_shown": half, "under_test": undertest(summary),
-            "other_build": summary.get("other_build")}
+            "verdict_why": series_stats.why_not(diff), "smallest_shown": half,
+            "under_test": undertest(summary), "other_build": summary.get("other_build")}
 
 
 def headtoheadlines(h):
@@ -141,10 +149,16 @@ def headtoheadlines(h):
     else:
         subject = "this build's goal difference per match against the other"
     out = [f"head to head: {h['why']}",
-           f"verdict: {h['verdict']}: {subject} {interval(h['difference'])}"]
+           f"verdict: {said(h)}: {subject} {interval(h['difference'])}"]
     if h["smallest_shown"] is not None:
         out.append(f"the smallest difference this series could show: {smallest(h)}")
     return out
+
+
+def said(c):
+    """A comparison's verdict in words, with the reason when it cannot tell."""
+    why = c.get("verdict_why")
+    return f"{c['verdict']} ({why})" if why else c["verdict"]
 
 
 def smallest(c):
@@ -360,9 +374,9 @@ def verdictline(b, count):
     the opponent is under test, that of "your team"."""
     d = b["difference"]
     if b.get("under_test") == "opponent":
-        return (f"verdict: your team: {b['verdict']}: difference in your team's goal "
+        return (f"verdict: your team: {said(b)}: difference in your team's goal "
                 f"difference per match {interval(d)} ({count})")
-    return (f"verdict: {b['verdict']}: difference in goal difference per match "
+    return (f"verdict: {said(b)}: difference in goal difference per match "
             f"{interval(d)} ({count})")
 
 
@@ -393,11 +407,9 @@ def lines(b, names=("this series", "the baseline")):
     if b["smallest_shown"] is not None:
         out.append(f"the smallest difference these series could show: {smallest(b)}")
     what = "pairs" if b["pairs"] else "matches in each series"
-    if s["needed"] is None or not s["sd"]:
-        why = "too few matches for a spread" if s["needed"] is None else \
-            "the goal differences did not spread at all"
+    if s["cannot_tell"]:
         out.append(f"large enough for a difference of {s['delta']:g} goal per match: cannot "
-                   f"tell ({why})")
+                   f"tell ({s['cannot_tell']})")
     else:
         out.append(f"large enough for a difference of {s['delta']:g} goal per match: "
                    f"{'yes' if s['enough'] else 'no'}: at this spread (sd {s['sd']:.2f}) "
@@ -455,9 +467,14 @@ def interleaved(a, b, started=None, first=None):
     if groups["A"] and groups["B"]:
         mean = (sum(groups["B"]) / len(groups["B"]) - sum(groups["A"]) / len(groups["A"])) / 2
     diff = series_stats.difference(groups["B"], groups["A"])
-    order = None if diff is None else {
-        "mean": diff["mean"] / 2, "ci95": [x / 2 for x in diff["ci95"]], "df": diff["df"],
-        "excludes_zero": diff["excludes_zero"]}
+    order = None
+    if diff is not None:
+        few = min(len(groups["A"]), len(groups["B"])) < series_stats.MIN_SAMPLE
+        why = (f"fewer than {series_stats.MIN_SAMPLE} pairs of each order: {len(groups['A'])} "
+               f"with A first, {len(groups['B'])} with B first") if few else \
+            series_stats.why_not(diff)
+        order = {"mean": diff["mean"] / 2, "ci95": [x / 2 for x in diff["ci95"]],
+                 "df": diff["df"], "excludes_zero": diff["excludes_zero"], "cannot_tell": why}
     return {"pairs": pairs, "order": {
         "a_first": len(groups["A"]), "b_first": len(groups["B"]), "mean": mean,
         "difference": order, "verdict": series_stats.verdict(order)}}
@@ -474,7 +491,9 @@ def orderlines(o):
                 f"{o['a_first']} played to the end with A first, {o['b_first']} with B first; "
                 "two of each give one)"]
     words = {"better": "the matches started first did better",
-             "worse": "the matches started first did worse"}.get(
+             "worse": "the matches started first did worse",
+             series_stats.CANNOT_TELL: f"{series_stats.CANNOT_TELL} "
+             f"({(o['difference'] or {}).get('cannot_tell')})"}.get(
         o["verdict"], "no effect of the order shown")
     return [text + f"{interval(o['difference'])} ({o['a_first']} pairs with A first, "
             f"{o['b_first']} with B first): {words}"]

@@ -3,15 +3,29 @@ difference of two series' means with Welch's interval or, for two series of the 
 the mean of the differences of the pairs with Student's t interval; the verdict a difference
 gives, and the number of matches a difference needs to be shown.
 
+A verdict needs a spread it can estimate: with fewer than MIN_SAMPLE pairs (or matches on
+either side), or no spread at all, it is "cannot tell", with the reason; the interval is
+still given, for what it is.
+
 Standard library only, so the t quantile is computed here: the t distribution's CDF comes
 from the regularized incomplete beta function (a continued fraction, evaluated by the
 modified Lentz method), and the quantile is found by bisection on that CDF. Degrees of
-freedom need not be whole numbers, as Welch's approximation gives them.
+freedom need not be whole numbers, as Welch's approximation gives them. Debian's
+python3-scipy (scipy.stats.t.ppf) would replace these sixty lines, and it was weighed: on
+this Debian 12 machine it brings 22 packages, 97 MB installed (apt-get install -s python3-scipy;
+numpy, pythran, pillow, boost headers...), which every user of scripts/series_summary.py,
+series.sh and the bench tools would have to install (scripts/install-deps.sh installs on
+demand) for one function. The lines here stay: they are checked against published t tables
+(tests/series/stats_test.py), to 1e-6 at the 97.5% quantile and to a table's three
+decimals elsewhere, more than a 95% verdict needs.
 """
 
 import math
 
 CONFIDENCE = 0.95
+# Pairs, or matches on either side, below which a spread is too poorly known for a verdict.
+MIN_SAMPLE = 5
+CANNOT_TELL = "cannot tell"
 _EPS = 1e-15
 _TINY = 1e-300
 
@@ -57,7 +71,14 @@ def t_cdf(t, df):
 
 
 def t_quantile(p, df):
-    """The t with P(T <= t) = p, for 0.5 <= p < 1, by bisection on t_cdf."""
+    """The t with P(T <= t) = p, for 0 < p < 1, by bisection on t_cdf; below 0.5 from the
+    distribution's symmetry, t(p) = -t(1 - p)."""
+    if not 0.0 < p < 1.0:
+        raise ValueError(f"a quantile needs 0 < p < 1, not {p}")
+    if p < 0.5:
+        return -t_quantile(1.0 - p, df)
+    if p == 0.5:
+        return 0.0
     lo, hi = 0.0, 1.0
     while t_cdf(hi, df) < p:
         lo, hi = hi, 2.0 * hi
@@ -96,29 +117,46 @@ def mean_ci(values, low=None, high=None):
     return {"n": n, "mean": mean, "ci95": ci}
 
 
+def excludes_zero(ci):
+    """Whether an interval [low, high] lies wholly on one side of zero (a bound on zero does
+    not exclude it)."""
+    return ci[0] > 0 or ci[1] < 0
+
+
 def difference(values, baseline):
     """The difference of the means (values minus baseline) with Welch's 95% interval, and
     whether that interval excludes zero. None when either sample has fewer than two values;
     when neither has any spread the interval is the difference itself (df None), as the
-    interval of a mean without spread is the mean."""
+    interval of a mean without spread is the mean. "cannot_tell" says why no verdict can be
+    given (fewer than MIN_SAMPLE matches on a side, no spread), else is None; then
+    "excludes_zero" is False."""
     na, nb = len(values), len(baseline)
     if na < 2 or nb < 2:
         return None
     ma, mb = sum(values) / na, sum(baseline) / nb
     qa, qb = _variance(values, ma) / na, _variance(baseline, mb) / nb
     d = ma - mb
+    why = None
+    if min(na, nb) < MIN_SAMPLE:
+        why = f"fewer than {MIN_SAMPLE} matches on a side: {na} and {nb}"
+    elif qa + qb == 0:
+        why = "no spread: every match of both came out alike"
     if qa + qb == 0:
-        return {"mean": d, "ci95": [d, d], "df": None, "excludes_zero": d != 0}
+        return {"mean": d, "ci95": [d, d], "df": None, "excludes_zero": False,
+                "cannot_tell": why}
     df = (qa + qb) ** 2 / (qa * qa / (na - 1) + qb * qb / (nb - 1))
     half = t_quantile(0.5 + CONFIDENCE / 2, df) * math.sqrt(qa + qb)
-    return {"mean": d, "ci95": [d - half, d + half], "df": df,
-            "excludes_zero": d - half > 0 or d + half < 0}
+    ci = [d - half, d + half]
+    return {"mean": d, "ci95": ci, "df": df, "excludes_zero": not why and excludes_zero(ci),
+            "cannot_tell": why}
 
 
-def paired(values, baseline):
+def paired(values, baseline, unit="pairs"):
     """The mean of the pairs' differences (values[i] - baseline[i]) with Student's t 95%
     interval, as difference() gives it (df n - 1), with the differences' standard deviation
-    as "sd". None below two pairs; pairs that all differ alike give an interval of width 0."""
+    as "sd". None below two pairs; pairs that all differ alike give an interval of width 0.
+    "cannot_tell" as in difference(): fewer than MIN_SAMPLE pairs (unit names them in its
+    words), or all differing alike."""
     if len(values) != len(baseline):
         raise ValueError("paired samples must be of the same length")
     n = len(values)
@@ -128,8 +166,14 @@ def paired(values, baseline):
     d = sum(diffs) / n
     sd = math.sqrt(_variance(diffs, d))
     half = t_quantile(0.5 + CONFIDENCE / 2, n - 1) * sd / math.sqrt(n)
-    return {"mean": d, "ci95": [d - half, d + half], "df": n - 1, "sd": sd,
-            "excludes_zero": d - half > 0 or d + half < 0}
+    why = None
+    if n < MIN_SAMPLE:
+        why = f"fewer than {MIN_SAMPLE} {unit}: {n}"
+    elif sd == 0:
+        why = f"no spread: all {n} {unit} differ alike"
+    ci = [d - half, d + half]
+    return {"mean": d, "ci95": ci, "df": n - 1, "sd": sd,
+            "excludes_zero": not why and excludes_zero(ci), "cannot_tell": why}
 
 
 def pooled_sd(values, baseline):
@@ -141,10 +185,20 @@ def pooled_sd(values, baseline):
     return math.sqrt(squares / (len(values) + len(baseline) - 2))
 
 
+def why_not(diff):
+    """Why a difference() or paired() result gives no verdict, in words; None when it
+    gives one."""
+    if diff is None:
+        return "fewer than two matches on a side: no interval"
+    return diff.get("cannot_tell")
+
+
 def verdict(diff):
-    """"better", "worse" or "no difference shown" for a difference() or paired() result
-    (None, too few matches, shows none)."""
-    if diff is None or not diff["excludes_zero"]:
+    """"better", "worse", "no difference shown" or "cannot tell" (why_not() says why) for a
+    difference() or paired() result."""
+    if why_not(diff):
+        return CANNOT_TELL
+    if not diff["excludes_zero"]:
         return "no difference shown"
     return "better" if diff["ci95"][0] > 0 else "worse"
 
@@ -159,14 +213,17 @@ def matches_needed(sd, delta, pairs, power=POWER, most=100000):
     of the two series (sd that of a single match). From the t quantiles:
     n >= ((t(0.975, df) + t(power, df)) * sd / delta)^2, times 2 for two unpaired series,
     with df n - 1 or 2n - 2; the smallest whole n, at least 2. most when even that many
-    would not do."""
+    would not do, as for a difference of 0, which no number of matches shows; a negative
+    delta needs as many as its size."""
     if sd is None:
         return None
+    if delta == 0:
+        return most
 
     def enough(n):
         df = n - 1 if pairs else 2 * n - 2
         z = t_quantile(0.5 + CONFIDENCE / 2, df) + t_quantile(power, df)
-        return n >= (1 if pairs else 2) * (z * sd / delta) ** 2
+        return n >= (1 if pairs else 2) * (z * sd / abs(delta)) ** 2
 
     if not enough(most):
         return most

@@ -19,10 +19,15 @@
 #                    the play mode and the score every 100 cycles): then the report leaves
 #                    out the referee's calls that vorn's players heard
 #   K_start          starts the server in the background on free ports, its output in the
-#                    file $serverout; sets server (its pid) and port, or returns 1 with the
-#                    reason in startproblem when it did not start
+#                    file $serverout; sets server (its pid) and port, and serverseed (its
+#                    random seed) when it is known by then (the real server says it before
+#                    it listens, among the lines K_start reads), or returns 1 with the reason
+#                    in startproblem when it did not start
 #   K_joined LINE    prints "SIDE TEAM UNUM" when the output line LINE says that a player
 #                    joined (SIDE left, right, or - when the line does not say)
+#   K_refused LINE   prints the reason, one line, when LINE says that the server refused a
+#                    client that asked to play; else prints nothing and fails
+#   K_seed LINE      prints the seed when LINE gives the server's random seed; else fails
 #   K_timeover LINE  succeeds when LINE says that the time is over
 #   K_show LINE      what of LINE the user sees while the match is played (nothing, the line)
 #
@@ -33,7 +38,8 @@
 
 serverkind() { if [ "$1" = pitch ]; then echo pitch; else echo rcss; fi; }
 
-# --- pitch, our own server: one port of its choice (--port 0), its output in pitch.txt.
+# --- pitch, our own server: one port of its choice (--port 0), its output in pitch.txt. It
+# says its seed after its port, and every init it refuses, with the reason (the first 20).
 
 pitch_check() { :; }
 # pitch_present: its program is there, else a line that says so (found when the match
@@ -67,7 +73,7 @@ pitch_start() {
   followserver
   local line
   if nextline 10 line && [[ $line =~ ^pitch:\ listening\ on\ port\ ([0-9]+) ]]; then
-    port=${BASH_REMATCH[1]}
+    port=${BASH_REMATCH[1]} serverseed=$seed
     say "pitch listening on 127.0.0.1:$port; a match of $cycles cycles with seed $seed in $dir"
     return 0
   fi
@@ -82,9 +88,16 @@ pitch_joined() {
 
 pitch_timeover() { [[ $1 == "pitch: time over"* ]]; }
 
+pitch_refused() {
+  [[ $1 =~ ^pitch:\ player\ at\ [^\ ]+\ refused:\ (.+)$ ]] && echo "${BASH_REMATCH[1]}"
+}
+
+pitch_seed() { [[ $1 =~ ^pitch:\ random\ seed\ ([0-9]+)$ ]] && echo "${BASH_REMATCH[1]}"; }
+
 pitch_show() {
   case $1 in
-    "pitch: listening"* | "pitch: time over"* | "pitch: "*" joined on the "*) ;;
+    "pitch: listening"* | "pitch: random seed"* | "pitch: time over"* | \
+      "pitch: "*" joined on the "*) ;;
     *) say "$1" ;;
   esac
 }
@@ -96,6 +109,18 @@ pitch_show() {
 # folder, which is its home: its configuration folder (RCSS_CONF_DIR) is server/conf, and
 # USER is unset, for it finds "~" through USER and the password file, not HOME. Its game log
 # and text log go to match.rcg and match.rcl in the match folder, its output to server.txt.
+#
+# Beside the match's length and logs it is told:
+#   server::verbose=true  so that it says why it refuses a player (a third team, a full team,
+#       a second goalie) on its standard error; it says a version it has no messages for
+#       whatever this says. Verbose adds a line a player type at its start and little else.
+#   player::allow_mult_default_type=true  so that every player keeps the default type. At the
+#       first kick-off it would otherwise hand out its heterogeneous types to the players
+#       (the default type to at most pt_max of a team, others to the rest), and a client of
+#       protocol 6, as vorn's players are, is never told its type nor the types' parameters.
+#       This holds for the opponent's players too: the server hands out no types to either
+#       team; an opponent with an online coach may still change its own players' types
+#       itself (change_player_type), within subs_max and pt_max, as ever.
 
 rcss_check() {
   local found
@@ -146,13 +171,51 @@ for _ in range(200):
 EOF
 }
 
+# rcss_startlock, rcss_startunlock: the real server seeds its random source from its clock
+# in whole seconds when it starts (its source at the head of its history takes no seed:
+# server::random_seed is not among its parameters), so two of them that start in one second
+# would play one seed. Its starts on this machine are taken one at a time through a lock on
+# ${TMPDIR:-/tmp}/vorn-rcss-start.lock, held from a start until the second after the one in
+# which the server listened, by which time it has taken its seed. Bounded: a start waits at
+# most 5 s for the lock and then goes on without it (saying so); a server that does not
+# listen holds it no longer than its start's 20 s; the hold after listening is under a second.
+rcsslock="" rcsslocked=""
+rcss_startlock() {
+  rcsslocked=""
+  if [ -z "$rcsslock" ]; then
+    { exec {rcsslock}>>"${TMPDIR:-/tmp}/vorn-rcss-start.lock"; } 2>/dev/null ||
+      exec {rcsslock}</dev/null # another user's lock file: no lock to take
+  fi
+  if flock -w 5 "$rcsslock" 2>/dev/null; then
+    rcsslocked=1
+  else
+    say "another real server has held the start lock for 5 s; starting without it (its" \
+      "random seed, the second it starts in, may be another match's)"
+  fi
+}
+rcss_startunlock() {
+  [ -n "$rcsslocked" ] || return 0
+  if [ "$1" = listening ]; then
+    local left=$((1010000 - ${EPOCHREALTIME/./} % 1000000)) # to 10 ms into the next second
+    sleep "$((left / 1000000)).$(printf %06d $((left % 1000000)))"
+  fi
+  flock -u "$rcsslock"
+  rcsslocked=""
+}
+
 rcss_start() {
-  local home=$dir/server tries line
+  local home=$dir/server tries line got
+  serverseed=""
   mkdir -p "$home/conf" || { startproblem="cannot create '$home'"; return 1; }
   serverout=$dir/server.txt
+  rcss_startlock
   for tries in 1 2 3 4 5; do
     port=$(rcss_freeport)
-    [ -n "$port" ] || { startproblem="no three free ports in a row for the server"; return 1; }
+    if [ -z "$port" ]; then
+      rcss_startunlock
+      startproblem="no three free ports in a row for the server"
+      return 1
+    fi
     local args=("server::port=$port" "server::coach_port=$((port + 1))"
       "server::olcoach_port=$((port + 2))" server::auto_mode=true
       "server::connect_wait=$((kickoffafter * 10))" server::kick_off_wait=20
@@ -162,25 +225,31 @@ rcss_start() {
       "server::game_log_dir=$dir" "server::text_log_dir=$dir" server::game_log_fixed=true
       server::text_log_fixed=true server::game_log_fixed_name=match
       server::text_log_fixed_name=match server::game_log_compression=0
-      server::text_log_compression=0)
+      server::text_log_compression=0 server::verbose=true
+      player::allow_mult_default_type=true)
     : >"$serverout"
-    # Line by line (stdbuf), so that every player's "connected" is read as it comes.
-    (cd "$home" && exec env -u USER -u USERNAME HOME="$home" RCSS_CONF_DIR="$home/conf" \
-      stdbuf -oL -eL "$serverpath" "${args[@]}") >"$serverout" 2>&1 &
+    # Line by line (stdbuf), so that every player's "connected" is read as it comes; the
+    # start lock is not its to hold.
+    (cd "$home" && { [ -z "$rcsslock" ] || exec {rcsslock}>&-; } &&
+      exec env -u USER -u USERNAME HOME="$home" RCSS_CONF_DIR="$home/conf" \
+        stdbuf -oL -eL "$serverpath" "${args[@]}") >"$serverout" 2>&1 &
     server=$!
     followserver
     while nextline 20 line; do
       if [[ $line == "Hit CTRL-C to exit"* ]]; then
+        rcss_startunlock listening
         say "the real server ($serverpath) listening on 127.0.0.1:$port (its trainer" \
           "$((port + 1)), its coach $((port + 2))); a match of $cycles cycles in $dir"
         return 0
       fi
+      got=$(rcss_seed "$line") && serverseed=$got
     done
     waitfor "$server" 2>/dev/null
     server=""
     grep -q "Address already in use" "$serverout" || break
     say "the real server found port $port or the two after it taken; trying others"
   done
+  rcss_startunlock
   startproblem="the real server did not start:"$'\n'$(cat "$serverout")
   return 1
 }
@@ -191,5 +260,32 @@ rcss_joined() {
 }
 
 rcss_timeover() { [[ $1 == "Waiting after end of match"* ]]; }
+
+# rcss_refused: its lines of a refused player, on its standard error (the first three with
+# server::verbose only): a team name that is neither side's, a twelfth player or a second
+# goalie of a team, and a version it has no messages for (the first of the lines it says
+# then; the next, "Error: Could not find serializer or sender for version V", it says of an
+# online coach's too).
+rcss_refused() {
+  local why
+  if [[ $1 =~ ^Warning:Too\ many\ teams\.\ \[teamname\ =\ \'(.*)\'\]$ ]]; then
+    why="a third team, ${BASH_REMATCH[1]}, asked to play (both sides have their teams)"
+  elif [[ $1 == "Warning:Too many players." ]]; then
+    why="its team has eleven players already"
+  elif [[ $1 == "Warning:Too many goalies." ]]; then
+    why="its team has its goalie already"
+  elif [[ $1 =~ ^No\ [A-Za-z]+Player::Creator\ v([^ ]+)$ ]]; then
+    why="it asked for protocol version ${BASH_REMATCH[1]}, which the real server does not serve"
+  else
+    return 1
+  fi
+  echo "the real server refused a player: $why"
+}
+
+# rcss_seed: "Simulator Random Seed: N", its seed from its clock, or "Using given Simulator
+# Random Seed: N" from a version that takes one.
+rcss_seed() {
+  [[ $1 =~ ^(Using\ given\ )?Simulator\ Random\ Seed:\ (-?[0-9]+)$ ]] && echo "${BASH_REMATCH[2]}"
+}
 
 rcss_show() { :; }

@@ -129,7 +129,7 @@ initsent() {
   done
 }
 
-pids=() inputs=() stopping=0 signalled="" noanswer=0 follower=""
+pids=() inputs=() stopping=0 signalled="" noanswer=0 follower="" timer=""
 declare -A ended=() how=()
 startplayers() {
   local n folder fd word=players
@@ -275,29 +275,53 @@ stop() {
 # types "quit"); the waiting goes on. The timer is a plain sleep of this script's own, waited
 # for beside the players: when it ends and no player has had an answer from the server, the
 # players are stopped; when the players end first, it is ended and reaped, so that nothing of
-# the script outlives it.
+# the script outlives it. "wait -n" knows only the jobs bash has not reaped yet: those that
+# ended while a trap ran (a signal to the whole process group ends the players and the timer
+# at once) are found gone and their statuses taken one by one (gone), so that every round of
+# the loop either notes an ending or waits; none can spin.
 waitplayers() {
-  local n which status timer
+  local n which status
   declare -A player=()
   for n in "${!pids[@]}"; do player[${pids[$n]}]=$((n + 1)); done
   sleep "$answerwait" &
   timer=$!
   while [ ${#player[@]} -gt 0 ]; do
     which=""
-    wait -n -p which "${!player[@]}" ${timer:+"$timer"}
+    wait -n -p which "${!player[@]}" ${timer:+"$timer"} 2>/dev/null
     status=$?
-    if [ -z "${which:-}" ]; then
-      continue # a signal
-    elif [ "$which" = "$timer" ]; then
-      timer=""
-      [ $stopping = 1 ] || [ "$(answered)" != 0 ] || { noanswer=1 && stop; }
-    else
-      ended[${player[$which]}]=$status
-      unset "player[$which]"
+    if [ -n "${which:-}" ]; then
+      ended "$which" "$status"
+    elif ! gone && [ "$status" = 127 ]; then
+      sleep 0.1 # nothing to wait for, and nothing gone: never seen, but never a spin either
     fi
   done
   [ -z "$timer" ] || { kill "$timer" && waitfor "$timer"; } 2>/dev/null
   [ -z "$follower" ] || waitfor "$follower"
+}
+
+# ended PID STATUS: the process PID of waitplayers ended with STATUS: a player, or the timer.
+ended() {
+  if [ "$1" = "$timer" ]; then
+    timer=""
+    [ $stopping = 1 ] || [ "$(answered)" != 0 ] || { noanswer=1 && stop; }
+  else
+    ended[${player[$1]}]=$2
+    unset "player[$1]"
+  fi
+}
+
+# gone: the processes of waitplayers that have ended and been reaped already, each noted with
+# the status bash kept for it (wait PID gives it); fails when there was none.
+gone() {
+  local pid status found=1
+  for pid in "${!player[@]}" $timer; do
+    kill -0 "$pid" 2>/dev/null && continue
+    wait "$pid" 2>/dev/null
+    status=$?
+    ended "$pid" "$status"
+    found=0
+  done
+  return $found
 }
 
 # refusal: the server's words when it refused a player, else nothing. A refused player ends

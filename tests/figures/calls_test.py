@@ -101,24 +101,42 @@ class Calls(unittest.TestCase):
 
 class Compare(unittest.TestCase):
     def test_table(self):
-        pitch = [{"vorn_goals": 1, "vorn_kicks": 2, "drop_ball": 0},
-                 {"vorn_goals": 1, "vorn_kicks": 4, "drop_ball": 0}]
-        real = [{"vorn_goals": 0, "vorn_kicks": 3, "drop_ball": 0},
-                {"vorn_goals": 0, "vorn_kicks": 3, "drop_ball": 0},
-                {"vorn_goals": 0, "vorn_kicks": 3, "drop_ball": 0}]
+        # vorn's goals: 1 2 1 2 1 (mean 1.4) against 0 1 0 1 0 (0.4), s^2 0.3 each, so
+        # Welch's df 8 and 1 +- t(8) sqrt(0.12) = 1 +- 0.80 (t(8) = 2.306 from the printed
+        # table); each mean +- t(4) sqrt(0.06) = 0.68. Kicks: 2 4 3 3 3 (s^2 0.5) against 3
+        # in every match: df 4, 0 +- t(4) sqrt(0.1) = 0.88. The other side's goals: 1 and 0
+        # in every match, no spread.
+        pitch = [{"vorn_goals": g, "vorn_kicks": k, "other_goals": 1, "drop_ball": 0}
+                 for g, k in zip([1, 2, 1, 2, 1], [2, 4, 3, 3, 3])]
+        real = [{"vorn_goals": g, "vorn_kicks": 3, "other_goals": 0, "drop_ball": 0}
+                for g in [0, 1, 0, 1, 0]]
         rows = servers_compare.compare(pitch, real)
-        self.assertEqual(servers_compare.table(rows, 2, 3), [
-            "| figure (per match) | pitch (2) | real server (3) | pitch - real, 95% | |",
+        self.assertEqual(servers_compare.table(rows, 5, 5), [
+            "| figure (per match) | pitch (5) | real server (5) | pitch - real, 95% | |",
             "|---|---|---|---|---|",
-            "| vorn: goals | 1.00 [1.00, 1.00] | 0.00 [0.00, 0.00] | +1.00 [+1.00, +1.00] "
+            "| vorn: goals | 1.40 [0.72, 2.08] | 0.40 [-0.28, 1.08] | +1.00 [+0.20, +1.80] "
             "| differs |",
-            "| vorn: kicks | 3.00 [-9.71, 15.71] | 3.00 [3.00, 3.00] | +0.00 [-12.71, +12.71] "
+            "| other: goals | 1.00 [1.00, 1.00] | 0.00 [0.00, 0.00] | +1.00 [+1.00, +1.00] "
+            "| cannot tell |",
+            "| vorn: kicks | 3.00 [2.12, 3.88] | 3.00 [3.00, 3.00] | +0.00 [-0.88, +0.88] "
             "|  |"])
         self.assertEqual(servers_compare.chance_line(rows), "1 of 2 figures differ; with no "
-                         "difference between the servers about 0.1 would, by chance alone.")
+                         "difference between the servers about 0.1 would, by chance alone. "
+                         "1 cannot tell (fewer than 5 matches on a side, or no spread).")
         zero = servers_compare.zero_figures(rows)
         self.assertIn("drop balls", zero)
         self.assertNotIn("vorn: kicks", zero)
+
+    def test_too_few_matches(self):
+        """2 and 3 matches: an interval, but no verdict, however far from zero."""
+        pitch = [{"vorn_goals": 1, "vorn_kicks": 2}, {"vorn_goals": 1, "vorn_kicks": 4}]
+        real = [{"vorn_goals": 0, "vorn_kicks": 3}] * 3
+        rows = servers_compare.compare(pitch, real)
+        self.assertEqual(servers_compare.table(rows, 2, 3)[2:], [
+            "| vorn: goals | 1.00 [1.00, 1.00] | 0.00 [0.00, 0.00] | +1.00 [+1.00, +1.00] "
+            "| cannot tell |",
+            "| vorn: kicks | 3.00 [-9.71, 15.71] | 3.00 [3.00, 3.00] | +0.00 [-12.71, +12.71] "
+            "| cannot tell |"])
 
 
 if __name__ == "__main__":

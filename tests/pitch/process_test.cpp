@@ -402,4 +402,6 @@ TEST(CommandLine, BadOptionsStopWithAClearMessage) {
     EXPECT_EQ(WEXITSTATUS(system((bin + " --chasers-side up 2>/dev/null").c_str())), 2);
     EXPECT_EQ(WEXITSTATUS(system((bin + " --twin-teams --opponent chasers 2>/dev/null").c_str())),
               2);
+    EXPECT_EQ(WEXITSTATUS(system((bin + " --twin-b-side left 2>/dev/null").c_str())), 2);
+    EXPECT_EQ(WEXITSTATUS(system((bin + " --twin-teams --twin-b-side up 2>/dev/null").c_str())), 2);
 }

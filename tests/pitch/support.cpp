@@ -82,6 +82,21 @@ bool startpitch(PitchProcess &p, const std::vector<std::string> &args) {
     return false;
 }
 
+bool waitline(PitchProcess &p, const std::string &line, int ms) {
+    const std::string want = line + "\n";
+    long long end = msnow() + ms;
+    auto holds = [&] {
+        size_t at = p.text.find(want);
+        return at != std::string::npos && (at == 0 || p.text[at - 1] == '\n');
+    };
+    while (!holds()) {
+        if (p.pid < 0 || msnow() > end)
+            return false;
+        readsome(p, 50);
+    }
+    return true;
+}
+
 int waitexit(PitchProcess &p, int ms) {
     if (p.pid < 0)
         return -1;
@@ -130,6 +145,14 @@ bool openclient(Client &c, int port) {
     c.main.sin_port = htons(static_cast<uint16_t>(port));
     c.reply = c.main;
     return true;
+}
+
+int localport(const Client &c) {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    if (getsockname(c.fd, reinterpret_cast<sockaddr *>(&a), &len) < 0)
+        return -1;
+    return ntohs(a.sin_port);
 }
 
 void closeclient(Client &c) {

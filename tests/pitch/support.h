@@ -27,6 +27,9 @@ bool startpitch(PitchProcess &p, const std::vector<std::string> &args);
 int stoppitch(PitchProcess &p);
 // waitexit: wait up to ms for pitch to end by itself; output collected as above.
 int waitexit(PitchProcess &p, int ms);
+// waitline: read pitch's output until it holds the whole line (its newline added), at most
+// ms; whether it came.
+bool waitline(PitchProcess &p, const std::string &line, int ms);
 
 // Client: one UDP socket on 127.0.0.1 talking to a pitch.
 struct Client {
@@ -36,6 +39,7 @@ struct Client {
 };
 
 bool openclient(Client &c, int port);
+int localport(const Client &c); // the port of the client's own socket
 void closeclient(Client &c);
 void sendmain(Client &c, const std::string &text);  // to the well-known port
 void sendreply(Client &c, const std::string &text); // to the player's own port

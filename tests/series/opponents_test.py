@@ -5,7 +5,8 @@ through scripts/match.sh, and a series on the real server's stand-in.
 The table: a scripted team of eleven of the tests' own (tests/support/scripted_team.py),
 whose result, read from the game log, must be pitch's own score; a command that never
 connects, and one whose players leave at cycle 15, each invalid with its reason and status
-3; this build against itself (--opponent vorn:BIN), vorn on the right, named vorn-b. The
+3; this build against itself (--opponent vorn:BIN) on either side, where pitch must call the
+opponent's team vorn-b and the build under test vorn. The
 series: two matches at once against the scripted team on tests/support/rcss_standin.py,
 which takes the real server's options, checks them and plays on pitch; the first of them to
 start finds its port taken, and is started again on others. Each match's result must agree
@@ -38,8 +39,10 @@ CASES = [
     ("leaves", ["--side", "right", "--opponent", f"{TEAM} --port {{port}} --leave-at 15"], 3,
      "match.sh: the match is invalid: the opponent's players left before time over: 11 of its "
      "11 were gone at cycle 40"),
-    ("twins", ["--side", "right", "--opponent", f"vorn:{BIN}"], 0,
-     "result: vorn {} : {} vorn-b (this build on the right, as vorn-b), cycle 40 (time_over)"),
+    ("twins-left", ["--opponent", f"vorn:{BIN}"], 0,
+     "result: vorn {} : {} vorn-b (vorn on the left), cycle 40 (time_over)"),
+    ("twins-right", ["--side", "right", "--opponent", f"vorn:{BIN}"], 0,
+     "result: vorn-b {} : {} vorn (vorn on the right), cycle 40 (time_over)"),
 ]
 
 

@@ -72,21 +72,22 @@ def record(opponent=COMMAND, opponent_sha="4", team="2", under_test="vorn"):
             "server_options": ["--cycles", "100"]}
 
 
-# The opponent under test: vorn lost 3 and won 1 (goal differences -1 -2 -3 +4), so its
-# team won 3 and lost 1 (+1 +2 +3 -4), +2 and -4 with vorn on the right (its team left),
-# against a baseline of the same seeds where its team lost each by 1: pairs +2 +3 +4 -3,
-# mean 1.5, sd sqrt(29 / 3), half width t(3) * sd / 2.
+# The opponent under test: vorn lost 5 and won 1 (goal differences -1 -2 -3 +4 -2 -1), so
+# its team won 5 and lost 1 (+1 +2 +3 -4 +2 +1); with vorn on the right (its team left) +2 -4
+# +1: mean -1/3, sd sqrt(31 / 3), half width t(2) * sd / sqrt(3); goals for 2 0 1 (t(2) /
+# sqrt(3)), against 0 4 0. Against a baseline of the same seeds where its team lost each by
+# 1: pairs +2 +3 +4 -3 +3 +2, mean 11/6, sd sqrt(37 / 6), half width t(5) * sd / sqrt(6).
 def rows(text):
     return [tuple(re.split(r"\s{2,}", line)) for line in text.splitlines()]
 
 
 with tempfile.TemporaryDirectory() as d:
-    series(os.path.join(d, "s"), [-1, -2, -3, 4], started="2026-12-01T10:00:00+00:00",
+    series(os.path.join(d, "s"), [-1, -2, -3, 4, -2, -1], started="2026-12-01T10:00:00+00:00",
            **record(under_test="opponent", opponent_sha="5"))
     base = [{"seed": 10 + n, "side": "right" if n % 2 else "left", "status": "played",
-             "goal_difference": -1} for n in range(1, 5)]
+             "goal_difference": -1} for n in range(1, 7)]
     writejson(os.path.join(d, "b", "summary.json"),
-              {"seed": 10, "planned": 4, "matches": base} | record(under_test="opponent"))
+              {"seed": 10, "planned": 6, "matches": base} | record(under_test="opponent"))
     got = summarise("series", os.path.join(d, "s"), "--baseline", os.path.join(d, "b"))
     with open(os.path.join(d, "s", "summary.json")) as f:
         summary = json.load(f)
@@ -94,11 +95,11 @@ with tempfile.TemporaryDirectory() as d:
         page = f.read()
     table = [("matches", "n", "W-D-L", "goals for", "goals against", "goal difference",
               "vorn's missed slots"),
-             ("your team left", "2", "1-0-1", "1.00 [0.00, 13.71]", "2.00 [0.00, 27.41]",
-              "-1.00 [-39.12, +37.12]", "0 of 2000 (0.000%)"),
+             ("your team left", "3", "2-0-1", "1.00 [0.00, 3.48]", "1.33 [0.00, 7.07]",
+              "-0.33 [-8.32, +7.65]", "0 of 3000 (0.000%)"),
              ("match-001", "right", "11", "played", "100", "1", "0", "2", "0", "1.00")]
     lines = ["verdict: your team: no difference shown: difference in your team's goal difference "
-             "per match +1.50 [-3.45, +6.45] (4 pairs)",
+             "per match +1.83 [-0.77, +4.44] (6 pairs)",
              "what differs: the opponent (the side under test)"]
     missing = [x for x in table if x not in rows(got.stdout)] + \
         [x for x in lines if x not in got.stdout.splitlines()]
@@ -111,7 +112,7 @@ with tempfile.TemporaryDirectory() as d:
                         f"the page) in:\n{got.stdout}{got.stderr}")
     figures = [summary[k] for k in ("wins", "draws", "losses")] + \
         [summary["by_side"]["right"]["played"], summary["matches"][0]["vorn_side"]]
-    if summary["under_test"] != "opponent" or figures != [3, 0, 1, 2, "left"]:
+    if summary["under_test"] != "opponent" or figures != [5, 0, 1, 3, "left"]:
         failures.append(f"summary.json of the opponent under test: {summary['under_test']}, "
                         f"won-drawn-lost, right side, vorn's side {figures}")
 

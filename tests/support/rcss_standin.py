@@ -9,8 +9,10 @@ the real server cannot run (CI has none).
   tests/support/rcss_standin.py server::port=P server::coach_port=P+1 ... 
 
 The checks, each refused with one line "rcss_standin.py: ..." and status 2:
-  - every option is one of OPTIONS below, with a value of its kind, and every one the table
-    marks as needed is given (the real server would run on with its defaults);
+  - every option is one of OPTIONS (server::NAME) or PLAYER_OPTIONS (player::NAME) below,
+    with a value of its kind, and every one the tables mark as needed is given (the real
+    server would run on with its defaults): among them player::allow_mult_default_type on,
+    which keeps every player at the default type, as pitch does;
   - auto_mode on, synch_mode off, no extra halves, no penalty shoot-outs, both logs on
     under fixed names, uncompressed, in folders that exist;
   - three different ports; HOME is the working folder and not the user's home, USER is
@@ -28,6 +30,17 @@ are said as the real server says them: "Simulator Random Seed: N", "Hit CTRL-C t
 "A new (v6) player (TEAM UNUM) connected.", "Waiting after end of match" at time over and
 "Game Over. Exiting..." at the end; SIGINT and SIGTERM go to pitch, and the stand-in ends
 with its status. The options are kept in HOME/options.txt, one a line, for a test to read.
+
+The players pitch refuses are said on standard error as the real server says them: with
+server::verbose on, "Warning:Too many teams. [teamname = 'NAME']" for a third team,
+"Warning:Too many players." for a twelfth player of a team and "Warning:Too many goalies."
+for a second goalie; whatever server::verbose says, for a version the real server has no
+messages for (below 1 or from 20 on) "No SerializerPlayer::Creator vV" and then "Error:
+Could not find serializer or sender for version V" (V as the real server prints a number: 15
+for 15.0). A version from 1 to 19 but 6 the real server would take and pitch refuses: the
+stand-in says "rcss_standin.py: pitch plays protocol 6 only: it refused a player of version
+V, which the real server takes". Refusals of a bad name or form the real server does not
+say, nor does the stand-in.
 """
 import os
 import pwd
@@ -69,8 +82,9 @@ OPTIONS = {
     "text_log_dir": (text, True, None), "game_log_fixed": (boolean, True, True),
     "text_log_fixed": (boolean, True, True), "game_log_fixed_name": (text, True, None),
     "text_log_fixed_name": (text, True, None), "game_log_compression": (integer, False, 0),
-    "text_log_compression": (integer, False, 0),
+    "text_log_compression": (integer, False, 0), "verbose": (boolean, True, None),
 }
+PLAYER_OPTIONS = {"allow_mult_default_type": (boolean, True, True)}
 
 
 def refuse(why):
@@ -80,20 +94,23 @@ def refuse(why):
 
 def options(argv):
     got = {}
+    tables = {"server": OPTIONS, "player": PLAYER_OPTIONS}
     for arg in argv:
-        m = re.fullmatch(r"server::(\w+)=(.*)", arg, re.S)
-        if not m or m[1] not in OPTIONS:
+        m = re.fullmatch(r"(server|player)::(\w+)=(.*)", arg, re.S)
+        if not m or m[2] not in tables[m[1]]:
             refuse(f"unknown option '{arg}'")
-        kind, _, wanted = OPTIONS[m[1]]
-        value = kind(m[2])
+        kind, _, wanted = tables[m[1]][m[2]]
+        value = kind(m[3])
         if value is None or wanted is not None and value != wanted:
-            refuse(f"server::{m[1]}={m[2]}: an unattended match needs "
+            refuse(f"{m[1]}::{m[2]}={m[3]}: an unattended match needs "
                    f"{'a value of its kind' if wanted is None else wanted}")
-        got[m[1]] = value
-    missing = [n for n, (_, needed, _) in OPTIONS.items() if needed and n not in got]
+        got[m[2] if m[1] == "server" else f"player::{m[2]}"] = value
+    missing = [f"server::{n}" for n, (_, needed, _) in OPTIONS.items()
+               if needed and n not in got]
+    missing += [f"player::{n}" for n, (_, needed, _) in PLAYER_OPTIONS.items()
+                if needed and f"player::{n}" not in got]
     if missing:
-        refuse(f"not given: {', '.join('server::' + n for n in missing)} (the real server would "
-               "take its defaults)")
+        refuse(f"not given: {', '.join(missing)} (the real server would take its defaults)")
     ports = [got["port"], got["coach_port"], got["olcoach_port"]]
     if len(set(ports)) != 3 or not all(0 < p < 65536 for p in ports):
         refuse(f"the three ports must be different ports: {ports}")
@@ -152,6 +169,36 @@ def say(line):
     print(line, flush=True)
 
 
+def warn(line):
+    print(line, file=sys.stderr, flush=True)
+
+
+REFUSED = re.compile(r"pitch: player at \S+ refused: (.*)$")
+VERSION = re.compile(r"pitch serves protocol 6 only \(it asked for (?:version ([\d.]+)|no "
+                     r"version, which means 3)\)$")
+
+
+def refused(reason, verbose):
+    """What the real server says of the player pitch refused for reason."""
+    if (m := VERSION.match(reason)):
+        version = float(m[1]) if m[1] else 3.0
+        shown = f"{version:g}"  # as a C++ stream prints a double
+        if 1 <= version < 20:
+            warn(f"rcss_standin.py: pitch plays protocol 6 only: it refused a player of version "
+                 f"{m[1] or 'none (3)'}, which the real server takes")
+        else:
+            warn(f"No SerializerPlayer::Creator v{shown}")
+            warn(f"Error: Could not find serializer or sender for version {shown}")
+    elif not verbose:
+        return
+    elif (m := re.match(r"a third team, (\S+) \(", reason)):
+        warn(f"Warning:Too many teams. [teamname = '{m[1]}']")
+    elif reason.endswith(" has eleven players already"):
+        warn("Warning:Too many players.")
+    elif reason.endswith(" has its goalie already"):
+        warn("Warning:Too many goalies.")
+
+
 def main(argv):
     if argv[:1] in (["--help"], ["-h"]):
         print(__doc__.strip())
@@ -184,6 +231,8 @@ def main(argv):
             say(f"A new (v6) player ({m[1]} {m[2]}) connected.")
         elif line.startswith("pitch: time over"):
             say("Waiting after end of match")
+        elif (m := REFUSED.match(line)):
+            refused(m[1], got["verbose"])
     status = pitch.wait()
     for s in held:
         s.close()
