@@ -11,10 +11,10 @@
 # writes one) compressed with gzip, the replay page, and the players' folders (Vorne.log; the
 # console traces only with --keep-traces). A whole match keeps 6.4 MB, 17 MB more with its
 # traces (see docs/series.md). D/series.json keeps the seed, the plan and every program
-# played (path, sha256, git describe). GNU parallel's log of the jobs (the machine, run time
-# and exit value of each match) goes to D/joblog.txt; a match that never reported its end
-# from its machine counts as failed, with a folder holding lost.txt. Every option is checked
-# before anything starts.
+# played (path, sha256, ELF build-id, git describe), the opponent's too. GNU parallel's log
+# of the jobs (the machine, run time and exit value of each match) goes to D/joblog.txt; a
+# match that never reported its end from its machine counts as failed, with a folder
+# holding lost.txt. Every option is checked before anything starts.
 #
 #   scripts/series.sh [--matches N] [--jobs J|auto] [--cycles C]
 #                     [--opponent chasers|none|vorn:DIR|COMMAND] [--server pitch|PATH]

@@ -4,8 +4,10 @@
   scripts/series_summary.py match FOLDER --side left|right --status N --cycles C [--seed S]
   scripts/series_summary.py record D [--seed S] --matches N --cycles C --opponent X --jobs J
                             [--other-build DIR] [--server-options "..."]
-                            [--program ROLE PATH COPY]...
+                            [--under-test vorn|opponent] [--compare DIR_A DIR_B]
+                            [--part-of RUN A|B] [--program ROLE PATH COPY]...
   scripts/series_summary.py series D [--baseline D2]
+  scripts/series_summary.py compare D
   scripts/series_summary.py baseline D2
 
 "match" reads one match folder of scripts/match.sh (the game log match.rcg, pitch.txt,
@@ -45,6 +47,17 @@ D/summary.json and a page to D/index.html, each written whole or not at all. --b
 by seed and side when both played the same seeds, else unpaired (scripts/series_compare.py):
 the difference in goal difference per match with its 95% interval and the verdict.
 "baseline" only checks that D2 holds such a summary (one line and status 1 when not).
+
+With "under_test": "opponent" on record (series.sh --under-test opponent) every figure of
+"series" is the opponent's ("your team"): its side, goals, wins and goal difference, in the
+table, summary.json and the page, each match's result.json staying vorn's. Every program on
+record carries its ELF build-id beside its sha256 (strip keeps the one, not the other), and
+an opponent's command the program it starts (role "opponent").
+
+"compare" sums up a run of two builds (series.sh --compare): the series of each in D/a and
+D/b (B's against A's), and in D the pairs, B against A, and the order's own effect (the
+match started first in its pair minus the one started second), as a table, D/summary.json
+and D/index.html. "series D" on such a run does the same.
 """
 
 import argparse
