@@ -74,9 +74,14 @@ prune() {
   for f in "$1/match.jsonl" "$1/match.rcg" "$1/match.rcl"; do
     [ ! -f "$f" ] || gzip -f "$f"
   done
-  # The report and the send-slot figures name the record: now its compressed file.
-  for f in "$1/report.txt" "$1/slots.json"; do
-    [ ! -f "$1/match.jsonl.gz" ] || [ ! -f "$f" ] || sed -i 's#/match\.jsonl\("\?,\?\)$#/match.jsonl.gz\1#' "$f"
+  # The report and the send-slot figures name the record and the game log: now their
+  # compressed files.
+  local name
+  for name in jsonl rcg; do
+    for f in "$1/report.txt" "$1/slots.json"; do
+      [ ! -f "$1/match.$name.gz" ] || [ ! -f "$f" ] ||
+        sed -i "s#/match\\.$name\\(\"\\?,\\?\\)\$#/match.$name.gz\\1#" "$f"
+    done
   done
   rm -f "$1"/player*/input
   [ "$keep" = 1 ] || rm -f "$1"/player*/console.txt

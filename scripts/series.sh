@@ -11,15 +11,16 @@
 # writes one) compressed with gzip, the replay page, and the players' folders (Vorne.log; the
 # console traces only with --keep-traces). A whole match keeps 6.4 MB, 17 MB more with its
 # traces (see docs/series.md). D/series.json keeps the seed, the plan and every program
-# played (path, sha256, git describe). GNU parallel's log of the jobs (the machine, run time
-# and exit value of each match) goes to D/joblog.txt; a match that never reported its end
-# from its machine counts as failed, with a folder holding lost.txt. Every option is checked
-# before anything starts.
+# played (path, sha256, ELF build-id, git describe), the opponent's too. GNU parallel's log
+# of the jobs (the machine, run time and exit value of each match) goes to D/joblog.txt; a
+# match that never reported its end from its machine counts as failed, with a folder
+# holding lost.txt. Every option is checked before anything starts.
 #
 #   scripts/series.sh [--matches N] [--jobs J|auto] [--cycles C]
 #                     [--opponent chasers|none|vorn:DIR|COMMAND] [--server pitch|PATH]
 #                     [--connect-wait S] [--seed S] [--dir D] [--bin DIR] [--pitch DIR]
-#                     [--hosts FILE] [--baseline D2] [--keep-traces] [--check]
+#                     [--hosts FILE] [--baseline D2] [--under-test vorn|opponent]
+#                     [--compare DIR_A DIR_B] [--keep-traces] [--check]
 #
 #   --matches N     matches in the series, 1 to 10000 (default 10)
 #   --jobs J        matches at once on each machine, 1 to 64, or "auto" (the default): 8
@@ -62,7 +63,30 @@
 #                   the same seeds, else as two samples (Welch); the difference in goal
 #                   difference per match with its 95% interval, the verdict ("better",
 #                   "worse", "no difference shown"), and whether the series was large
-#                   enough to show a difference of one goal
+#                   enough to show a difference of one goal; what differs between the two
+#                   (vorn's build, the opponent, the server, its options), with a warning
+#                   when more than the side under test changed; and when each was played:
+#                   a comparison across time, which --compare avoids
+#   --under-test T  whose figures the series gives: "vorn" (the default) or "opponent", for a
+#                   developer of the team --opponent starts (a command or vorn:DIR) who plays
+#                   vorn as a sparring partner: every verdict, table, summary.json and the
+#                   page then give "your team"'s side, goals and goal difference, and a
+#                   comparison with --baseline warns when vorn's build changed too. The
+#                   program an opponent's command starts is on record with its sha256,
+#                   ELF build-id and git describe, as vorn's programs are
+#   --compare DIR_A DIR_B  two builds of the team in one run (DIR: a build's bin folder with
+#                   its Vorn and Vorng, as --opponent vorn:DIR takes), against the same
+#                   opponent on the same server: --matches N matches each, match i of A
+#                   (shown as Ai) and Bi a pair of the same seed and side, the pairs one after
+#                   the other so that the machine's load falls on both alike, A's match
+#                   started first in odd pairs and B's in even ones. Build A's series goes to
+#                   D/a, B's to D/b (each summed up as any series, B's against A), the run's
+#                   summary to D: B's goal difference per match minus A's, paired, with its
+#                   verdict, and the order's own effect (the match started first in its pair
+#                   minus the one started second, net of the builds' difference, with its
+#                   95% interval once two pairs of each order were played). Not with --bin,
+#                   --baseline (compare D/a or D/b with a baseline afterwards), --hosts,
+#                   --opponent vorn:DIR or --under-test opponent
 #   --keep-traces   keep the players' console traces
 #   --check         check the options and exit: start nothing, create nothing
 #
@@ -84,7 +108,9 @@ source "$here/scripts/servers.sh"
 source "$here/scripts/opponents.sh"
 matches=10 jobs=auto cycles=6000 opponent=chasers dir="" bin=$(binfolder) pitchdir=""
 hosts="" baseline="" keep="" checkonly=0 seed="" serverpath=pitch connectwait=30 sides=both
-build=""
+build="" undertest=vorn
+# --compare: the two builds' folders, A and B; bingiven when --bin was given.
+compare=() bingiven=""
 # A match lost with its machine is tried this many times in all.
 tries=3
 # Stopping: INT first (match.sh ends its match and reports it), TERM, then KILL for whatever
@@ -101,11 +127,19 @@ parseoptions() {
       --server) needvalue "$@"; serverpath=$2; shift 2 ;;
       --connect-wait) needvalue "$@"; connectwait=$2; shift 2 ;;
       --dir) needvalue "$@"; dir=$2; shift 2 ;;
-      --bin) needvalue "$@"; bin=$2; shift 2 ;;
+      --bin) needvalue "$@"; bin=$2 bingiven=1; shift 2 ;;
+      --compare)
+        if [ $# -lt 3 ] || [ -z "$2" ] || [ -z "$3" ] || [[ $2 == --* || $3 == --* ]]; then
+          die "--compare needs two folders, DIR_A and DIR_B (see --help)"
+        fi
+        compare=("$2" "$3")
+        shift 3
+        ;;
       --pitch) needvalue "$@"; pitchdir=$2; shift 2 ;;
       --seed) needvalue "$@"; seed=$2; shift 2 ;;
       --hosts) needvalue "$@"; hosts=$2; shift 2 ;;
       --baseline) needvalue "$@"; baseline=$2; shift 2 ;;
+      --under-test) needvalue "$@"; undertest=$2; shift 2 ;;
       --keep-traces) keep=--keep-traces; shift ;;
       --check) checkonly=1; shift ;;
       --help|-h) usage; exit 0 ;;
@@ -134,6 +168,16 @@ checkoptions() {
   checkcount --cycles "$cycles" 1 1000000
   [ -n "$opponent" ] || die "--opponent needs chasers, none, vorn:DIR or a command, not ''"
   checkcount --connect-wait "$connectwait" 1 600
+  case $undertest in
+    vorn) ;;
+    opponent)
+      case $opponent in
+        chasers | none) die "--under-test opponent needs a team of your own as --opponent (a" \
+          "command or vorn:DIR), not $opponent" ;;
+      esac
+      ;;
+    *) die "--under-test must be vorn or opponent, not '$undertest'" ;;
+  esac
   [ -z "$seed" ] || checkcount --seed "$seed" 0 $((999999999 - 10#$matches))
   # The checks of a match (scripts/match.sh's): every match plays eleven, on both sides when
   # the opponent can play on the left.
@@ -144,9 +188,13 @@ checkoptions() {
   "${serverkind}_check"
   build=$("opp_${oppkind}_build")
   local p
-  for p in Vorn Vorng; do
-    [ -x "$bin/$p" ] || die "--bin: $bin/$p is missing; $(missinghint --bin)"
-  done
+  if [ ${#compare[@]} = 2 ]; then
+    checkcompare
+  else
+    for p in Vorn Vorng; do
+      [ -x "$bin/$p" ] || die "--bin: $bin/$p is missing; $(missinghint --bin)"
+    done
+  fi
   if [ -n "$pitchdir" ]; then
     [ -x "$pitchdir/pitch" ] || die "--pitch: $pitchdir/pitch is missing"
   else
@@ -168,6 +216,28 @@ checkoptions() {
     checkfolder --dir "$dir"
     ! holdsseries "$dir" || die "--dir '$dir' holds a series already"
   fi
+}
+
+# checkcompare: --compare's two builds, and what it cannot go with: both builds play the
+# same opponent on the same server on this machine, with vorn under test.
+checkcompare() {
+  local x p
+  for x in 0 1; do
+    for p in Vorn Vorng; do
+      [ -x "${compare[$x]}/$p" ] || die "--compare: ${compare[$x]}/$p is missing"
+    done
+  done
+  [ -z "$bingiven" ] || die "--compare names both builds: leave out --bin"
+  [ -z "$baseline" ] || die "--compare compares its two builds in one run: leave out" \
+    "--baseline (compare either build's series, D/a or D/b, with a baseline afterwards:" \
+    "scripts/series_summary.py series D/b --baseline D2)"
+  [ -z "$hosts" ] || die "--compare plays on this machine only: leave out --hosts"
+  [ -z "$build" ] || die "--compare plays both builds against one opponent: --opponent" \
+    "vorn:DIR is a third build (play it as A or B)"
+  [ "$undertest" = vorn ] || die "--compare compares two builds of vorn: leave out" \
+    "--under-test opponent"
+  compare=("$(cd "${compare[0]}" && pwd)" "$(cd "${compare[1]}" && pwd)")
+  bin=${compare[0]}
 }
 
 # holdsseries DIR: whether the folder holds a series: its record, or the folder of a match.
@@ -197,9 +267,14 @@ makestage() {
     die "cannot copy the programs into '$dir/$stage'"
   fi
   mapfile -t server < <("${serverkind}_onrecord" "$b")
+  if [ ${#compare[@]} = 2 ]; then
+    stagecompare "$made" "${server[@]}"
+    return
+  fi
   if ! python3 "$here/scripts/series_summary.py" record "$dir" ${seed:+--seed "$seed"} \
     --matches "$matches" --cycles "$cycles" --opponent "$opponent" --jobs "$jobs" \
     ${build:+--other-build "$build"} --server-options "$(serveroptions)" \
+    --under-test "$undertest" \
     --program server "${server[@]}" --program goalie "$bin/Vorng" "$b/Vorng" \
     --program "field player" "$bin/Vorn" "$b/Vorn" "${oppprograms[@]}"; then
     unstage "$made"
@@ -207,25 +282,57 @@ makestage() {
   fi
 }
 
+# stagecompare MADE SERVER COPY: --compare's stage: per build x (a, b) the folder STAGE/x that
+# its matches are played from (scripts/ and opponent.arg those of the stage, build/bin its
+# programs and the stage's pitch) and the series folder D/x with its series.json; D/series.json
+# is the run's record.
+stagecompare() {
+  local made=$1 server=("$2" "$3") x from to i=0 record
+  record=(${seed:+--seed "$seed"} --matches "$matches" --cycles "$cycles" --opponent "$opponent"
+    --jobs "$jobs" --server-options "$(serveroptions)" --program server "${server[@]}")
+  for x in a b; do
+    from=${compare[$i]} to=$dir/$stage/$x i=$((i + 1))
+    if ! { mkdir -p "$to/build/bin" "$dir/$x" && ln -s ../scripts "$to/scripts" &&
+      ln -s ../opponent.arg "$to/opponent.arg" &&
+      cp -p "$dir/$stage/build/bin/pitch" "$from/Vorn" "$from/Vorng" "$to/build/bin/"; }; then
+      unstage "$made"
+      die "cannot copy the programs into '$to'"
+    fi
+    python3 "$here/scripts/series_summary.py" record "$dir/$x" "${record[@]}" \
+      --part-of "$dir" "${x^^}" --program goalie "$from/Vorng" "$to/build/bin/Vorng" \
+      --program "field player" "$from/Vorn" "$to/build/bin/Vorn" ||
+      { unstage "$made"; die "cannot write '$dir/$x/series.json'"; }
+  done
+  python3 "$here/scripts/series_summary.py" record "$dir" "${record[@]}" \
+    --compare "${compare[@]}" || { unstage "$made"; die "cannot write '$dir/series.json'"; }
+}
+
 # unstage MADE: what makestage made is removed: the stage and series.json, and the series
 # folder too when MADE says that makestage created it and it is empty.
 unstage() {
   rm -rf "${dir:?}/${stage:?}" "$dir/series.json"
+  [ ${#compare[@]} = 0 ] || { rm -f "$dir"/[ab]/series.json && rmdir "$dir"/[ab]; } 2>/dev/null
   [ -z "$1" ] || rmdir "$dir" 2>/dev/null
 }
 
 # plan: one line per match: its number, vorn's side, the number as its folder has it
-# (series-match.sh names the folder match-NNN the same way), and its seed. Match n of every
-# series of the same seed plays the same seed on the same side. Against another build of vorn
-# matches 2k - 1 and 2k play the same seed S+k, so that each build plays each seed on each
-# side: the head-to-head's pairs.
+# (series-match.sh names the folder match-NNN the same way), the build that plays it ("-",
+# or with --compare a or b, the folder it goes to), and its seed. Match n of every series of
+# the same seed plays the same seed on the same side. Against another build of vorn matches
+# 2k - 1 and 2k play the same seed S+k, so that each build plays each seed on each side: the
+# head-to-head's pairs. With --compare, match n of each build is pair n, the two one after
+# the other, A's first in odd pairs and B's in even ones.
 plan() {
-  local n side number
+  local n side number order x
   for n in $(seq 1 "$matches"); do
-    side=left number=$n
+    side=left number=$n order=-
     [ "$sides" = left ] || [ $((n % 2)) = 1 ] || side=right
     [ -z "$build" ] || number=$(((n + 1) / 2))
-    printf '%d %s %03d %s\n' "$n" "$side" "$n" "${seed:+$((seed + number))}"
+    [ ${#compare[@]} = 0 ] || order="a b"
+    [ ${#compare[@]} = 0 ] || [ $((n % 2)) = 1 ] || order="b a"
+    for x in $order; do
+      printf '%d %s %03d %s %s\n' "$n" "$side" "$n" "$x" "${seed:+$((seed + number))}"
+    done
   done
 }
 
@@ -239,6 +346,10 @@ play() {
   local args=(--jobs "$jobs" --line-buffer --colsep ' ' --termseq "$termseq"
     --joblog "$dir/joblog.txt")
   local command="$stage/scripts/series-match.sh"
+  # Two builds: each match in its build's series folder, played from its build's stage, its
+  # lines tagged with the build.
+  [ ${#compare[@]} = 0 ] || args+=(--workdir '{4}' --tagstring '{4}')
+  [ ${#compare[@]} = 0 ] || command="../$stage/{4}/scripts/series-match.sh"
   if [ -n "$hosts" ]; then
     args+=(--sshlogin : --sshloginfile "$(abspath "$hosts")" --workdir "$stage"
       --basefile "$stage/./scripts" --basefile "$stage/./build" --basefile "$stage/./opponent.arg"
@@ -249,7 +360,7 @@ play() {
   fi
   cd "$dir" || exit 1
   local seeds=()
-  [ -z "$seed" ] || seeds=(--seed '{4}')
+  [ -z "$seed" ] || seeds=(--seed '{5}')
   exec setsid parallel "${args[@]}" -a "$stage/plan.txt" "$command" --index '{1}' \
     --side '{2}' "${seeds[@]}" --cycles "$cycles" --opponent-file opponent.arg \
     --server "$(printf '%q' "$serverpath")" --connect-wait "$connectwait" $keep
@@ -258,10 +369,11 @@ play() {
 # By match: the machine it started on last; how it ended ("STATUS FOR AGAINST"), once it
 # reported its end; how often it started.
 declare -A started ended attempts
-done=0 running=0 wins=0 draws=0 losses=0 goalsfor=0 against=0 stopping=0 parallelpid="" missing=0
+done=0 total=0 running=0 wins=0 draws=0 losses=0 goalsfor=0 against=0 stopping=0 parallelpid="" missing=0
+tested="" # what the tally is of, on the progress lines: "" (vorn) or "your team "
 
 # tally STATUS FOR AGAINST SIGN: a match's score added to the series so far (SIGN 1) or
-# taken back out of it (-1).
+# taken back out of it (-1), FOR and AGAINST the side under test's.
 tally() {
   [ "$1" = played ] || return 0
   goalsfor=$((goalsfor + $4 * $2)) against=$((against + $4 * $3))
@@ -283,14 +395,32 @@ replayed() {
   printf '%s\t%s\t%s\n' "$n" "${started[$n]}" "$host" >>"$dir/replayed.txt"
   rm -rf "${dir:?}/match-$number"
   [ "$host" = "this machine" ] || rm -rf "${dir:?}/${stage:?}/match-$number"
-  say "$(date +%H:%M:%S) match $n (vorn $side) lost with ${started[$n]}: played again on" \
-    "$host (try ${attempts[$n]} of at most $tries)"
+  say "$(date +%H:%M:%S) match $n ($(whoside "$side")) lost with ${started[$n]}: played" \
+    "again on $host (try ${attempts[$n]} of at most $tries)"
+}
+
+# whoside SIDE: the side under test on a match whose vorn plays on SIDE, in words: "vorn
+# left", or with the opponent under test "your team right".
+whoside() {
+  if [ "$undertest" = vorn ]; then
+    echo "vorn $1"
+  elif [ "$1" = left ]; then
+    echo "your team right"
+  else
+    echo "your team left"
+  fi
 }
 
 # progress LINE: one line of series-match.sh, shown with the series so far.
+# With --compare a line is tagged with its build (a or b, and a tab), and match n of build a
+# is shown and kept as A<n>, its tally apart from B's.
 progress() {
-  local word n rest status side f a why when host
-  read -r word n rest <<<"$1"
+  local line=$1 tag="" word n rest status side f a why when host
+  if [[ $line == [ab]$'\t'* ]]; then
+    tag=${line%%$'\t'*} line=${line#*$'\t'}
+  fi
+  read -r word n rest <<<"$line"
+  n=${tag^^}$n
   when=$(date +%H:%M:%S)
   case "$word" in
     started)
@@ -300,22 +430,37 @@ progress() {
         replayed "$n" "$side" "$host"
       else
         running=$((running + 1))
-        say "$when match $n (vorn $side) started on $host"
+        say "$when match $n ($(whoside "$side")) started on $host"
       fi
       started[$n]=$host
       ;;
     ended)
       read -r status side f a why <<<"$rest"
+      # From the side under test: the opponent's goals.
+      [ "$undertest" = vorn ] || read -r f a <<<"$a $f"
       ended[$n]="$status $f $a" running=$((running - 1)) done=$((done + 1))
+      [ -z "$tag" ] || swaptally "$tag"
       tally "$status" "$f" "$a" 1
       local result="$status $f:$a"
       [ "$status" != failed ] || [ -z "$why" ] || result+=" ($why)"
       [ "$status" != invalid ] || result="invalid, left out: ${why:-see its report.txt}"
-      say "$when match $n (vorn $side) $result; done $done of $matches, running" \
-        "$running; won-drawn-lost $wins-$draws-$losses, goals $goalsfor:$against"
+      say "$when match $n ($(whoside "$side")) $result; done $done of $total, running" \
+        "$running; ${tested}${tag:+${tag^^} }won-drawn-lost $wins-$draws-$losses, goals" \
+        "$goalsfor:$against"
       ;;
-    *) say "$1" ;;
+    *) say "$line" ;;
   esac
+}
+
+# swaptally BUILD: with --compare, the tally of build BUILD (a or b) becomes the one that
+# tally and the progress lines use, the other's kept aside.
+declare -A tallies=([a]="0 0 0 0 0" [b]="0 0 0 0 0")
+tallyof=a
+swaptally() {
+  [ "$1" != "$tallyof" ] || return 0
+  tallies[$tallyof]="$wins $draws $losses $goalsfor $against"
+  read -r wins draws losses goalsfor against <<<"${tallies[$1]}"
+  tallyof=$1
 }
 
 # unplayed: the matches that reported an end other than played to the end.
@@ -345,28 +490,31 @@ outputclosed() { interrupt PIPE; }
 # its own summed up as failed, with a note in lost.txt, and is named on a line; missing
 # counts them.
 reconcile() {
-  local n side number seed host value note
-  while read -r n side number seed; do
-    [ -z "${ended[$n]:-}" ] || continue
-    if [ -f "$dir/match-$number/result.json" ] && value=$(python3 -c 'import json, sys
+  local n side number x seed host value note folder tag key line=0
+  while read -r n side number x seed; do
+    line=$((line + 1)) folder=$dir/match-$number tag="" key=$n
+    [ "$x" = - ] || folder=$dir/$x/match-$number tag=$x$'\t' key=${x^^}$n
+    [ -z "${ended[$key]:-}" ] || continue
+    if [ -f "$folder/result.json" ] && value=$(python3 -c 'import json, sys
 r = json.load(open(sys.argv[1]))
 print(r["status"], r["side"], int(r["for"]), int(r["against"]), r.get("why") or "")' \
-      "$dir/match-$number/result.json" 2>/dev/null); then
-      progress "ended $n $value"
+      "$folder/result.json" 2>/dev/null); then
+      progress "${tag}ended $n $value"
       continue
     fi
-    [ $stopping = 0 ] || [ -n "${started[$n]:-}" ] || [ -d "$dir/match-$number" ] || continue
+    [ $stopping = 0 ] || [ -n "${started[$key]:-}" ] || [ -d "$folder" ] || continue
     host="" value=""
-    read -r host value < <(awk -F '\t' -v n="$n" '$1 == n { print $2, $7 }' \
+    # GNU parallel's Seq is the job's line of the plan.
+    read -r host value < <(awk -F '\t' -v n="$line" '$1 == n { print $2, $7 }' \
       "$dir/joblog.txt" 2>/dev/null)
-    [ -n "$host" ] || host=${started[$n]:-}
+    [ -n "$host" ] || host=${started[$key]:-}
     [ "$host" != : ] || host="this machine"
-    note="match $n (vorn $side) failed: it never reported its end"
+    note="match $key ($(whoside "$side")) failed: it never reported its end"
     [ -z "$host" ] || note+=" from $host"
     [ -z "$value" ] || note+=" (GNU parallel's exit value for it: $value)"
     note+="; see $dir/joblog.txt"
-    mkdir -p "$dir/match-$number" && echo "$note" >"$dir/match-$number/lost.txt"
-    python3 "$here/scripts/series_summary.py" match "$dir/match-$number" --side "$side" \
+    mkdir -p "$folder" && echo "$note" >"$folder/lost.txt"
+    python3 "$here/scripts/series_summary.py" match "$folder" --side "$side" \
       --status 255 --cycles "$cycles" ${seed:+--seed "$seed"} >/dev/null
     say "$(date +%H:%M:%S) $note"
     missing=$((missing + 1))
@@ -400,12 +548,18 @@ finish() {
     [ -d "$m" ] && mv "$m" "$dir/"
   done
   reconcile
+  # An interleaved run keeps its plan: the summary tells from it which match began a pair.
+  [ ${#compare[@]} = 0 ] || cp "$dir/$stage/plan.txt" "$dir/plan.txt"
   rm -rf "${dir:?}/${stage:?}"
   if [ -n "$hosts" ]; then
     parallel --nonall --sshloginfile "$(abspath "$hosts")" rm -rf "$stage" >/dev/null 2>&1
   fi
   say ""
-  python3 "$here/scripts/series_summary.py" series "$dir" ${baseline:+--baseline "$baseline"}
+  if [ ${#compare[@]} = 2 ]; then
+    python3 "$here/scripts/series_summary.py" compare "$dir"
+  else
+    python3 "$here/scripts/series_summary.py" series "$dir" ${baseline:+--baseline "$baseline"}
+  fi
   case $? in
     0) say "page: $dir/index.html" ;;
     141) giveup 1 ;; # the table's reader has gone; the files are written
@@ -424,6 +578,7 @@ main() {
   parseoptions "$@"
   checkoptions
   [ "$checkonly" = 0 ] || exit 0
+  [ "$undertest" = vorn ] || tested="your team "
   if ! command -v parallel >/dev/null; then
     [ -x "$here/scripts/install-deps.sh" ] && "$here/scripts/install-deps.sh" ||
       die "GNU parallel is missing and could not be installed (apt-get install parallel)"
@@ -439,8 +594,9 @@ main() {
   if [ "$jobs" = auto ]; then
     jobs=$(autojobs) how=" (--jobs auto: $jobs on $(nproc 2>/dev/null || echo 1) cores)"
   fi
-  atonce=$jobs
-  [ -n "$hosts" ] || ((atonce <= matches)) || atonce=$matches
+  atonce=$jobs total=$matches
+  [ ${#compare[@]} = 0 ] || total=$((2 * matches))
+  [ -n "$hosts" ] || ((atonce <= total)) || atonce=$total
   makestage
   plan >"$dir/$stage/plan.txt"
   word=matches
@@ -449,7 +605,15 @@ main() {
   local seeds="seed $seed (match i plays seed $seed+i)"
   [ -z "$build" ] || seeds="seed $seed (matches 2k-1 and 2k play seed $seed+k)"
   [ -n "$seed" ] || seeds="the server's own seeds"
-  say "a series of $matches $word of $cycles cycles, $atonce at once$how, $seeds, in $dir"
+  if [ ${#compare[@]} = 2 ]; then
+    local paired=${seeds/match i plays/pair i plays}
+    say "two builds in one run: $matches $word of $cycles cycles each ($total in all, match" \
+      "Ai of A and Bi of B a pair of the same seed and side, A's started first in odd pairs" \
+      "and B's in even ones), $atonce at once$how, $paired, in $dir; A: ${compare[0]}, B:" \
+      "${compare[1]}"
+  else
+    say "a series of $matches $word of $cycles cycles, $atonce at once$how, $seeds, in $dir"
+  fi
   trap 'interrupt INT' INT
   trap 'interrupt TERM' TERM
   trap 'interrupt HUP' HUP

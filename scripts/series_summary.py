@@ -4,8 +4,10 @@
   scripts/series_summary.py match FOLDER --side left|right --status N --cycles C [--seed S]
   scripts/series_summary.py record D [--seed S] --matches N --cycles C --opponent X --jobs J
                             [--other-build DIR] [--server-options "..."]
-                            [--program ROLE PATH COPY]...
+                            [--under-test vorn|opponent] [--compare DIR_A DIR_B]
+                            [--part-of RUN A|B] [--program ROLE PATH COPY]...
   scripts/series_summary.py series D [--baseline D2]
+  scripts/series_summary.py compare D
   scripts/series_summary.py baseline D2
 
 "match" reads one match folder of scripts/match.sh (the game log match.rcg, pitch.txt,
@@ -45,9 +47,21 @@ D/summary.json and a page to D/index.html, each written whole or not at all. --b
 by seed and side when both played the same seeds, else unpaired (scripts/series_compare.py):
 the difference in goal difference per match with its 95% interval and the verdict.
 "baseline" only checks that D2 holds such a summary (one line and status 1 when not).
+
+With "under_test": "opponent" on record (series.sh --under-test opponent) every figure of
+"series" is the opponent's ("your team"): its side, goals, wins and goal difference, in the
+table, summary.json and the page, each match's result.json staying vorn's. Every program on
+record carries its ELF build-id beside its sha256 (strip keeps the one, not the other), and
+an opponent's command the program it starts (role "opponent").
+
+"compare" sums up a run of two builds (series.sh --compare): the series of each in D/a and
+D/b (B's against A's), and in D the pairs, B against A, and the order's own effect (the
+match started first in its pair minus the one started second), as a table, D/summary.json
+and D/index.html. "series D" on such a run does the same.
 """
 
 import argparse
+import datetime
 import glob
 import hashlib
 import html
@@ -55,6 +69,8 @@ import json
 import os
 import re
 import shlex
+import shutil
+import struct
 import subprocess
 import sys
 
@@ -126,11 +142,16 @@ def matchfigures(folder, side, status, cycles, seed=None):
     """The figures of one match folder, as result.json holds them."""
     r = {"dir": os.path.basename(os.path.abspath(folder)), "side": side, "seed": seed,
          "exit_status": status, "planned_cycles": cycles, "cycles": 0, "for": 0, "against": 0,
-         "opponent": None, "catches": 0, "players": 0, "missed_slots": 0, "slots": 0,
-         "p99_ms": None, "why": None}
+         "opponent": None, "catches": 0, "opponent_catches": 0, "players": 0,
+         "missed_slots": 0, "slots": 0, "p99_ms": None, "why": None}
     try:
-        o = outcome.outcome(matchlog.read(gamelog(folder)), side)
+        match = matchlog.read(gamelog(folder))
+        o = outcome.outcome(match, side)
         r.update({k: o[k] for k in ("for", "against", "opponent", "catches")}, cycles=o["cycle"])
+        theirs = "r" if side == "left" else "l"
+        goalie = matchlog.goalie(match, theirs)
+        r["opponent_catches"] = matchlog.catches(match, theirs, goalie)["catches"] if goalie \
+            else 0
     except matchlog.MatchError:
         pass
     # pitch's own summary holds when its game log could not be written to the end
@@ -210,19 +231,36 @@ def figuremeans(matches):
         for name in figures.NUMBERS + figures.SET_PLAYS} for who in ("vorn", "opponent")}
 
 
+def opponentundertest(s):
+    return s.get("under_test") == "opponent"
+
+
+def team(s):
+    """The side under test, as the table names it: vorn, or "your team" when the opponent
+    is under test."""
+    return "your team" if opponentundertest(s) else "vorn"
+
+
 def figurerows(s):
-    """The rows of the figures' table: a figure, vorn's mean and the opponent's, each with
-    its interval; the set plays that came about."""
+    """The rows of the figures' table: a figure, the side under test's mean and the other's
+    (vorn's and the opponent's, or the other way round), each with its interval; the set
+    plays that came about."""
     f = s.get("figures")
     if not f:
         return []
-    rows = [(row, interval(f["vorn"][k]), interval(f["opponent"][k])) for row, k in
+    first, second = ("opponent", "vorn") if opponentundertest(s) else ("vorn", "opponent")
+    rows = [(row, interval(f[first][k]), interval(f[second][k])) for row, k in
             zip(figures.ROWS + figures.SET_PLAY_ROWS, figures.NUMBERS + figures.SET_PLAYS)
             if k in figures.NUMBERS or f["vorn"][k]["mean"] or f["opponent"][k]["mean"]]
     return rows
 
 
 FIGURE_HEAD = ("figure", "vorn", "opponent")
+OPPONENT_FIGURE_HEAD = ("figure", "your team", "vorn")
+
+
+def figurehead(s):
+    return OPPONENT_FIGURE_HEAD if opponentundertest(s) else FIGURE_HEAD
 
 
 def sha256(path):
@@ -231,6 +269,65 @@ def sha256(path):
         for block in iter(lambda: f.read(1 << 20), b""):
             h.update(block)
     return h.hexdigest()
+
+
+# ELF: the program headers' note segments (PT_NOTE), and the note GNU's linker writes with
+# the build's id (NT_GNU_BUILD_ID), which strip keeps.
+PT_NOTE, NT_GNU_BUILD_ID = 4, 3
+
+
+def buildid(path):
+    """The ELF build-id note of the program at path in hex, or None (not ELF, no such note,
+    unreadable). strip leaves the note, so a stripped copy (the Debian package's) has the id
+    of the build it came from, where its sha256 differs."""
+    try:
+        with open(path, "rb") as f:
+            head = f.read(64)
+            if len(head) < 52 or head[:4] != b"\x7fELF" or head[4] not in (1, 2) or \
+                    head[5] not in (1, 2):
+                return None
+            wide, order = head[4] == 2, "<" if head[5] == 1 else ">"
+            if wide:
+                phoff, = struct.unpack_from(order + "Q", head, 32)
+                phentsize, phnum = struct.unpack_from(order + "HH", head, 54)
+            else:
+                phoff, = struct.unpack_from(order + "I", head, 28)
+                phentsize, phnum = struct.unpack_from(order + "HH", head, 42)
+            if phentsize < (56 if wide else 32) or phnum > 4096:
+                return None
+            f.seek(phoff)
+            table = f.read(phentsize * phnum)
+            for i in range(len(table) // phentsize):
+                entry = table[i * phentsize:(i + 1) * phentsize]
+                kind, = struct.unpack_from(order + "I", entry, 0)
+                if kind != PT_NOTE:
+                    continue
+                offset, size = struct.unpack_from(order + ("QxxxxxxxxxxxxxxxxQ" if wide else
+                                                           "IxxxxxxxxI"), entry, 8 if wide else 4)
+                f.seek(offset)
+                found = notebuildid(f.read(min(size, 1 << 16)), order)
+                if found:
+                    return found
+    except (OSError, struct.error):
+        return None
+    return None
+
+
+def notebuildid(notes, order):
+    """The build id among the notes of one note segment (name size, descriptor size, type,
+    then the name and the descriptor, each padded to 4 bytes), or None."""
+    at = 0
+    while at + 12 <= len(notes):
+        namesz, descsz, kind = struct.unpack_from(order + "III", notes, at)
+        name = at + 12
+        desc = name + (namesz + 3) // 4 * 4
+        end = desc + (descsz + 3) // 4 * 4
+        if desc + descsz > len(notes):
+            return None
+        if kind == NT_GNU_BUILD_ID and notes[name:name + namesz].rstrip(b"\0") == b"GNU":
+            return notes[desc:desc + descsz].hex() or None
+        at = end
+    return None
 
 
 def gitdescribe(path):
@@ -243,24 +340,95 @@ def gitdescribe(path):
     return (run.stdout.strip() or None) if run.returncode == 0 else None
 
 
+# Interpreters whose first argument that is a file is the program a command starts.
+INTERPRETERS = re.compile(r"^(python[0-9.]*|sh|bash|dash|perl|ruby|node)$")
+# Words a shell command may begin with before its program.
+ASSIGNMENT = re.compile(r"^[A-Za-z_][A-Za-z0-9_]*=")
+
+
+def commandprogram(command):
+    """The program an opponent's command starts, as an absolute path, or None when it cannot
+    be told: its first word past "cd DIR &&" (relative to DIR), "exec", "env" and variables
+    set before it, found on PATH when it names no folder; for an interpreter (python3, sh,
+    ...) the script it is given."""
+    try:
+        words = shlex.split(command.replace("{host}", "h").replace("{port}", "1"))
+    except ValueError:
+        return None
+    folder = os.getcwd()
+    while words:
+        if words[0] == "cd" and len(words) >= 3 and words[2] in ("&&", ";"):
+            folder = os.path.join(folder, os.path.expanduser(words[1]))
+            words = words[3:]
+        elif words[0] in ("exec", "env", "nice", "setsid") or ASSIGNMENT.match(words[0]):
+            words = words[1:]
+        else:
+            break
+    if not words:
+        return None
+    first = os.path.expanduser(words[0])
+    path = os.path.join(folder, first) if "/" in first else shutil.which(first)
+    if not path or not os.path.isfile(path):
+        return None
+    if INTERPRETERS.match(os.path.basename(path)):
+        for word in words[1:]:
+            if word.startswith("-"):
+                continue
+            script = os.path.join(folder, os.path.expanduser(word))
+            return os.path.abspath(script) if os.path.isfile(script) else os.path.abspath(path)
+    return os.path.abspath(path)
+
+
+def onrecord(role, path, copy):
+    """A program as series.json keeps it: role, name, path, the sha256 of the copy played, its
+    ELF build-id (which strip keeps, where the sha256 changes) and the git describe of the
+    checkout that holds path."""
+    return {"role": role, "name": os.path.basename(path), "path": os.path.abspath(path),
+            "sha256": sha256(copy), "build_id": buildid(copy), "git": gitdescribe(path)}
+
+
 def record(a):
     """What series.json keeps of a series from its start: the seed, the plan, the server's
-    options, and every program played."""
-    return {"seed": a.seed, "planned": a.matches, "cycles": a.cycles, "opponent": a.opponent,
-            "other_build": a.other_build, "jobs": a.jobs, "server_options": shlex.split(a.server_options),
-            "programs": [{"role": role, "name": os.path.basename(path),
-                          "path": os.path.abspath(path), "sha256": sha256(copy),
-                          "git": gitdescribe(path)} for role, path, copy in a.program]}
+    options, the side under test, when it started, and every program played: with an
+    opponent's command, the program that command starts (role "opponent") where it can be
+    told."""
+    programs = [onrecord(role, path, copy) for role, path, copy in a.program]
+    if a.opponent not in ("chasers", "none") and not a.opponent.startswith("vorn:"):
+        path = commandprogram(a.opponent)
+        if path:
+            programs.append(onrecord("opponent", path, path))
+    out = {"seed": a.seed, "planned": a.matches, "cycles": a.cycles, "opponent": a.opponent,
+           "other_build": a.other_build, "jobs": a.jobs,
+           "server_options": shlex.split(a.server_options), "under_test": a.under_test,
+           "started": now(), "programs": programs}
+    if a.compare:
+        out["compare"] = {"a": os.path.abspath(a.compare[0]), "b": os.path.abspath(a.compare[1])}
+    if a.part_of:
+        out["part_of"] = {"run": os.path.abspath(a.part_of[0]), "build": a.part_of[1]}
+    return out
+
+
+def now():
+    return datetime.datetime.now().astimezone().isoformat(timespec="seconds")
 
 
 # What summary.json carries over from series.json.
 RECORD_KEYS = ("seed", "planned", "cycles", "opponent", "other_build", "jobs", "server_options",
-               "programs")
+               "under_test", "started", "programs", "compare", "part_of")
 
 
 def readjson(path):
     with open(path, encoding="utf-8") as f:
         return json.load(f)
+
+
+def readrecord(folder):
+    """A series folder's series.json as a dict; {} when it has none that can be read."""
+    try:
+        r = readjson(os.path.join(folder, "series.json"))
+    except (OSError, ValueError):
+        return {}
+    return r if isinstance(r, dict) else {}
 
 
 def baselinesummary(folder):
@@ -277,6 +445,10 @@ def baselinesummary(folder):
         raise ValueError(f"{path} is not JSON: {e}") from None
     except (KeyError, TypeError, AttributeError):
         ok = False
+    if isinstance(base, dict) and isinstance(base.get("compare"), dict) and "a" in base:
+        raise ValueError(f"{folder} holds a run of two builds (series.sh --compare): give the "
+                         f"series of one of them, {os.path.join(folder, 'a')} or "
+                         f"{os.path.join(folder, 'b')}")
     if not ok:
         raise ValueError(f"{path} is not the summary of a series (no matches with their "
                          "goal differences)")
@@ -335,21 +507,50 @@ def matchresult(path):
     return dict(BROKEN, dir=name, why=why, broken=True)
 
 
-def summarise(folder, baseline=None):
-    matches = [matchresult(os.path.join(m, "result.json"))
-               for m in sorted(glob.glob(os.path.join(folder, "match-*"))) if os.path.isdir(m)]
-    played = [m for m in matches if m["status"] == "played"]
-    s = {"dir": os.path.abspath(folder), "matches": matches,
-         "stopped": sum(m["status"] == "stopped" for m in matches),
-         "failed": sum(m["status"] == "failed" for m in matches),
-         "invalid": sum(m["status"] == "invalid" for m in matches)}
+def fromopponent(m):
+    """A match as the opponent played it, for a series whose side under test is the
+    opponent: its side, goals for and against, goal difference and goalie's catches (None
+    when the result has no such count); vorn's side kept as vorn_side."""
+    other = {"left": "right", "right": "left"}
+    return dict(m, side=other.get(m["side"], m["side"]), vorn_side=m["side"],
+                goal_difference=-m["goal_difference"], catches=m.get("opponent_catches"),
+                **{"for": m["against"], "against": m["for"]})
+
+
+def lastend(folders):
+    """When the last of the matches ended: its result.json's time, or None."""
+    stamps = []
+    for m in folders:
+        try:
+            stamps.append(os.path.getmtime(os.path.join(m, "result.json")))
+        except OSError:
+            pass
+    if not stamps:
+        return None
+    return datetime.datetime.fromtimestamp(max(stamps)).astimezone().isoformat(
+        timespec="seconds")
+
+
+def summarise(folder, baseline=None, across_time=True):
     try:
         onrecord = readjson(os.path.join(folder, "series.json"))
     except OSError:
         onrecord = {}
     except ValueError as e:
         raise ValueError(f"{os.path.join(folder, 'series.json')} is not JSON: {e}") from None
-    s.update({k: onrecord[k] for k in RECORD_KEYS if k in onrecord})
+    folders = [m for m in sorted(glob.glob(os.path.join(folder, "match-*"))) if os.path.isdir(m)]
+    matches = [matchresult(os.path.join(m, "result.json")) for m in folders]
+    if isinstance(onrecord, dict) and onrecord.get("under_test") == "opponent":
+        matches = [fromopponent(m) for m in matches]
+    played = [m for m in matches if m["status"] == "played"]
+    s = {"dir": os.path.abspath(folder), "matches": matches,
+         "stopped": sum(m["status"] == "stopped" for m in matches),
+         "failed": sum(m["status"] == "failed" for m in matches),
+         "invalid": sum(m["status"] == "invalid" for m in matches)}
+    if isinstance(onrecord, dict):
+        s.update({k: onrecord[k] for k in RECORD_KEYS if k in onrecord})
+    s["under_test"] = s.get("under_test") or "vorn"
+    s["ended"] = lastend(folders)
     s["replayed"] = replays(folder)
     s.update(outcomes(played))
     s["figures"] = figuremeans(played)
@@ -360,7 +561,7 @@ def summarise(folder, baseline=None):
         s["head_to_head"] = series_compare.headtohead(s)
     if baseline:
         s["baseline"] = series_compare.compare(s, baselinesummary(baseline),
-                                               os.path.abspath(baseline))
+                                               os.path.abspath(baseline), across_time)
     return s
 
 
@@ -388,7 +589,7 @@ def share(o):
 
 def overrows(s):
     """The rows over the series: all played matches, then each side."""
-    rows = [("all", s)] + [(f"vorn {k}", v) for k, v in s["by_side"].items()]
+    rows = [("all", s)] + [(f"{team(s)} {k}", v) for k, v in s["by_side"].items()]
     return [(name, o["played"], f"{o['wins']}-{o['draws']}-{o['losses']}",
              interval(o["goals_for"]), interval(o["goals_against"]),
              interval(o["goal_difference"], True), share(o)) for name, o in rows]
@@ -398,6 +599,17 @@ OVER_HEAD = ("matches", "n", "W-D-L", "goals for", "goals against", "goal differ
              "missed slots")
 MATCH_HEAD = ("match", "side", "seed", "status", "cycles", "for", "against", "catches",
               "missed slots", "p99 ms")
+# With the opponent under test: its side, goals and goalie's catches; vorn's send slots.
+OPPONENT_MATCH_HEAD = MATCH_HEAD[:8] + ("vorn's missed slots", "vorn's p99 ms")
+OPPONENT_OVER_HEAD = OVER_HEAD[:6] + ("vorn's missed slots",)
+
+
+def matchhead(s):
+    return OPPONENT_MATCH_HEAD if opponentundertest(s) else MATCH_HEAD
+
+
+def overhead(s):
+    return OPPONENT_OVER_HEAD if opponentundertest(s) else OVER_HEAD
 
 
 def matchrows(s):
@@ -409,12 +621,17 @@ def matchrows(s):
 
 # The seeds and programs on record, and what may make the matches mean less: the worst
 # send-slot p99, the matches played again.
-PROGRAM_HEAD = ("program", "role", "checkout", "sha256 (its start)", "path")
+PROGRAM_HEAD = ("program", "role", "checkout", "sha256 (its start)", "build-id (its start)",
+                "path")
 # What the column "checkout" holds.
 CHECKOUT_NOTE = ("checkout: git describe --always --dirty of the git checkout that holds the "
                  "program, when the series started: the checkout's state then, which need not "
                  "be the source the program was built from; the sha256 is the program's "
                  "identity")
+# What the column "build-id" holds.
+BUILD_ID_NOTE = ("build-id: the build's id in the program's ELF note, which strip keeps: a "
+                 "stripped copy of a build (the installed Vorn) has a sha256 of its own but the "
+                 "same build-id")
 
 
 def seedline(s):
@@ -434,9 +651,16 @@ def seedline(s):
 
 
 def programrows(s, digits=16):
-    """The programs on record, their sha256 cut to its first digits."""
-    return [(p["name"], p["role"], p.get("git") or "-", p["sha256"][:digits], p["path"])
-            for p in s.get("programs") or []]
+    """The programs on record, their sha256 and build-id cut to their first digits."""
+    return [(p["name"], p["role"], p.get("git") or "-", p["sha256"][:digits],
+             (p.get("build_id") or "-")[:digits], p["path"]) for p in s.get("programs") or []]
+
+
+def programnotes(s):
+    """The notes below the programs' table: what its columns checkout and build-id hold."""
+    programs = s.get("programs") or []
+    return [note for note, key in ((CHECKOUT_NOTE, "git"), (BUILD_ID_NOTE, "build_id"))
+            if any(p.get(key) for p in programs)]
 
 
 def p99line(s):
@@ -467,11 +691,19 @@ def opponentlines(s):
     names = sorted({m["opponent"] for m in s["matches"] if m.get("opponent")})
     lines = []
     other = s.get("other_build")
+    if opponentundertest(s):
+        lines.append(undertestline(s, names))
     if other:
         lines.append(f"opponent: the vorn build in {other} (--opponent {given}); the game logs "
                      "name the team on the right vorn-b")
-        lines.append(f"head to head, of {s['played']} played to the end: this build won "
-                     f"{s['wins']}, the build in {other} won {s['losses']}, {s['draws']} drawn")
+        if opponentundertest(s):
+            lines.append(f"head to head, of {s['played']} played to the end: the build in "
+                         f"{other} (under test) won {s['wins']}, this build won {s['losses']}, "
+                         f"{s['draws']} drawn")
+        else:
+            lines.append(f"head to head, of {s['played']} played to the end: this build won "
+                         f"{s['wins']}, the build in {other} won {s['losses']}, {s['draws']} "
+                         "drawn")
         if s.get("head_to_head"):
             lines += series_compare.headtoheadlines(s["head_to_head"])
     elif names:
@@ -485,6 +717,19 @@ def opponentlines(s):
         lines.append(f"no result, counted as failed: {matchcount(len(broken))}: " +
                      "; ".join(f"{m['dir']} ({m['why']})" for m in broken))
     return lines
+
+
+def undertestline(s, names):
+    """Who is under test when the opponent is: "your team", its program on record, and the
+    vorn build it plays against."""
+    ours = series_compare.opponentprograms(s.get("programs"))
+    told = f", {', '.join(series_compare.describe(p) for p in ours)}" if ours else ""
+    called = f", {', '.join(names)} in the game logs" if names else ""
+    vorn = series_compare.teamwords(s.get("programs"))
+    return (f"under test: your team (the opponent{called}{told}); every figure below is its "
+            "own: its side, its goals for and against, its goal difference, its goalie's "
+            f"catches; vorn ({vorn or 'not on record'}) is the sparring partner, and the send "
+            "slots are vorn's players'")
 
 
 def comparison(s):
@@ -516,47 +761,74 @@ def printsummary(s, out):
     print(seedline(s), file=out)
     if programrows(s):
         printtable(PROGRAM_HEAD, programrows(s), out)
-        if any(p.get("git") for p in s["programs"]):
-            print(CHECKOUT_NOTE, file=out)
-    printtable(MATCH_HEAD, matchrows(s), out)
+        for note in programnotes(s):
+            print(note, file=out)
+    printtable(matchhead(s), matchrows(s), out)
     print("over the matches played to the end (means with their 95% intervals):", file=out)
-    printtable(OVER_HEAD, overrows(s), out)
+    printtable(overhead(s), overrows(s), out)
     if figurerows(s):
         print("the match figures, means per match played to the end with their 95% intervals "
               "(scripts/figures.py):", file=out)
-        printtable(FIGURE_HEAD, figurerows(s), out)
+        printtable(figurehead(s), figurerows(s), out)
     for line in [p99line(s), replayline(s)] + comparison(s):
         if line:
             print(line, file=out)
 
 
-def histogram(matches):
-    """An SVG bar chart of the goal differences, a bar per value, split by side."""
+# The goal differences' chart: a bar per value up to this many values, else bars of several
+# values each, at most BINS of them, so that it stays within a page at any spread.
+SINGLE_VALUES, BINS = 24, 12
+
+
+def bins(lo, hi):
+    """The chart's bars for goal differences from lo to hi (lo <= 0 <= hi), as (first, last)
+    value of each: one value a bar while there are at most SINGLE_VALUES, else the smallest
+    whole width that gives at most BINS bars, the bars aligned on 0 (one of them starts at 0)."""
+    if hi - lo + 1 <= SINGLE_VALUES:
+        return [(v, v) for v in range(lo, hi + 1)]
+    width = -(-(hi - lo + 1) // BINS)
+    while hi // width - lo // width + 1 > BINS:
+        width += 1
+    return [(k * width, k * width + width - 1) for k in range(lo // width, hi // width + 1)]
+
+
+def binlabel(first, last):
+    def sign(v):
+        return f"{v:+d}" if v else "0"
+    return sign(first) if first == last else f"{sign(first)}..{sign(last)}"
+
+
+def histogram(matches, who="vorn"):
+    """An SVG bar chart of the goal differences, split by side: a bar per value, or per range
+    of values when they spread widely (bins); its width bounded, and scaled to the page."""
     gd = [m["goal_difference"] for m in matches]
     if not gd:
         return "<p>No match was played to the end.</p>"
-    lo, hi = min(min(gd), 0), max(max(gd), 0)
-    counts = {v: [0, 0] for v in range(lo, hi + 1)}
+    bars = bins(min(min(gd), 0), max(max(gd), 0))
+    counts = [[0, 0] for _ in bars]
     for m in matches:
-        counts[m["goal_difference"]][m["side"] == "right"] += 1
-    most = max(a + b for a, b in counts.values())
-    bar, height, top = 32, 160, 20  # px: a bar's width, the tallest bar, room above it
-    parts = [f'<svg width="{bar * len(counts) + 40}" height="{height + top + 30}" role="img" '
-             f'aria-label="goal differences">']
-    for i, (v, (left, right)) in enumerate(sorted(counts.items())):
+        i = next(i for i, (a, b) in enumerate(bars) if a <= m["goal_difference"] <= b)
+        counts[i][m["side"] == "right"] += 1
+    most = max(a + b for a, b in counts)
+    # px: a bar's width, the tallest bar, room above it
+    bar, height, top = 32 if bars[0][0] == bars[0][1] else 56, 160, 20
+    width, full = bar * len(bars) + 40, height + top + 30
+    parts = [f'<svg width="{width}" height="{full}" viewBox="0 0 {width} {full}" '
+             'style="max-width: 100%; height: auto" role="img" aria-label="goal differences">']
+    for i, ((first, last), (left, right)) in enumerate(zip(bars, counts)):
         x, base = 20 + i * bar, height + top
         for n, cls in ((left, "left"), (right, "right")):
             h = n * height / most
             if n:
                 parts.append(f'<rect class="{cls}" x="{x + 3}" y="{base - h:.1f}" '
-                             f'width="{bar - 6}" height="{h:.1f}"><title>{n} with vorn {cls}'
+                             f'width="{bar - 6}" height="{h:.1f}"><title>{n} with {who} {cls}'
                              f'</title></rect>')
             base -= h
         if left + right:
             parts.append(f'<text x="{x + bar / 2}" y="{base - 4:.1f}">{left + right}</text>')
-        label = f"{v:+d}" if v else "0"
-        parts.append(f'<text x="{x + bar / 2}" y="{height + top + 18}">{label}</text>')
-    parts.append(f'<line x1="20" x2="{20 + bar * len(counts)}" y1="{height + top}" '
+        parts.append(f'<text x="{x + bar / 2}" y="{height + top + 18}">'
+                     f'{binlabel(first, last)}</text>')
+    parts.append(f'<line x1="20" x2="{20 + bar * len(bars)}" y1="{height + top}" '
                  f'y2="{height + top}" stroke="#888"/>')
     parts.append("</svg>")
     return "\n".join(parts)
@@ -595,7 +867,7 @@ def page(s):
         f"<p>{html.escape(s['dir'])}: {html.escape(counts(s))}.</p>",
         "<h2>Over the matches played to the end</h2>",
         "<p>Means with their 95% intervals (Student's t).</p>",
-        htmltable(OVER_HEAD, overrows(s)),
+        htmltable(overhead(s), overrows(s)),
         "".join(f"<p>{html.escape(x)}</p>" for x in notes),
         "<h2>Against the baseline</h2>" if compared else "",
         "<ul>" + "".join(f"<li><strong>{html.escape(x)}</strong></li>" if
@@ -603,21 +875,205 @@ def page(s):
                          for x in compared) + "</ul>" if compared else "",
         "<h2>Seeds and programs</h2>",
         f"<p>{html.escape(seedline(s))}</p>",
-        htmltable(PROGRAM_HEAD[:3] + ("sha256",) + PROGRAM_HEAD[4:], programrows(s, 64))
-        if programrows(s) else "",
-        f"<p>{html.escape(CHECKOUT_NOTE)}.</p>"
-        if any(p.get("git") for p in s.get("programs") or []) else "",
+        htmltable(PROGRAM_HEAD[:3] + ("sha256", "build-id") + PROGRAM_HEAD[5:],
+                  programrows(s, 64)) if programrows(s) else "",
+        "".join(f"<p>{html.escape(note)}.</p>" for note in programnotes(s)),
         "<h2>Goal differences</h2>",
-        "<p>Matches played to the end by vorn's goals minus the opponent's.</p>",
-        '<p class="key"><span style="background:#3a6ea5"></span> vorn left &nbsp; '
-        '<span style="background:#e0a030"></span> vorn right</p>',
-        histogram(played),
+        "<p>Matches played to the end by " + ("your team's goals minus vorn's" if
+                                              opponentundertest(s) else
+                                              "vorn's goals minus the opponent's") + ".</p>",
+        f'<p class="key"><span style="background:#3a6ea5"></span> {team(s)} left &nbsp; '
+        f'<span style="background:#e0a030"></span> {team(s)} right</p>',
+        histogram(played, team(s)),
         "<h2>Match figures</h2><p>Means per match played to the end with their 95% intervals "
         "(scripts/figures.py; docs/report.md says how each is counted).</p>" +
-        htmltable(FIGURE_HEAD, figurerows(s)) if figurerows(s) else "",
+        htmltable(figurehead(s), figurerows(s)) if figurerows(s) else "",
         "<h2>Matches</h2><p>Each links to its replay.</p>",
-        htmltable(MATCH_HEAD, matchrows(s), links),
+        htmltable(matchhead(s), matchrows(s), links),
         "</body></html>", ""])
+
+
+# --- Two builds in one run (series.sh --compare): D/a and D/b hold a series each, D the run.
+
+def planorder(folder):
+    """{pair: build} of the build whose match came first in its pair in the plan of an
+    interleaved run (D/plan.txt: "PAIR SIDE NUMBER BUILD SEED" a line, in the order GNU
+    parallel started them)."""
+    first = {}
+    for line in readlines(os.path.join(folder, "plan.txt")):
+        fields = line.split()
+        if len(fields) >= 4 and fields[0].isdigit():
+            first.setdefault(int(fields[0]), fields[3])
+    return first
+
+
+def startedtimes(folder):
+    """When each match of an interleaved run started, as {(build, pair): seconds since the
+    epoch}, from GNU parallel's log of the jobs (its Seq is the line of the plan)."""
+    plan = [line.split() for line in readlines(os.path.join(folder, "plan.txt"))]
+    out = {}
+    for line in readlines(os.path.join(folder, "joblog.txt"))[1:]:
+        fields = line.split("\t")
+        try:
+            n, start = int(fields[0]), float(fields[2])
+            out[(plan[n - 1][3], int(plan[n - 1][0]))] = start
+        except (IndexError, ValueError):
+            continue
+    return out
+
+
+def runsummary(folder):
+    """An interleaved run: each build's series summed up (its summary.json and page written,
+    B's against A), and the run's own summary."""
+    rec = readjson(os.path.join(folder, "series.json"))
+    if not isinstance(rec, dict) or not isinstance(rec.get("compare"), dict):
+        raise ValueError(f"{os.path.join(folder, 'series.json')} is not the record of a run of "
+                         "two builds (series.sh --compare)")
+    sides = {}
+    for x in ("a", "b"):
+        part = os.path.join(folder, x)
+        sides[x] = summarise(part, os.path.join(folder, "a") if x == "b" else None,
+                             across_time=False)
+        writesummary(sides[x], part)
+    a, b = sides["a"], sides["b"]
+    run = {"dir": os.path.abspath(folder), "compare": rec["compare"],
+           **{k: rec[k] for k in ("seed", "planned", "cycles", "opponent", "jobs",
+                                  "server_options", "started") if k in rec},
+           "ended": max(filter(None, (a["ended"], b["ended"])), default=None)}
+    for x, sx in sides.items():
+        run[x] = {k: sx[k] for k in ("dir", "programs", "played", "stopped", "failed", "invalid",
+                                     "wins", "draws", "losses", "goals_for", "goals_against",
+                                     "goal_difference", "by_side", "missed_slots", "slots",
+                                     "missed_share", "worst_p99") if k in sx}
+        run[x]["held"] = len(sx["matches"])
+    run.update(series_compare.interleaved(a, b, startedtimes(folder), planorder(folder)))
+    run["comparison"] = b.get("baseline")
+    worst = [w for w in (a["worst_p99"], b["worst_p99"]) if w]
+    run["worst_p99"] = max(worst, key=lambda w: w["ms"]) if worst else None
+    if run["worst_p99"]:
+        which = "a" if run["worst_p99"] is a["worst_p99"] else "b"
+        run["worst_p99"] = dict(run["worst_p99"], match=f"{which}/{run['worst_p99']['match']}")
+    return run
+
+
+def writesummary(s, folder):
+    """A series' summary.json and page; OSError names the file."""
+    writefile(os.path.join(folder, "summary.json"), json.dumps(s, indent=1) + "\n")
+    writefile(os.path.join(folder, "index.html"), page(s))
+
+
+PAIR_HEAD = ("pair", "seed", "vorn side", "first", "A", "B", "B - A", "A started", "B started")
+
+
+def pairrows(run):
+    """A row per pair: its seed and side, which build started first, each build's match (its
+    status and score) and when it started, in seconds after the run's first match."""
+    times = [m["started"] for p in run["pairs"] for m in (p["a"], p["b"]) if m and m["started"]]
+    zero = min(times) if times else None
+
+    def match(m):
+        return "-" if m is None else f"{m['status']} {m['for']}:{m['against']}"
+
+    def when(m):
+        if m is None or m["started"] is None or zero is None:
+            return "-"
+        return f"+{m['started'] - zero:.3f} s"
+
+    rows = []
+    for p in run["pairs"]:
+        one = p["a"] or p["b"]
+        both = p["a"] and p["b"] and p["a"]["status"] == p["b"]["status"] == "played"
+        rows.append((p["pair"], "-" if one.get("seed") is None else one["seed"], one["side"],
+                     p["first"], match(p["a"]), match(p["b"]),
+                     f"{p['b']['goal_difference'] - p['a']['goal_difference']:+d}" if both
+                     else "-", when(p["a"]), when(p["b"])))
+    return rows
+
+
+def runover(run):
+    """The rows over the run: each build's matches played to the end, all and by side."""
+    rows = []
+    for x in ("a", "b"):
+        s = run[x]
+        rows += [(f"{x.upper()} {name}",) + row[1:] for name, row in
+                 zip(("all", "vorn left", "vorn right"), overrows(s))]
+    return rows
+
+
+def runlines(run):
+    """The lines of the run below its tables: B against A, the order, the worst p99."""
+    c = run.get("comparison")
+    out = []
+    if c:
+        out.append("B against A, in one run (B's goal difference minus A's in the pair of the "
+                   "same seed and side):")
+        out += series_compare.lines(c, ("B", "A"))
+    out += series_compare.orderlines(run["order"])
+    out += [x for x in (p99line(run),) if x]
+    return out
+
+
+def runhead(run):
+    c = run["compare"]
+    return (f"two builds in one run in {run['dir']}: {matchcount(run.get('planned') or 0)} "
+            "each, in pairs of the same seed and side, interleaved (A's match started first in "
+            f"odd pairs, B's in even ones); A: {c['a']}, B: {c['b']}")
+
+
+def printrun(run, out):
+    print(runhead(run), file=out)
+    for x in ("a", "b"):
+        print(f"series {x.upper()} in {run[x]['dir']}: {matchcount(run[x]['held'])}, "
+              f"{counts(run[x])}", file=out)
+    print(seedline(run), file=out)
+    printtable(PAIR_HEAD, pairrows(run), out)
+    print("over the matches played to the end (means with their 95% intervals):", file=out)
+    printtable(OVER_HEAD, runover(run), out)
+    for line in runlines(run):
+        print(line, file=out)
+
+
+def runpage(run):
+    lines = runlines(run)
+    return "\n".join([
+        "<!DOCTYPE html>", '<html lang="en"><head><meta charset="utf-8">',
+        "<title>vorn: two builds in one run</title>",
+        f"<style>{PAGE_STYLE}</style></head><body>",
+        "<h1>Two builds in one run</h1>", f"<p>{html.escape(runhead(run))}.</p>",
+        '<p>The series of each: <a href="a/index.html">A</a>, <a href="b/index.html">B</a>.</p>',
+        "<h2>B against A</h2>",
+        "<ul>" + "".join(f"<li><strong>{html.escape(x)}</strong></li>" if
+                         x.startswith(("verdict:", "order:")) else f"<li>{html.escape(x)}</li>"
+                         for x in lines) + "</ul>",
+        "<h2>Over the matches played to the end</h2>",
+        "<p>Means with their 95% intervals (Student's t).</p>",
+        htmltable(OVER_HEAD, runover(run)),
+        "<h2>Pairs</h2>", f"<p>{html.escape(seedline(run))}</p>",
+        htmltable(PAIR_HEAD, pairrows(run)),
+        "</body></html>", ""])
+
+
+def compared(folder):
+    """series.sh --compare's summary: each build's series, then the run's summary.json and page,
+    then its table; the status as summary() gives it."""
+    run = runsummary(folder)
+    failed = []
+    for name, text in (("summary.json", json.dumps(run, indent=1) + "\n"),
+                       ("index.html", runpage(run))):
+        try:
+            writefile(os.path.join(folder, name), text)
+        except OSError as e:
+            failed.append(oserror(e))
+    status = 1 if failed else 0
+    try:
+        printrun(run, sys.stdout)
+        sys.stdout.flush()
+    except BrokenPipeError:
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        status = status or 141
+    for why in failed:
+        print(f"series_summary.py: {why}", file=sys.stderr)
+    return status
 
 
 def writefile(path, text):
@@ -655,6 +1111,11 @@ def main(argv):
     r.add_argument("--opponent", required=True)
     r.add_argument("--other-build", help="the folder of the other vorn build played head to head")
     r.add_argument("--server-options", default="")
+    r.add_argument("--under-test", choices=("vorn", "opponent"), default="vorn")
+    r.add_argument("--compare", nargs=2, metavar=("DIR_A", "DIR_B"),
+                   help="a run of two builds, interleaved: their bin folders")
+    r.add_argument("--part-of", nargs=2, metavar=("RUN", "BUILD"),
+                   help="one build's series (A or B) of the interleaved run in RUN")
     r.add_argument("--program", nargs=3, action="append", default=[],
                    metavar=("ROLE", "PATH", "COPY"))
     b = sub.add_parser("baseline", help="check that D2 holds the summary of a series")
@@ -662,6 +1123,9 @@ def main(argv):
     s = sub.add_parser("series", help="a series folder: the table, summary.json, index.html")
     s.add_argument("folder")
     s.add_argument("--baseline", metavar="D2")
+    c = sub.add_parser("compare", help="a run of two builds interleaved (series.sh --compare): "
+                       "the series of each in D/a and D/b, the comparison in D")
+    c.add_argument("folder")
     a = p.parse_args(argv)
     try:
         if a.what == "match":
@@ -681,6 +1145,12 @@ def main(argv):
         if a.what == "baseline":
             baselinesummary(a.folder)
             return 0
+        if a.what == "compare" or isinstance(readrecord(a.folder).get("compare"), dict):
+            if a.what == "series" and a.baseline:
+                raise ValueError(f"{a.folder} holds a run of two builds (series.sh --compare): "
+                                 "compare the series of one of them, D/a or D/b, with a "
+                                 "baseline")
+            return compared(a.folder)
         r = summarise(a.folder, a.baseline)
         return summary(r, a.folder)
     except OSError as e:

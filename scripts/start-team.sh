@@ -208,6 +208,8 @@ ending() {
     echo "not started"
   elif [ -n "$signal" ]; then
     echo "killed (SIG$signal)"
+  elif [ "${ended[$n]:-}" = lost ]; then
+    echo "ended, status lost"
   elif [ "${ended[$n]:-?}" != 0 ]; then
     echo "failed (status ${ended[$n]:-unknown})"
   elif cause=$(fatal "$n") && [ -n "$cause" ]; then
@@ -305,7 +307,9 @@ ended() {
     timer=""
     [ $stopping = 1 ] || [ "$(answered)" != 0 ] || { noanswer=1 && stop; }
   else
-    ended[${player[$1]}]=$2
+    # bash has been seen to keep -1 for a player reaped during a trap: its status is lost
+    ended[${player[$1]}]=lost
+    [[ ! $2 =~ ^[0-9]+$ ]] || [ "$2" -gt 255 ] || ended[${player[$1]}]=$2
     unset "player[$1]"
   fi
 }
@@ -348,7 +352,7 @@ verdict() {
     echo "$prog: no player got an answer from $host:$port: is a server running there?" >&2
     status=1
   fi
-  bad=$(printf '%s\n' "${how[@]}" | grep -c -e '^killed' -e '^failed' -e '^ended early')
+  bad=$(printf '%s\n' "${how[@]}" | grep -c -e '^killed' -e '^failed' -e '^ended early' -e '^ended, status lost')
   if [ "$bad" != 0 ]; then
     echo "$prog: players killed or failed: $bad (see the table)" >&2
     status=1

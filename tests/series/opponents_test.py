@@ -96,7 +96,12 @@ def series(d):
                 or not os.path.isfile(os.path.join(m, "server", "conf", "server.conf")):
             failures.append(f"{m}: logs or configuration elsewhere: {given}")
         with open(os.path.join(m, "report.txt")) as f:
-            retried += "or the two after it taken; trying others" in f.read()
+            said = f.read()
+        retried += "or the two after it taken; trying others" in said
+        # the game log is kept compressed, and the report names it so
+        if f"game log: {os.path.relpath(m, folder)}/match.rcg.gz\n" not in said and \
+                f"game log: {m}/match.rcg.gz\n" not in said:
+            failures.append(f"{m}: the report does not name match.rcg.gz: {said[-300:]}")
     if len(set(ports)) != 6 or max(ports) >= low or retried != 1:
         failures.append(f"series: ports {ports} (below {low}, none shared), started again on "
                         f"others {retried} times, not once")

@@ -77,6 +77,22 @@ CASES = [
     (SERIES, "--server /bin/true --opponent none --cycles 40 --seed 7", 2, "series.sh: --seed: "
      "the real server seeds its random source from its clock; it takes no seed"),
     (SERIES, f"--opponent vorn:{BIN} --cycles 40", 0, ""),
+    (SERIES, "--under-test them", 2, "series.sh: --under-test must be vorn or opponent, not "
+     "'them'"),
+    (SERIES, "--under-test opponent", 2, "series.sh: --under-test opponent needs a team of your "
+     "own as --opponent (a command or vorn:DIR), not chasers"),
+    (SERIES, f"--under-test opponent --opponent vorn:{BIN}", 0, ""),
+    (SERIES, f"--compare {BIN}", 2, "series.sh: --compare needs two folders, DIR_A and DIR_B "
+     "(see --help)"),
+    (SERIES, f"--compare {BIN} --matches 2", 2, "series.sh: --compare needs two folders, DIR_A "
+     "and DIR_B (see --help)"),
+    (SERIES, f"--compare {BIN} nowhere", 2, "series.sh: --compare: nowhere/Vorn is missing"),
+    (SERIES, f"--compare {BIN} {BIN} --bin {BIN}", 2,
+     "series.sh: --compare names both builds: leave out --bin"),
+    (SERIES, f"--compare {BIN} {BIN} --opponent vorn:{BIN}", 2, "series.sh: --compare plays "
+     "both builds against one opponent: --opponent vorn:DIR is a third build (play it as A or "
+     "B)"),
+    (SERIES, f"--compare {BIN} {BIN} --cycles 40", 0, ""),
 ]
 failures = []
 with tempfile.TemporaryDirectory() as d:
