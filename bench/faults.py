@@ -63,6 +63,8 @@ failed, 2 for a bad option.
   --list          print the trials drawn and exit
   --table FILE    write the table (Markdown) to FILE too
   --bin DIR       vorn's programs and pitch (default build/bin)
+  --summarize RESULTS  print the table of a results.jsonl (of a campaign that was stopped,
+                  say) and exit
 """
 
 import argparse
@@ -582,14 +584,16 @@ def reproducer(r, seed):
     return f"bench/faults.py --seed {seed} --only {r['name']} --first {s['index']} --trials 1"
 
 
-def table(results):
-    """The Markdown table by target, signal and moment."""
+def table(results, parts=3):
+    """The Markdown table by target, signal and moment (parts 3), or by target and signal
+    (parts 2). "never": a trial whose processes were ended by force."""
     rows = {}
     for r in results:
-        rows.setdefault(r["name"], []).append(r)
-    lines = ["| target | signal | moment | trials | reached | ended | slowest end | "
+        rows.setdefault("/".join(r["name"].split("/")[:parts]), []).append(r)
+    heads = ["target", "signal", "moment"][:parts]
+    lines = ["| " + " | ".join(heads) + " | trials | reached | ended | slowest end | "
              "leftovers | status as expected |",
-             "| --- | --- | --- | ---: | ---: | ---: | ---: | ---: | ---: |"]
+             "| " + " | ".join(["---"] * parts) + " | ---: | ---: | ---: | ---: | ---: | ---: |"]
     order = {n: i for i, n in enumerate(TARGETS + SIGNALS + MOMENTS)}
     for name in sorted(rows, key=lambda n: [order[p] for p in n.split("/")]):
         rs = rows[name]
@@ -597,8 +601,7 @@ def table(results):
         ends = [r["end_s"] for r in hit if r["end_s"] is not None]
         never = any(r["end_s"] is None for r in hit)
         slowest = ("never" if never else f"{max(ends):.1f} s") if hit else "-"
-        t, s, m = name.split("/")
-        lines.append(f"| {t} | {s} | {m} | {len(rs)} | {len(hit)} | "
+        lines.append(f"| {' | '.join(name.split('/'))} | {len(rs)} | {len(hit)} | "
                      f"{sum(bool(r['ended']) for r in hit)} | {slowest} | "
                      f"{sum(bool(r['left']) for r in hit)} | "
                      f"{sum(r['status'] == r['expected'] for r in hit)} |")
@@ -621,7 +624,18 @@ def main(argv):
     p.add_argument("--list", action="store_true")
     p.add_argument("--table")
     p.add_argument("--bin", default=os.path.join(REPO, "build", "bin"))
+    p.add_argument("--summarize", metavar="RESULTS")
     a = p.parse_args(argv)
+    if a.summarize:
+        try:
+            with open(a.summarize, encoding="utf-8") as f:
+                results = [json.loads(line) for line in f if line.strip()]
+        except (OSError, ValueError) as e:
+            p.error(f"--summarize: {e}")
+        print(table(results, 2) + "\n\n" + table(results))
+        print(f"\n{len(results)} trials, {sum(r['reached'] for r in results)} reached their "
+              f"moment, {sum(bool(r['failures']) for r in results)} failed")
+        return 0
     unignore()
     try:
         only = parse_only(a.only)
