@@ -372,6 +372,15 @@ def empty(path):
         return False  # a broken gzip file is for matchlog.py to judge
 
 
+def json_lines(path):
+    """Whether every line of the file (gzip's, when it ends so) is a JSON object."""
+    try:
+        with (gzip.open(path, "rt") if path.endswith(".gz") else open(path)) as f:
+            return all(isinstance(json.loads(line), dict) for line in f if line.strip())
+    except (OSError, EOFError, ValueError):
+        return False
+
+
 def unreadable(folder, series):
     """The files of the folder that cannot be read: every result.json must parse, every game
     log and record must read with scripts/matchlog.py."""
@@ -392,9 +401,12 @@ def unreadable(folder, series):
                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                                    text=True, timeout=120)
                 why = r.stderr.strip()
-                # A match stopped before its kick-off has a game log of no steps.
+                # A match stopped before its kick-off has a game log of no steps, and a record
+                # of no steps when pitch stopped before its first (its lines JSON all the same).
                 if r.returncode != 0 and not why.endswith(("is a game log without show lines",
-                                                           "before its first show line")):
+                                                           "before its first show line")) and \
+                        not (why.endswith("holds no step lines (neither a pitch record nor a "
+                                          "game log?)") and json_lines(path)):
                     bad.append(f"{path}: {r.stderr.strip()[:200]}")
     return bad
 
