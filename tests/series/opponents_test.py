@@ -37,8 +37,8 @@ CASES = [
      "match.sh: the match is invalid: the opponent never connected: no player of it joined "
      "within 2 s of its start (its output: opponent.txt)"),
     ("leaves", ["--side", "right", "--opponent", f"{TEAM} --port {{port}} --leave-at 15"], 3,
-     "match.sh: the match is invalid: the opponent's players left before time over: 11 of its "
-     "11 were gone at cycle 40"),
+     "match.sh: the match is invalid: the opponent ended at cycle CYCLE before time over "
+     "(its output: opponent.txt)"),
     ("twins-left", ["--opponent", f"vorn:{BIN}"], 0,
      "result: vorn {} : {} vorn-b (vorn on the left), cycle 40 (time_over)"),
     ("twins-right", ["--side", "right", "--opponent", f"vorn:{BIN}"], 0,
@@ -53,7 +53,9 @@ def match(d, name, options, status, line):
     out = (got.stdout + got.stderr).splitlines()
     score = re.search(r"^score: \S+ (\d+) : (\d+) \S+$", got.stdout, re.M)
     want = line.format(*score.groups()) if score else line
-    if got.returncode != status or want not in out:
+    # the cycle at which the runner saw a team end depends on the machine's speed
+    pattern = re.escape(want).replace("CYCLE", r"\d+")
+    if got.returncode != status or not any(re.fullmatch(pattern, o) for o in out):
         failures.append(f"{name}: status {got.returncode} (expected {status}), no line "
                         f"{want!r} in:\n{got.stdout}{got.stderr}")
     if status == 3 and not os.path.isfile(os.path.join(folder, "m", "invalid.txt")):
