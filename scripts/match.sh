@@ -428,7 +428,7 @@ followmatch() {
 # process is looked at every second, the whole session, a scan of /proc, every fifth). Then
 # the server is stopped: there is no match left to play.
 watchsides() {
-  [ -z "$overtold$gone" ] || return 0
+  [ -z "$overtold$gone$invalid" ] || return 0
   if [ -n "$team" ] && ! kill -0 "$team" 2>/dev/null; then
     gone=team
   elif [ -n "$opppid" ] && [ "$("opp_${oppkind}_joins")" != 0 ] &&
@@ -671,7 +671,7 @@ if [ -n "$invalid" ]; then
 fi
 followmatch
 stopteam
-[ "$gone" != opponent ] || invalid=$(goneline)
+[ "$gone" != opponent ] || [ -n "$invalid" ] || invalid=$(goneline)
 report
 result
 "${serverkind}_record" && say "record: $record" || say "game log: $dir/match.rcg"
