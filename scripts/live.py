@@ -33,6 +33,8 @@ import replay  # noqa: E402  (the field drawing the two pages share)
 SILENT_S = 2.0  # no datagram for this long: the server has gone, ask again
 ASK_EVERY_S = 1.0  # how often to ask while nobody answers
 KEEPALIVE_S = 5.0  # a comment line to idle browsers, so a closed one is noticed
+STOP_S = 5.0  # a stop that takes longer than this ends the process at once
+STOPS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)  # each ends it as Ctrl-C does
 GOALIE = 0x8  # the goalie's bit in a player's state
 
 # The play modes by the number a show line gives them (0 is none).
@@ -131,7 +133,7 @@ class Watch:
                 return
             self.state, self.status = state, status
             self.changed()
-        print(f"live: {status}", flush=True)
+        say(f"live: {status}")
 
     def payload(self):
         return json.dumps({"seq": self.seq, "state": self.state, "status": self.status,
@@ -314,6 +316,28 @@ class Stop(Exception):
     pass
 
 
+def say(text):
+    """A line on standard output; one whose reader has gone is given up, quietly (a stop
+    must not turn into a traceback)."""
+    try:
+        print(text, flush=True)
+    except (OSError, ValueError):
+        try:
+            sys.stdout = open(os.devnull, "w")
+        except OSError:
+            pass
+
+
+def parent_watch(parent, watch):
+    """Until watch.stopped: once the process that started this one has ended (this one is
+    then another's child), a SIGTERM to itself stops it as any stop does."""
+    while not watch.stopped:
+        if os.getppid() != parent:
+            os.kill(os.getpid(), signal.SIGTERM)
+            return
+        time.sleep(0.5)
+
+
 class Parser(helptext.ArgumentParser):
     def error(self, message):
         """A bad option in one line, status 2."""
@@ -327,7 +351,8 @@ def main(argv):
         "is played: players with their numbers and facing, the ball, score, play mode, cycle "
         "and stamina. Any number of browsers may watch at once; when the server ends or "
         "restarts the page says so and the script asks again until a server answers. "
-        "Ctrl-C ends it.")
+        "Ctrl-C, SIGTERM or SIGHUP ends it within a few seconds, with status 0 and the "
+        "line \"live: stopped\".")
     p.add_argument("--host", default="127.0.0.1", help="the server (default 127.0.0.1)")
     p.add_argument("--port", type=server_port, default=6000,
                    help="the server's port for players and monitors (default 6000)")
@@ -335,7 +360,12 @@ def main(argv):
                    metavar="[ADDRESS:]PORT",
                    help="where the page is served (default 127.0.0.1:8000, this machine only; "
                    "port 0 picks a free one)")
+    p.add_argument("--with-parent", action="store_true",
+                   help="end when the process that started this one ends, however it ends "
+                   "(match.sh --live: the page ends with the match, also when the match's "
+                   "runner is killed)")
     a = p.parse_args(argv)
+    parent = os.getppid()
     address = (resolve(p, a.host), a.port)
     try:
         with open(PAGE, encoding="utf-8") as f:
@@ -352,16 +382,23 @@ def main(argv):
         return 1
     httpd.daemon_threads = True
     host, port = httpd.server_address[:2]
-    print(f"live: the page is at http://{host}:{port}/ (watching {a.host}:{a.port}; "
-          "Ctrl-C ends)", flush=True)
+    say(f"live: the page is at http://{host}:{port}/ (watching {a.host}:{a.port}; "
+        "Ctrl-C ends)")
 
     def stop(signum, frame):
+        # The first signal stops; the ones after it (a whole group stopped, then its runner's
+        # own SIGTERM) change nothing, and the stop cannot take longer than STOP_S.
+        for s in STOPS:
+            signal.signal(s, signal.SIG_IGN)
+        threading.Thread(target=lambda: (time.sleep(STOP_S), os._exit(1)), daemon=True).start()
         raise Stop()
 
-    signal.signal(signal.SIGINT, stop)  # also when started in the background, which ignores it
-    signal.signal(signal.SIGTERM, stop)
+    for s in STOPS:  # also Ctrl-C when started in the background, which ignores it
+        signal.signal(s, stop)
     thread = threading.Thread(target=monitor, args=(watch, address), daemon=True)
     thread.start()
+    if a.with_parent:
+        threading.Thread(target=parent_watch, args=(parent, watch), daemon=True).start()
     try:
         httpd.serve_forever(poll_interval=0.2)
     except (KeyboardInterrupt, Stop):
@@ -371,7 +408,7 @@ def main(argv):
         watch.changed()
     thread.join(timeout=2)
     httpd.server_close()
-    print("live: stopped", flush=True)
+    say("live: stopped")
     return 0
 
 

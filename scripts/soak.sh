@@ -12,6 +12,12 @@
 # 1 otherwise; 2 for a bad option, refused before anything starts. Not part of ./test.sh: a
 # match of 6000 cycles takes about 12.5 minutes with its pauses.
 #
+# Ctrl-C, SIGINT, SIGTERM or SIGHUP stops the soak: pitch is stopped (it prints its summary),
+# every player is told to quit, the table covers what was sampled, and the exit status is
+# 130, 143 or 129. The players ignore Ctrl-C in a terminal (this script tells them to quit).
+# Should this script be killed outright (SIGKILL), a watchdog of its own ends pitch and the
+# players within a few seconds: nothing it started outlives it.
+#
 #   scripts/soak.sh [--cycles N] [--first C] [--last C] [--growth KIB] [--grace S] [--dir D]
 #                   [--bin B]
 #
@@ -57,33 +63,64 @@ bin=$(cd "$bin" && pwd)
 dir=$(workfolder "$dir" vorn-soak) || exit 2
 : >"$dir/samples.txt"
 
+# stop SIGNAL: the first signal that came stops pitch (its summary) and the players ("quit");
+# the script goes on to its table and ends with the signal's status.
+stopped="" pitch="" pids=() inputs=()
+stop() {
+  [ -z "$stopped" ] || return 0
+  stopped=$1
+  [ -z "$pitch" ] || kill -TERM "$pitch" 2>/dev/null
+  local fd
+  for fd in "${inputs[@]}"; do echo quit >&"$fd"; done 2>/dev/null
+}
+trap 'stop INT' INT
+trap 'stop TERM' TERM
+trap 'stop HUP' HUP
+# The watchdog: when this script has gone (killed, it cannot clean up), the processes named
+# in started.txt get SIGTERM, and SIGKILL 2 s later. It ignores the signals that stop the
+# script, and is killed at its end.
+started=$dir/started.txt
+: >"$started"
+(
+  trap '' INT TERM HUP
+  while kill -0 $$ 2>/dev/null; do sleep 1; done
+  mapfile -t left <"$started"
+  [ ${#left[@]} = 0 ] || { kill -TERM "${left[@]}"; sleep 2; kill -KILL "${left[@]}"; } 2>/dev/null
+) &
+watchdog=$!
+cleanup() {
+  kill "$pitch" "${pids[@]}" 2>/dev/null
+  kill -KILL "$watchdog" 2>/dev/null
+}
+trap cleanup EXIT
+
 "$bin/pitch" --port 0 --bind 127.0.0.1 --cycles "$cycles" --opponent chasers \
   --wait-players 11 --record "$dir/match.jsonl" >"$dir/pitch.txt" 2>&1 &
 pitch=$!
-pids=() inputs=()
-cleanup() {
-  kill "$pitch" "${pids[@]}" 2>/dev/null
-}
-trap cleanup EXIT
+echo "$pitch" >>"$started"
 port=""
 for _ in $(seq 1 100); do
+  [ -z "$stopped" ] || break
   port=$(sed -n 's/^pitch: listening on port \([0-9]*\).*/\1/p' "$dir/pitch.txt")
   [ -n "$port" ] && break
   sleep 0.05
 done
+[ -n "$port" ] || [ -z "$stopped" ] || exit $((128 + $(kill -l "$stopped")))
 [ -n "$port" ] || { echo "soak.sh: pitch did not start:" >&2; cat "$dir/pitch.txt" >&2; exit 1; }
 echo "soak: $cycles cycles on 127.0.0.1:$port, vorn against the chasers, in $dir"
 
 program() { if [ "$1" = 1 ]; then echo Vorng; else echo Vorn; fi; }
 for n in $(seq 1 11); do
+  [ -z "$stopped" ] || break
   folder="$dir/player$n"
   mkdir -p "$folder"
   rm -f "$folder/input"
   mkfifo "$folder/input"
   exec {fd}<>"$folder/input" # held open: the input never ends, and "quit" can be typed
-  (cd "$folder" && exec "$bin/$(program "$n")" 127.0.0.1 "$port" <"$folder/input" \
-    >"$folder/console.txt" 2>&1) &
+  (trap '' INT && cd "$folder" && exec "$bin/$(program "$n")" 127.0.0.1 "$port" \
+    <"$folder/input" >"$folder/console.txt" 2>&1) &
   pids+=($!) inputs+=("$fd")
+  echo "$!" >>"$started"
   sleep 0.2 # uniform numbers follow the order of the init commands
 done
 
@@ -106,7 +143,7 @@ while kill -0 "$pitch" 2>/dev/null; do
   fi
   sleep 0.2
 done
-wait "$pitch"
+waitfor "$pitch"
 
 # The players end by themselves at the end of the match; whoever has not after the grace
 # time gets "quit" typed.
@@ -136,10 +173,10 @@ echo
 printf '%-6s %-6s %-22s %10s %10s %8s %7s %7s %8s\n' player program exit "rss@$first" "rss@$last" \
   growth missed 2+body cpu
 team_ticks=0
-for n in $(seq 1 11); do
+for n in $(seq 1 ${#pids[@]}); do
   i=$((n - 1))
-  wait "${pids[i]}"
-  status=$?
+  waitfor "${pids[i]}"
+  status=$waited
   if [ "${quitted[i]}" = 1 ]; then
     exit_text="$status, quit typed"
     ok=0
@@ -173,5 +210,9 @@ fi
 sed -n '/^commands per player by ms/,/^all /p' "$dir/pitch.txt" | grep -E '^(commands|player|l[0-9]|all)'
 grep -E '^(step timing|cpu:|score:)' "$dir/pitch.txt" | sed 's/^cpu:/pitch cpu:/'
 echo
+if [ -n "$stopped" ]; then
+  echo "soak: stopped (SIG$stopped) at cycle ${seen:-0} of $cycles"
+  exit $((128 + $(kill -l "$stopped")))
+fi
 if [ $ok = 1 ]; then echo "soak: PASSED"; else echo "soak: FAILED"; fi
 [ $ok = 1 ]

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The live page in a real browser during a short match on pitch: headless Chromium opens
-the page scripts/live.py serves while pitch plays its built-in team at ten times the speed,
+the page scripts/live.py serves while pitch plays its built-in team at five times the speed,
 and the test checks that the cycle and then the score change on the page while the match
 runs, that the players and the ball are drawn, that a second watcher gets the steps at the
 same time, that the page says when the server has gone and when a new one on the same port
@@ -16,6 +16,7 @@ import argparse
 import json
 import os
 import signal
+import socket
 import subprocess
 import sys
 import threading
@@ -35,14 +36,27 @@ CYCLES = 300  # the built-in team scores at cycle 229 (seed 1)
 
 
 def start_pitch(bin_dir, port, cycles):
+    """pitch with its built-in team, waiting before the kick-off for players that never
+    come: the match starts when kick_off(port) says so, once the page shows the wait."""
     p = subprocess.Popen([os.path.join(bin_dir, "pitch"), "--port", str(port), "--opponent",
-                          "chasers", "--cycles", str(cycles), "--step-ms", "10",
-                          "--kickoff-after", "0.5", "--quiet"],
+                          "chasers", "--cycles", str(cycles), "--step-ms", "20",
+                          "--kickoff-after", "0", "--quiet"],
                          stdout=subprocess.PIPE, text=True)
     line = p.stdout.readline()
     check(line.startswith("pitch: listening on port"), f"pitch did not start: {line!r}")
     threading.Thread(target=p.stdout.read, daemon=True).start()  # the rest, unread
     return p, int(line.split()[-1])
+
+
+def kick_off(port):
+    """The kick-off, asked of pitch by a monitor of the test's own: (dispstart) to the port
+    its session answers from; the session leaves at once."""
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+        s.settimeout(WAIT)
+        s.sendto(b"(dispinit version 5)\0", ("127.0.0.1", port))
+        _, session = s.recvfrom(1 << 16)
+        s.sendto(b"(dispstart)\0", session)
+        s.sendto(b"(dispbye)\0", session)
 
 
 def watcher(url, frames):
@@ -70,6 +84,11 @@ def run(bin_dir, chromium):
         b = Browser(chromium)
         b.goto(url)
         watching = f"watching 127.0.0.1:{port} (it answers from port "
+        # The page's first state is the wait before the kick-off, however long the browser
+        # took to come: only then does the match start.
+        wait_for(b, lambda s: s["state"] == "watching" and s["score"] == "0:0",
+                 "the match's wait before the kick-off")
+        kick_off(port)
         s = wait_for(b, lambda s: int(s["cycle"]) > 0, "a cycle after the kick-off")
         check(s["state"] == "watching" and s["status"].startswith(watching),
               f"status while watching: {s['state']} {s['status']!r}")
@@ -78,7 +97,8 @@ def run(bin_dir, chromium):
                               [("player", "r", u, False) for u in range(2, 12)]),
               f"drawn: {drawn}")
         cycles, scores = [int(s["cycle"])], [s["score"]]
-        while pitch.poll() is None and int(s["cycle"]) < CYCLES:
+        deadline = time.monotonic() + WAIT
+        while int(s["cycle"]) < CYCLES and time.monotonic() < deadline:
             s = state(b)
             if int(s["cycle"]) != cycles[-1]:
                 cycles.append(int(s["cycle"]))
@@ -94,8 +114,9 @@ def run(bin_dir, chromium):
         wait_for(b, lambda s: s["state"] == "silent" and s["status"] == silent, repr(silent))
         pitch, _ = start_pitch(bin_dir, port, 20)  # a server restarted on the same port
         again = f"watching 127.0.0.1:{port} again (it answers from port "
-        wait_for(b, lambda s: s["status"].startswith(again) and 0 < int(s["cycle"]) < CYCLES,
+        wait_for(b, lambda s: s["status"].startswith(again) and int(s["cycle"]) == 0,
                  repr(again))
+        kick_off(port)
         check(pitch.wait(timeout=WAIT) == 0, "the second pitch failed")
 
         live.send_signal(signal.SIGINT)

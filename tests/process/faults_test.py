@@ -1,0 +1,203 @@
+#!/usr/bin/env python3
+"""The fault campaign's findings, one case each: a signal sent to one process of a match
+(or of a soak, or to the live page) at one moment read from the match folder, and what must
+hold after it: every process of it ended within the bound, with the status its help text
+names, no file past the size limit. The match cases are bench/faults.py's own trials
+(run_trial), the soak and the live page's cases are played here with its process scan.
+
+  tests/process/faults_test.py BIN_DIR [CASE...]   (default every case; CASE by its name)
+
+Prints a line per case and "N passed, N failed"; status 0 when all passed, 1 otherwise.
+"""
+
+import os
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(REPO, "bench"))
+import faults  # noqa: E402
+
+WAIT = 90.0  # seconds a state awaited may take on a busy machine
+
+
+def trial(target, sig, moment, players=11, side="left", pick=0.5, cycles=100):
+    """A case that plays one of the campaign's trials and asks that it held."""
+    def case(bin_dir, out):
+        spec = faults.Spec(index=0, target=target, signal=sig, moment=moment, cycles=cycles,
+                           seed=1, server=None, opponent="chasers", players=players,
+                           side=side, pick=pick)
+        r = faults.run_trial(spec, out, bin_dir)
+        if not r["reached"]:
+            return [f"the trial never reached its moment ({moment}): see {r['folder']}"]
+        return r["failures"]
+    return case
+
+
+def ended_within(marker, t0, bound):
+    """The processes of the marker's folder still there once the bound has passed since t0
+    (waiting no longer than that)."""
+    while True:
+        left = faults.processes(marker, marker)
+        if not left or time.monotonic() > t0 + bound:
+            return left
+        time.sleep(0.1)
+
+
+def waitfor(test, what):
+    deadline = time.monotonic() + WAIT
+    while not test():
+        if time.monotonic() > deadline:
+            raise TimeoutError(f"never came: {what}")
+        time.sleep(0.05)
+
+
+def started(argv, folder, out, **kw):
+    env = dict(os.environ, **{faults.MARKER: folder})
+    with open(out, "wb") as f:
+        return subprocess.Popen(argv, cwd=folder, env=env, stdin=subprocess.DEVNULL,
+                                stdout=f, stderr=subprocess.STDOUT, start_new_session=True,
+                                **kw)
+
+
+def soak_killed(bin_dir, out):
+    """soak.sh killed outright while its players play: its watchdog ends pitch and them."""
+    folder = os.path.join(out, "soak")
+    os.makedirs(folder)
+    soak = started([os.path.join(REPO, "scripts", "soak.sh"), "--cycles", "300", "--dir",
+                    os.path.join(folder, "match"), "--bin", bin_dir], folder,
+                   os.path.join(folder, "soak.txt"))
+    try:
+        pitch = os.path.join(folder, "match", "pitch.txt")
+        waitfor(lambda: "joined" in faults.head(pitch) and
+                faults.head(pitch).count(" joined on the ") == 11, "11 players joined")
+        t0 = time.monotonic()
+        os.kill(soak.pid, signal.SIGKILL)
+        soak.wait()
+        left = ended_within(folder, t0, faults.BOUND_S)
+        return [f"left {faults.BOUND_S:g} s after soak.sh was killed: {left}"] if left else []
+    finally:
+        faults.stop_all(soak, folder)
+
+
+def soak_stopped(bin_dir, out):
+    """soak.sh alone gets SIGINT in play: pitch and the players stop, status 130."""
+    folder = os.path.join(out, "soak")
+    os.makedirs(folder)
+    soak = started([os.path.join(REPO, "scripts", "soak.sh"), "--cycles", "300", "--dir",
+                    os.path.join(folder, "match"), "--bin", bin_dir], folder,
+                   os.path.join(folder, "soak.txt"))
+    try:
+        pitch = os.path.join(folder, "match", "pitch.txt")
+        waitfor(lambda: "pitch: cycle 100 " in faults.head(pitch), "cycle 100")
+        t0 = time.monotonic()
+        soak.send_signal(signal.SIGINT)
+        left = ended_within(folder, t0, faults.BOUND_S)
+        status = soak.wait(timeout=WAIT)
+        last = faults.head(os.path.join(folder, "soak.txt")).splitlines()[-1:]
+        bad = [f"left {faults.BOUND_S:g} s after the signal: {left}"] if left else []
+        if status != 130 or not re.fullmatch(r"soak: stopped \(SIGINT\) at cycle [0-9]+ of 300",
+                                             "".join(last)):
+            bad.append(f"status {status}, last line {last}")
+        return bad
+    finally:
+        faults.stop_all(soak, folder)
+
+
+def live_orphaned(bin_dir, out):
+    """live.py --with-parent, its parent killed: it ends with its parent, within seconds."""
+    folder = os.path.join(out, "live")
+    os.makedirs(folder)
+    said = os.path.join(folder, "live.txt")
+    shell = started(["bash", "-c", f'python3 "$0" --port 9 --listen 127.0.0.1:0 '
+                     f'--with-parent >"{said}" 2>&1 & wait',
+                     os.path.join(REPO, "scripts", "live.py")], folder,
+                    os.path.join(folder, "bash.txt"))
+    try:
+        waitfor(lambda: "live: the page is at" in faults.head(said), "the page's address")
+        t0 = time.monotonic()
+        os.kill(shell.pid, signal.SIGKILL)
+        shell.wait()
+        left = ended_within(folder, t0, faults.BOUND_S)
+        bad = [f"left after its parent was killed: {left}"] if left else []
+        if faults.head(said).splitlines()[-1:] != ["live: stopped"]:
+            bad.append(f"its last lines: {faults.head(said).splitlines()[-2:]}")
+        return bad
+    finally:
+        faults.stop_all(shell, folder)
+
+
+def live_twice(bin_dir, out):
+    """live.py gets Ctrl-C and then SIGTERM at once, as a stopped group's runner sends it:
+    it ends once, status 0, its last line "live: stopped"."""
+    folder = os.path.join(out, "live")
+    os.makedirs(folder)
+    said = os.path.join(folder, "live.txt")
+    live = started([sys.executable, os.path.join(REPO, "scripts", "live.py"), "--port", "9",
+                    "--listen", "127.0.0.1:0"], folder, said)
+    try:
+        waitfor(lambda: "live: the page is at" in faults.head(said), "the page's address")
+        live.send_signal(signal.SIGINT)
+        live.send_signal(signal.SIGTERM)
+        status = live.wait(timeout=faults.BOUND_S)
+        lines = faults.head(said).splitlines()
+        if (status, lines[-1:], lines.count("live: stopped")) != (0, ["live: stopped"], 1):
+            return [f"status {status}, lines {lines}"]
+        return []
+    finally:
+        faults.stop_all(live, folder)
+
+
+# Each fault the campaign found, as the case that shows it. A player killed as the team
+# starts (or a whole group stopped by SIGHUP before the kick-off, less often) left
+# start-team.sh writing "wait: PID: no such job" into team.txt for ever; SIGTERM to the team
+# alone left pitch playing on and the runner saying 0; soak.sh ignored SIGINT to itself
+# alone and left pitch and the players playing when killed; live.py, orphaned by a killed
+# runner, asked for a server for ever, and a second signal during its stop ended it with a
+# traceback.
+CASES = {
+    "player-KILL-startup": trial("player", "KILL", "startup", pick=0.0),
+    "team-TERM-play": trial("team", "TERM", "play"),
+    "soak-KILL-play": soak_killed,
+    "soak-INT-play": soak_stopped,
+    "live-parent-KILL": live_orphaned,
+    "live-INT-TERM": live_twice,
+}
+
+
+def main(argv):
+    if not argv or argv[0] in ("-h", "--help"):
+        print(__doc__.strip())
+        return 0 if argv else 2
+    faults.unignore()
+    bin_dir = os.path.abspath(argv[0])
+    names = argv[1:] or list(CASES)
+    unknown = [n for n in names if n not in CASES]
+    if unknown:
+        print(f"faults_test.py: unknown case {unknown[0]} (one of {', '.join(CASES)})")
+        return 2
+    passed = failed = 0
+    for name in names:
+        out = tempfile.mkdtemp(prefix=f"vorn-faults-{name}.")
+        try:
+            problems = CASES[name](bin_dir, out)
+        except (TimeoutError, OSError, subprocess.TimeoutExpired) as e:
+            problems = [str(e)]
+        if problems:
+            failed += 1
+            print(f"{name}: FAILED: {'; '.join(problems)} (kept: {out})", flush=True)
+        else:
+            passed += 1
+            print(f"{name}: passed", flush=True)
+            subprocess.run(["rm", "-rf", out])
+    print(f"{passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
