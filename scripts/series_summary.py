@@ -743,7 +743,7 @@ def opponentlines(s):
         lines.append(undertestline(s, names))
     if other:
         lines.append(f"opponent: the vorn build in {other} (--opponent {given}); the game logs "
-                     "name the team on the right vorn-b")
+                     "name it vorn-b on either side")
         if opponentundertest(s):
             lines.append(f"head to head, of {s['played']} played to the end: the build in "
                          f"{other} (under test) won {s['wins']}, this build won {s['losses']}, "
