@@ -12,13 +12,18 @@
 # the server's game log. These files lie next to the record (in the match folder on the real
 # server). Every option is checked before anything starts.
 #
-# A match stopped early (Ctrl-C, SIGTERM to this script or to the server) is reported as
-# played so far, with a last line "the match was stopped at cycle N of M" and the exit status
-# 130 after Ctrl-C (143 after SIGTERM); when the server fails (killed, say) the last line says
-# so, the players are told to quit, and the status is the server's. A player killed or
-# failed, or a report that cannot be made, gives status 1 with a line saying so. An opponent
-# that never connects, or whose players leave before time over, makes the match invalid: a
-# line "match.sh: the match is invalid: REASON" and status 3. Nothing is left running.
+# A match stopped early (Ctrl-C, SIGTERM or SIGHUP to this script, to its process group or to
+# the server) is reported as played so far, with a last line "the match was stopped at cycle
+# N of M" and the exit status 130 after Ctrl-C (143 after SIGTERM, 129 after SIGHUP); when
+# the server fails (killed, say) the last line says so, the players are told to quit, and the
+# status is the server's. A team of vorn that ends before time over ends the match: "the team
+# ended at cycle N before time over (how its players ended)", status 1. A player killed or
+# failed, a team or server that does not start (the line says what was awaited, for how long,
+# and the last line seen; a start-up is awaited as long as it runs, up to 120 s), or a report
+# that cannot be made, gives status 1 with a line saying so. An opponent that never connects,
+# that the server refuses (said as soon as the server says it), that ends or whose players
+# leave before time over makes the match invalid: a line "match.sh: the match is invalid:
+# REASON" and status 3. Nothing is left running: every process ends within 15 s of a signal.
 #
 # Everything the runner says, on both streams, is also kept in report.txt in the match
 # folder. When its output is a pipe whose reader has gone ("| head", or a "| tee" ended by
@@ -75,7 +80,8 @@ bin=$(binfolder)
 side=left # vorn's side
 cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0 live=0 liveview=""
 seed="" pitchdir=$bin pitchgiven="" serverpath=pitch connectwait=30
-server="" team="" follower="" events="" seen=0 status=0 overtold="" invalid=""
+server="" team="" follower="" events="" seen=0 status=0 overtold="" invalid="" refused=""
+gone="" oppwatch=0
 declare -A sidename=() sidejoins=([left]=0 [right]=0)
 
 parseoptions() {
@@ -195,6 +201,48 @@ nextline() {
   seen=$((seen + 1))
 }
 
+# A start-up (the server's, the team's) is awaited as long as it lives and has not yet said
+# it has started, up to startbound seconds: a loaded machine may take long, and a fixed
+# short wait blamed the server that did start. What failed is said with what was awaited,
+# for how long, and the last line seen.
+startbound=120
+# startclock: a start-up begins.
+startclock() { startbegan=${EPOCHREALTIME/./} startwhy=""; }
+# startsince: the whole seconds since the start-up began.
+startsince() { echo $(((${EPOCHREALTIME/./} - startbegan) / 1000000)); }
+
+# startline NAME: the server's next line into NAME within the start-up's bound; fails when
+# its output ended (it ended), the bound passed or a signal came, noted in startwhy.
+startline() {
+  local left got
+  left=$((startbound - $(startsince)))
+  ((left > 0)) || { startwhy=bound && return 1; }
+  nextline "$left" "$1"
+  got=$?
+  case $got in
+    0) return 0 ;;
+    1) startwhy=ended ;;
+    *) startwhy=bound && [ -z "$interrupted" ] || startwhy=signal ;;
+  esac
+  return 1
+}
+
+# startfailure NAME AWAITED PID FILE: why the start-up of NAME (process PID, output FILE)
+# failed, into startfailed; reaps PID when it ended.
+startfailure() {
+  local last
+  last=$(tail -n 1 "$4" 2>/dev/null | cut -c 1-200)
+  if [ -n "$last" ]; then last="its last line: $last"; else last="it printed nothing"; fi
+  case $startwhy in
+    bound) startfailed="$2 was awaited for $(startsince) s, and $1 was still running; $last" ;;
+    signal) startfailed="stopped while $2 was awaited ($(startsince) s); $last" ;;
+    *)
+      waitfor "$3" 2>/dev/null
+      startfailed="$1 ended with status $waited after $(startsince) s, before $2; $last"
+      ;;
+  esac
+}
+
 # take LINE: one of the server's lines: a player that joined is noted by side (the first
 # team to come plays left when the line does not say), the time over tells the players to
 # quit (start-team.sh types "quit" on SIGTERM) and the opponent to end, while the server still
@@ -217,16 +265,30 @@ take() {
   "${serverkind}_show" "$1"
 }
 
-# awaitjoins SIDE COUNT SECONDS: the server's lines taken until COUNT players have joined on
-# SIDE; fails when SECONDS passed first, when the server's output ended, or on a signal.
+# awaitjoins SIDE COUNT SECONDS [progress]: the server's lines taken until COUNT players
+# have joined on SIDE; fails when SECONDS passed first (with "progress": SECONDS since the
+# last of them joined, and startbound in all), when the server's output ended, on a signal,
+# or as soon as the server refused a player (refused says why).
 awaitjoins() {
-  local line left end=$((${EPOCHREALTIME/./} + $3 * 1000000))
+  local line left why joins=${sidejoins[$1]} now=${EPOCHREALTIME/./}
+  local end=$((now + $3 * 1000000)) bound=$((now + startbound * 1000000))
   while [ "${sidejoins[$1]}" -lt "$2" ]; do
     left=$(((end - ${EPOCHREALTIME/./} + 999999) / 1000000))
     ((left > 0)) && nextline "$left" line || return 1
+    if why=$(refusedline "$line"); then
+      refused=$why
+      return 1
+    fi
     take "$line"
+    if [ -n "${4:-}" ] && [ "${sidejoins[$1]}" != "$joins" ]; then
+      joins=${sidejoins[$1]} end=$((${EPOCHREALTIME/./} + $3 * 1000000))
+      ((end < bound)) || end=$bound
+    fi
   done
 }
+
+# refusedline LINE: the reason, when the server's line LINE says that it refused a player.
+refusedline() { declare -F "${serverkind}_refused" >/dev/null && "${serverkind}_refused" "$1"; }
 
 # startserver: the server on free ports, its output followed; a server that does not start
 # ends the match with status 1.
@@ -266,22 +328,33 @@ startteam() {
   local line started="" reader
   exec {teamout}< <(follow "$dir/team.txt" "$team")
   reader=$!
+  local why="" last
+  startclock
   while read -r -u "$teamout" line; do
     case $line in "team started"*) started=$line && break ;; esac
   done
   exec {teamout}<&-
   kill "$reader" 2>/dev/null
-  if [ -n "$started" ] && ! awaitjoins "$side" "$players" "$connectwait" &&
-    [ -z "$interrupted" ]; then
-    warn "$prog: vorn's players did not all join within $connectwait s"
+  if [ -z "$started" ]; then
+    waitfor "$team" 2>/dev/null
+    why="start-team.sh ended with status $waited after $(startsince) s, before it said"
+    why+=" 'team started'"
+  elif ! awaitjoins "$side" "$players" "$connectwait" progress; then
     started=""
+    if [ -n "$refused" ]; then
+      why="the server refused a player of it: $refused"
+    else
+      why="${sidejoins[$side]} of its $players players joined in $(startsince) s (awaited"
+      why+=" up to $connectwait s after each join)"
+    fi
   fi
   if [ -z "$started" ]; then
     [ -z "$interrupted" ] || quit
     kill -TERM "$team" 2>/dev/null
-    wait "$team" 2>/dev/null
+    waitfor "$team" 2>/dev/null
     team=""
-    warn "$prog: the team did not start:"
+    last=$(grep -v '^ *$' "$dir/team.txt" | tail -n 1 | cut -c 1-200)
+    warn "$prog: the team did not start: $why; the last line of team.txt: ${last:-none}"
     warn "$(cat "$dir/team.txt")"
     exit 1
   fi
@@ -298,6 +371,10 @@ startopponent() {
   "opp_${oppkind}_start"
   if awaitjoins "$where" "$needed" "$connectwait"; then
     say "opponent ${sidename[$where]} joined on the $where (its output: $dir/opponent.txt)"
+  elif [ -n "$refused" ]; then
+    invalid="the opponent was refused: $refused"
+    [[ $refused != "pitch serves protocol 6 only"* ]] ||
+      invalid+="; play on the real server with --server PATH"
   elif [ -z "$interrupted" ]; then
     invalid="the opponent never connected: "
     if [ "${sidejoins[$where]}" = 0 ]; then
@@ -329,13 +406,14 @@ startsides() {
 followmatch() {
   local line got
   while :; do
-    nextline "" line
+    nextline 1 line
     got=$?
     if [ $got = 0 ]; then
       take "$line"
     elif [ $got -le 128 ]; then
       break
     fi
+    watchsides
   done
   waitfor "$server" 2>/dev/null # its own lines say how it ended, not the shell's notice
   status=$waited
@@ -343,6 +421,36 @@ followmatch() {
   exec {events}<&-
   follower="" events=""
   while IFS= read -r line; do take "$line"; done < <(tail -n +$((seen + 1)) "$serverout")
+}
+
+# watchsides: once a second during the match, whether a team has ended before time over:
+# vorn's team (its starter ended) or the opponent (nothing of its session is left; its first
+# process is looked at every second, the whole session, a scan of /proc, every fifth). Then
+# the server is stopped: there is no match left to play.
+watchsides() {
+  [ -z "$overtold$gone$invalid" ] || return 0
+  if [ -n "$team" ] && ! kill -0 "$team" 2>/dev/null; then
+    gone=team
+  elif [ -n "$opppid" ] && [ "$("opp_${oppkind}_joins")" != 0 ] &&
+    ! kill -0 "$opppid" 2>/dev/null && ((++oppwatch % 5 == 1)) && ! oppalive; then
+    gone=opponent
+  fi
+  [ -z "$gone" ] || [ -z "$server" ] || kill -TERM "$server" 2>/dev/null
+}
+
+# goneline: the line on a team that ended before time over, at the cycle the match got to:
+# vorn's with how its players ended (the team's last line), the opponent's with its output.
+goneline() {
+  local cycle how
+  cycle=$(played)
+  cycle=${cycle#cycle } cycle=${cycle%% *}
+  if [ "$gone" = team ]; then
+    how=$(sed -n 's/^team ended: \(the match ended; \)\{0,1\}players: //p' "$dir/team.txt" |
+      tail -n 1)
+    echo "the team ended at cycle $cycle before time over (${how:-its players: unknown})"
+  else
+    echo "the opponent ended at cycle $cycle before time over (its output: opponent.txt)"
+  fi
 }
 
 # stopteam: "quit" to every player (start-team.sh types it on SIGTERM) if not done yet, then
@@ -488,9 +596,10 @@ ending() {
   name=$("${serverkind}_name")
   signal=$(signalname "$status")
   [ "$signal:$interrupted" != INT:PIPE ] || signal=PIPE
+  [ "$signal:$interrupted" != TERM:HUP ] || signal=HUP
   case $signal in
     PIPE) echo "$prog: the match was stopped (its output was closed) at $(played)" ;;
-    INT|TERM) echo "$prog: the match was stopped (SIG$signal) at $(played)" ;;
+    INT|TERM|HUP) echo "$prog: the match was stopped (SIG$signal) at $(played)" ;;
     ?*) echo "$prog: $name failed (killed by SIG$signal) at $(played)" ;;
     *) echo "$prog: $name failed (exit status $status) at $(played)" ;;
   esac
@@ -505,6 +614,7 @@ interrupt() {
   interrupted=$1
   local signal=$1
   [ "$signal" != PIPE ] || signal=INT
+  [ "$signal" != HUP ] || signal=TERM # the servers end on INT and TERM
   [ -z "$server" ] || kill "-$signal" "$server" 2>/dev/null
 }
 outputclosed() { interrupt PIPE; }
@@ -516,9 +626,11 @@ quit() {
   case $interrupted in
     INT) exit 130 ;;
     TERM) exit 143 ;;
+    HUP) exit 129 ;;
     PIPE) exit 141 ;;
   esac
   [ -z "$invalid" ] || exit 3
+  [ -z "$gone" ] || exit 1
   [ "$status" = 0 ] || exit "$status"
   [ -z "$reportfailed" ] || exit 1
   # The team stopped at the time over is stopped at the end of the match, also when its
@@ -549,6 +661,7 @@ makefolders
 trap cleanup EXIT
 trap 'interrupt INT' INT
 trap 'interrupt TERM' TERM
+trap 'interrupt HUP' HUP
 startserver
 [ "$live" = 0 ] || startlive
 startsides
@@ -558,17 +671,20 @@ if [ -n "$invalid" ]; then
 fi
 followmatch
 stopteam
+[ "$gone" != opponent ] || [ -n "$invalid" ] || invalid=$(goneline)
 report
 result
 "${serverkind}_record" && say "record: $record" || say "game log: $dir/match.rcg"
 if [ -n "$invalid" ]; then
   echo "$invalid" >"$dir/invalid.txt"
   warn "$prog: the match is invalid: $invalid"
+elif [ "$gone" = team ]; then
+  warn "$prog: $(goneline)"
 elif [ "$status" != 0 ]; then
   warn "$(ending)"
 fi
 if [ -n "$reportfailed" ]; then
-  if [ "$interrupted" = INT ] || [ "$interrupted" = TERM ]; then
+  if [ "$interrupted" = INT ] || [ "$interrupted" = TERM ] || [ "$interrupted" = HUP ]; then
     warn "$prog: the report was stopped (SIG$interrupted) before it was complete"
   else
     warn "$prog: the send-slot figures, the match's figures, the replay page or the result" \

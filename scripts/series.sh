@@ -23,9 +23,12 @@
 #                     [--compare DIR_A DIR_B] [--keep-traces] [--check]
 #
 #   --matches N     matches in the series, 1 to 10000 (default 10)
-#   --jobs J        matches at once on each machine, 1 to 64, or "auto" (the default): 8
-#                   per core of this machine, at most 64, and no more than its free memory
-#                   holds at 256 MB a match (see docs/series.md)
+#   --jobs J        matches at once on each machine, 1 to 64, or "auto" (the default): 6
+#                   per free core of this machine (its cores less its load average), at
+#                   most 64, and no more than its free memory holds at 256 MB a match; a J
+#                   above 8 a free core draws a warning before the start (docs/series.md).
+#                   The matches start a second apart; the first whose send slots show a
+#                   machine too busy is said as it ends
 #   --cycles C      length of each match in cycles, 1 to 1000000 (default 6000, about 12.5
 #                   minutes)
 #   --opponent X    "chasers" (default), "none" (an empty right side; vorn always left),
@@ -148,15 +151,38 @@ parseoptions() {
   done
 }
 
-# autojobs: the matches at once that "--jobs auto" means on this machine: 8 per core, at
-# most 64, and at most as many as its available memory holds at 256 MB a match.
-autojobs() {
+# What this machine holds, measured when the series starts: its cores less the work
+# already running on them (the load average of the last minute), and its available memory.
+# A match of vorn against the chasers costs about an eighth of a core (docs/series.md: 16 at
+# once on 2 cores missed 0.003% of their send slots, 32 0.25%), so the machine holds 8
+# matches a free core, and 256 MB of memory each; "--jobs auto" takes 6 a free core, the
+# rest kept for the start-ups and what else runs. freecores: the free cores, in tenths.
+freecores() {
+  local cores load
+  cores=$(nproc 2>/dev/null || echo 1)
+  load=$(awk '{ print int($1 * 10 + 0.5) }' /proc/loadavg 2>/dev/null || echo 0)
+  load=$((cores * 10 - load))
+  echo $((load < 10 ? 10 : load))
+}
+
+# holds PER-CORE: the matches at once this machine holds at PER-CORE a free core, at most 64
+# and at most what its available memory holds.
+holds() {
   local j mem
-  j=$((8 * $(nproc 2>/dev/null || echo 1)))
+  j=$(($1 * $(freecores) / 10))
   ((j <= 64)) || j=64
   mem=$(awk '/^MemAvailable:/ { print int($2 / 262144) }' /proc/meminfo 2>/dev/null)
   [ -z "$mem" ] || ((j <= mem)) || j=$mem
   echo $((j > 0 ? j : 1))
+}
+
+autojobs() { holds 6; }
+
+# machineline: the cores, the load and the matches the machine holds, in words.
+machineline() {
+  echo "$(nproc 2>/dev/null || echo 1) cores, load $(cut -d ' ' -f 1 /proc/loadavg 2>/dev/null):" \
+    "$(($(freecores) / 10)).$(($(freecores) % 10)) free; it holds $(holds 8) matches at once" \
+    "(8 a free core, 256 MB each)"
 }
 
 checkoptions() {
@@ -343,8 +369,10 @@ plan() {
 # ssh connection: series-match.sh itself ends with 0 however its match went) is tried again
 # on another machine, $tries times in all.
 play() {
+  # One match starts a second after the one before: a start-up (pitch and eleven players)
+  # takes a core for a second or two, and many at once outlast the runner's waits.
   local args=(--jobs "$jobs" --line-buffer --colsep ' ' --termseq "$termseq"
-    --joblog "$dir/joblog.txt")
+    --joblog "$dir/joblog.txt" --delay 1)
   local command="$stage/scripts/series-match.sh"
   # Two builds: each match in its build's series folder, played from its build's stage, its
   # lines tagged with the build.
@@ -447,9 +475,32 @@ progress() {
       say "$when match $n ($(whoside "$side")) $result; done $done of $total, running" \
         "$running; ${tested}${tag:+${tag^^} }won-drawn-lost $wins-$draws-$losses, goals" \
         "$goalsfor:$against"
+      busymark "$n"
       ;;
     *) say "$line" ;;
   esac
+}
+
+# busymark N: the first match whose send slots show a machine too busy (a p99 above 20 ms
+# on pitch's record, or more than 0.1% of vorn's slots missed, which the real server's
+# matches tell too, from the players' logs) is said as soon as it ends.
+busy=""
+busymark() {
+  [ -z "$busy" ] || return 0
+  local number=${1//[!0-9]/} folder
+  folder=$dir/${tag:+$tag/}match-$(printf '%03d' "$((10#$number))")
+  busy=$(python3 - "$folder/result.json" <<'PY' 2>/dev/null
+import json, sys
+r = json.load(open(sys.argv[1]))
+p99, missed, slots = r.get("p99_ms"), r.get("missed_slots") or 0, r.get("slots") or 0
+if p99 is not None and p99 > 20:
+    print(f"its send-slot p99 was {p99:.1f} ms, above 20 ms")
+elif slots and missed / slots > 0.001:
+    print(f"it missed {missed} of {slots} send slots ({100 * missed / slots:.2f}%), above 0.1%")
+PY
+)
+  [ -z "$busy" ] || warn "warning: match $1 shows a machine too busy: $busy; fewer matches" \
+    "at once (--jobs) would mean more"
 }
 
 # swaptally BUILD: with --compare, the tally of build BUILD (a or b) becomes the one that
@@ -597,6 +648,10 @@ main() {
   atonce=$jobs total=$matches
   [ ${#compare[@]} = 0 ] || total=$((2 * matches))
   [ -n "$hosts" ] || ((atonce <= total)) || atonce=$total
+  if [ -z "$how" ] && [ -z "$hosts" ] && ((atonce > $(holds 8))); then
+    warn "warning: --jobs $jobs is more than this machine holds now ($(machineline)): the" \
+      "matches will miss send slots and the series may mean little; --jobs auto chooses for you"
+  fi
   makestage
   plan >"$dir/$stage/plan.txt"
   word=matches

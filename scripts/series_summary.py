@@ -96,6 +96,19 @@ PITCH_SCORE = re.compile(r"^score: (\S+) (\d+) : (\d+) (\S+)$")
 # what pitch says when it cannot write a file, and the runner's and the team's own lines
 PITCH_CANNOT = re.compile(r"^pitch: (cannot write .*)$")
 SAID = re.compile(r"^(?:match\.sh|start-team\.sh): (.*)$")
+# The seed the server says it drew (pitch's line, the real server's from its clock).
+SERVER_SEED = (("pitch.txt", re.compile(r"^pitch: random seed (\d+)$")),
+               ("server.txt", re.compile(r"^(?:Using given )?Simulator Random Seed: (-?\d+)$")))
+
+
+def serverseed(folder):
+    """The seed the match's server said it played with, else None."""
+    for name, pattern in SERVER_SEED:
+        for line in readlines(os.path.join(folder, name)):
+            m = pattern.match(line)
+            if m:
+                return int(m.group(1))
+    return None
 
 
 def readlines(path):
@@ -144,6 +157,8 @@ def matchfigures(folder, side, status, cycles, seed=None):
          "exit_status": status, "planned_cycles": cycles, "cycles": 0, "for": 0, "against": 0,
          "opponent": None, "catches": 0, "opponent_catches": 0, "players": 0,
          "missed_slots": 0, "slots": 0, "p99_ms": None, "why": None}
+    if seed is None:
+        r["seed"] = serverseed(folder)
     try:
         match = matchlog.read(gamelog(folder))
         o = outcome.outcome(match, side)
@@ -557,12 +572,32 @@ def summarise(folder, baseline=None, across_time=True):
     s["by_side"] = {side: outcomes([m for m in played if m["side"] == side])
                     for side in ("left", "right")}
     s["worst_p99"] = worstp99(played)
+    s["shared_seeds"] = sharedseeds(matches) if s.get("seed") is None else []
     if s.get("other_build"):
         s["head_to_head"] = series_compare.headtohead(s)
     if baseline:
         s["baseline"] = series_compare.compare(s, baselinesummary(baseline),
                                                os.path.abspath(baseline), across_time)
     return s
+
+
+def sharedseeds(matches):
+    """The seeds that more than one match played with, each with its matches, when the
+    seeds were the server's own (two matches that share one play the same noise)."""
+    by = {}
+    for m in matches:
+        if m.get("seed") is not None:
+            by.setdefault(m["seed"], []).append(m["dir"])
+    return [{"seed": k, "matches": v} for k, v in sorted(by.items()) if len(v) > 1]
+
+
+def sharedseedline(s):
+    """A warning when matches shared the server's seed."""
+    shared = s.get("shared_seeds") or []
+    if not shared:
+        return None
+    said = "; ".join(f"{', '.join(x['matches'])} seed {x['seed']}" for x in shared)
+    return (f"warning: matches shared the server's seed, and with it their noise: {said}")
 
 
 def matchcount(n):
@@ -663,10 +698,23 @@ def programnotes(s):
             if any(p.get(key) for p in programs)]
 
 
+# Without pitch's record (the real server), the share of vorn's send slots missed (its
+# players' logs) above this says the same.
+MISSED_LIMIT = 0.001
+
+
 def p99line(s):
     w = s.get("worst_p99")
     if not w:
-        return None
+        share = s.get("missed_share")
+        if share is None:
+            return None
+        if share > MISSED_LIMIT:
+            return (f"warning: vorn's players missed {100 * share:.2f}% of their send slots, "
+                    f"above {100 * MISSED_LIMIT:g}%: the machine was too busy for the matches to "
+                    "mean what they would mean alone; play fewer at once (--jobs)")
+        return (f"send slots missed: {100 * share:.3f}% of vorn's, within "
+                f"{100 * MISSED_LIMIT:g}%")
     if w["over"]:
         return (f"warning: the worst match's send-slot p99 was {w['ms']:.2f} ms ({w['match']}), "
                 f"above {w['limit_ms']:g} ms: the machine was too busy for the matches to mean "
@@ -695,7 +743,7 @@ def opponentlines(s):
         lines.append(undertestline(s, names))
     if other:
         lines.append(f"opponent: the vorn build in {other} (--opponent {given}); the game logs "
-                     "name the team on the right vorn-b")
+                     "name it vorn-b on either side")
         if opponentundertest(s):
             lines.append(f"head to head, of {s['played']} played to the end: the build in "
                          f"{other} (under test) won {s['wins']}, this build won {s['losses']}, "
@@ -770,7 +818,7 @@ def printsummary(s, out):
         print("the match figures, means per match played to the end with their 95% intervals "
               "(scripts/figures.py):", file=out)
         printtable(figurehead(s), figurerows(s), out)
-    for line in [p99line(s), replayline(s)] + comparison(s):
+    for line in [p99line(s), sharedseedline(s), replayline(s)] + comparison(s):
         if line:
             print(line, file=out)
 
@@ -857,7 +905,7 @@ def page(s):
     played = [m for m in s["matches"] if m["status"] == "played"]
     links = [f"{m['dir']}/replay.html" if os.path.isfile(
         os.path.join(s["dir"], m["dir"], "replay.html")) else None for m in s["matches"]]
-    notes = [x for x in opponentlines(s) + [p99line(s), replayline(s)] if x]
+    notes = [x for x in opponentlines(s) + [p99line(s), sharedseedline(s), replayline(s)] if x]
     compared = comparison(s)
     return "\n".join([
         "<!DOCTYPE html>", '<html lang="en"><head><meta charset="utf-8">',

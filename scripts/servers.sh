@@ -33,7 +33,8 @@
 #
 # They read the match's settings from match.sh: serverpath (the --server value), pitchdir,
 # dir, cycles, players, seed, oppkind, side, noise, record, kickoffafter (seconds after its
-# start by which the server kicks off, come who may), and use its followserver and nextline
+# start by which the server kicks off, come who may), and use its followserver, nextline,
+# startclock, startline and startfailure (a start-up awaited as long as the server lives)
 # and the opponent's kind (scripts/opponents.sh: its players, what it needs of pitch).
 
 serverkind() { if [ "$1" = pitch ]; then echo pitch; else echo rcss; fi; }
@@ -72,12 +73,16 @@ pitch_start() {
   server=$!
   followserver
   local line
-  if nextline 10 line && [[ $line =~ ^pitch:\ listening\ on\ port\ ([0-9]+) ]]; then
-    port=${BASH_REMATCH[1]} serverseed=$seed
-    say "pitch listening on 127.0.0.1:$port; a match of $cycles cycles with seed $seed in $dir"
-    return 0
-  fi
-  startproblem="pitch did not start:"$'\n'$(cat "$serverout")
+  startclock
+  while startline line; do
+    if [[ $line =~ ^pitch:\ listening\ on\ port\ ([0-9]+) ]]; then
+      port=${BASH_REMATCH[1]} serverseed=$seed
+      say "pitch listening on 127.0.0.1:$port; a match of $cycles cycles with seed $seed in $dir"
+      return 0
+    fi
+  done
+  startfailure pitch "its line 'pitch: listening on port N'" "$server" "$serverout"
+  startproblem="pitch did not start: $startfailed"
   return 1
 }
 
@@ -235,7 +240,8 @@ rcss_start() {
         stdbuf -oL -eL "$serverpath" "${args[@]}") >"$serverout" 2>&1 &
     server=$!
     followserver
-    while nextline 20 line; do
+    startclock
+    while startline line; do
       if [[ $line == "Hit CTRL-C to exit"* ]]; then
         rcss_startunlock listening
         say "the real server ($serverpath) listening on 127.0.0.1:$port (its trainer" \
@@ -244,13 +250,14 @@ rcss_start() {
       fi
       got=$(rcss_seed "$line") && serverseed=$got
     done
-    waitfor "$server" 2>/dev/null
+    startfailure "the real server" "its line 'Hit CTRL-C to exit'" "$server" "$serverout"
+    { kill "$server" && waitfor "$server"; } 2>/dev/null # when it was still running
     server=""
     grep -q "Address already in use" "$serverout" || break
     say "the real server found port $port or the two after it taken; trying others"
   done
   rcss_startunlock
-  startproblem="the real server did not start:"$'\n'$(cat "$serverout")
+  startproblem="the real server did not start: $startfailed"
   return 1
 }
 

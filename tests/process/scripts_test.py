@@ -11,7 +11,9 @@ Ctrl-C or left by a killed pitch reports the cycle it got to and exits with the 
 status; a series stopped by Ctrl-C in its first match sums that match up as stopped, starts
 no other, exits with 130 and leaves no process in its folder; and a team started by hand
 tells the kick-off while its match still runs, and ends as the table of team endings says
-(its server killed, stopped by SIGTERM, stopped after a crash, no server at all).
+(its server killed, stopped by SIGTERM, stopped after a crash, no server at all); a team
+ended under a running match ends the match; a pitch slow to start is waited for, one that
+fails to start is said with its last line.
 
 usage: tests/process/scripts_test.py BIN_DIR [options | endings]
   options: only the refusals and the help texts; endings: only the rest (default both)
@@ -100,8 +102,21 @@ REFUSALS = [
 ]
 # Who is sent which signal during a match, the runner's status, and its report's last line.
 ENDINGS = [
-    (MATCH, signal.SIGINT, 130, "match.sh: the match was stopped (SIGINT) at cycle "),
-    ("pitch", signal.SIGKILL, 137, "match.sh: pitch failed (killed by SIGKILL) at cycle "),
+    (MATCH, signal.SIGINT, 130, r"match\.sh: the match was stopped \(SIGINT\) at cycle \d+ of"),
+    (MATCH, signal.SIGHUP, 129, r"match\.sh: the match was stopped \(SIGHUP\) at cycle \d+ of"),
+    ("pitch", signal.SIGKILL, 137, r"match\.sh: pitch failed \(killed by SIGKILL\) at cycle \d+"),
+    ("start-team.sh", signal.SIGTERM, 1,
+     r"match\.sh: the team ended at cycle \d+ before time over \(quit \(1\)\)"),
+]
+# pitch started through a stand-in (a script in the place of --pitch DIR/pitch, the real
+# pitch in "$PITCH"): one slower to start than a loaded machine ever was, which must still
+# be waited for and play; one that ends before it listens, which must be said with its
+# status and its last line. The runner's status and a line of its output.
+STARTS = [
+    ('sleep 12; exec "$PITCH" "$@"', 0, r"result: vorn \d+ : \d+ chasers .*\(time_over\)"),
+    ("echo 'pitch: warming up'; exit 7", 1, r"match\.sh: pitch did not start: pitch ended with "
+     r"status 7 after \d+ s, before its line 'pitch: listening on port N'; its last line: "
+     r"pitch: warming up"),
 ]
 # A team of as many players as it has endings, started by hand against pitch or against a port
 # where nobody listens; what is done once the team's own output has told the kick-off (while
@@ -239,17 +254,32 @@ def waitfile(path, text, seconds=30):
 
 
 def pidof(name, session):
-    return next(int(p) for p in survivors(session) if commands([p])[0].split()[0].endswith(name))
+    """The process of the session whose program (or script, run by its interpreter) is name."""
+    return next(int(p) for p in survivors(session)
+                if any(w.endswith(name) for w in commands([p])[0].split()[:2]))
 
 
 def stopmatch(root, who, sig, status, last):
     """A match stopped early: the signal to the runner or to pitch once play has begun."""
     def act(proc, work):
         if waitfile(os.path.join(work, "m", "player1", "console.txt"), "referee kick_off"):
-            os.kill(proc.pid if who == MATCH else pidof("pitch", proc.pid), sig)
+            os.kill(proc.pid if who == MATCH else pidof(who, proc.pid), sig)
     got, out, _ = run(root, MATCH, "--cycles 1000 --players 1 --dir m", during=act)
-    if got != status or not re.match(re.escape(last) + r"\d+ of 1000", out.splitlines()[-1]):
+    if got != status or not re.match(last, out.splitlines()[-1]):
         failures.append(f"{who} sent {sig.name}: status {got}, output ends {out[-300:]!r}")
+
+
+def slowstart(root, script, status, line):
+    """A match whose pitch starts through a stand-in script."""
+    stand = tempfile.mkdtemp(dir=root)
+    with open(os.path.join(stand, "pitch"), "w") as f:
+        f.write(f"#!/bin/sh\n{script}\n")
+    os.chmod(os.path.join(stand, "pitch"), 0o755)
+    got, out, _ = run(root, MATCH, f"--cycles 20 --players 1 --dir m --pitch {stand}",
+                      env={"PITCH": os.path.join(BIN, "pitch")}, timeout=90)
+    if got != status or not any(re.fullmatch(line, o) for o in out.splitlines()):
+        failures.append(f"pitch by {script!r}: status {got} (expected {status}), no line "
+                        f"{line!r} in {out[-600:]!r}")
 
 
 def teamending(root, server, action, status, endings, last):
@@ -508,7 +538,8 @@ def endings(root):
             failures.append(f"start-team.sh refused: status {got}, output {out!r}")
 
         calls = [(stopmatch, e) for e in ENDINGS] + [(teamending, e) for e in TEAM_ENDINGS] + \
-            [(stopseries, ())] + [(closedoutput, c) for c in CLOSED] + [(twice, t) for t in TWICE]
+            [(stopseries, ())] + [(closedoutput, c) for c in CLOSED] + [(twice, t) for t in TWICE] + \
+            [(slowstart, c) for c in STARTS]
         cases = [threading.Thread(target=guarded, args=(f, root) + a) for f, a in calls]
         for case in cases:
             case.start()
@@ -516,7 +547,7 @@ def endings(root):
             case.join()
     except (BlockingIOError, socket.timeout):
         failures.append("start-team.sh --dir team: no init reached the port")
-    return len(ENDINGS) + len(TEAM_ENDINGS) + len(CLOSED) + len(TWICE) + 3
+    return len(ENDINGS) + len(TEAM_ENDINGS) + len(CLOSED) + len(TWICE) + len(STARTS) + 3
 
 
 def main():

@@ -167,6 +167,29 @@ for gds, width, bars in (([-29, -28, -20, -12, -1, 0], 720, None), ([-3, 3, 0, 1
             failures.append(f"chart of {gds}: {svg.group(1)} px wide, bars {labels}, "
                             f"{counted} matches in them")
 
+# On the real server (no series seed, no record): the seeds the servers drew, and the share
+# of vorn's slots missed; the summary's line on each (one a warning when it says so).
+SEEDS = [
+    ([5, 6], 0, ["send slots missed: 0.000% of vorn's, within 0.1%"]),
+    ([5, 5], 0, ["send slots missed: 0.000% of vorn's, within 0.1%", "warning: matches shared "
+                 "the server's seed, and with it their noise: match-001, match-002 seed 5"]),
+    ([5, 6], 3, ["warning: vorn's players missed 0.30% of their send slots, above 0.1%: the "
+                 "machine was too busy for the matches to mean what they would mean alone; play "
+                 "fewer at once (--jobs)"]),
+]
+for seeds, missed, lines in SEEDS:
+    with tempfile.TemporaryDirectory() as d:
+        series(d, [0, 0], seed=None)
+        for n, seed in enumerate(seeds, 1):
+            path = os.path.join(d, f"match-{n:03d}", "result.json")
+            with open(path) as f:
+                r = json.load(f)
+            writejson(path, r | {"seed": seed, "p99_ms": None, "missed_slots": missed})
+        got = summarise("series", d).stdout.splitlines()
+        said = [x for x in got if x.startswith(("warning:", "send slots missed"))]
+        if said != lines:
+            failures.append(f"seeds {seeds}, {missed} missed of 1000: {said}, not {lines}")
+
 # The build-id of this build's Vorn, of its stripped copy (the same; the sha256 not), as
 # readelf reads it; none for a script or an ELF cut short.
 with tempfile.TemporaryDirectory() as d:

@@ -11,6 +11,8 @@ protocol-6 opponent for vorn on any server (pitch or the real one), standard lib
   --players N       how many players, 1 to 11 (default 11; the first is the goalie)
   --leave-at CYCLE  every player says (bye) and the team ends at this cycle: a team that
                     leaves before time over
+  --version V       the protocol version its players ask for (default 6.02): a team the
+                    server refuses
 
 The players join one after another, the goalie first, and each moves to its place in a
 formation in its own half. In play, and in the set plays of its own side, the field player
@@ -49,7 +51,7 @@ class Player:
         self.team, self.unum, self.goalie = team, unum, unum == 1
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.sock.settimeout(1)
-        init = f"(init {team.name} (version 6.02){' (goalie)' if self.goalie else ''})"
+        init = f"(init {team.name} (version {team.version}){' (goalie)' if self.goalie else ''})"
         end = time.monotonic() + ANSWER_WAIT
         while True:  # the server may still be starting: ask again every second
             self.sock.sendto(init.encode(), (host, port))
@@ -121,6 +123,7 @@ class Player:
 class Team:
     def __init__(self, name):
         self.name, self.side, self.mode, self.cycle = name, "?", "before_kick_off", 0
+        self.version = "6.02"
         self.near = {}  # field player: (distance to the ball, cycle it saw it)
 
     def chaser(self):
@@ -138,11 +141,13 @@ def main(argv):
     p.add_argument("--name", default="scripted")
     p.add_argument("--players", type=int, default=11, choices=range(1, 12), metavar="N")
     p.add_argument("--leave-at", type=int, metavar="CYCLE")
+    p.add_argument("--version", default="6.02", metavar="V")
     a = p.parse_args(argv)
     stop = []
     for s in (signal.SIGINT, signal.SIGTERM):
         signal.signal(s, lambda number, frame: stop.append(number))
     team = Team(a.name)
+    team.version = a.version
     players = [Player(team, unum, a.host, a.port) for unum in range(1, a.players + 1)]
     print(f"scripted_team.py: {a.players} players of {a.name} joined on the "
           f"{'left' if team.side == 'l' else 'right'}", flush=True)
