@@ -222,9 +222,14 @@ class Proc:
         return f"{self.pid} {' '.join(self.cmd)[:120]}"
 
 
+_ours = {}  # (pid, start time) -> whether that process is a trial's, by trial
+_ours_lock = threading.Lock()
+
+
 def processes(tag, folder):
     """Every live process (zombies left out) whose environment carries the trial's marker
-    or whose command line names its folder."""
+    or whose command line names its folder. A process's environment and command line are
+    read once: what a process is, by its pid and start time, is kept."""
     mark = f"{MARKER}={tag}".encode() + b"\0"
     where = (folder + "/").encode()
     found = []
@@ -234,15 +239,32 @@ def processes(tag, folder):
         try:
             with open(f"/proc/{entry}/stat", "rb") as f:
                 stat = f.read().decode("latin-1")
-            with open(f"/proc/{entry}/cmdline", "rb") as f:
-                cmd = f.read()
-            with open(f"/proc/{entry}/environ", "rb") as f:
-                env = f.read()
         except OSError:
             continue
         comm = stat[stat.index("(") + 1:stat.rindex(")")]
         rest = stat[stat.rindex(")") + 2:].split()
-        if rest[0] == "Z" or (mark not in env and where not in cmd):
+        if rest[0] == "Z":
+            continue
+        key = (int(entry), rest[19], tag)
+        with _ours_lock:
+            known = _ours.get(key)
+        if known is False:
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                cmd = f.read()
+            if known is None:
+                with open(f"/proc/{entry}/environ", "rb") as f:
+                    env = f.read()
+                # A process caught between fork and exec shows its parent's environment and
+                # command line: one of this program's own children is judged anew each time.
+                known = mark in env or where in cmd
+                if known or int(rest[1]) != os.getpid():
+                    with _ours_lock:
+                        _ours[key] = known
+        except OSError:
+            continue
+        if not known:
             continue
         try:
             cwd = os.readlink(f"/proc/{entry}/cwd")
@@ -533,7 +555,7 @@ def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
                 if not checked_bound:
                     r["left"] = [repr(p) for p in procs]
                 break
-            time.sleep(0.1)
+            time.sleep(0.2)
         ref = t0
         if spec.target in OUTLIVED and over_at is not None:
             ref = max(t0, over_at)
@@ -548,7 +570,11 @@ def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
 
 
 def stop_all(runner, folder):
-    """Whatever of the trial is left is ended by force, and the runner reaped."""
+    """Whatever of the trial is left is ended by force, and the runner reaped; what the
+    scan kept of the trial's processes is let go."""
+    with _ours_lock:
+        for key in [k for k in _ours if k[2] == folder]:
+            del _ours[key]
     for p in processes(folder, folder):
         try:
             os.kill(p.pid, signal.SIGKILL)
