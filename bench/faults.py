@@ -491,7 +491,7 @@ def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
     runner_out.close()
     r = {"spec": spec.asdict(), "name": spec.name, "folder": folder, "reached": False,
          "status": None, "expected": None, "ended": None, "end_s": None, "target_s": None,
-         "left": [], "big": [], "unreadable": [], "failures": []}
+         "left": [], "big": [], "unreadable": [], "failures": [], "bound": bound}
     target = None
     deadline = started + spec.cycles * 0.1 + 120  # the whole match with its pauses, and more
     try:
@@ -613,7 +613,7 @@ def finish(r, runner, folder, spec):
         f.append("ended by force once a file had grown past the limit")
     elif not r["ended"]:
         end = "never" if r["end_s"] is None else f"after {r['end_s']} s"
-        f.append(f"not ended within {BOUND_S:g} s (ended {end}); left at the bound: "
+        f.append(f"not ended within {r.get('bound', BOUND_S):g} s (ended {end}); left at the bound: "
                  f"{r['left'][:6]}")
     if r["status"] is None:
         f.append("no status: the runner was ended by force")
