@@ -112,7 +112,8 @@ OUTLIVED = {"player", "opponent"}
 #     the runner cannot act, and its children must end without it.
 #   server: "the status is the server's": pitch ends with 128 plus the signal (pitch --help),
 #     and a killed server is one that failed with its signal. A server stopped before it
-#     said that it listens is one that did not start: status 1 (phase "start").
+#     said that it listens is one that did not start: status 1 (phase "start"). One stopped
+#     after the time over ends as it would have: 0 (killed: its signal's).
 #   team (start-team.sh) before the time over: its players are stopped or orphaned, so the
 #     match cannot go on: the runner ends it, status 1 (the team failed). After the time
 #     over it was being stopped anyway: 0, the match was played; but killed, its table of
@@ -136,6 +137,8 @@ for _s, _status in STOPS.items():
         EXPECTED["series-group", _s, _phase] = _status
         EXPECTED["parallel", _s, _phase] = 1
     EXPECTED["server", _s, "start"] = 1
+    if _s != "KILL":  # pitch ends its summary as it would; the match was played
+        EXPECTED["server", _s, "over"] = 0
     EXPECTED["team", _s, "on"] = 1
     EXPECTED["team", _s, "over"] = 1 if _s == "KILL" else 0
     EXPECTED["player", _s, "on"] = 0 if _s == "INT" else 1
@@ -222,9 +225,14 @@ class Proc:
         return f"{self.pid} {' '.join(self.cmd)[:120]}"
 
 
+_ours = {}  # (pid, start time) -> whether that process is a trial's, by trial
+_ours_lock = threading.Lock()
+
+
 def processes(tag, folder):
     """Every live process (zombies left out) whose environment carries the trial's marker
-    or whose command line names its folder."""
+    or whose command line names its folder. A process's environment and command line are
+    read once: what a process is, by its pid and start time, is kept."""
     mark = f"{MARKER}={tag}".encode() + b"\0"
     where = (folder + "/").encode()
     found = []
@@ -234,15 +242,32 @@ def processes(tag, folder):
         try:
             with open(f"/proc/{entry}/stat", "rb") as f:
                 stat = f.read().decode("latin-1")
-            with open(f"/proc/{entry}/cmdline", "rb") as f:
-                cmd = f.read()
-            with open(f"/proc/{entry}/environ", "rb") as f:
-                env = f.read()
         except OSError:
             continue
         comm = stat[stat.index("(") + 1:stat.rindex(")")]
         rest = stat[stat.rindex(")") + 2:].split()
-        if rest[0] == "Z" or (mark not in env and where not in cmd):
+        if rest[0] == "Z":
+            continue
+        key = (int(entry), rest[19], tag)
+        with _ours_lock:
+            known = _ours.get(key)
+        if known is False:
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                cmd = f.read()
+            if known is None:
+                with open(f"/proc/{entry}/environ", "rb") as f:
+                    env = f.read()
+                # A process caught between fork and exec shows its parent's environment and
+                # command line: one of this program's own children is judged anew each time.
+                known = mark in env or where in cmd
+                if known or int(rest[1]) != os.getpid():
+                    with _ours_lock:
+                        _ours[key] = known
+        except OSError:
+            continue
+        if not known:
             continue
         try:
             cwd = os.readlink(f"/proc/{entry}/cwd")
@@ -466,7 +491,7 @@ def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
     runner_out.close()
     r = {"spec": spec.asdict(), "name": spec.name, "folder": folder, "reached": False,
          "status": None, "expected": None, "ended": None, "end_s": None, "target_s": None,
-         "left": [], "big": [], "unreadable": [], "failures": []}
+         "left": [], "big": [], "unreadable": [], "failures": [], "bound": bound}
     target = None
     deadline = started + spec.cycles * 0.1 + 120  # the whole match with its pauses, and more
     try:
@@ -507,9 +532,12 @@ def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
         if spec.target in OUTLIVED:
             hard += spec.cycles * 0.1 + 40  # the rest of the match, its pauses
         checked_bound = False
+        last_alive = t0  # the last scan that saw a process of the trial (or the runner)
         while True:
             now = time.monotonic()
             procs = processes(folder, folder)
+            if procs or runner.poll() is None:
+                last_alive = now
             if over_at is None and timeover(match):
                 over_at = now
             if target_gone is None and (not alive_target or
@@ -533,22 +561,29 @@ def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
                 if not checked_bound:
                     r["left"] = [repr(p) for p in procs]
                 break
-            time.sleep(0.1)
+            time.sleep(0.2)
         ref = t0
         if spec.target in OUTLIVED and over_at is not None:
             ref = max(t0, over_at)
         if end is not None:
-            r["end_s"] = round(end - ref, 2)
+            # Between the last scan that saw a process and the first that saw none: the
+            # former, a scan lasting long on a busy machine.
+            r["end_s"] = round(max(last_alive - ref, 0), 2)
+            r["seen_gone_s"] = round(end - ref, 2)
         if target_gone is not None:
             r["target_s"] = round(target_gone - t0, 2)
-        r["ended"] = end is not None and end - ref <= bound and not r["left"]
+        r["ended"] = end is not None and last_alive - ref <= bound and not r["left"]
         return finish(r, runner, folder, spec)
     finally:
         stop_all(runner, folder)
 
 
 def stop_all(runner, folder):
-    """Whatever of the trial is left is ended by force, and the runner reaped."""
+    """Whatever of the trial is left is ended by force, and the runner reaped; what the
+    scan kept of the trial's processes is let go."""
+    with _ours_lock:
+        for key in [k for k in _ours if k[2] == folder]:
+            del _ours[key]
     for p in processes(folder, folder):
         try:
             os.kill(p.pid, signal.SIGKILL)
@@ -578,7 +613,7 @@ def finish(r, runner, folder, spec):
         f.append("ended by force once a file had grown past the limit")
     elif not r["ended"]:
         end = "never" if r["end_s"] is None else f"after {r['end_s']} s"
-        f.append(f"not ended within {BOUND_S:g} s (ended {end}); left at the bound: "
+        f.append(f"not ended within {r.get('bound', BOUND_S):g} s (ended {end}); left at the bound: "
                  f"{r['left'][:6]}")
     if r["status"] is None:
         f.append("no status: the runner was ended by force")
@@ -610,6 +645,8 @@ def table(results, parts=3):
     for name in sorted(rows, key=lambda n: [order[p] for p in n.split("/")]):
         rs = rows[name]
         hit = [r for r in rs if r["reached"]]
+        for r in hit:  # by the table as it stands now
+            r["expected"] = expected(Spec(**r["spec"]), r.get("phase", "on"))
         ends = [r["end_s"] for r in hit if r["end_s"] is not None]
         never = any(r["end_s"] is None for r in hit)
         slowest = ("never" if never else f"{max(ends):.1f} s") if hit else "-"
@@ -730,3 +767,6 @@ if __name__ == "__main__":
         sys.exit(main(sys.argv[1:]))
     except KeyboardInterrupt:
         sys.exit(130)
+    except BrokenPipeError:  # its reader has gone (| head): quietly, as the scripts do
+        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        sys.exit(141)

@@ -1105,23 +1105,7 @@ def compared(folder):
     """series.sh --compare's summary: each build's series, then the run's summary.json and page,
     then its table; the status as summary() gives it."""
     run = runsummary(folder)
-    failed = []
-    for name, text in (("summary.json", json.dumps(run, indent=1) + "\n"),
-                       ("index.html", runpage(run))):
-        try:
-            writefile(os.path.join(folder, name), text)
-        except OSError as e:
-            failed.append(oserror(e))
-    status = 1 if failed else 0
-    try:
-        printrun(run, sys.stdout)
-        sys.stdout.flush()
-    except BrokenPipeError:
-        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
-        status = status or 141
-    for why in failed:
-        print(f"series_summary.py: {why}", file=sys.stderr)
-    return status
+    return written(folder, run, runpage, printrun)
 
 
 def writefile(path, text):
@@ -1220,16 +1204,22 @@ def summary(r, folder):
     """The summary's files first, then the table, which is printed also when a file cannot
     be written (a full disk), and whose reader may have gone: 141 then, as for a program that
     a closed pipe ends, once the files are written; 1 when a file could not be."""
+    return written(folder, r, page, printsummary)
+
+
+def written(folder, r, makepage, printer):
+    """summary.json and index.html (makepage) of r into folder, then r printed (printer);
+    the status as summary() says."""
     failed = []
     for name, text in (("summary.json", json.dumps(r, indent=1) + "\n"),
-                       ("index.html", page(r))):
+                       ("index.html", makepage(r))):
         try:
             writefile(os.path.join(folder, name), text)
         except OSError as e:
             failed.append(oserror(e))
     status = 1 if failed else 0
     try:
-        printsummary(r, sys.stdout)
+        printer(r, sys.stdout)
         sys.stdout.flush()
     except BrokenPipeError:
         os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())

@@ -26,13 +26,19 @@ import faults  # noqa: E402
 WAIT = 90.0  # seconds a state awaited may take on a busy machine
 
 
-def trial(target, sig, moment, players=11, side="left", pick=0.5, cycles=100):
+# The campaign's bound is 15 s; here twice that, for a busy machine, where the report after
+# a stop alone can take ten seconds: the matches are long enough (600 cycles, a minute of play
+# and the pause at half time) that a match played on to its end cannot pass for a stop.
+BOUND_S = 2 * faults.BOUND_S
+
+
+def trial(target, sig, moment, players=11, side="left", pick=0.5, cycles=600):
     """A case that plays one of the campaign's trials and asks that it held."""
     def case(bin_dir, out):
         spec = faults.Spec(index=0, target=target, signal=sig, moment=moment, cycles=cycles,
                            seed=1, server=None, opponent="chasers", players=players,
                            side=side, pick=pick)
-        r = faults.run_trial(spec, out, bin_dir)
+        r = faults.run_trial(spec, out, bin_dir, bound=BOUND_S)
         if not r["reached"]:
             return [f"the trial never reached its moment ({moment}): see {r['folder']}"]
         return r["failures"]
@@ -79,8 +85,8 @@ def soak_killed(bin_dir, out):
         t0 = time.monotonic()
         os.kill(soak.pid, signal.SIGKILL)
         soak.wait()
-        left = ended_within(folder, t0, faults.BOUND_S)
-        return [f"left {faults.BOUND_S:g} s after soak.sh was killed: {left}"] if left else []
+        left = ended_within(folder, t0, BOUND_S)
+        return [f"left {BOUND_S:g} s after soak.sh was killed: {left}"] if left else []
     finally:
         faults.stop_all(soak, folder)
 
@@ -97,10 +103,10 @@ def soak_stopped(bin_dir, out):
         waitfor(lambda: "pitch: cycle 100 " in faults.head(pitch), "cycle 100")
         t0 = time.monotonic()
         soak.send_signal(signal.SIGINT)
-        left = ended_within(folder, t0, faults.BOUND_S)
+        left = ended_within(folder, t0, BOUND_S)
         status = soak.wait(timeout=WAIT)
         last = faults.head(os.path.join(folder, "soak.txt")).splitlines()[-1:]
-        bad = [f"left {faults.BOUND_S:g} s after the signal: {left}"] if left else []
+        bad = [f"left {BOUND_S:g} s after the signal: {left}"] if left else []
         if status != 130 or not re.fullmatch(r"soak: stopped \(SIGINT\) at cycle [0-9]+ of 300",
                                              "".join(last)):
             bad.append(f"status {status}, last line {last}")
@@ -123,7 +129,7 @@ def live_orphaned(bin_dir, out):
         t0 = time.monotonic()
         os.kill(shell.pid, signal.SIGKILL)
         shell.wait()
-        left = ended_within(folder, t0, faults.BOUND_S)
+        left = ended_within(folder, t0, BOUND_S)
         bad = [f"left after its parent was killed: {left}"] if left else []
         if faults.head(said).splitlines()[-1:] != ["live: stopped"]:
             bad.append(f"its last lines: {faults.head(said).splitlines()[-2:]}")
@@ -144,7 +150,7 @@ def live_twice(bin_dir, out):
         waitfor(lambda: "live: the page is at" in faults.head(said), "the page's address")
         live.send_signal(signal.SIGINT)
         live.send_signal(signal.SIGTERM)
-        status = live.wait(timeout=faults.BOUND_S)
+        status = live.wait(timeout=BOUND_S)
         lines = faults.head(said).splitlines()
         if (status, lines[-1:], lines.count("live: stopped")) != (0, ["live: stopped"], 1):
             return [f"status {status}, lines {lines}"]
@@ -161,7 +167,7 @@ def live_twice(bin_dir, out):
 # runner, asked for a server for ever, and a second signal during its stop ended it with a
 # traceback.
 CASES = {
-    "player-KILL-startup": trial("player", "KILL", "startup", pick=0.0),
+    "player-KILL-startup": trial("player", "KILL", "startup", pick=0.0, cycles=100),
     "team-TERM-play": trial("team", "TERM", "play"),
     "soak-KILL-play": soak_killed,
     "soak-INT-play": soak_stopped,

@@ -80,6 +80,8 @@ def standin_options(d):
         f.write("#!/bin/sh\nprintf '%s\\n' \"$@\"\n")
     os.chmod(printer, 0o755)
     stubs = ("followserver() { :; }; nextline() { return 1; }; waitfor() { wait \"$1\"; }; "
+             "startclock() { :; }; startline() { return 1; }; "
+             "startfailure() { wait \"$3\"; startfailed=ended; }; "
              "say() { :; }; dir=$1 cycles=2000 kickoffafter=60 serverpath=$2; "
              "rcss_start; echo \"status $?\"")
     got = bash(stubs, d, printer, TMPDIR=d)
