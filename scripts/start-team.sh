@@ -40,6 +40,13 @@
 #             standard error says which, such as "the server went silent at cycle 3012,
 #             before time over" (a stop does not hide these)
 #   2         a bad option
+#
+# The supervision stays in bash: the players are plain background jobs, each waited for by
+# a shell of its own that writes its exit status into its folder, and the wait loop below
+# notes a player as ended either from "wait -n" or, when bash reaped it during a trap, from
+# that file; every round of the loop notes an ending or waits, so none can spin. A signal to
+# the whole process group (a closed terminal, timeout, a service manager) ends the players
+# and this script alike within seconds (docs/endings.md, bench/faults.py).
 set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
