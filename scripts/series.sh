@@ -117,8 +117,9 @@ compare=() bingiven=""
 # A match lost with its machine is tried this many times in all.
 tries=3
 # Stopping: INT first (match.sh ends its match and reports it), TERM, then KILL for whatever
-# of the match's process group is left, with the pauses in ms that each may take.
-termseq=INT,60000,TERM,5000,KILL,25
+# of the match's process group is left, with the pauses in ms that each may take: within
+# 15 s of a stop every match has ended, its report made if the machine made it in 10 s.
+termseq=INT,10000,TERM,3000,KILL,25
 
 parseoptions() {
   while [ $# -gt 0 ]; do
@@ -380,7 +381,8 @@ play() {
   cd "$dir" || exit 1
   local seeds=()
   [ -z "$seed" ] || seeds=(--seed '{5}')
-  exec setsid parallel "${args[@]}" -a "$stage/plan.txt" "$command" --index '{1}' \
+  # GNU parallel gets SIGTERM should this script be killed, and stops its matches.
+  exec setpriv --pdeathsig TERM setsid parallel "${args[@]}" -a "$stage/plan.txt" "$command" --index '{1}' \
     --side '{2}' "${seeds[@]}" --cycles "$cycles" --opponent-file opponent.arg \
     --server "$(printf '%q' "$serverpath")" --connect-wait "$connectwait" $keep
 }
