@@ -265,16 +265,25 @@ take() {
   "${serverkind}_show" "$1"
 }
 
-# awaitjoins SIDE COUNT SECONDS [progress]: the server's lines taken until COUNT players
-# have joined on SIDE; fails when SECONDS passed first (with "progress": SECONDS since the
-# last of them joined, and startbound in all), when the server's output ended, on a signal,
-# or as soon as the server refused a player (refused says why).
+# awaitjoins SIDE COUNT SECONDS PROGRESS LIVES: the server's lines taken until COUNT
+# players have joined on SIDE; fails when SECONDS passed first (with PROGRESS "progress":
+# SECONDS since the last of them joined, and startbound in all), when the server's output
+# ended, on a signal, as soon as the server refused a player (refused says why), or once a
+# second the command LIVES fails: the team that was to join has ended (sidegone says so).
 awaitjoins() {
-  local line left why joins=${sidejoins[$1]} now=${EPOCHREALTIME/./}
+  local line left why got joins=${sidejoins[$1]} now=${EPOCHREALTIME/./}
   local end=$((now + $3 * 1000000)) bound=$((now + startbound * 1000000))
+  sidegone=""
   while [ "${sidejoins[$1]}" -lt "$2" ]; do
     left=$(((end - ${EPOCHREALTIME/./} + 999999) / 1000000))
-    ((left > 0)) && nextline "$left" line || return 1
+    ((left > 0)) || return 1
+    nextline 1 line
+    got=$?
+    if [ $got != 0 ]; then
+      [ $got -gt 128 ] && [ -z "$interrupted" ] || return 1
+      $5 || { sidegone=1 && return 1; }
+      continue
+    fi
     if why=$(refusedline "$line"); then
       refused=$why
       return 1
@@ -286,6 +295,11 @@ awaitjoins() {
     fi
   done
 }
+
+# teamlives, opplives: whether vorn's team (its starter) or the opponent (its first process,
+# else, looked at every fifth time, what is left of its session) still runs.
+teamlives() { kill -0 "$team" 2>/dev/null; }
+opplives() { kill -0 "$opppid" 2>/dev/null || ((++oppwatch % 5 != 1)) || oppalive; }
 
 # refusedline LINE: the reason, when the server's line LINE says that it refused a player.
 refusedline() { declare -F "${serverkind}_refused" >/dev/null && "${serverkind}_refused" "$1"; }
@@ -322,8 +336,10 @@ startlive() {
 # line once every player has started and joined, or the team's refusal when it ended instead.
 startteam() {
   : >"$dir/team.txt"
-  "$here/scripts/start-team.sh" --host 127.0.0.1 --port "$port" --players "$players" \
-    --dir "$dir" --bin "$bin" >"$dir/team.txt" 2>&1 &
+  # Each child of the runner gets SIGTERM should the runner be killed (setpriv --pdeathsig):
+  # the team then types "quit" to its players, and the server ends.
+  setpriv --pdeathsig TERM "$here/scripts/start-team.sh" --host 127.0.0.1 --port "$port" \
+    --players "$players" --dir "$dir" --bin "$bin" >"$dir/team.txt" 2>&1 &
   team=$!
   local line started="" reader
   exec {teamout}< <(follow "$dir/team.txt" "$team")
@@ -339,10 +355,13 @@ startteam() {
     waitfor "$team" 2>/dev/null
     why="start-team.sh ended with status $waited after $(startsince) s, before it said"
     why+=" 'team started'"
-  elif ! awaitjoins "$side" "$players" "$connectwait" progress; then
+  elif ! awaitjoins "$side" "$players" "$connectwait" progress teamlives; then
     started=""
     if [ -n "$refused" ]; then
       why="the server refused a player of it: $refused"
+    elif [ -n "$sidegone" ]; then
+      why="start-team.sh ended after $(startsince) s, when ${sidejoins[$side]} of its $players"
+      why+=" players had joined"
     else
       why="${sidejoins[$side]} of its $players players joined in $(startsince) s (awaited"
       why+=" up to $connectwait s after each join)"
@@ -369,12 +388,15 @@ startopponent() {
   needed=$("opp_${oppkind}_joins")
   [ "$needed" != 0 ] || return 0
   "opp_${oppkind}_start"
-  if awaitjoins "$where" "$needed" "$connectwait"; then
+  if awaitjoins "$where" "$needed" "$connectwait" "" opplives; then
     say "opponent ${sidename[$where]} joined on the $where (its output: $dir/opponent.txt)"
   elif [ -n "$refused" ]; then
     invalid="the opponent was refused: $refused"
     [[ $refused != "pitch serves protocol 6 only"* ]] ||
       invalid+="; play on the real server with --server PATH"
+  elif [ -n "$sidegone" ]; then
+    invalid="the opponent ended before it joined: ${sidejoins[$where]} of its $needed players"
+    invalid+=" had joined (its output: opponent.txt)"
   elif [ -z "$interrupted" ]; then
     invalid="the opponent never connected: "
     if [ "${sidejoins[$where]}" = 0 ]; then
@@ -432,7 +454,7 @@ watchsides() {
   if [ -n "$team" ] && ! kill -0 "$team" 2>/dev/null; then
     gone=team
   elif [ -n "$opppid" ] && [ "$("opp_${oppkind}_joins")" != 0 ] &&
-    ! kill -0 "$opppid" 2>/dev/null && ((++oppwatch % 5 == 1)) && ! oppalive; then
+    ! opplives; then
     gone=opponent
   fi
   [ -z "$gone" ] || [ -z "$server" ] || kill -TERM "$server" 2>/dev/null

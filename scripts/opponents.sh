@@ -91,7 +91,7 @@ opp_vorn_pitch() {
 opp_vorn_joins() { echo 11; }
 opp_vorn_kickoff() { echo $((connectwait + 15)); }
 opp_vorn_start() {
-  (exec setsid "$here/scripts/start-team.sh" --host 127.0.0.1 --port "$port" --players 11 \
+  (exec setpriv --pdeathsig TERM setsid "$here/scripts/start-team.sh" --host 127.0.0.1 --port "$port" --players 11 \
     --dir "$dir/opponent" --bin "$(oppbin)") >"$dir/opponent.txt" 2>&1 </dev/null &
   opppid=$!
 }
@@ -131,7 +131,7 @@ opp_command_kickoff() { echo $((connectwait + 15)); }
 opp_command_start() {
   local command=${opponent//\{host\}/127.0.0.1}
   command=${command//\{port\}/$port}
-  (cd "$dir" && exec setsid /bin/sh -c "$command") >"$dir/opponent.txt" 2>&1 </dev/null &
+  (cd "$dir" && exec setpriv --pdeathsig TERM setsid /bin/sh -c "$command") >"$dir/opponent.txt" 2>&1 </dev/null &
   opppid=$!
 }
 opp_command_stop() { [ -z "$opppid" ] || kill -TERM -- "-$opppid" 2>/dev/null; }

@@ -96,7 +96,8 @@ echo "started $index $side $host"
 # The match ends by itself on a signal; this script only has to outlive it.
 trap : INT TERM
 # The programs beside these scripts, whatever VORN_BIN said where the series was started.
-said=$(VORN_BIN="$here/build/bin" "$here/scripts/match.sh" --cycles "$cycles" \
+# The match gets SIGTERM should this script be killed (GNU parallel killed with it).
+said=$(VORN_BIN="$here/build/bin" setpriv --pdeathsig TERM "$here/scripts/match.sh" --cycles "$cycles" \
   --opponent "$opponent" --side "$side" --server "$server" --connect-wait "$connectwait" \
   ${seed:+--seed "$seed"} --dir "$folder" 2>&1)
 status=$?

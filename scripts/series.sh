@@ -24,9 +24,9 @@
 #
 #   --matches N     matches in the series, 1 to 10000 (default 10)
 #   --jobs J        matches at once on each machine, 1 to 64, or "auto" (the default): 6
-#                   per free core of this machine (its cores less its load average), at
-#                   most 64, and no more than its free memory holds at 256 MB a match; a J
-#                   above 8 a free core draws a warning before the start (docs/series.md).
+#                   per core of this machine, at most 64, and no more than its free memory
+#                   holds at 256 MB a match; a J above 8 a core draws a warning before the
+#                   start (docs/series.md).
 #                   The matches start a second apart; the first whose send slots show a
 #                   machine too busy is said as it ends
 #   --cycles C      length of each match in cycles, 1 to 1000000 (default 6000, about 12.5
@@ -117,8 +117,9 @@ compare=() bingiven=""
 # A match lost with its machine is tried this many times in all.
 tries=3
 # Stopping: INT first (match.sh ends its match and reports it), TERM, then KILL for whatever
-# of the match's process group is left, with the pauses in ms that each may take.
-termseq=INT,60000,TERM,5000,KILL,25
+# of the match's process group is left, with the pauses in ms that each may take: within
+# 15 s of a stop every match has ended, its report made if the machine made it in 10 s.
+termseq=INT,10000,TERM,3000,KILL,25
 
 parseoptions() {
   while [ $# -gt 0 ]; do
@@ -151,25 +152,17 @@ parseoptions() {
   done
 }
 
-# What this machine holds, measured when the series starts: its cores less the work
-# already running on them (the load average of the last minute), and its available memory.
-# A match of vorn against the chasers costs about an eighth of a core (docs/series.md: 16 at
-# once on 2 cores missed 0.003% of their send slots, 32 0.25%), so the machine holds 8
-# matches a free core, and 256 MB of memory each; "--jobs auto" takes 6 a free core, the
-# rest kept for the start-ups and what else runs. freecores: the free cores, in tenths.
-freecores() {
-  local cores load
-  cores=$(nproc 2>/dev/null || echo 1)
-  load=$(awk '{ print int($1 * 10 + 0.5) }' /proc/loadavg 2>/dev/null || echo 0)
-  load=$((cores * 10 - load))
-  echo $((load < 10 ? 10 : load))
-}
-
-# holds PER-CORE: the matches at once this machine holds at PER-CORE a free core, at most 64
-# and at most what its available memory holds.
+# What this machine holds, from its cores and its available memory, read when the series
+# starts: 8 matches of vorn against the chasers a core, and 256 MB of memory each; "--jobs
+# auto" takes 6 a core, the rest kept for the start-ups and the reports. Measured on 2 cores
+# (docs/series.md, four runs of each J, the test suite beside them): 16 at once missed 0.04%
+# of their send slots (0.008 to 0.18%), 32 0.17% (0.09 to 0.19%); 6 at once did no better
+# than 12 there, so the load of the moment (the last series' own matches among it) is not
+# counted. holds PER-CORE: the matches at once at PER-CORE a core, at most 64 and at most
+# what the available memory holds.
 holds() {
   local j mem
-  j=$(($1 * $(freecores) / 10))
+  j=$(($1 * $(nproc 2>/dev/null || echo 1)))
   ((j <= 64)) || j=64
   mem=$(awk '/^MemAvailable:/ { print int($2 / 262144) }' /proc/meminfo 2>/dev/null)
   [ -z "$mem" ] || ((j <= mem)) || j=$mem
@@ -178,11 +171,10 @@ holds() {
 
 autojobs() { holds 6; }
 
-# machineline: the cores, the load and the matches the machine holds, in words.
+# machineline: the cores and the matches the machine holds, in words.
 machineline() {
-  echo "$(nproc 2>/dev/null || echo 1) cores, load $(cut -d ' ' -f 1 /proc/loadavg 2>/dev/null):" \
-    "$(($(freecores) / 10)).$(($(freecores) % 10)) free; it holds $(holds 8) matches at once" \
-    "(8 a free core, 256 MB each)"
+  echo "$(nproc 2>/dev/null || echo 1) cores, $(holds 8) matches at once (8 a core, 256 MB" \
+    "each)"
 }
 
 checkoptions() {
@@ -389,7 +381,8 @@ play() {
   cd "$dir" || exit 1
   local seeds=()
   [ -z "$seed" ] || seeds=(--seed '{5}')
-  exec setsid parallel "${args[@]}" -a "$stage/plan.txt" "$command" --index '{1}' \
+  # GNU parallel gets SIGTERM should this script be killed, and stops its matches.
+  exec setpriv --pdeathsig TERM setsid parallel "${args[@]}" -a "$stage/plan.txt" "$command" --index '{1}' \
     --side '{2}' "${seeds[@]}" --cycles "$cycles" --opponent-file opponent.arg \
     --server "$(printf '%q' "$serverpath")" --connect-wait "$connectwait" $keep
 }
@@ -500,7 +493,7 @@ elif slots and missed / slots > 0.001:
 PY
 )
   [ -z "$busy" ] || warn "warning: match $1 shows a machine too busy: $busy; fewer matches" \
-    "at once (--jobs) would mean more"
+    "at once (--jobs), or less else running beside them, would mean more"
 }
 
 # swaptally BUILD: with --compare, the tally of build BUILD (a or b) becomes the one that

@@ -69,7 +69,7 @@ pitch_start() {
   [ -z "$noise" ] || args+=(--no-noise)
   serverout=$dir/pitch.txt
   : >"$serverout" # there before tail follows it
-  "$pitchdir/pitch" "${args[@]}" >"$serverout" 2>&1 &
+  setpriv --pdeathsig TERM "$pitchdir/pitch" "${args[@]}" >"$serverout" 2>&1 &
   server=$!
   followserver
   local line
@@ -236,7 +236,7 @@ rcss_start() {
     # Line by line (stdbuf), so that every player's "connected" is read as it comes; the
     # start lock is not its to hold.
     (cd "$home" && { [ -z "$rcsslock" ] || exec {rcsslock}>&-; } &&
-      exec env -u USER -u USERNAME HOME="$home" RCSS_CONF_DIR="$home/conf" \
+      exec setpriv --pdeathsig TERM env -u USER -u USERNAME HOME="$home" RCSS_CONF_DIR="$home/conf" \
         stdbuf -oL -eL "$serverpath" "${args[@]}") >"$serverout" 2>&1 &
     server=$!
     followserver

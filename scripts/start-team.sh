@@ -40,6 +40,13 @@
 #             standard error says which, such as "the server went silent at cycle 3012,
 #             before time over" (a stop does not hide these)
 #   2         a bad option
+#
+# The supervision stays in bash: the players are plain background jobs, each waited for by
+# a shell of its own that writes its exit status into its folder, and the wait loop below
+# notes a player as ended either from "wait -n" or, when bash reaped it during a trap, from
+# that file; every round of the loop notes an ending or waits, so none can spin. A signal to
+# the whole process group (a closed terminal, timeout, a service manager) ends the players
+# and this script alike within seconds (docs/endings.md, bench/faults.py).
 set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
@@ -137,14 +144,18 @@ startplayers() {
     [ $stopping = 0 ] || break
     folder="$dir/player$n"
     mkdir -p "$folder" || die "cannot create the folder '$folder'"
-    rm -f "$folder/input"
+    rm -f "$folder/input" "$folder/status"
     : >"$folder/console.txt" # there for the follower of the referee's calls from the start
     mkfifo "$folder/input" || die "cannot create the FIFO '$folder/input'"
     exec {fd}<>"$folder/input"
     # Ctrl-C in a terminal reaches every process in its foreground: the players ignore it,
-    # and this script types them "quit".
-    (trap '' INT && cd "$folder" && exec "$bin/$(program "$n")" "$host" "$port" <input \
-      >console.txt 2>&1) &
+    # and this script types them "quit". The player's exit status goes into its folder's
+    # file status as it ends (the shell that waits for it outlives a SIGTERM or SIGHUP to
+    # the whole group, which its player gets too): bash has been seen to lose the status of
+    # a player it reaped (wait gives -1), and this script must tell a player that failed
+    # from one that ended.
+    (trap '' INT && trap : TERM HUP && cd "$folder" && { "$bin/$(program "$n")" "$host" "$port" <input \
+      >console.txt 2>&1; echo $? >status; }) &
     pids+=($!) inputs+=("$fd")
     if [ "$n" = 1 ]; then
       calls "$!" "$folder/console.txt" &
@@ -307,9 +318,10 @@ ended() {
     timer=""
     [ $stopping = 1 ] || [ "$(answered)" != 0 ] || { noanswer=1 && stop; }
   else
-    # bash has been seen to keep -1 for a player reaped during a trap: its status is lost
-    ended[${player[$1]}]=lost
-    [[ ! $2 =~ ^[0-9]+$ ]] || [ "$2" -gt 255 ] || ended[${player[$1]}]=$2
+    local n=${player[$1]} status=$2 own
+    read -r own 2>/dev/null <"$dir/player$n/status" && [[ $own =~ ^[0-9]+$ ]] && status=$own
+    ended[$n]=lost
+    [[ ! $status =~ ^[0-9]+$ ]] || [ "$status" -gt 255 ] || ended[$n]=$status
     unset "player[$1]"
   fi
 }
