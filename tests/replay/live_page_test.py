@@ -37,7 +37,7 @@ CYCLES = 300  # the built-in team scores at cycle 229 (seed 1)
 
 def start_pitch(bin_dir, port, cycles):
     """pitch with its built-in team, waiting before the kick-off for players that never
-    come: the match starts when kick_off(port) says so, once the page shows the wait."""
+    come: the match starts when the test's monitor says so, once the page shows the wait."""
     p = subprocess.Popen([os.path.join(bin_dir, "pitch"), "--port", str(port), "--opponent",
                           "chasers", "--cycles", str(cycles), "--step-ms", "20",
                           "--kickoff-after", "0", "--quiet"],
@@ -48,15 +48,36 @@ def start_pitch(bin_dir, port, cycles):
     return p, int(line.split()[-1])
 
 
-def kick_off(port):
+class KickOff:
     """The kick-off, asked of pitch by a monitor of the test's own: (dispstart) to the port
-    its session answers from; the session leaves at once."""
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-        s.settimeout(WAIT)
-        s.sendto(b"(dispinit version 5)\0", ("127.0.0.1", port))
-        _, session = s.recvfrom(1 << 16)
-        s.sendto(b"(dispstart)\0", session)
-        s.sendto(b"(dispbye)\0", session)
+    its session answers from, again at every poke() until the page shows the match under
+    way (a repeated one changes nothing once pitch has kicked off)."""
+
+    def __init__(self, port):
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.sock.settimeout(WAIT)
+        self.sock.sendto(b"(dispinit version 5)\0", ("127.0.0.1", port))
+        _, self.session = self.sock.recvfrom(1 << 16)
+        self.last = 0.0
+
+    def poke(self):
+        if time.monotonic() - self.last >= 0.5:
+            self.sock.sendto(b"(dispstart)\0", self.session)
+            self.last = time.monotonic()
+        return False
+
+    def close(self):
+        self.sock.sendto(b"(dispbye)\0", self.session)
+        self.sock.close()
+
+
+def kicked_off(b, port, test, what):
+    """The page's state once test holds, pitch kicked off by the test's monitor."""
+    k = KickOff(port)
+    try:
+        return wait_for(b, lambda s: test(s) or k.poke(), what)
+    finally:
+        k.close()
 
 
 def watcher(url, frames):
@@ -88,8 +109,7 @@ def run(bin_dir, chromium):
         # took to come: only then does the match start.
         wait_for(b, lambda s: s["state"] == "watching" and s["score"] == "0:0",
                  "the match's wait before the kick-off")
-        kick_off(port)
-        s = wait_for(b, lambda s: int(s["cycle"]) > 0, "a cycle after the kick-off")
+        s = kicked_off(b, port, lambda s: int(s["cycle"]) > 0, "a cycle after the kick-off")
         check(s["state"] == "watching" and s["status"].startswith(watching),
               f"status while watching: {s['state']} {s['status']!r}")
         drawn = sorted((d["kind"], d.get("side"), d.get("unum"), d.get("goalie")) for d in s["drawn"])
@@ -116,7 +136,8 @@ def run(bin_dir, chromium):
         again = f"watching 127.0.0.1:{port} again (it answers from port "
         wait_for(b, lambda s: s["status"].startswith(again) and int(s["cycle"]) == 0,
                  repr(again))
-        kick_off(port)
+        kicked_off(b, port, lambda s: s["status"].startswith(again) and int(s["cycle"]) > 0,
+                   "the second match under way")
         check(pitch.wait(timeout=WAIT) == 0, "the second pitch failed")
 
         live.send_signal(signal.SIGINT)
