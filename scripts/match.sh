@@ -320,7 +320,8 @@ startserver() {
 startlive() {
   local line url
   : >"$dir/live.txt"
-  python3 "$here/scripts/live.py" --port "$port" --listen 127.0.0.1:0 >"$dir/live.txt" 2>&1 &
+  python3 "$here/scripts/live.py" --port "$port" --listen 127.0.0.1:0 --with-parent \
+    >"$dir/live.txt" 2>&1 &
   liveview=$!
   exec {liveout}< <(follow "$dir/live.txt" "$liveview")
   if read -r -t 10 -u "$liveout" line && [[ $line == "live: the page is at "* ]]; then
@@ -337,8 +338,11 @@ startlive() {
 startteam() {
   : >"$dir/team.txt"
   # Each child of the runner gets SIGTERM should the runner be killed (setpriv --pdeathsig):
-  # the team then types "quit" to its players, and the server ends.
-  setpriv --pdeathsig TERM "$here/scripts/start-team.sh" --host 127.0.0.1 --port "$port" \
+  # the team then types "quit" to its players, and the server ends. A job started with &
+  # ignores SIGINT, which bash cannot trap then: the team gets it back (env), so that Ctrl-C
+  # or SIGINT to it alone stops its players as its help says.
+  setpriv --pdeathsig TERM env --default-signal=INT "$here/scripts/start-team.sh" \
+    --host 127.0.0.1 --port "$port" \
     --players "$players" --dir "$dir" --bin "$bin" >"$dir/team.txt" 2>&1 &
   team=$!
   local line started="" reader
@@ -450,7 +454,7 @@ followmatch() {
 # process is looked at every second, the whole session, a scan of /proc, every fifth). Then
 # the server is stopped: there is no match left to play.
 watchsides() {
-  [ -z "$overtold$gone$invalid" ] || return 0
+  [ -z "$overtold$gone$invalid$interrupted" ] || return 0
   if [ -n "$team" ] && ! kill -0 "$team" 2>/dev/null; then
     gone=team
   elif [ -n "$opppid" ] && [ "$("opp_${oppkind}_joins")" != 0 ] &&
