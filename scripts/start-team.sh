@@ -46,7 +46,7 @@
 # notes a player as ended either from "wait -n" or, when bash reaped it during a trap, from
 # that file; every round of the loop notes an ending or waits, so none can spin. A signal to
 # the whole process group (a closed terminal, timeout, a service manager) ends the players
-# and this script alike within seconds (docs/endings.md, bench/faults.py).
+# and this script alike within seconds (docs/endings.md).
 set -uo pipefail
 
 here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
