@@ -361,10 +361,12 @@ plan() {
 # ssh connection: series-match.sh itself ends with 0 however its match went) is tried again
 # on another machine, $tries times in all.
 play() {
-  # One match starts a second after the one before: a start-up (pitch and eleven players)
-  # takes a core for a second or two, and many at once outlast the runner's waits.
+  # Alone, this machine starts one match a second after the one before: a start-up (pitch
+  # and eleven players) takes a core for a second or two, and many at once outlast the
+  # runner's waits. With other machines the matches spread over them, undelayed.
   local args=(--jobs "$jobs" --line-buffer --colsep ' ' --termseq "$termseq"
-    --joblog "$dir/joblog.txt" --delay 1)
+    --joblog "$dir/joblog.txt")
+  [ -n "$hosts" ] || args+=(--delay 1)
   local command="$stage/scripts/series-match.sh"
   # Two builds: each match in its build's series folder, played from its build's stage, its
   # lines tagged with the build.
