@@ -27,8 +27,8 @@
 #                   per core of this machine, at most 64, and no more than its free memory
 #                   holds at 256 MB a match; a J above 8 a core draws a warning before the
 #                   start (docs/series.md).
-#                   The matches start a second apart; the first whose send slots show a
-#                   machine too busy is said as it ends
+#                   Alone on this machine, the matches start a second apart; the first
+#                   whose send slots show a machine too busy is said as it ends
 #   --cycles C      length of each match in cycles, 1 to 1000000 (default 6000, about 12.5
 #                   minutes)
 #   --opponent X    "chasers" (default), "none" (an empty right side; vorn always left),
