@@ -147,7 +147,7 @@ for _s, _status in STOPS.items():
     EXPECTED["opponent", _s, "over"] = 0
 
 
-class Spec:
+class Trial:
     """One trial, as drawn: what is signalled when, and the match it is played in."""
 
     FIELDS = ("index", "target", "signal", "moment", "cycles", "seed", "server", "opponent",
@@ -209,7 +209,7 @@ def draw(seed, index, only=(None, None, None), server=None, opponent=None):
         opp = opponent or f"python3 {SCRIPTED} --port {{port}}"
     if moment == "goal":  # pitch's chasers score within 300 cycles against a lone goalie
         players, side, cycles, real, opp = 1, "right", 300, None, "chasers"
-    return Spec(index=index, target=target, signal=sig, moment=moment, cycles=cycles,
+    return Trial(index=index, target=target, signal=sig, moment=moment, cycles=cycles,
                 seed=trial_seed, server=real, opponent=opp, players=players, side=side,
                 pick=pick)
 
@@ -278,32 +278,32 @@ def processes(tag, folder):
     return found
 
 
-def pick_target(spec, procs, runner_pid, match):
+def pick_target(trial, procs, runner_pid, match):
     """The pid the trial's signal goes to (for the groups: the group's id), or None when the
     target is not (or no longer) there."""
     def has(p, word):
         return any(word in a for a in p.cmd)
 
-    if spec.target in ("runner", "series"):
-        return runner_pid if spec.target == "runner" or spec.series else None
-    if spec.target in ("group", "series-group"):
+    if trial.target in ("runner", "series"):
+        return runner_pid if trial.target == "runner" or trial.series else None
+    if trial.target in ("group", "series-group"):
         return runner_pid
-    if spec.target == "team":
+    if trial.target == "team":
         for p in procs:
             if has(p, "start-team.sh") and "--dir" in p.cmd and \
                     p.cmd[p.cmd.index("--dir") + 1].rstrip("/") == match:
                 return p.pid
-    elif spec.target == "player":
+    elif trial.target == "player":
         players = sorted((p for p in procs if p.comm in ("Vorn", "Vorng") and
                           p.cwd.startswith(match + "/player")), key=lambda p: p.cwd)
         if players:
-            return players[int(spec.pick * len(players))].pid
-    elif spec.target == "server":
+            return players[int(trial.pick * len(players))].pid
+    elif trial.target == "server":
         for p in procs:
             if p.comm in ("pitch", "rcssserver") or p.cmd and \
                     os.path.basename(p.cmd[0]) in ("pitch", "rcssserver"):
                 return p.pid
-    elif spec.target == "opponent":
+    elif trial.target == "opponent":
         # The opponent leads a session of its own (match.sh starts it so): the scripted
         # team's process in it, else (another build of vorn) its start-team.sh, the first.
         leaders = {p.pid for p in procs if p.pid == p.sid and p.pid != runner_pid}
@@ -314,7 +314,7 @@ def pick_target(spec, procs, runner_pid, match):
         for p in team:
             if p.pid == p.sid:
                 return p.pid
-    elif spec.target == "parallel":
+    elif trial.target == "parallel":
         for p in sorted(procs, key=lambda p: p.pid):
             if p.comm == "parallel" or any(os.path.basename(a) == "parallel" for a in p.cmd[:2]):
                 return p.pid
@@ -333,16 +333,16 @@ def head(path, limit=1 << 20):
         return ""
 
 
-def reached(spec, match):
+def reached(trial, match):
     """Whether the trial's moment has come in the match folder."""
     team = head(os.path.join(match, "team.txt"))
     report = head(os.path.join(match, "report.txt"))
     server = head(os.path.join(match, "pitch.txt"))
-    m = spec.moment
+    m = trial.moment
     if m == "startup":
-        if spec.target == "opponent":
+        if trial.target == "opponent":
             return os.path.exists(os.path.join(match, "opponent.txt"))
-        if spec.pick < 0.5 and spec.target not in ("team", "player"):
+        if trial.pick < 0.5 and trial.target not in ("team", "player"):
             return os.path.exists(os.path.join(match, "report.txt"))
         return os.path.exists(os.path.join(match, "team.txt"))
     if m == "kickoff":
@@ -436,26 +436,26 @@ def unreadable(folder, series):
     return bad
 
 
-def command(spec, folder, bin_dir):
+def command(trial, folder, bin_dir):
     """The runner's command line for the trial."""
-    if spec.series:
+    if trial.series:
         return [os.path.join(SCRIPTS, "series.sh"), "--matches", "2", "--jobs", "1",
-                "--cycles", str(spec.cycles), "--seed", str(spec.seed), "--dir",
+                "--cycles", str(trial.cycles), "--seed", str(trial.seed), "--dir",
                 os.path.join(folder, "series"), "--bin", bin_dir, "--pitch", bin_dir]
-    args = [os.path.join(SCRIPTS, "match.sh"), "--cycles", str(spec.cycles), "--dir",
-            os.path.join(folder, "match"), "--opponent", spec.opponent, "--players",
-            str(spec.players), "--side", spec.side]
-    if spec.server:
-        args += ["--server", spec.server]
+    args = [os.path.join(SCRIPTS, "match.sh"), "--cycles", str(trial.cycles), "--dir",
+            os.path.join(folder, "match"), "--opponent", trial.opponent, "--players",
+            str(trial.players), "--side", trial.side]
+    if trial.server:
+        args += ["--server", trial.server]
     else:
-        args += ["--seed", str(spec.seed), "--pitch", bin_dir]
+        args += ["--seed", str(trial.seed), "--pitch", bin_dir]
     return args
 
 
-def expected(spec, phase):
-    if spec.target == "opponent" and spec.opponent.startswith("vorn:") and spec.signal == "KILL":
+def expected(trial, phase):
+    if trial.target == "opponent" and trial.opponent.startswith("vorn:") and trial.signal == "KILL":
         return 0  # its start-team.sh killed, its players play on: the match stays valid
-    return EXPECTED[spec.target, spec.signal, phase]
+    return EXPECTED[trial.target, trial.signal, phase]
 
 
 def unignore():
@@ -466,7 +466,7 @@ def unignore():
     signal.signal(signal.SIGHUP, signal.SIG_DFL)
 
 
-def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
+def run_trial(trial, out, bin_dir, bound=BOUND_S, say=None):
     """Plays the trial in the folder out/trial-NNN and returns what it found, a dict:
     reached (the moment came and the target was there), status and expected, ended (every
     process ended within the bound), end_s (the slowest end, from the reference: the signal,
@@ -475,62 +475,62 @@ def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
     (one line each) and folder."""
     if signal.getsignal(signal.SIGINT) == signal.SIG_IGN:
         raise RuntimeError("SIGINT is ignored: call unignore() first")
-    folder = os.path.join(out, f"trial-{spec.index:03d}")
+    folder = os.path.join(out, f"trial-{trial.index:03d}")
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
-    match = os.path.join(folder, "series", "match-001") if spec.series else \
+    match = os.path.join(folder, "series", "match-001") if trial.series else \
         os.path.join(folder, "match")
     env = dict(os.environ, **{MARKER: folder}, VORN_BIN=bin_dir, TMPDIR=folder)
-    with open(os.path.join(folder, "spec.json"), "w") as f:
-        json.dump(spec.asdict(), f)
+    with open(os.path.join(folder, "trial.json"), "w") as f:
+        json.dump(trial.asdict(), f)
     runner_out = open(os.path.join(folder, "runner.txt"), "wb")
     started = time.monotonic()
-    runner = subprocess.Popen(command(spec, folder, bin_dir), cwd=folder, env=env,
+    runner = subprocess.Popen(command(trial, folder, bin_dir), cwd=folder, env=env,
                               stdin=subprocess.DEVNULL, stdout=runner_out,
                               stderr=subprocess.STDOUT, start_new_session=True)
     runner_out.close()
-    r = {"spec": spec.asdict(), "name": spec.name, "folder": folder, "reached": False,
+    r = {"trial": trial.asdict(), "name": trial.name, "folder": folder, "reached": False,
          "status": None, "expected": None, "ended": None, "end_s": None, "target_s": None,
          "left": [], "big": [], "unreadable": [], "failures": [], "bound": bound}
     target = None
-    deadline = started + spec.cycles * 0.1 + 120  # the whole match with its pauses, and more
+    deadline = started + trial.cycles * 0.1 + 120  # the whole match with its pauses, and more
     try:
         # The moment, and the target there at it.
         while time.monotonic() < deadline and runner.poll() is None:
             if too_large(folder):
                 break
-            if reached(spec, match):
-                target = pick_target(spec, processes(folder, folder), runner.pid, match)
+            if reached(trial, match):
+                target = pick_target(trial, processes(folder, folder), runner.pid, match)
                 if target is not None:
                     break
             time.sleep(0.05)
         if target is None:
             r["failures"] += [f"{f}: {n} bytes" for f, n in too_large(folder)]
-            return finish(r, runner, folder, spec)
-        phase = "over" if timeover(match) or spec.moment in ("timeover", "report") else "on"
-        if spec.target == "server" and not server_started(match):
+            return finish(r, runner, folder, trial)
+        phase = "over" if timeover(match) or trial.moment in ("timeover", "report") else "on"
+        if trial.target == "server" and not server_started(match):
             phase = "start"
-        number = getattr(signal, "SIG" + spec.signal)
+        number = getattr(signal, "SIG" + trial.signal)
         t0 = time.monotonic()
         try:
-            if spec.target in ("group", "series-group"):
+            if trial.target in ("group", "series-group"):
                 os.killpg(target, number)
             else:
                 os.kill(target, number)
         except ProcessLookupError:
-            return finish(r, runner, folder, spec)  # it ended just then: missed
+            return finish(r, runner, folder, trial)  # it ended just then: missed
         r["reached"] = True
-        r["expected"] = expected(spec, phase)
+        r["expected"] = expected(trial, phase)
         r["phase"] = phase
         if say:
-            say(f"trial {spec.index}: {spec.name}: sent at {t0 - started:.1f} s")
+            say(f"trial {trial.index}: {trial.name}: sent at {t0 - started:.1f} s")
         over_at = t0 if phase == "over" else None
         target_gone = None
-        alive_target = spec.target not in ("group", "series-group")
+        alive_target = trial.target not in ("group", "series-group")
         end = None
         hard = t0 + bound + GRACE_S
-        if spec.target in OUTLIVED:
-            hard += spec.cycles * 0.1 + 40  # the rest of the match, its pauses
+        if trial.target in OUTLIVED:
+            hard += trial.cycles * 0.1 + 40  # the rest of the match, its pauses
         checked_bound = False
         last_alive = t0  # the last scan that saw a process of the trial (or the runner)
         while True:
@@ -544,7 +544,7 @@ def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
                                         all(p.pid != target for p in procs)):
                 target_gone = now
             ref = t0
-            if spec.target in OUTLIVED:
+            if trial.target in OUTLIVED:
                 ref = max(t0, over_at) if over_at is not None else None
             if not checked_bound and ref is not None and now >= ref + bound:
                 checked_bound = True
@@ -563,7 +563,7 @@ def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
                 break
             time.sleep(0.2)
         ref = t0
-        if spec.target in OUTLIVED and over_at is not None:
+        if trial.target in OUTLIVED and over_at is not None:
             ref = max(t0, over_at)
         if end is not None:
             # Between the last scan that saw a process and the first that saw none: the
@@ -573,7 +573,7 @@ def run_trial(spec, out, bin_dir, bound=BOUND_S, say=None):
         if target_gone is not None:
             r["target_s"] = round(target_gone - t0, 2)
         r["ended"] = end is not None and last_alive - ref <= bound and not r["left"]
-        return finish(r, runner, folder, spec)
+        return finish(r, runner, folder, trial)
     finally:
         stop_all(runner, folder)
 
@@ -597,7 +597,7 @@ def stop_all(runner, folder):
     runner.wait()
 
 
-def finish(r, runner, folder, spec):
+def finish(r, runner, folder, trial):
     """The runner's status, the folder's files, and the verdict."""
     forced = runner.poll() is None
     if forced:
@@ -607,7 +607,7 @@ def finish(r, runner, folder, spec):
     r["status"] = None if forced else 128 - status if status < 0 else status
     if not r["reached"]:
         return r
-    r["unreadable"] = unreadable(folder, spec.series)
+    r["unreadable"] = unreadable(folder, trial.series)
     f = r["failures"]
     if r["big"]:
         f.append("ended by force once a file had grown past the limit")
@@ -627,7 +627,7 @@ def finish(r, runner, folder, spec):
 # --- The campaign.
 
 def reproducer(r, seed):
-    s = r["spec"]
+    s = r["trial"]
     return f"bench/faults.py --seed {seed} --only {r['name']} --first {s['index']} --trials 1"
 
 
@@ -646,7 +646,7 @@ def table(results, parts=3):
         rs = rows[name]
         hit = [r for r in rs if r["reached"]]
         for r in hit:  # by the table as it stands now
-            r["expected"] = expected(Spec(**r["spec"]), r.get("phase", "on"))
+            r["expected"] = expected(Trial(**r["trial"]), r.get("phase", "on"))
         ends = [r["end_s"] for r in hit if r["end_s"] is not None]
         never = any(r["end_s"] is None for r in hit)
         slowest = ("never" if never else f"{max(ends):.1f} s") if hit else "-"
@@ -701,10 +701,10 @@ def main(argv):
         if not os.access(os.path.join(bin_dir, prog), os.X_OK):
             p.error(f"--bin: {bin_dir}/{prog} is missing; build first (./run.sh)")
     seed = a.seed if a.seed is not None else random.SystemRandom().randrange(1, 10**6)
-    specs = [draw(seed, i, only, a.server, a.opponent)
+    trials = [draw(seed, i, only, a.server, a.opponent)
              for i in range(a.first, a.first + a.trials)]
     if a.list:
-        for s in specs:
+        for s in trials:
             print(f"{s.index:3d} {s.name:32s} cycles {s.cycles} seed {s.seed} "
                   f"players {s.players} {s.side} {'real server' if s.server else 'pitch'} "
                   f"opponent {s.opponent.split()[0] if s.opponent else '-'}")
@@ -721,13 +721,13 @@ def main(argv):
     results, done = [], 0
     log = open(os.path.join(out, "results.jsonl"), "a", encoding="utf-8")
 
-    def one(spec):
-        return run_trial(spec, out, bin_dir)
+    def one(trial):
+        return run_trial(trial, out, bin_dir)
 
     failed = 0
     pool = concurrent.futures.ThreadPoolExecutor(a.jobs)
     try:
-        for r in pool.map(one, specs):
+        for r in pool.map(one, trials):
             done += 1
             results.append(r)
             log.write(json.dumps(r) + "\n")
@@ -740,7 +740,7 @@ def main(argv):
             else:
                 verdict = "held"
             end = "-" if r["end_s"] is None else f"{r['end_s']} s"
-            say(f"[{done}/{a.trials}] trial {r['spec']['index']} {r['name']}: end {end}, "
+            say(f"[{done}/{a.trials}] trial {r['trial']['index']} {r['name']}: end {end}, "
                 f"status {r['status']} (expected {r['expected']}): {verdict}")
             if not r["failures"] and not a.keep:
                 shutil.rmtree(r["folder"], ignore_errors=True)

@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """How the Python commands put out what they make: a file is written whole or not at all,
 and a reader of standard output that goes away (head) ends the command quietly.
 

@@ -35,10 +35,10 @@ BOUND_S = 2 * faults.BOUND_S
 def trial(target, sig, moment, players=11, side="left", pick=0.5, cycles=600):
     """A case that plays one of the campaign's trials and asks that it held."""
     def case(bin_dir, out):
-        spec = faults.Spec(index=0, target=target, signal=sig, moment=moment, cycles=cycles,
+        trial = faults.Trial(index=0, target=target, signal=sig, moment=moment, cycles=cycles,
                            seed=1, server=None, opponent="chasers", players=players,
                            side=side, pick=pick)
-        r = faults.run_trial(spec, out, bin_dir, bound=BOUND_S)
+        r = faults.run_trial(trial, out, bin_dir, bound=BOUND_S)
         if not r["reached"]:
             return [f"the trial never reached its moment ({moment}): see {r['folder']}"]
         return r["failures"]
