@@ -3,8 +3,9 @@
 #
 #   PREFIX/bin/Vorn, Vorng, pitch     the programs
 #   PREFIX/bin/vorn-NAME              a relative symbolic link to each command script
-#   PREFIX/share/vorn/scripts/        the command scripts, common.sh, the Python modules
-#                                     (every scripts/*.py) and the page template
+#   PREFIX/share/vorn/scripts/        the command scripts, common.sh, the Python commands
+#                                     (every scripts/*.py), the package they share
+#                                     (scripts/vornkit/) and the page templates
 #   PREFIX/share/doc/vorn/            README.md, docs/ (the guides and their pictures),
 #                                     copyright and changelog.gz
 #   PREFIX/share/man/man1/            a manual page per program and command, made from its
@@ -12,7 +13,7 @@
 #
 # share/vorn/ mirrors the repository's top folder, so a script finds its neighbours as
 # $here/scripts/... in both, and its programs through binfolder (scripts/common.sh). The
-# help texts name the installed commands and folders (scripts/helptext.py).
+# help texts name the installed commands and folders (scripts/vornkit/helptext.py).
 
 include(GNUInstallDirs)
 
@@ -46,12 +47,14 @@ endif()
 # template). A file that starts with #!
 # is installed to be run, any other to be read; modes are set here, not taken from the
 # checkout (whose umask may differ).
-file(GLOB vorn_scripts RELATIVE ${PROJECT_SOURCE_DIR}/scripts CONFIGURE_DEPENDS
-     ${PROJECT_SOURCE_DIR}/scripts/*)
+file(GLOB vorn_scripts RELATIVE ${PROJECT_SOURCE_DIR}/scripts LIST_DIRECTORIES false
+     CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/scripts/* ${PROJECT_SOURCE_DIR}/scripts/vornkit/*.py)
 set(vorn_links ${CMAKE_BINARY_DIR}/commands)
 file(MAKE_DIRECTORY ${vorn_links})
 foreach(script ${vorn_scripts})
-  if(NOT (script MATCHES "\\.(py|html)$" OR script IN_LIST VORN_COMMANDS OR
+  if(script MATCHES "^vornkit/")
+    continue() # the package, installed as a folder below
+  elseif(NOT (script MATCHES "\\.(py|html)$" OR script IN_LIST VORN_COMMANDS OR
           script MATCHES "^(common|servers|opponents|series-match)\\.sh$"))
     continue()
   endif()
@@ -64,6 +67,9 @@ foreach(script ${vorn_scripts})
             COMPONENT scripts)
   endif()
 endforeach()
+# The Python package the commands share (scripts/vornkit/), read, never run on its own.
+install(DIRECTORY scripts/vornkit DESTINATION ${CMAKE_INSTALL_DATADIR}/vorn/scripts
+        COMPONENT scripts FILES_MATCHING PATTERN "*.py" PATTERN "__pycache__" EXCLUDE)
 set(vorn_command_names "")
 foreach(script ${VORN_COMMANDS})
   string(REGEX REPLACE "\\.[a-z]+$" "" name ${script})
@@ -94,7 +100,7 @@ vorn_install_gzip(${PROJECT_SOURCE_DIR}/packaging/changelog ${CMAKE_INSTALL_DOCD
 # commands; @PREFIX@ stands for the prefix until they are installed. Vorn and Vorng take
 # no --help (an argument is a host): their texts are packaging/Vorn.help and Vorng.help.
 # Each page's text comes from a printer in manpages/help/, which also puts the usage lines
-# in the form help2man takes for the synopsis (scripts/helptext.py --manual).
+# in the form help2man takes for the synopsis (scripts/vornkit/helptext.py --manual).
 set(vorn_man ${CMAKE_BINARY_DIR}/manpages)
 set(vorn_stage ${vorn_man}/stage)
 find_program(VORN_HELP2MAN help2man)
@@ -119,7 +125,7 @@ function(vorn_page name what help)
   file(COPY_FILE ${seealso}.new ${seealso} ONLY_IF_DIFFERENT)
   file(GENERATE OUTPUT ${printer} CONTENT "#!/usr/bin/env bash
 set -o pipefail
-${help} | python3 '${PROJECT_SOURCE_DIR}/scripts/helptext.py' --manual '${name}'
+${help} | python3 '${PROJECT_SOURCE_DIR}/scripts/vornkit/helptext.py' --manual '${name}'
 " FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
     WORLD_EXECUTE)
   add_custom_command(
@@ -127,7 +133,7 @@ ${help} | python3 '${PROJECT_SOURCE_DIR}/scripts/helptext.py' --manual '${name}'
     COMMAND ${VORN_HELP2MAN} --no-info --no-discard-stderr --section=1 --name=${what}
             "--version-string=${name} (vorn) ${PROJECT_VERSION}" --include=${seealso}
             --output=${page} ${printer}
-    DEPENDS ${ARGN} ${seealso} ${PROJECT_SOURCE_DIR}/scripts/helptext.py
+    DEPENDS ${ARGN} ${seealso} ${PROJECT_SOURCE_DIR}/scripts/vornkit/helptext.py
     COMMENT "Manual page ${name}.1"
     VERBATIM)
   set(vorn_pages ${vorn_pages} ${page} PARENT_SCOPE)

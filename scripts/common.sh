@@ -29,12 +29,12 @@ binfolder() {
 
 # usage: the comment block at the top of the running script, without its "#". Installed, it
 # names the installed commands and folders (vorn-match, PREFIX/bin) in place of the
-# repository's (scripts/match.sh, build/bin): scripts/helptext.py says how.
+# repository's (scripts/match.sh, build/bin): scripts/vornkit/helptext.py says how.
 usage() {
   local top
   top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
   awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "$0" |
-    if [ -f "$top/CMakeLists.txt" ]; then cat; else python3 "$top/scripts/helptext.py"; fi
+    if [ -f "$top/CMakeLists.txt" ]; then cat; else python3 "$top/scripts/vornkit/helptext.py"; fi
 }
 
 # inrepository: whether the scripts run from the repository (not installed).

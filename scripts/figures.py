@@ -41,9 +41,9 @@ import sys
 import textwrap
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
-import helptext  # noqa: E402
+from vornkit import helptext  # noqa: E402
 import matchlog  # noqa: E402
-import outputs  # noqa: E402
+from vornkit import outputs  # noqa: E402
 
 SIDES = ("l", "r")
 BALL_DECAY = 0.94  # of the ball's speed per step

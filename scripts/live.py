@@ -27,7 +27,7 @@ import time
 HERE = os.path.dirname(os.path.realpath(__file__))  # the script, not a link to it
 PAGE = os.path.join(HERE, "live-page.html")
 sys.path.insert(0, HERE)
-import helptext  # noqa: E402
+from vornkit import helptext  # noqa: E402
 import replay  # noqa: E402  (the field drawing the two pages share)
 
 SILENT_S = 2.0  # no datagram for this long: the server has gone, ask again

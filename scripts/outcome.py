@@ -21,7 +21,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
-import helptext  # noqa: E402
+from vornkit import helptext  # noqa: E402
 import matchlog  # noqa: E402
 
 INVALID = 3

@@ -36,9 +36,9 @@ STAMINA_MAX = 8000  # a full stamina bar
 
 sys.path.insert(0, HERE)
 import figures  # noqa: E402
-import helptext  # noqa: E402
+from vornkit import helptext  # noqa: E402
 import matchlog  # noqa: E402
-import outputs  # noqa: E402
+from vornkit import outputs  # noqa: E402
 
 
 def quantise(value, unit=1, otherwise=ABSENT):

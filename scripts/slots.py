@@ -44,7 +44,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
 import matchlog  # noqa: E402
-import outputs  # noqa: E402
+from vornkit import outputs  # noqa: E402
 
 SLOT_IDEAL_MS = (0.0, 100.0 / 3, 200.0 / 3)  # ideal send times after the sense_body
 RECORD_ROUNDING_MS = 0.05  # older records hold ms with one decimal

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The installed help texts: what scripts/helptext.py makes of the repository's names, how
+"""The installed help texts: what scripts/vornkit/helptext.py makes of the repository's names, how
 it wraps what grew, the synopsis it gives help2man, and the commands it finds in a bin
 folder.
 
@@ -10,7 +10,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../scripts"))
-import helptext  # noqa: E402
+from vornkit import helptext  # noqa: E402
 
 NAMES = {"scripts/match.sh": "vorn-match", "scripts/start-team.sh": "vorn-start-team"}
 # The repository's text, and what an installation in /usr shows.

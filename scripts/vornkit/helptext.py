@@ -15,10 +15,10 @@ packaging/install.cmake is the only one. A few phrases that only make sense in t
 repository are put in other words first (PHRASES). Used by usage() in common.sh and by the
 Python commands:
 
-  ... | python3 scripts/helptext.py      the text on standard input, for this installation
+  ... | python3 scripts/vornkit/helptext.py  the text on standard input, for this installation
   helptext.text(s)                       the same for a string
   helptext.ArgumentParser(...)           argparse's parser, its help and usage so rewritten
-  ... | python3 scripts/helptext.py --manual NAME
+  ... | python3 scripts/vornkit/helptext.py --manual NAME
                                          the usage lines of NAME as one "Usage: NAME ..."
                                          line, the synopsis of its manual page (help2man)
 
@@ -33,7 +33,7 @@ import sys
 import textwrap
 
 HERE = os.path.dirname(os.path.realpath(__file__))
-TOP = os.path.dirname(HERE)  # the repository, or PREFIX/share/vorn
+TOP = os.path.dirname(os.path.dirname(HERE))  # the repository, or PREFIX/share/vorn
 
 # Phrases of the repository and what they say installed, PREFIX standing for the prefix.
 # A space stands for any run of white space, line ends and indentation included.

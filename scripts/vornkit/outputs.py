@@ -1,7 +1,7 @@
 """How the Python commands put out what they make: a file is written whole or not at all,
 and a reader of standard output that goes away (head) ends the command quietly.
 
-  import outputs
+  from vornkit import outputs
   outputs.write(path, text)        # OSError when it fails; no partial file is left
   outputs.same_file(a, b)         # whether two paths name one file (the output would
                                    # overwrite the input)
