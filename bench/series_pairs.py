@@ -39,7 +39,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(REPO, "scripts"))
-import series_stats  # noqa: E402
+from vornkit import series_stats  # noqa: E402
 from series_compare import interval as ci  # noqa: E402
 
 SERIES = os.path.join(REPO, "scripts", "series.sh")

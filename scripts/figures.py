@@ -40,9 +40,9 @@ import re
 import sys
 import textwrap
 
-sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
+sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # vornkit beside
 from vornkit import helptext  # noqa: E402
-import matchlog  # noqa: E402
+from vornkit import matchlog  # noqa: E402
 from vornkit import outputs  # noqa: E402
 
 SIDES = ("l", "r")

@@ -20,9 +20,9 @@ line and status 1.
 import os
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
+sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # vornkit beside
 from vornkit import helptext  # noqa: E402
-import matchlog  # noqa: E402
+from vornkit import matchlog  # noqa: E402
 from vornkit import outputs  # noqa: E402
 
 # The penalty area: 16.5 m deep from the goal line at |x| = 52.5, 40.32 m wide.

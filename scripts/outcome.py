@@ -20,9 +20,9 @@ import argparse
 import os
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
+sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # vornkit beside
 from vornkit import helptext  # noqa: E402
-import matchlog  # noqa: E402
+from vornkit import matchlog  # noqa: E402
 
 INVALID = 3
 

@@ -37,7 +37,7 @@ STAMINA_MAX = 8000  # a full stamina bar
 sys.path.insert(0, HERE)
 import figures  # noqa: E402
 from vornkit import helptext  # noqa: E402
-import matchlog  # noqa: E402
+from vornkit import matchlog  # noqa: E402
 from vornkit import outputs  # noqa: E402
 
 

@@ -44,7 +44,7 @@ match's send-slot p99, with a warning above 20 ms; the seeds and programs on rec
 (D/series.json) and the matches played again after their machine was lost (D/replayed.txt).
 Only matches played to the end count; invalid ones are left out. The figures go to
 D/summary.json and a page to D/index.html, each written whole or not at all. --baseline D2 compares with an earlier series in D2 (its summary.json), paired
-by seed and side when both played the same seeds, else unpaired (scripts/series_compare.py):
+by seed and side when both played the same seeds, else unpaired (scripts/vornkit/series_compare.py):
 the difference in goal difference per match with its 95% interval and the verdict.
 "baseline" only checks that D2 holds such a summary (one line and status 1 when not).
 
@@ -75,10 +75,10 @@ import subprocess
 import sys
 
 import figures
-import matchlog
+from vornkit import matchlog
 import outcome
-import series_compare
-import series_stats
+from vornkit import series_compare
+from vornkit import series_stats
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SLOTS_PER_CYCLE = 3

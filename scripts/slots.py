@@ -42,8 +42,8 @@ import json
 import os
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # beside matchlog.py
-import matchlog  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # vornkit beside
+from vornkit import matchlog  # noqa: E402
 from vornkit import outputs  # noqa: E402
 
 SLOT_IDEAL_MS = (0.0, 100.0 / 3, 200.0 / 3)  # ideal send times after the sense_body

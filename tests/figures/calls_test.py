@@ -19,7 +19,7 @@ REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(REPO, "scripts"))
 sys.path.insert(0, os.path.join(REPO, "bench"))
 import figures  # noqa: E402
-import matchlog  # noqa: E402
+from vornkit import matchlog  # noqa: E402
 import servers_compare  # noqa: E402
 
 SAMPLE = os.path.join(REPO, "tests", "data", "gamelogs", "real-server-300.rcg.gz")

@@ -57,7 +57,7 @@ else
     "$l-series -> ../share/vorn/scripts/series.sh" "$x $s/series-match.sh" \
     "$l-goalie-report -> ../share/vorn/scripts/goalie-report.py" "$x $s/goalie-report.py" \
     "$x $s/start-team.sh" "$x $s/replay.py" "$x $s/slots.py" "$r $s/common.sh" \
-    "$r $s/series_stats.py" "$r $s/replay-page.html" "$r $d/README.md" "$r $d/copyright" \
+    "$r $s/vornkit/series_stats.py" "$r $s/replay-page.html" "$r $d/README.md" "$r $d/copyright" \
     "$r $d/changelog.gz" "$r $d/docs/players.md" "$r $d/docs/replay.png" \
     "$l-live -> ../share/vorn/scripts/live.py" "$x $s/live.py" "$r $s/live-page.html" \
     "$r $s/field-drawing.html" "$r $s/page-style.html"; do

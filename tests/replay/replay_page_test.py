@@ -29,7 +29,7 @@ from browser import (Browser, BrowserError, Failure, check, find_chromium,  # no
                      field_state as state, wait_for)
 
 sys.path.insert(0, os.path.join(REPO, "scripts"))
-import matchlog  # noqa: E402
+from vornkit import matchlog  # noqa: E402
 
 SAMPLE = os.path.join(REPO, "tests", "data", "gamelogs", "real-server-300.rcg.gz")
 GOAL_LINE = "(team 250 vorn opp 1 0)\n"  # added before the show line of step 250

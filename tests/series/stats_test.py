@@ -15,8 +15,8 @@ import tempfile
 from harness import REPO, finish
 
 sys.path.insert(0, os.path.join(REPO, "scripts"))
-import series_compare  # noqa: E402
-import series_stats  # noqa: E402
+from vornkit import series_compare  # noqa: E402
+from vornkit import series_stats  # noqa: E402
 
 # degrees of freedom, the t quantile of 0.975 from printed tables
 QUANTILES = [(1, 12.7062047), (2, 4.3026527), (4, 2.7764451), (8, 2.3060041), (10, 2.2281389),

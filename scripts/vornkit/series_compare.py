@@ -13,7 +13,7 @@ show a difference of one goal per match, and the builds of both, with a warning 
 servers or their options differ.
 """
 
-import series_stats
+from vornkit import series_stats
 
 # The difference, in goals per match, that a comparison says whether it was large enough for.
 DELTA = 1.0
