@@ -169,6 +169,8 @@ def live_twice(bin_dir, out):
 CASES = {
     "player-KILL-startup": trial("player", "KILL", "startup", pick=0.0, cycles=100),
     "team-TERM-play": trial("team", "TERM", "play"),
+    "server-KILL-startup": trial("server", "KILL", "startup"),
+    "parallel-KILL-play": trial("parallel", "KILL", "play"),
     "soak-KILL-play": soak_killed,
     "soak-INT-play": soak_stopped,
     "live-parent-KILL": live_orphaned,
