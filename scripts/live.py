@@ -28,6 +28,7 @@ HERE = os.path.dirname(os.path.realpath(__file__))  # the script, not a link to 
 PAGE = os.path.join(HERE, "live-page.html")
 sys.path.insert(0, HERE)
 from vornkit import helptext  # noqa: E402
+from vornkit import showline  # noqa: E402
 import replay  # noqa: E402  (the field drawing the two pages share)
 
 SILENT_S = 2.0  # no datagram for this long: the server has gone, ask again
@@ -35,65 +36,22 @@ ASK_EVERY_S = 1.0  # how often to ask while nobody answers
 KEEPALIVE_S = 5.0  # a comment line to idle browsers, so a closed one is noticed
 STOP_S = 5.0  # a stop that takes longer than this ends the process at once
 STOPS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)  # each ends it as Ctrl-C does
-GOALIE = 0x8  # the goalie's bit in a player's state
-
-# The play modes by the number a show line gives them (0 is none).
-MODES = ["", "before_kick_off", "time_over", "play_on", "kick_off_l", "kick_off_r",
-         "kick_in_l", "kick_in_r", "free_kick_l", "free_kick_r", "corner_kick_l",
-         "corner_kick_r", "goal_kick_l", "goal_kick_r", "goal_l", "goal_r", "drop_ball",
-         "offside_l", "offside_r", "penalty_kick_l", "penalty_kick_r", "first_half_over",
-         "pause", "human_judge", "foul_charge_l", "foul_charge_r", "foul_push_l", "foul_push_r",
-         "foul_multiple_attack_l", "foul_multiple_attack_r", "foul_ballout_l", "foul_ballout_r",
-         "back_pass_l", "back_pass_r", "free_kick_fault_l", "free_kick_fault_r",
-         "catch_fault_l", "catch_fault_r", "indirect_free_kick_l", "indirect_free_kick_r",
-         "penalty_setup_l", "penalty_setup_r", "penalty_ready_l", "penalty_ready_r",
-         "penalty_taken_l", "penalty_taken_r", "penalty_miss_l", "penalty_miss_r",
-         "penalty_score_l", "penalty_score_r", "illegal_defense_l", "illegal_defense_r"]
-
-
-def number(text):
-    """A finite number of a show line; ValueError for anything else (nan, inf, words)."""
-    v = float(text)
-    if not math.isfinite(v):
-        raise ValueError(f"not a finite number: {text}")
-    return v
 
 
 def parse_show(line):
     """A show line as the page draws it: cycle, mode, teams, score, ball, players on the field
-    as [side, unum, x, y, body, stamina, goalie]. ValueError when it is not one."""
-    parts = line.rstrip("\0\n").split(" ((")
-    head = parts[0].split()
-    if len(parts) < 2 or head[0] != "(show":
-        raise ValueError("not a show line")
-    frame = {"t": int(head[1]), "mode": None, "teams": None, "score": None, "ball": None,
-             "players": []}
-    words = parts[0].replace("(", " ").replace(")", " ").split()
-    if "pm" in words:
-        n = int(words[words.index("pm") + 1])
-        frame["mode"] = MODES[n] if 0 <= n < len(MODES) else f"mode {n}"
-    if "tm" in words:
-        i = words.index("tm")
-        names = ["" if w == "null" else w for w in words[i + 1:i + 3]]
-        frame["teams"], frame["score"] = names, [int(words[i + 3]), int(words[i + 4])]
-    for part in parts[1:]:
-        who, _, rest = part.partition(")")
-        fields = rest.split("(")[0].split()
-        if who == "b":
-            frame["ball"] = [number(fields[0]), number(fields[1])]
-            continue
-        side, unum = who.split()
-        state = int(fields[1], 0)
-        if side not in ("l", "r") or not state:
-            continue
-        stamina = None
-        if "(s " in rest:
-            stamina = number(rest.split("(s ", 1)[1].split()[0])
-        frame["players"].append([side, int(unum), number(fields[2]), number(fields[3]),
-                                 round(number(fields[6])), stamina, bool(state & GOALIE)])
-    if frame["ball"] is None:
-        raise ValueError("a show line without the ball")
-    return frame
+    as [side, unum, x, y, body, stamina, goalie]. ValueError when it is not one, or when a
+    number the page draws is not finite (nan, inf)."""
+    show = showline.read(line)
+    ball, players = show["ball"], show["players"]
+    drawn = [ball["x"], ball["y"]] + [p.get(k, 0) for p in players
+                                      for k in ("x", "y", "body", "stamina")]
+    if not all(map(math.isfinite, drawn)):
+        raise ValueError("a show line with a number that is not finite")
+    return {"t": show["cycle"], "mode": show["mode"], "teams": show["teams"],
+            "score": show["score"], "ball": [ball["x"], ball["y"]],
+            "players": [[p["side"], p["unum"], p["x"], p["y"], round(p["body"]),
+                         p.get("stamina"), bool(p.get("goalie"))] for p in players]}
 
 
 class Watch:
@@ -155,11 +113,9 @@ class Watch:
                 self.frame = frame
                 self.changed()
         elif text.startswith("(playmode "):
-            self.mode = text.split()[2].rstrip(")\0")
+            self.mode = showline.playmode(text) or self.mode
         elif text.startswith("(team "):
-            w = text.rstrip(")\0").split()
-            self.teams = ["" if n == "null" else n for n in w[2:4]]
-            self.score = [int(w[4]), int(w[5])]
+            self.teams, self.score = showline.team(text) or (self.teams, self.score)
         elif text.startswith("(msg "):
             quoted = text.rstrip(")\0").partition('"')[2]  # (msg T BOARD "TEXT")
             with self.cond:
