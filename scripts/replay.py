@@ -8,7 +8,7 @@ position, and every player's position and facing, and its stamina where the matc
 whole units, as little-endian 16-bit integers in base64, one column per player that was
 ever on the field; the cycle, step, play mode and score change rarely and go in as runs.
 With 22 players that is about 0.18 MB per 1000 steps (0.24 MB with stamina). Under the
-field a panel shows the match's figures (scripts/figures.py: of the match file, or of the
+field a panel shows the match's figures (vornkit.figures: of the match file, or of the
 file --figures names), each goal a link to its step. The page itself is replay-page.html
 beside this script, with the data put in place of its placeholder and the field's drawing
 (field-drawing.html, shared with the live page) in place of its own.
@@ -35,7 +35,7 @@ LIMIT = 32767
 STAMINA_MAX = 8000  # a full stamina bar
 
 sys.path.insert(0, HERE)
-import figures  # noqa: E402
+from vornkit import figures  # noqa: E402
 from vornkit import helptext  # noqa: E402
 from vornkit import matchlog  # noqa: E402
 from vornkit import outputs  # noqa: E402

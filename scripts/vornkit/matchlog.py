@@ -34,7 +34,6 @@ import io
 import itertools
 import json
 import re
-import sys
 import zlib
 
 from vornkit import showline
