@@ -5,10 +5,11 @@ or the real one) and serves a page that draws every step as it comes.
 The monitor side asks with "(dispinit version 5)" and reads the server's show lines (the
 play mode and the teams are inside each); when the server falls silent for two seconds (it
 ended, or it restarts) it asks again every second from a fresh socket until a server
-answers. The page side is an HTTP server on a local address: "/" is the page (live-page.html
-with the replay page's field drawing, nothing loaded from elsewhere), "/events" a stream of
-server-sent events, one per step and per change of the connection's state, to any number of
-browsers at once; a browser that falls behind gets the newest step, never a queue.
+answers. The page side is an HTTP server on a local address: "/" is the page (page.html,
+which the replay page shares, with live-page.html's parts: vornkit.pages; nothing loaded
+from elsewhere), "/events" a stream of server-sent events, one per step and per change of
+the connection's state, to any number of browsers at once; a browser that falls behind gets
+the newest step, never a queue.
 Standard library only.
 """
 
@@ -25,11 +26,10 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.realpath(__file__))  # the script, not a link to it
-PAGE = os.path.join(HERE, "live-page.html")
 sys.path.insert(0, HERE)
 from vornkit import helptext  # noqa: E402
+from vornkit import pages  # noqa: E402
 from vornkit import showline  # noqa: E402
-import replay  # noqa: E402  (the field drawing the two pages share)
 
 SILENT_S = 2.0  # no datagram for this long: the server has gone, ask again
 ASK_EVERY_S = 1.0  # how often to ask while nobody answers
@@ -232,25 +232,25 @@ def handler_for(watch, page):
     return Handler
 
 
+def port_number(word, lowest, text, shape):
+    """The port a word of an option gives (text the whole value, shape what it must look
+    like), lowest to 65535; argparse's error otherwise."""
+    try:
+        port = int(word)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not {shape}: {text}")
+    if not lowest <= port <= 65535:
+        raise argparse.ArgumentTypeError(f"a port {lowest}..65535, not {port}")
+    return port
+
+
 def listen_address(text):
     host, _, port = text.rpartition(":")
-    try:
-        port = int(port)
-    except ValueError:
-        raise argparse.ArgumentTypeError(f"not [ADDRESS:]PORT: {text}")
-    if not 0 <= port <= 65535:
-        raise argparse.ArgumentTypeError(f"a port 0..65535, not {port}")
-    return host or "127.0.0.1", port
+    return host or "127.0.0.1", port_number(port, 0, text, "[ADDRESS:]PORT")
 
 
 def server_port(text):
-    try:
-        port = int(text)
-    except ValueError:
-        raise argparse.ArgumentTypeError(f"not a port: {text}")
-    if not 1 <= port <= 65535:
-        raise argparse.ArgumentTypeError(f"a port 1..65535, not {port}")
-    return port
+    return port_number(text, 1, text, "a port")
 
 
 def resolve(parser, host):
@@ -324,8 +324,7 @@ def main(argv):
     parent = os.getppid()
     address = (resolve(p, a.host), a.port)
     try:
-        with open(PAGE, encoding="utf-8") as f:
-            page = replay.with_drawing(f.read(), PAGE)
+        page = pages.page("live-page.html", "vorn live")
     except (OSError, ValueError) as e:
         print(f"live.py: {e}", file=sys.stderr)
         return 1
