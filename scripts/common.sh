@@ -1,5 +1,5 @@
-# What the scripts share: their --help text, the checks of option values, their folders and
-# waits. Sourced by run.sh, test.sh and the scripts in scripts/ (not run on its own). Every check
+# What the scripts share: their --help text, the reading of their options (one table a script)
+# and the checks of their values, their folders and waits. Sourced by run.sh, test.sh and the scripts in scripts/ (not run on its own). Every check
 # either returns quietly or ends the script with one line naming the option and exit status 2,
 # and none of them creates or starts anything.
 #
@@ -100,6 +100,39 @@ die() {
 # needvalue OPTION [VALUE]: called with the rest of the command line; an option that takes a
 # value must be followed by one.
 needvalue() { [ $# -ge 2 ] || die "$1 needs a value (see --help)"; }
+
+# parseoptions ARGS...: the command line read by the script's table of options, the
+# associative array optiontable, whose entry for an option is one of:
+#   NAME       the option takes a value, which goes into the variable NAME
+#   CODE       (holds "=") a switch, taking no value: CODE is run, as noise=--no-noise or
+#              wanted+=(browser)
+#   FUNCTION() FUNCTION is called with the option and the rest of the command line; it
+#              checks its values itself and sets taken to how many of them it used (1
+#              unless it says otherwise)
+# An entry WORD (a FUNCTION()) takes every word that is no option of the table; without one
+# such a word is refused. --help and -h print the help and exit 0. given[OPTION] is 1 for
+# every option given.
+declare -A given=()
+parseoptions() {
+  local entry
+  while [ $# -gt 0 ]; do
+    case $1 in --help | -h) usage && exit 0 ;; esac
+    entry=${optiontable[$1]:-${optiontable[WORD]:-}}
+    [ -n "$entry" ] || die "unknown option '$1' (see --help)"
+    [ -z "${optiontable[$1]:-}" ] || given[$1]=1
+    taken=1
+    if [[ $entry == *"()" ]]; then
+      "${entry%()}" "$@"
+    elif [[ $entry == *=* ]]; then
+      eval "$entry"
+      taken=0
+    else
+      needvalue "$@"
+      printf -v "$entry" '%s' "$2"
+    fi
+    shift $((taken + 1))
+  done
+}
 
 # checkcount OPTION VALUE LOW HIGH: a whole number from LOW to HIGH.
 checkcount() {

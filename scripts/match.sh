@@ -79,32 +79,16 @@ source "$here/scripts/opponents.sh"
 bin=$(binfolder)
 side=left # vorn's side
 cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0 live=0 liveview=""
-seed="" pitchdir=$bin pitchgiven="" serverpath=pitch connectwait=30
+seed="" pitchdir=$bin serverpath=pitch connectwait=30
 server="" team="" follower="" events="" seen=0 status=0 overtold="" invalid="" refused=""
 gone="" oppwatch=0
 declare -A sidename=() sidejoins=([left]=0 [right]=0)
 
-parseoptions() {
-  while [ $# -gt 0 ]; do
-    case "$1" in
-      --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
-      --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
-      --side) needvalue "$@"; side=$2; shift 2 ;;
-      --server) needvalue "$@"; serverpath=$2; shift 2 ;;
-      --connect-wait) needvalue "$@"; connectwait=$2; shift 2 ;;
-      --players) needvalue "$@"; players=$2; shift 2 ;;
-      --seed) needvalue "$@"; seed=$2; shift 2 ;;
-      --pitch) needvalue "$@"; pitchdir=$2 pitchgiven=1; shift 2 ;;
-      --record) needvalue "$@"; record=$2; shift 2 ;;
-      --dir) needvalue "$@"; dir=$2; shift 2 ;;
-      --no-noise) noise=--no-noise; shift ;;
-      --live) live=1; shift ;;
-      --check) checkonly=1; shift ;;
-      --help|-h) usage; exit 0 ;;
-      *) die "unknown option '$1' (see --help)" ;;
-    esac
-  done
-}
+# The options, as parseoptions (scripts/common.sh) reads them.
+declare -A optiontable=([--cycles]=cycles [--opponent]=opponent [--side]=side
+  [--server]=serverpath [--connect-wait]=connectwait [--players]=players [--seed]=seed
+  [--pitch]=pitchdir [--record]=record [--dir]=dir [--no-noise]=noise=--no-noise
+  [--live]=live=1 [--check]=checkonly=1)
 
 checkoptions() {
   checkcount --cycles "$cycles" 1 1000000
@@ -124,7 +108,7 @@ checkoptions() {
   oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
   "opp_${oppkind}_check"
   "${serverkind}_check"
-  [ "$serverkind" != pitch ] || [ -z "$pitchgiven" ] || [ -x "$pitchdir/pitch" ] ||
+  [ "$serverkind" != pitch ] || [ -z "${given[--pitch]:-}" ] || [ -x "$pitchdir/pitch" ] ||
     die "--pitch: $pitchdir/pitch is missing"
 }
 

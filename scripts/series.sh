@@ -110,10 +110,10 @@ source "$here/scripts/common.sh"
 source "$here/scripts/servers.sh"
 source "$here/scripts/opponents.sh"
 matches=10 jobs=auto cycles=6000 opponent=chasers dir="" bin=$(binfolder) pitchdir=""
-hosts="" baseline="" keep="" checkonly=0 seed="" serverpath=pitch connectwait=30 sides=both
+hosts="" baseline="" traces="" checkonly=0 seed="" serverpath=pitch connectwait=30 sides=both
 build="" undertest=vorn
-# --compare: the two builds' folders, A and B; bingiven when --bin was given.
-compare=() bingiven=""
+# --compare: the two builds' folders, A and B.
+compare=()
 # A match lost with its machine is tried this many times in all.
 tries=3
 # Stopping: INT first (match.sh ends its match and reports it), TERM, then KILL for whatever
@@ -121,35 +121,19 @@ tries=3
 # 15 s of a stop every match has ended, its report made if the machine made it in 10 s.
 termseq=INT,10000,TERM,3000,KILL,25
 
-parseoptions() {
-  while [ $# -gt 0 ]; do
-    case "$1" in
-      --matches) needvalue "$@"; matches=$2; shift 2 ;;
-      --jobs) needvalue "$@"; jobs=$2; shift 2 ;;
-      --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
-      --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
-      --server) needvalue "$@"; serverpath=$2; shift 2 ;;
-      --connect-wait) needvalue "$@"; connectwait=$2; shift 2 ;;
-      --dir) needvalue "$@"; dir=$2; shift 2 ;;
-      --bin) needvalue "$@"; bin=$2 bingiven=1; shift 2 ;;
-      --compare)
-        if [ $# -lt 3 ] || [ -z "$2" ] || [ -z "$3" ] || [[ $2 == --* || $3 == --* ]]; then
-          die "--compare needs two folders, DIR_A and DIR_B (see --help)"
-        fi
-        compare=("$2" "$3")
-        shift 3
-        ;;
-      --pitch) needvalue "$@"; pitchdir=$2; shift 2 ;;
-      --seed) needvalue "$@"; seed=$2; shift 2 ;;
-      --hosts) needvalue "$@"; hosts=$2; shift 2 ;;
-      --baseline) needvalue "$@"; baseline=$2; shift 2 ;;
-      --under-test) needvalue "$@"; undertest=$2; shift 2 ;;
-      --keep-traces) keep=--keep-traces; shift ;;
-      --check) checkonly=1; shift ;;
-      --help|-h) usage; exit 0 ;;
-      *) die "unknown option '$1' (see --help)" ;;
-    esac
-  done
+# The options, as parseoptions (scripts/common.sh) reads them.
+declare -A optiontable=([--matches]=matches [--jobs]=jobs [--cycles]=cycles
+  [--opponent]=opponent [--server]=serverpath [--connect-wait]=connectwait [--dir]=dir
+  [--bin]=bin [--compare]="compareoption()" [--pitch]=pitchdir [--seed]=seed [--hosts]=hosts
+  [--baseline]=baseline [--under-test]=undertest [--keep-traces]=traces=--keep-traces
+  [--check]=checkonly=1)
+
+# compareoption --compare DIR_A DIR_B ...: the two builds' folders.
+compareoption() {
+  if [ $# -lt 3 ] || [ -z "$2" ] || [ -z "$3" ] || [[ $2 == --* || $3 == --* ]]; then
+    die "--compare needs two folders, DIR_A and DIR_B (see --help)"
+  fi
+  compare=("$2" "$3") taken=2
 }
 
 # What this machine holds, from its cores and its available memory, read when the series
@@ -245,7 +229,7 @@ checkcompare() {
       [ -x "${compare[$x]}/$p" ] || die "--compare: ${compare[$x]}/$p is missing"
     done
   done
-  [ -z "$bingiven" ] || die "--compare names both builds: leave out --bin"
+  [ -z "${given[--bin]:-}" ] || die "--compare names both builds: leave out --bin"
   [ -z "$baseline" ] || die "--compare compares its two builds in one run: leave out" \
     "--baseline (compare either build's series, D/a or D/b, with a baseline afterwards:" \
     "scripts/series_summary.py series D/b --baseline D2)"
@@ -386,7 +370,7 @@ play() {
   # GNU parallel gets SIGTERM should this script be killed, and stops its matches.
   exec setpriv --pdeathsig TERM setsid parallel "${args[@]}" -a "$stage/plan.txt" "$command" --index '{1}' \
     --side '{2}' "${seeds[@]}" --cycles "$cycles" --opponent-file opponent.arg \
-    --server "$(printf '%q' "$serverpath")" --connect-wait "$connectwait" $keep
+    --server "$(printf '%q' "$serverpath")" --connect-wait "$connectwait" $traces
 }
 
 # By match: the machine it started on last; how it ended ("STATUS FOR AGAINST"), once it

@@ -34,19 +34,9 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/scripts/common.sh"
 cycles=6000 first=100 last="" growth=1024 grace=10 dir="" bin="${VORN_BIN:-$here/build/bin}"
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
-    --first) needvalue "$@"; first=$2; shift 2 ;;
-    --last) needvalue "$@"; last=$2; shift 2 ;;
-    --growth) needvalue "$@"; growth=$2; shift 2 ;;
-    --grace) needvalue "$@"; grace=$2; shift 2 ;;
-    --dir) needvalue "$@"; dir=$2; shift 2 ;;
-    --bin) needvalue "$@"; bin=$2; shift 2 ;;
-    --help|-h) usage; exit 0 ;;
-    *) die "unknown option '$1' (see --help)" ;;
-  esac
-done
+declare -A optiontable=([--cycles]=cycles [--first]=first [--last]=last [--growth]=growth
+  [--grace]=grace [--dir]=dir [--bin]=bin)
+parseoptions "$@"
 checkcount --cycles "$cycles" 200 1000000
 [ -n "$last" ] || last=$((cycles - 100))
 checkcount --first "$first" 100 "$cycles"
