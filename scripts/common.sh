@@ -1,7 +1,8 @@
 # What the scripts share: their --help text, the reading of their options (one table a script)
-# and the checks of their values, their folders and waits. Sourced by run.sh, test.sh and the scripts in scripts/ (not run on its own). Every check
-# either returns quietly or ends the script with one line naming the option and exit status 2,
-# and none of them creates or starts anything.
+# and the checks of their values, the seed's range, their folders and waits. Sourced by run.sh,
+# test.sh and the scripts in scripts/ (not run on its own). Every check either returns quietly
+# or ends the script with one line naming the option and exit status 2, and none of them
+# creates or starts anything.
 #
 # The scripts lie in scripts/ of the repository, or, installed, in PREFIX/share/vorn/scripts
 # with PREFIX/bin/vorn-NAME a symbolic link to each command. A script finds this file and its
@@ -140,6 +141,16 @@ checkcount() {
     die "$1 must be a whole number from $3 to $4, not '$2'"
   fi
 }
+
+# The seed of pitch's random source that the runners give a match (--seed): a whole number
+# from 0 to seedmax, nine digits, which checkcount reads (pitch itself takes up to 2147483647).
+# A series of N matches from seed S plays S+1 to S+N, so its S stops at seedmax - N.
+seedmax=999999999
+# checkseed OPTION VALUE [AFTER]: a seed given (nothing to check when VALUE is empty) that
+# leaves room for AFTER seeds after it (default 0) within the range.
+checkseed() { [ -z "$2" ] || checkcount "$1" "$2" 0 $((seedmax - ${3:-0})); }
+# freshseed [AFTER]: a fresh seed from four random bytes, 1 to seedmax - AFTER.
+freshseed() { echo $(($(od -An -N4 -tu4 /dev/urandom) % (seedmax - ${1:-0}) + 1)); }
 
 # checkhost OPTION VALUE: a host name or dotted-decimal address with an IPv4 address. A
 # port written after the host (host:port) is named as such: the port has an option of its

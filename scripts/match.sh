@@ -99,7 +99,7 @@ checkoptions() {
   esac
   checkcount --connect-wait "$connectwait" 1 600
   checkcount --players "$players" 1 11
-  [ -z "$seed" ] || checkcount --seed "$seed" 0 999999999
+  checkseed --seed "$seed"
   [ -z "$record" ] || checkfile --record "$record"
   if [ -n "$dir" ]; then
     checkfolder --dir "$dir"
@@ -662,8 +662,8 @@ parseoptions "$@"
 checkoptions
 [ "$checkonly" = 0 ] || exit 0
 present || exit 1
-# A fresh seed: four random bytes, as a number from 1 to 999999999.
-[ -n "$seed" ] || ! "${serverkind}_seeded" || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 999999999 + 1))
+# A fresh seed (scripts/common.sh) for a server that takes one.
+[ -n "$seed" ] || ! "${serverkind}_seeded" || seed=$(freshseed)
 # The server kicks off by itself once every player has come, at the latest this long after
 # its start: time for both teams to start and the opponent's wait.
 kickoffafter=$("opp_${oppkind}_kickoff")

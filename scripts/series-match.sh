@@ -46,7 +46,7 @@ declare -A optiontable=([--index]=index [--side]=side [--cycles]=cycles [--oppon
 
 checkoptions() {
   checkcount --index "$index" 1 99999
-  [ -z "$seed" ] || checkcount --seed "$seed" 0 999999999
+  checkseed --seed "$seed"
   case $opponent in vorn:[!/]*) opponent=vorn:$here/${opponent#vorn:} ;; esac
 }
 

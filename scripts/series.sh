@@ -41,7 +41,7 @@
 #                   each match gets ports, logs and a home folder of its own
 #   --connect-wait S  seconds the opponent has to connect in each match (default 30)
 #   --seed S        match i plays with pitch's seed S+i, 0 <= S <= 999999999 - N (default a
-#                   fresh S from 1 to 989999999, drawn at the start and printed). Two series
+#                   fresh S from 1 to 999999999 - N, drawn at the start and printed). Two series
 #                   with the same seed and number of matches play the same matches:
 #                   --baseline pairs them. The real server seeds itself and takes none
 #   --dir D         the series folder (default a new folder /tmp/vorn-series.*, or under
@@ -180,7 +180,7 @@ checkoptions() {
       ;;
     *) die "--under-test must be vorn or opponent, not '$undertest'" ;;
   esac
-  [ -z "$seed" ] || checkcount --seed "$seed" 0 $((999999999 - 10#$matches))
+  checkseed --seed "$seed" $((10#$matches))
   # The checks of a match (scripts/match.sh's): every match plays eleven, on both sides when
   # the opponent can play on the left.
   oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
@@ -618,7 +618,7 @@ main() {
   if [ -n "$seed" ]; then
     seed=$((10#$seed))
   elif "${serverkind}_seeded"; then
-    seed=$(($(od -An -N4 -tu4 /dev/urandom) % 989999999 + 1))
+    seed=$(freshseed $((10#$matches)))
   fi
   local atonce=$jobs how=""
   if [ "$jobs" = auto ]; then
