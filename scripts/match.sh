@@ -92,7 +92,6 @@ declare -A optiontable=([--cycles]=cycles [--opponent]=opponent [--side]=side
 
 checkoptions() {
   checkcount --cycles "$cycles" 1 1000000
-  [ -n "$opponent" ] || die "--opponent needs chasers, none, vorn:DIR or a command, not ''"
   case "$side" in
     left | right) ;;
     *) die "--side must be left or right, not '$side'" ;;
@@ -106,8 +105,9 @@ checkoptions() {
     ! holdsmatch "$dir" || die "--dir '$dir' holds a match already; give another folder"
   fi
   oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
-  "opp_${oppkind}_check"
-  "${serverkind}_check"
+  oppcheck "$opponent" "$serverkind" "$side" "$players"
+  opponent=$(oppresolve "$opponent" "$PWD")
+  "${serverkind}_check" "$cycles" "$seed" "$noise" "$record"
   [ "$serverkind" != pitch ] || [ -z "${given[--pitch]:-}" ] || [ -x "$pitchdir/pitch" ] ||
     die "--pitch: $pitchdir/pitch is missing"
 }
@@ -375,7 +375,7 @@ startopponent() {
   [ "$side" = right ] || where=right
   needed=$("opp_${oppkind}_joins")
   [ "$needed" != 0 ] || return 0
-  "opp_${oppkind}_start"
+  "opp_${oppkind}_start" "$opponent" "$port" "$dir"
   if awaitjoins "$where" "$needed" "$connectwait" "" opplives; then
     say "opponent ${sidename[$where]} joined on the $where (its output: $dir/opponent.txt)"
   elif [ -n "$refused" ]; then
@@ -666,7 +666,7 @@ present || exit 1
 [ -n "$seed" ] || ! "${serverkind}_seeded" || seed=$(freshseed)
 # The server kicks off by itself once every player has come, at the latest this long after
 # its start: time for both teams to start and the opponent's wait.
-kickoffafter=$("opp_${oppkind}_kickoff")
+kickoffafter=$("opp_${oppkind}_kickoff" "$connectwait")
 makefolders
 trap cleanup EXIT
 trap 'interrupt INT' INT

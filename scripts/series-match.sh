@@ -37,6 +37,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 # by their command lines.
 [[ $0 == /* ]] || exec "$here/scripts/series-match.sh" "$@"
 source "$here/scripts/common.sh"
+source "$here/scripts/opponents.sh"
 index="" side=left cycles=6000 opponent=chasers traces=0 seed="" server=pitch connectwait=30
 
 # The options, as parseoptions (scripts/common.sh) reads them.
@@ -47,7 +48,7 @@ declare -A optiontable=([--index]=index [--side]=side [--cycles]=cycles [--oppon
 checkoptions() {
   checkcount --index "$index" 1 99999
   checkseed --seed "$seed"
-  case $opponent in vorn:[!/]*) opponent=vorn:$here/${opponent#vorn:} ;; esac
+  opponent=$(oppresolve "$opponent" "$here")
 }
 
 # opponentfile --opponent-file FILE: the --opponent value from the first line of FILE.

@@ -168,7 +168,6 @@ checkoptions() {
     die "--jobs must be a whole number from 1 to 64, or auto, not '$jobs'"
   fi
   checkcount --cycles "$cycles" 1 1000000
-  [ -n "$opponent" ] || die "--opponent needs chasers, none, vorn:DIR or a command, not ''"
   checkcount --connect-wait "$connectwait" 1 600
   case $undertest in
     vorn) ;;
@@ -182,13 +181,13 @@ checkoptions() {
   esac
   checkseed --seed "$seed" $((10#$matches))
   # The checks of a match (scripts/match.sh's): every match plays eleven, on both sides when
-  # the opponent can play on the left.
+  # the opponent's kind lets vorn play on the right.
   oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
-  local side=right players=11 noise="" record=""
-  ("opp_${oppkind}_check") >/dev/null 2>&1 || sides=left side=left
-  "opp_${oppkind}_check"
-  "${serverkind}_check"
-  build=$("opp_${oppkind}_build")
+  oppside "$oppkind" right || sides=left
+  oppcheck "$opponent" "$serverkind" left 11
+  opponent=$(oppresolve "$opponent" "$PWD")
+  "${serverkind}_check" "$cycles" "$seed" "" ""
+  build=$("opp_${oppkind}_build" "$opponent")
   local p
   if [ ${#compare[@]} = 2 ]; then
     checkcompare
@@ -246,7 +245,7 @@ checkcompare() {
 holdsseries() { [ -e "$1/series.json" ] || compgen -G "$1/match-*" >/dev/null; }
 
 # serveroptions: what every match asks of the server, beside its seed and side.
-serveroptions() { side=left "${serverkind}_options"; }
+serveroptions() { "${serverkind}_options" "$cycles" "$oppkind" left; }
 
 # makestage: the series folder, claimed by creating its series.json, which fails when the
 # file is there (of two series given one folder at once, one plays and the other is
@@ -264,7 +263,7 @@ makestage() {
   b=$dir/$stage/build/bin
   if ! { mkdir -p "$b" && cp -p "$pitchdir/pitch" "$bin/Vorn" "$bin/Vorng" "$b/" &&
     cp -pr "$here/scripts" "$dir/$stage/" &&
-    "opp_${oppkind}_stage" "$dir/$stage" >"$dir/$stage/opponent.arg"; }; then
+    "opp_${oppkind}_stage" "$opponent" "$dir/$stage" >"$dir/$stage/opponent.arg"; }; then
     unstage "$made"
     die "cannot copy the programs into '$dir/$stage'"
   fi

@@ -6,12 +6,17 @@
 # value, the path of the real simulation server's program, which takes its options as
 # server::NAME=VALUE. For each kind K:
 #
-#   K_check          refuses (die) what the server cannot do with the options given
+#   K_check CYCLES SEED NOISE RECORD
+#                    refuses (die) what the server cannot do with the match's length, its
+#                    seed, --no-noise and its record (each empty when not given); the real
+#                    server's also makes serverpath (--server) the program's whole path
 #   K_present        succeeds when its program is there, else says what is missing
 #   K_name           its name in the runner's lines
 #   K_onrecord BIN   the program of the server and the copy of it that a series plays (BIN:
 #                    the series' copies of the programs), a line each, to put on record
-#   K_options        the options every match of a series gives it, beside seed and side
+#   K_options CYCLES OPPKIND SIDE
+#                    the options every match of a series gives it, beside seed and side
+#                    (CYCLES its length, OPPKIND the opponent's kind, SIDE vorn's)
 #   K_seeded         succeeds when it takes a seed (--seed), so that a match can be played
 #                    again and two series paired
 #   K_record         succeeds when it writes pitch's record (the send slots' timing)
@@ -31,11 +36,12 @@
 #   K_timeover LINE  succeeds when LINE says that the time is over
 #   K_show LINE      what of LINE the user sees while the match is played (nothing, the line)
 #
-# They read the match's settings from match.sh: serverpath (the --server value), pitchdir,
-# dir, cycles, players, seed, oppkind, side, noise, record, kickoffafter (seconds after its
-# start by which the server kicks off, come who may), and use its followserver, nextline,
-# startclock, startline and startfailure (a start-up awaited as long as the server lives)
-# and the opponent's kind (scripts/opponents.sh: its players, what it needs of pitch).
+# K_start and K_present read the match's settings from match.sh: serverpath (the --server
+# value), pitchdir, dir, cycles, players, seed, oppkind, side, noise, record, kickoffafter
+# (seconds after its start by which the server kicks off, come who may), and use its
+# followserver, nextline, startclock, startline and startfailure (a start-up awaited as long
+# as the server lives) and the opponent's kind (scripts/opponents.sh: its players, what it
+# needs of pitch).
 
 serverkind() { if [ "$1" = pitch ]; then echo pitch; else echo rcss; fi; }
 
@@ -56,7 +62,7 @@ pitch_present() {
 }
 pitch_name() { echo pitch; }
 pitch_onrecord() { printf '%s\n' "$pitchdir/pitch" "$1/pitch"; }
-pitch_options() { echo --cycles "$cycles" $("opp_${oppkind}_pitch"); }
+pitch_options() { echo --cycles "$1" $("opp_${2}_pitch" "$3"); }
 pitch_seeded() { :; }
 pitch_record() { :; }
 pitch_progress() { :; }
@@ -65,7 +71,7 @@ pitch_start() {
   local args=(--port 0 --bind 127.0.0.1 --cycles "$cycles" --record "$record"
     --wait-players "$((players + $("opp_${oppkind}_players")))"
     --kickoff-after "$kickoffafter" --seed "$seed"
-    --game-log "$dir/match.rcg" --text-log "$dir/match.rcl" $("opp_${oppkind}_pitch"))
+    --game-log "$dir/match.rcg" --text-log "$dir/match.rcl" $("opp_${oppkind}_pitch" "$side"))
   [ -z "$noise" ] || args+=(--no-noise)
   serverout=$dir/pitch.txt
   : >"$serverout" # there before tail follows it
@@ -134,12 +140,12 @@ rcss_check() {
       "(give its path)"
     serverpath=$found
   fi
-  ((10#$cycles % 20 == 0)) || die "--cycles must be a multiple of 20 on the real server (it" \
-    "counts a half in whole seconds), not '$cycles'"
-  [ -z "$seed" ] || die "--seed: the real server seeds its random source from its clock; it" \
+  ((10#$1 % 20 == 0)) || die "--cycles must be a multiple of 20 on the real server (it" \
+    "counts a half in whole seconds), not '$1'"
+  [ -z "$2" ] || die "--seed: the real server seeds its random source from its clock; it" \
     "takes no seed"
-  [ -z "$noise" ] || die "--no-noise is pitch's; the real server always has its noise"
-  [ -z "$record" ] || die "--record: only pitch writes a record (the real server writes its" \
+  [ -z "$3" ] || die "--no-noise is pitch's; the real server always has its noise"
+  [ -z "$4" ] || die "--record: only pitch writes a record (the real server writes its" \
     "game log, match.rcg)"
   [ -x "$serverpath" ] && [ ! -d "$serverpath" ] || die "--server: '$serverpath' is not a" \
     "program that can be run (pitch, or the real server's program)"
@@ -149,7 +155,7 @@ rcss_present() { :; }
 
 rcss_name() { echo "the real server"; }
 rcss_onrecord() { printf '%s\n' "$serverpath" "$serverpath"; } # played where it is
-rcss_options() { echo --server "$serverpath" --cycles "$cycles"; }
+rcss_options() { echo --server "$serverpath" --cycles "$1"; }
 rcss_seeded() { false; } # from its clock
 rcss_record() { false; }
 rcss_progress() { false; }
