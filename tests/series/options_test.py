@@ -11,6 +11,7 @@ import tempfile
 
 from harness import BIN, finish, run
 SERIES, MATCH = "scripts/series.sh", "scripts/match.sh"
+ONE, FUZZ = "scripts/series-match.sh", "scripts/fuzz.sh"
 # script, arguments, exit status, the one line it prints (empty: none)
 CASES = [
     (SERIES, "--seed -1", 2, "series.sh: --seed must be a whole number from 0 to 999999989, "
@@ -93,6 +94,23 @@ CASES = [
      "both builds against one opponent: --opponent vorn:DIR is a third build (play it as A or "
      "B)"),
     (SERIES, f"--compare {BIN} {BIN} --cycles 40", 0, ""),
+    # The one range of the seed (scripts/common.sh) at every level; a series' largest seed is
+    # its top less the matches.
+    (ONE, "--index 1 --seed 1000000000", 2, "series-match.sh: --seed must be a whole number "
+     "from 0 to 999999999, not '1000000000'"),
+    (SERIES, "--matches 10000 --seed 999989999", 0, ""),
+    (SERIES, "--matches 10000 --seed 999990000", 2, "series.sh: --seed must be "
+     "a whole number from 0 to 999989999, not '999990000'"),
+    # The options' tables (parseoptions): an option that reads its value itself, one checked
+    # after the table, a switch; a refusal writes its line nowhere else (no file in the folder).
+    (ONE, "--index 2 --opponent-file", 2, "series-match.sh: --opponent-file needs a value (see "
+     "--help)"),
+    (ONE, "--index 0", 2, "series-match.sh: --index must be a whole number from 1 to 99999, not "
+     "'0'"),
+    (FUZZ, "--runs -1", 2, "fuzz.sh: --runs must be a whole number from 1 to 999999999, not "
+     "'-1'"),
+    (SERIES, "--keep-traces --jobs 0", 2, "series.sh: --jobs must be a whole number from 1 to "
+     "64, or auto, not '0'"),
 ]
 failures = []
 with tempfile.TemporaryDirectory() as d:
