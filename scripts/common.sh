@@ -115,21 +115,21 @@ needvalue() { [ $# -ge 2 ] || die "$1 needs a value (see --help)"; }
 # every option given.
 declare -A given=()
 parseoptions() {
-  local entry
+  local optionentry
   while [ $# -gt 0 ]; do
     case $1 in --help | -h) usage && exit 0 ;; esac
-    entry=${optiontable[$1]:-${optiontable[WORD]:-}}
-    [ -n "$entry" ] || die "unknown option '$1' (see --help)"
+    optionentry=${optiontable[$1]:-${optiontable[WORD]:-}}
+    [ -n "$optionentry" ] || die "unknown option '$1' (see --help)"
     [ -z "${optiontable[$1]:-}" ] || given[$1]=1
     taken=1
-    if [[ $entry == *"()" ]]; then
-      "${entry%()}" "$@"
-    elif [[ $entry == *=* ]]; then
-      eval "$entry"
+    if [[ $optionentry == *"()" ]]; then
+      "${optionentry%()}" "$@"
+    elif [[ $optionentry == *=* ]]; then
+      eval "$optionentry"
       taken=0
     else
       needvalue "$@"
-      printf -v "$entry" '%s' "$2"
+      printf -v "$optionentry" '%s' "$2"
     fi
     shift $((taken + 1))
   done
