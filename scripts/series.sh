@@ -173,12 +173,9 @@ checkoptions() {
   checkcount --connect-wait "$connectwait" 1 600
   case $undertest in
     vorn) ;;
-    opponent)
-      case $opponent in
-        chasers | none) die "--under-test opponent needs a team of your own as --opponent (a" \
-          "command or vorn:DIR), not $opponent" ;;
-      esac
-      ;;
+    opponent) # a kind that brings players of its own (opp_K_players)
+      [ "$("opp_$(oppkind "$opponent")_players")" != 0 ] || die "--under-test opponent needs a" \
+        "team of your own as --opponent (a command or vorn:DIR), not $opponent" ;;
     *) die "--under-test must be vorn or opponent, not '$undertest'" ;;
   esac
   checkseed --seed "$seed" $((10#$matches))
