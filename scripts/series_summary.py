@@ -74,7 +74,7 @@ import struct
 import subprocess
 import sys
 
-import figures
+from vornkit import figures
 from vornkit import matchlog
 import outcome
 from vornkit import series_compare
