@@ -444,6 +444,7 @@ followmatch() {
       break
     fi
     watchsides
+    overdue
   done
   waitfor "$server" 2>/dev/null # its own lines say how it ended, not the shell's notice
   status=$waited
@@ -451,6 +452,41 @@ followmatch() {
   exec {events}<&-
   follower="" events=""
   while IFS= read -r line; do take "$line"; done < <(tail -n +$((seen + 1)) "$serverout")
+}
+
+# stopserver SIGNAL: the server told to stop; from the first time on, it has serverbound
+# seconds to end (overdue).
+serverbound=10 stoppedat=""
+stopserver() {
+  [ -n "$server" ] || return 0
+  kill "-$1" "$server" 2>/dev/null
+  [ -n "$stoppedat" ] || stoppedat=${EPOCHREALTIME/./}
+}
+
+# overdue: a server told to stop that still runs serverbound seconds later is killed (the
+# real server has been seen to hang after it saved its results).
+overdue() {
+  [ -n "$stoppedat" ] && running "$server" || return 0
+  ((${EPOCHREALTIME/./} - stoppedat >= serverbound * 1000000)) || return 0
+  warn "$prog: $("${serverkind}_name") did not end within $serverbound s of its stop: killed"
+  kill -KILL "$server" 2>/dev/null
+  stoppedat=""
+}
+
+# endserver: the server stopped and waited for, killed when overdue.
+endserver() {
+  stopserver TERM
+  while [ -n "$stoppedat" ] && running "$server"; do
+    sleep 0.2
+    overdue
+  done
+  waitfor "$server" 2>/dev/null
+}
+
+# running PID: whether the process PID runs (a zombie, ended but not yet waited for, does not).
+running() {
+  local stat
+  [ -n "$1" ] && stat=$(<"/proc/$1/stat") 2>/dev/null && [[ ! $stat =~ \)\ Z ]]
 }
 
 # watchsides: once a second during the match, whether a team has ended before time over:
@@ -465,7 +501,7 @@ watchsides() {
     ! opplives; then
     gone=opponent
   fi
-  [ -z "$gone" ] || [ -z "$server" ] || kill -TERM "$server" 2>/dev/null
+  [ -z "$gone" ] || stopserver TERM
 }
 
 # goneline: the line on a team that ended before time over, at the cycle the match got to:
@@ -648,7 +684,7 @@ interrupt() {
   local signal=$1
   [ "$signal" != PIPE ] || signal=INT
   [ "$signal" != HUP ] || signal=TERM # the servers end on INT and TERM
-  [ -z "$server" ] || kill "-$signal" "$server" 2>/dev/null
+  stopserver "$signal"
 }
 outputclosed() { interrupt PIPE; }
 
@@ -674,7 +710,7 @@ quit() {
 
 cleanup() {
   [ -z "$liveview" ] || kill -TERM "$liveview" 2>/dev/null
-  [ -z "$server" ] || { kill "$server" && waitfor "$server"; } 2>/dev/null
+  [ -z "$server" ] || endserver
   [ -z "$follower" ] || kill "$follower" 2>/dev/null
   [ -z "$team" ] || { kill -TERM "$team" 2>/dev/null && wait "$team" 2>/dev/null; }
   [ -z "$opppid" ] || { kill -TERM -- "-$opppid"; oppend; } 2>/dev/null
@@ -699,7 +735,7 @@ startserver
 [ "$live" = 0 ] || startlive
 startsides
 if [ -n "$invalid" ]; then
-  kill -TERM "$server" 2>/dev/null # no match to play
+  stopserver TERM # no match to play
   echo "$invalid" >"$dir/invalid.txt"
 fi
 followmatch
