@@ -58,12 +58,14 @@ import real_server
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(REPO, "scripts"))
+from vornkit import servers  # noqa: E402  the servers' command lines and free ports
 SCENARIOS = os.path.join(HERE, "conformance.json")
 NO_REAL_SERVER = real_server.NOT_NAMED
 SEE_SHARE = 0.995  # sees that must be equal for a scenario to conform
 WAIT_STEPS = 50  # steps from a server's start to its kick-off: time to connect and settle
 CERTAIN = 20.0  # within this distance a see's change values and names are certain
-HOST = "127.0.0.1"
+HOST = servers.LOOPBACK
 MOVED_SHARE = 0.01  # sees that may come a step earlier or later on one server
 # The kinds of message compared text for text, step by step (the sees are paired apart).
 KINDS = ("init", "referee", "sense_body", "hear", "error", "other")
@@ -126,27 +128,11 @@ def scripts(scenario):
 # Playing a scenario
 
 def free_ports(count):
-    """A first port P with P .. P+count-1 free on the loopback (UDP)."""
-    for _ in range(200):
-        probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        probe.bind((HOST, 0))
-        first = probe.getsockname()[1]
-        probe.close()
-        if first + count > 65535:
-            continue
-        held = []
-        try:
-            for p in range(first, first + count):
-                s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-                held.append(s)
-                s.bind((HOST, p))
-            return first
-        except OSError:
-            continue
-        finally:
-            for s in held:
-                s.close()
-    raise Failure("found no free ports")
+    """A first port P with P .. P+count-1 free (servers.free_ports)."""
+    port = servers.free_ports(count)
+    if port is None:
+        raise Failure("found no free ports")
+    return port
 
 
 class Server:
@@ -172,32 +158,22 @@ class Server:
 
 def start_pitch(path, scenario, folder):
     port = free_ports(1)
-    argv = [path, "--port", str(port), "--bind", HOST, "--no-noise", "--quiet",
-            "--wait-players", "22", "--cycles", "6000",
-            "--kickoff-after", str((WAIT_STEPS - 0.5) / 10),
-            "--game-log", "pitch.rcg", "--text-log", "pitch.rcl"]
-    for rule, on in scenario.get("rules", {}).items():
-        if not on:
-            argv.append(RULES[rule])
+    argv = servers.pitch_argv(path, {
+        "no-noise": True, "quiet": True, "wait-players": 22, "cycles": 6000,
+        "kickoff-after": (WAIT_STEPS - 0.5) / 10, "game-log": "pitch.rcg",
+        "text-log": "pitch.rcl"}, port=port,
+        more=[RULES[rule] for rule, on in scenario.get("rules", {}).items() if not on])
     return Server("pitch", argv, folder), port
 
 
 def start_real(path, scenario, folder):
     port = free_ports(3)
     home = os.path.join(folder, "home")
-    os.makedirs(home, exist_ok=True)
-    params = {"port": port, "coach_port": port + 1, "olcoach_port": port + 2,
-              "auto_mode": "true", "connect_wait": WAIT_STEPS, "kick_off_wait": WAIT_STEPS,
-              "player_rand": 0, "ball_rand": 0, "kick_rand": 0, "nr_extra_halfs": 0,
-              "penalty_shoot_outs": "false", "game_log_dir": folder, "text_log_dir": folder,
-              "game_log_fixed": "true", "text_log_fixed": "true",
-              "game_log_fixed_name": "real", "text_log_fixed_name": "real"}
-    for rule, on in scenario.get("rules", {}).items():
-        params[rule] = "true" if on else "false"
-    argv = [path] + [f"server::{k}={v}" for k, v in params.items()]
-    argv.append("player::allow_mult_default_type=true")
-    env = dict(os.environ, HOME=home)
-    return Server("real", argv, folder, env), port
+    os.makedirs(os.path.join(home, "conf"), exist_ok=True)  # its configuration folder
+    params = {"connect_wait": WAIT_STEPS, "kick_off_wait": WAIT_STEPS, "player_rand": 0,
+              "ball_rand": 0, "kick_rand": 0, **scenario.get("rules", {})}
+    argv = servers.rcss_argv(path, port, folder, "real", params)
+    return Server("real", argv, folder, servers.rcss_env(home)), port
 
 
 def await_server(port, server, seconds=10):

@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # pitch_timing.sh -- how well pitch keeps its 100 ms step with 22 connected clients,
 # and how much processor time it uses doing it.
 #
@@ -12,24 +12,27 @@
 # to run pitch with real-time priority on a busy machine. MONITORS=N attaches N scripted
 # monitors (bench/monitors.py) before the clients connect, and prints what they got.
 set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+# pitch's command line and its port: scripts/servers.sh.
+source "$here/../scripts/common.sh"
+source "$here/../scripts/servers.sh"
 case "${1:-}" in
-    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) usage; exit 0 ;;
 esac
 cycles=${1:-3000}
 build=${2:-build}
-here=$(cd "$(dirname "$0")" && pwd)
 pitch="$build/bin/pitch"
 [ -x "$pitch" ] || { echo "pitch_timing: $pitch not found (build the pitch target first)" >&2; exit 1; }
 
 out=$(mktemp)
 trap 'rm -f "$out"; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true' EXIT
-${PITCH_WRAP:-} "$pitch" --port 0 --bind 127.0.0.1 --cycles "$cycles" --wait-players 22 --kickoff-after 0 \
-    --quiet >"$out" &
+pitch_command "$pitch" "cycles=$cycles" wait-players=22 kickoff-after=0 quiet ||
+    { echo "pitch_timing: $serverspy gave no command line for pitch" >&2; exit 1; }
+${PITCH_WRAP:-} "${pitchargv[@]}" >"$out" &
 pid=$!
 port=
 for _ in $(seq 1 50); do
-    port=$(sed -n 's/^pitch: listening on port \([0-9]*\)$/\1/p' "$out")
-    [ -n "$port" ] && break
+    port=$(pitch_portin "$out") && break
     sleep 0.1
 done
 [ -n "$port" ] || { echo "pitch_timing: pitch did not start" >&2; exit 1; }

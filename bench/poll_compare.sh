@@ -19,16 +19,8 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/scripts/common.sh"
 cycles=3000 build=build seconds=10 dir=""
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
-    --build) needvalue "$@"; build=$2; shift 2 ;;
-    --seconds) needvalue "$@"; seconds=$2; shift 2 ;;
-    --dir) needvalue "$@"; dir=$2; shift 2 ;;
-    --help|-h) usage; exit 0 ;;
-    *) die "unknown option '$1' (see --help)" ;;
-  esac
-done
+declare -A optiontable=([--cycles]=cycles [--build]=build [--seconds]=seconds [--dir]=dir)
+parseoptions "$@"
 checkcount --cycles "$cycles" 1 1000000
 checkcount --seconds "$seconds" 1 3600
 [ -z "$dir" ] || checkfolder --dir "$dir"

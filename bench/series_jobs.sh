@@ -23,16 +23,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/scripts/common.sh"
 matches=8 cycles=300 joblist="8 16 32 64" dir=""
 
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --matches) needvalue "$@"; matches=$2; shift 2 ;;
-    --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
-    --jobs) needvalue "$@"; joblist=$2; shift 2 ;;
-    --dir) needvalue "$@"; dir=$2; shift 2 ;;
-    --help|-h) usage; exit 0 ;;
-    *) die "unknown option '$1' (see --help)" ;;
-  esac
-done
+declare -A optiontable=([--matches]=matches [--cycles]=cycles [--jobs]=joblist [--dir]=dir)
+parseoptions "$@"
 checkcount --matches "$matches" 1 10000
 checkcount --cycles "$cycles" 1 1000000
 [ -n "$joblist" ] || die "--jobs needs at least one number"

@@ -1,7 +1,8 @@
-# What the scripts share: their --help text, the checks of option values, their folders and
-# waits. Sourced by run.sh, test.sh and the scripts in scripts/ (not run on its own). Every check
-# either returns quietly or ends the script with one line naming the option and exit status 2,
-# and none of them creates or starts anything.
+# What the scripts share: their --help text, the reading of their options (one table a script)
+# and the checks of their values, the seed's range, their folders and waits. Sourced by run.sh,
+# test.sh and the scripts in scripts/ (not run on its own). Every check either returns quietly
+# or ends the script with one line naming the option and exit status 2, and none of them
+# creates or starts anything.
 #
 # The scripts lie in scripts/ of the repository, or, installed, in PREFIX/share/vorn/scripts
 # with PREFIX/bin/vorn-NAME a symbolic link to each command. A script finds this file and its
@@ -101,12 +102,55 @@ die() {
 # value must be followed by one.
 needvalue() { [ $# -ge 2 ] || die "$1 needs a value (see --help)"; }
 
+# parseoptions ARGS...: the command line read by the script's table of options, the
+# associative array optiontable, whose entry for an option is one of:
+#   NAME       the option takes a value, which goes into the variable NAME
+#   CODE       (holds "=") a switch, taking no value: CODE is run, as noise=--no-noise or
+#              wanted+=(browser)
+#   FUNCTION() FUNCTION is called with the option and the rest of the command line; it
+#              checks its values itself and sets taken to how many of them it used (1
+#              unless it says otherwise)
+# An entry WORD (a FUNCTION()) takes every word that is no option of the table; without one
+# such a word is refused. --help and -h print the help and exit 0. given[OPTION] is 1 for
+# every option given.
+declare -A given=()
+parseoptions() {
+  local optionentry
+  while [ $# -gt 0 ]; do
+    case $1 in --help | -h) usage && exit 0 ;; esac
+    optionentry=${optiontable[$1]:-${optiontable[WORD]:-}}
+    [ -n "$optionentry" ] || die "unknown option '$1' (see --help)"
+    [ -z "${optiontable[$1]:-}" ] || given[$1]=1
+    taken=1
+    if [[ $optionentry == *"()" ]]; then
+      "${optionentry%()}" "$@"
+    elif [[ $optionentry == *=* ]]; then
+      eval "$optionentry"
+      taken=0
+    else
+      needvalue "$@"
+      printf -v "$optionentry" '%s' "$2"
+    fi
+    shift $((taken + 1))
+  done
+}
+
 # checkcount OPTION VALUE LOW HIGH: a whole number from LOW to HIGH.
 checkcount() {
   if ! [[ $2 =~ ^[0-9]{1,9}$ ]] || ((10#$2 < $3 || 10#$2 > $4)); then
     die "$1 must be a whole number from $3 to $4, not '$2'"
   fi
 }
+
+# The seed of pitch's random source that the runners give a match (--seed): a whole number
+# from 0 to seedmax, nine digits, which checkcount reads (pitch itself takes up to 2147483647).
+# A series of N matches from seed S plays S+1 to S+N, so its S stops at seedmax - N.
+seedmax=999999999
+# checkseed OPTION VALUE [AFTER]: a seed given (nothing to check when VALUE is empty) that
+# leaves room for AFTER seeds after it (default 0) within the range.
+checkseed() { [ -z "$2" ] || checkcount "$1" "$2" 0 $((seedmax - ${3:-0})); }
+# freshseed [AFTER]: a fresh seed from four random bytes, 1 to seedmax - AFTER.
+freshseed() { echo $(($(od -An -N4 -tu4 /dev/urandom) % (seedmax - ${1:-0}) + 1)); }
 
 # checkhost OPTION VALUE: a host name or dotted-decimal address with an IPv4 address. A
 # port written after the host (host:port) is named as such: the port has an option of its

@@ -23,17 +23,18 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/scripts/common.sh"
 seconds=300 runs=-1 together=0 build="$here/build-clang" targets=()
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --time) needvalue "$@"; seconds=$2; shift 2 ;;
-    --runs) needvalue "$@"; checkcount --runs "$2" 1 999999999; runs=$2; shift 2 ;;
-    --together) together=1; shift ;;
-    --build) needvalue "$@"; build=$2; shift 2 ;;
-    --help|-h) usage; exit 0 ;;
-    parse_fuzz|parse_fuzz_goalie|pitch_commands_fuzz|pitch_connect_fuzz) targets+=("$1"); shift ;;
+declare -A optiontable=([--time]=seconds [--runs]=runs [--together]=together=1 [--build]=build
+  [WORD]="target()")
+# target WORD: a fuzz target to run.
+target() {
+  case $1 in
+    parse_fuzz | parse_fuzz_goalie | pitch_commands_fuzz | pitch_connect_fuzz) targets+=("$1") ;;
     *) die "unknown target or option '$1' (see --help)" ;;
   esac
-done
+  taken=0
+}
+parseoptions "$@"
+[ -z "${given[--runs]:-}" ] || checkcount --runs "$runs" 1 999999999
 checkcount --time "$seconds" 1 86400
 checkfolder --build "$build"
 [ ${#targets[@]} -gt 0 ] ||

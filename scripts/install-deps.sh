@@ -40,17 +40,9 @@ package help2man makes the manual pages from the commands' --help
 lint lintian checks the package (the package test)"
 
 wanted=(-) list=0
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --help|-h) usage; exit 0 ;;
-    --browser) wanted+=(browser) ;;
-    --package) wanted+=(package) ;;
-    --tests) wanted+=(browser package lint) ;;
-    --list) list=1 ;;
-    *) die "unknown option '$1' (see --help)" ;;
-  esac
-  shift
-done
+declare -A optiontable=([--browser]="wanted+=(browser)" [--package]="wanted+=(package)"
+  [--tests]="wanted+=(browser package lint)" [--list]=list=1)
+parseoptions "$@"
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 

@@ -81,53 +81,37 @@ source "$here/scripts/opponents.sh"
 bin=$(binfolder)
 side=left # vorn's side
 cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0 live=0 liveview=""
-seed="" pitchdir=$bin pitchgiven="" serverpath=pitch connectwait=30
+seed="" pitchdir=$bin serverpath=pitch connectwait=30
 server="" team="" follower="" events="" seen=0 status=0 overtold="" invalid="" refused="" serverdone="" sidegone=""
 early=""
 gone="" oppwatch=0
 declare -A sidename=() sidejoins=([left]=0 [right]=0)
 
-parseoptions() {
-  while [ $# -gt 0 ]; do
-    case "$1" in
-      --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
-      --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
-      --side) needvalue "$@"; side=$2; shift 2 ;;
-      --server) needvalue "$@"; serverpath=$2; shift 2 ;;
-      --connect-wait) needvalue "$@"; connectwait=$2; shift 2 ;;
-      --players) needvalue "$@"; players=$2; shift 2 ;;
-      --seed) needvalue "$@"; seed=$2; shift 2 ;;
-      --pitch) needvalue "$@"; pitchdir=$2 pitchgiven=1; shift 2 ;;
-      --record) needvalue "$@"; record=$2; shift 2 ;;
-      --dir) needvalue "$@"; dir=$2; shift 2 ;;
-      --no-noise) noise=--no-noise; shift ;;
-      --live) live=1; shift ;;
-      --check) checkonly=1; shift ;;
-      --help|-h) usage; exit 0 ;;
-      *) die "unknown option '$1' (see --help)" ;;
-    esac
-  done
-}
+# The options, as parseoptions (scripts/common.sh) reads them.
+declare -A optiontable=([--cycles]=cycles [--opponent]=opponent [--side]=side
+  [--server]=serverpath [--connect-wait]=connectwait [--players]=players [--seed]=seed
+  [--pitch]=pitchdir [--record]=record [--dir]=dir [--no-noise]=noise=--no-noise
+  [--live]=live=1 [--check]=checkonly=1)
 
 checkoptions() {
   checkcount --cycles "$cycles" 1 1000000
-  [ -n "$opponent" ] || die "--opponent needs chasers, none, vorn:DIR or a command, not ''"
   case "$side" in
     left | right) ;;
     *) die "--side must be left or right, not '$side'" ;;
   esac
   checkcount --connect-wait "$connectwait" 1 600
   checkcount --players "$players" 1 11
-  [ -z "$seed" ] || checkcount --seed "$seed" 0 999999999
+  checkseed --seed "$seed"
   [ -z "$record" ] || checkfile --record "$record"
   if [ -n "$dir" ]; then
     checkfolder --dir "$dir"
     ! holdsmatch "$dir" || die "--dir '$dir' holds a match already; give another folder"
   fi
   oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
-  "opp_${oppkind}_check"
-  "${serverkind}_check"
-  [ "$serverkind" != pitch ] || [ -z "$pitchgiven" ] || [ -x "$pitchdir/pitch" ] ||
+  oppcheck "$opponent" "$serverkind" "$side" "$players"
+  opponent=$(oppresolve "$opponent" "$PWD")
+  "${serverkind}_check" "$cycles" "$seed" "$noise" "$record"
+  [ "$serverkind" != pitch ] || [ -z "${given[--pitch]:-}" ] || [ -x "$pitchdir/pitch" ] ||
     die "--pitch: $pitchdir/pitch is missing"
 }
 
@@ -411,7 +395,7 @@ startopponent() {
   [ "$side" = right ] || where=right
   needed=$("opp_${oppkind}_joins")
   [ "$needed" != 0 ] || return 0
-  "opp_${oppkind}_start"
+  "opp_${oppkind}_start" "$opponent" "$port" "$dir"
   if awaitjoins "$where" "$needed" "$connectwait" "" opplives; then
     say "opponent ${sidename[$where]} joined on the $where (its output: $dir/opponent.txt)"
   elif [ -n "$refused" ]; then
@@ -737,11 +721,11 @@ parseoptions "$@"
 checkoptions
 [ "$checkonly" = 0 ] || exit 0
 present || exit 1
-# A fresh seed: four random bytes, as a number from 1 to 999999999.
-[ -n "$seed" ] || ! "${serverkind}_seeded" || seed=$(($(od -An -N4 -tu4 /dev/urandom) % 999999999 + 1))
+# A fresh seed (scripts/common.sh) for a server that takes one.
+[ -n "$seed" ] || ! "${serverkind}_seeded" || seed=$(freshseed)
 # The server kicks off by itself once every player has come, at the latest this long after
 # its start: time for both teams to start and the opponent's wait.
-kickoffafter=$("opp_${oppkind}_kickoff")
+kickoffafter=$("opp_${oppkind}_kickoff" "$connectwait")
 makefolders
 trap cleanup EXIT
 trap 'interrupt INT' INT

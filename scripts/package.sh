@@ -22,14 +22,8 @@ here=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 source "$here/scripts/common.sh"
 build="$here/build" out=.
 
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --build) needvalue "$@"; build=$2; shift 2 ;;
-    --out) needvalue "$@"; out=$2; shift 2 ;;
-    --help|-h) usage; exit 0 ;;
-    *) die "unknown option '$1' (see --help)" ;;
-  esac
-done
+declare -A optiontable=([--build]=build [--out]=out)
+parseoptions "$@"
 checkfolder --build "$build"
 checkfolder --out "$out"
 

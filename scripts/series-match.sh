@@ -37,32 +37,24 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 # by their command lines.
 [[ $0 == /* ]] || exec "$here/scripts/series-match.sh" "$@"
 source "$here/scripts/common.sh"
-index="" side=left cycles=6000 opponent=chasers keep=0 seed="" server=pitch connectwait=30
+source "$here/scripts/opponents.sh"
+index="" side=left cycles=6000 opponent=chasers traces=0 seed="" server=pitch connectwait=30
 
-parseoptions() {
-  while [ $# -gt 0 ]; do
-    case "$1" in
-      --index) needvalue "$@"; index=$2; shift 2 ;;
-      --side) needvalue "$@"; side=$2; shift 2 ;;
-      --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
-      --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
-      --opponent-file) needvalue "$@"; opponentfile "$2"; shift 2 ;;
-      --server) needvalue "$@"; server=$2; shift 2 ;;
-      --connect-wait) needvalue "$@"; connectwait=$2; shift 2 ;;
-      --seed) needvalue "$@"; seed=$2; shift 2 ;;
-      --keep-traces) keep=1; shift ;;
-      --help|-h) usage; exit 0 ;;
-      *) die "unknown option '$1' (see --help)" ;;
-    esac
-  done
+# The options, as parseoptions (scripts/common.sh) reads them.
+declare -A optiontable=([--index]=index [--side]=side [--cycles]=cycles [--opponent]=opponent
+  [--opponent-file]="opponentfile()" [--server]=server [--connect-wait]=connectwait
+  [--seed]=seed [--keep-traces]=traces=1)
+
+checkoptions() {
   checkcount --index "$index" 1 99999
-  [ -z "$seed" ] || checkcount --seed "$seed" 0 999999999
-  case $opponent in vorn:[!/]*) opponent=vorn:$here/${opponent#vorn:} ;; esac
+  checkseed --seed "$seed"
+  opponent=$(oppresolve "$opponent" "$here")
 }
 
-# opponentfile FILE: the --opponent value from the first line of FILE.
+# opponentfile --opponent-file FILE: the --opponent value from the first line of FILE.
 opponentfile() {
-  local file=$1
+  needvalue "$@"
+  local file=$2
   [[ $file == /* ]] || file=$here/$file
   IFS= read -r opponent <"$file" || die "--opponent-file: cannot read '$file'"
 }
@@ -84,10 +76,11 @@ prune() {
     done
   done
   rm -f "$1"/player*/input
-  [ "$keep" = 1 ] || rm -f "$1"/player*/console.txt
+  [ "$traces" = 1 ] || rm -f "$1"/player*/console.txt
 }
 
 parseoptions "$@"
+checkoptions
 folder=$(printf 'match-%03d' "$((10#$index))")
 host=${PARALLEL_SSHHOST:-:}
 [ "$host" != : ] || host="this machine"

@@ -41,7 +41,7 @@
 #                   each match gets ports, logs and a home folder of its own
 #   --connect-wait S  seconds the opponent has to connect in each match (default 30)
 #   --seed S        match i plays with pitch's seed S+i, 0 <= S <= 999999999 - N (default a
-#                   fresh S from 1 to 989999999, drawn at the start and printed). Two series
+#                   fresh S from 1 to 999999999 - N, drawn at the start and printed). Two series
 #                   with the same seed and number of matches play the same matches:
 #                   --baseline pairs them. The real server seeds itself and takes none
 #   --dir D         the series folder (default a new folder /tmp/vorn-series.*, or under
@@ -112,10 +112,10 @@ source "$here/scripts/common.sh"
 source "$here/scripts/servers.sh"
 source "$here/scripts/opponents.sh"
 matches=10 jobs=auto cycles=6000 opponent=chasers dir="" bin=$(binfolder) pitchdir=""
-hosts="" baseline="" keep="" checkonly=0 seed="" serverpath=pitch connectwait=30 sides=both
+hosts="" baseline="" traces="" checkonly=0 seed="" serverpath=pitch connectwait=30 sides=both
 build="" undertest=vorn
-# --compare: the two builds' folders, A and B; bingiven when --bin was given.
-compare=() bingiven=""
+# --compare: the two builds' folders, A and B.
+compare=()
 # A match lost with its machine is tried this many times in all.
 tries=3
 # Stopping: INT first (match.sh ends its match and reports it), TERM, then KILL for whatever
@@ -123,35 +123,19 @@ tries=3
 # 15 s of a stop every match has ended, its report made if the machine made it in 10 s.
 termseq=INT,10000,TERM,3000,KILL,25
 
-parseoptions() {
-  while [ $# -gt 0 ]; do
-    case "$1" in
-      --matches) needvalue "$@"; matches=$2; shift 2 ;;
-      --jobs) needvalue "$@"; jobs=$2; shift 2 ;;
-      --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
-      --opponent) needvalue "$@"; opponent=$2; shift 2 ;;
-      --server) needvalue "$@"; serverpath=$2; shift 2 ;;
-      --connect-wait) needvalue "$@"; connectwait=$2; shift 2 ;;
-      --dir) needvalue "$@"; dir=$2; shift 2 ;;
-      --bin) needvalue "$@"; bin=$2 bingiven=1; shift 2 ;;
-      --compare)
-        if [ $# -lt 3 ] || [ -z "$2" ] || [ -z "$3" ] || [[ $2 == --* || $3 == --* ]]; then
-          die "--compare needs two folders, DIR_A and DIR_B (see --help)"
-        fi
-        compare=("$2" "$3")
-        shift 3
-        ;;
-      --pitch) needvalue "$@"; pitchdir=$2; shift 2 ;;
-      --seed) needvalue "$@"; seed=$2; shift 2 ;;
-      --hosts) needvalue "$@"; hosts=$2; shift 2 ;;
-      --baseline) needvalue "$@"; baseline=$2; shift 2 ;;
-      --under-test) needvalue "$@"; undertest=$2; shift 2 ;;
-      --keep-traces) keep=--keep-traces; shift ;;
-      --check) checkonly=1; shift ;;
-      --help|-h) usage; exit 0 ;;
-      *) die "unknown option '$1' (see --help)" ;;
-    esac
-  done
+# The options, as parseoptions (scripts/common.sh) reads them.
+declare -A optiontable=([--matches]=matches [--jobs]=jobs [--cycles]=cycles
+  [--opponent]=opponent [--server]=serverpath [--connect-wait]=connectwait [--dir]=dir
+  [--bin]=bin [--compare]="compareoption()" [--pitch]=pitchdir [--seed]=seed [--hosts]=hosts
+  [--baseline]=baseline [--under-test]=undertest [--keep-traces]=traces=--keep-traces
+  [--check]=checkonly=1)
+
+# compareoption --compare DIR_A DIR_B ...: the two builds' folders.
+compareoption() {
+  if [ $# -lt 3 ] || [ -z "$2" ] || [ -z "$3" ] || [[ $2 == --* || $3 == --* ]]; then
+    die "--compare needs two folders, DIR_A and DIR_B (see --help)"
+  fi
+  compare=("$2" "$3") taken=2
 }
 
 # What this machine holds, from its cores and its available memory, read when the series
@@ -186,27 +170,23 @@ checkoptions() {
     die "--jobs must be a whole number from 1 to 64, or auto, not '$jobs'"
   fi
   checkcount --cycles "$cycles" 1 1000000
-  [ -n "$opponent" ] || die "--opponent needs chasers, none, vorn:DIR or a command, not ''"
   checkcount --connect-wait "$connectwait" 1 600
   case $undertest in
     vorn) ;;
-    opponent)
-      case $opponent in
-        chasers | none) die "--under-test opponent needs a team of your own as --opponent (a" \
-          "command or vorn:DIR), not $opponent" ;;
-      esac
-      ;;
+    opponent) # a kind that brings players of its own (opp_K_players)
+      [ "$("opp_$(oppkind "$opponent")_players")" != 0 ] || die "--under-test opponent needs a" \
+        "team of your own as --opponent (a command or vorn:DIR), not $opponent" ;;
     *) die "--under-test must be vorn or opponent, not '$undertest'" ;;
   esac
-  [ -z "$seed" ] || checkcount --seed "$seed" 0 $((999999999 - 10#$matches))
+  checkseed --seed "$seed" $((10#$matches))
   # The checks of a match (scripts/match.sh's): every match plays eleven, on both sides when
-  # the opponent can play on the left.
+  # the opponent's kind lets vorn play on the right.
   oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
-  local side=right players=11 noise="" record=""
-  ("opp_${oppkind}_check") >/dev/null 2>&1 || sides=left side=left
-  "opp_${oppkind}_check"
-  "${serverkind}_check"
-  build=$("opp_${oppkind}_build")
+  oppside "$oppkind" right || sides=left
+  oppcheck "$opponent" "$serverkind" left 11
+  opponent=$(oppresolve "$opponent" "$PWD")
+  "${serverkind}_check" "$cycles" "$seed" "" ""
+  build=$("opp_${oppkind}_build" "$opponent")
   local p
   if [ ${#compare[@]} = 2 ]; then
     checkcompare
@@ -247,7 +227,7 @@ checkcompare() {
       [ -x "${compare[$x]}/$p" ] || die "--compare: ${compare[$x]}/$p is missing"
     done
   done
-  [ -z "$bingiven" ] || die "--compare names both builds: leave out --bin"
+  [ -z "${given[--bin]:-}" ] || die "--compare names both builds: leave out --bin"
   [ -z "$baseline" ] || die "--compare compares its two builds in one run: leave out" \
     "--baseline (compare either build's series, D/a or D/b, with a baseline afterwards:" \
     "scripts/series_summary.py series D/b --baseline D2)"
@@ -264,7 +244,7 @@ checkcompare() {
 holdsseries() { [ -e "$1/series.json" ] || compgen -G "$1/match-*" >/dev/null; }
 
 # serveroptions: what every match asks of the server, beside its seed and side.
-serveroptions() { side=left "${serverkind}_options"; }
+serveroptions() { "${serverkind}_options" "$cycles" "$oppkind" left; }
 
 # makestage: the series folder, claimed by creating its series.json, which fails when the
 # file is there (of two series given one folder at once, one plays and the other is
@@ -282,7 +262,7 @@ makestage() {
   b=$dir/$stage/build/bin
   if ! { mkdir -p "$b" && cp -p "$pitchdir/pitch" "$bin/Vorn" "$bin/Vorng" "$b/" &&
     cp -pr "$here/scripts" "$dir/$stage/" &&
-    "opp_${oppkind}_stage" "$dir/$stage" >"$dir/$stage/opponent.arg"; }; then
+    "opp_${oppkind}_stage" "$opponent" "$dir/$stage" >"$dir/$stage/opponent.arg"; }; then
     unstage "$made"
     die "cannot copy the programs into '$dir/$stage'"
   fi
@@ -391,7 +371,7 @@ play() {
   # GNU parallel gets SIGTERM should this script be killed, and stops its matches.
   exec setpriv --pdeathsig TERM setsid parallel "${args[@]}" -a "$stage/plan.txt" "${run[@]}" "$command" --index '{1}' \
     --side '{2}' "${seeds[@]}" --cycles "$cycles" --opponent-file opponent.arg \
-    --server "$(printf '%q' "$serverpath")" --connect-wait "$connectwait" $keep
+    --server "$(printf '%q' "$serverpath")" --connect-wait "$connectwait" $traces
 }
 
 # By match: the machine it started on last; how it ended ("STATUS FOR AGAINST"), once it
@@ -639,7 +619,7 @@ main() {
   if [ -n "$seed" ]; then
     seed=$((10#$seed))
   elif "${serverkind}_seeded"; then
-    seed=$(($(od -An -N4 -tu4 /dev/urandom) % 989999999 + 1))
+    seed=$(freshseed $((10#$matches)))
   fi
   local atonce=$jobs how=""
   if [ "$jobs" = auto ]; then

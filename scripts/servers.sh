@@ -1,17 +1,25 @@
 # The servers a match can be played on, each in its own option dialect. Sourced by
-# scripts/match.sh and scripts/series.sh (not run on its own); a new server is one more kind
-# here: its name in serverkind and the functions below.
+# scripts/match.sh and scripts/series.sh, and for pitch's command line and port by
+# scripts/soak.sh and bench/pitch_timing.sh (not run on its own); a new server is one more
+# kind here: its name in serverkind and the functions below. The servers' command lines are
+# built by scripts/vornkit/servers.py, which bench/conformance.py imports too; the lines the
+# servers print are read here, as they come.
 #
 # serverkind VALUE: the kind of --server VALUE: "pitch" for pitch, "rcss" for any other
 # value, the path of the real simulation server's program, which takes its options as
 # server::NAME=VALUE. For each kind K:
 #
-#   K_check          refuses (die) what the server cannot do with the options given
+#   K_check CYCLES SEED NOISE RECORD
+#                    refuses (die) what the server cannot do with the match's length, its
+#                    seed, --no-noise and its record (each empty when not given); the real
+#                    server's also makes serverpath (--server) the program's whole path
 #   K_present        succeeds when its program is there, else says what is missing
 #   K_name           its name in the runner's lines
 #   K_onrecord BIN   the program of the server and the copy of it that a series plays (BIN:
 #                    the series' copies of the programs), a line each, to put on record
-#   K_options        the options every match of a series gives it, beside seed and side
+#   K_options CYCLES OPPKIND SIDE
+#                    the options every match of a series gives it, beside seed and side
+#                    (CYCLES its length, OPPKIND the opponent's kind, SIDE vorn's)
 #   K_seeded         succeeds when it takes a seed (--seed), so that a match can be played
 #                    again and two series paired
 #   K_record         succeeds when it writes pitch's record (the send slots' timing)
@@ -31,16 +39,35 @@
 #   K_timeover LINE  succeeds when LINE says that the time is over
 #   K_show LINE      what of LINE the user sees while the match is played (nothing, the line)
 #
-# They read the match's settings from match.sh: serverpath (the --server value), pitchdir,
-# dir, cycles, players, seed, oppkind, side, noise, record, kickoffafter (seconds after its
-# start by which the server kicks off, come who may), and use its followserver, nextline,
-# startclock, startline and startfailure (a start-up awaited as long as the server lives)
-# and the opponent's kind (scripts/opponents.sh: its players, what it needs of pitch).
+# K_start and K_present read the match's settings from match.sh: serverpath (the --server
+# value), pitchdir, dir, cycles, players, seed, oppkind, side, noise, record, kickoffafter
+# (seconds after its start by which the server kicks off, come who may), and use its
+# followserver, nextline, startclock, startline and startfailure (a start-up awaited as long
+# as the server lives) and the opponent's kind (scripts/opponents.sh: its players, what it
+# needs of pitch).
 
 serverkind() { if [ "$1" = pitch ]; then echo pitch; else echo rcss; fi; }
 
+# The servers' command lines: scripts/vornkit/servers.py.
+serverspy=$(dirname "${BASH_SOURCE[0]}")/vornkit/servers.py
+
 # --- pitch, our own server: one port of its choice (--port 0), its output in pitch.txt. It
 # says its seed after its port, and every init it refuses, with the reason (the first 20).
+
+# pitch_command PROGRAM [NAME=VALUE | NAME]... [-- WORD...]: pitch's command line on a port of
+# its choice on 127.0.0.1 (servers.py pitch), into the array pitchargv.
+pitch_command() {
+  mapfile -d '' pitchargv < <(python3 "$serverspy" pitch "$@")
+  [ ${#pitchargv[@]} -gt 0 ]
+}
+# pitch_port LINE: the port, when LINE is pitch's "pitch: listening on port N"; else fails.
+pitch_port() { [[ $1 =~ ^pitch:\ listening\ on\ port\ ([0-9]+) ]] && echo "${BASH_REMATCH[1]}"; }
+# pitch_portin FILE: the port that pitch's output FILE says so far; fails when it says none.
+pitch_portin() {
+  local line
+  while IFS= read -r line; do pitch_port "$line" && return 0; done <"$1"
+  return 1
+}
 
 pitch_check() { :; }
 # pitch_present: its program is there, else a line that says so (found when the match
@@ -56,27 +83,27 @@ pitch_present() {
 }
 pitch_name() { echo pitch; }
 pitch_onrecord() { printf '%s\n' "$pitchdir/pitch" "$1/pitch"; }
-pitch_options() { echo --cycles "$cycles" $("opp_${oppkind}_pitch"); }
+pitch_options() { echo --cycles "$1" $("opp_${2}_pitch" "$3"); }
 pitch_seeded() { :; }
 pitch_record() { :; }
 pitch_progress() { :; }
 
 pitch_start() {
-  local args=(--port 0 --bind 127.0.0.1 --cycles "$cycles" --record "$record"
-    --wait-players "$((players + $("opp_${oppkind}_players")))"
-    --kickoff-after "$kickoffafter" --seed "$seed"
-    --game-log "$dir/match.rcg" --text-log "$dir/match.rcl" $("opp_${oppkind}_pitch"))
-  [ -z "$noise" ] || args+=(--no-noise)
+  pitch_command "$pitchdir/pitch" "cycles=$cycles" "record=$record" \
+    "wait-players=$((players + $("opp_${oppkind}_players")))" "kickoff-after=$kickoffafter" \
+    "seed=$seed" "game-log=$dir/match.rcg" "text-log=$dir/match.rcl" ${noise:+no-noise} \
+    -- $("opp_${oppkind}_pitch" "$side") ||
+    { startproblem="pitch did not start: $serverspy gave no command line" && return 1; }
   serverout=$dir/pitch.txt
   : >"$serverout" # there before tail follows it
-  setpriv --pdeathsig TERM "$pitchdir/pitch" "${args[@]}" >"$serverout" 2>&1 &
+  setpriv --pdeathsig TERM "${pitchargv[@]}" >"$serverout" 2>&1 &
   server=$!
   followserver
   local line
   startclock
   while startline line; do
-    if [[ $line =~ ^pitch:\ listening\ on\ port\ ([0-9]+) ]]; then
-      port=${BASH_REMATCH[1]} serverseed=$seed
+    if port=$(pitch_port "$line"); then
+      serverseed=$seed
       say "pitch listening on 127.0.0.1:$port; a match of $cycles cycles with seed $seed in $dir"
       return 0
     fi
@@ -115,17 +142,12 @@ pitch_show() {
 # USER is unset, for it finds "~" through USER and the password file, not HOME. Its game log
 # and text log go to match.rcg and match.rcl in the match folder, its output to server.txt.
 #
-# Beside the match's length and logs it is told:
-#   server::verbose=true  so that it says why it refuses a player (a third team, a full team,
-#       a second goalie) on its standard error; it says a version it has no messages for
-#       whatever this says. Verbose adds a line a player type at its start and little else.
-#   player::allow_mult_default_type=true  so that every player keeps the default type. At the
-#       first kick-off it would otherwise hand out its heterogeneous types to the players
-#       (the default type to at most pt_max of a team, others to the rest), and a client of
-#       protocol 6, as vorn's players are, is never told its type nor the types' parameters.
-#       This holds for the opponent's players too: the server hands out no types to either
-#       team; an opponent with an online coach may still change its own players' types
-#       itself (change_player_type), within subs_max and pt_max, as ever.
+# Its command line and environment are its dialect's (scripts/vornkit/servers.py: the ports,
+# the logs, the home, what every start of it is told); beside the match's length, waits and
+# logs a match tells it server::verbose=true, so that it says why it refuses a player (a third
+# team, a full team, a second goalie) on its standard error; it says a version it has no
+# messages for whatever this says. Verbose adds a line a player type at its start and little
+# else.
 
 rcss_check() {
   local found
@@ -134,12 +156,12 @@ rcss_check() {
       "(give its path)"
     serverpath=$found
   fi
-  ((10#$cycles % 20 == 0)) || die "--cycles must be a multiple of 20 on the real server (it" \
-    "counts a half in whole seconds), not '$cycles'"
-  [ -z "$seed" ] || die "--seed: the real server seeds its random source from its clock; it" \
+  ((10#$1 % 20 == 0)) || die "--cycles must be a multiple of 20 on the real server (it" \
+    "counts a half in whole seconds), not '$1'"
+  [ -z "$2" ] || die "--seed: the real server seeds its random source from its clock; it" \
     "takes no seed"
-  [ -z "$noise" ] || die "--no-noise is pitch's; the real server always has its noise"
-  [ -z "$record" ] || die "--record: only pitch writes a record (the real server writes its" \
+  [ -z "$3" ] || die "--no-noise is pitch's; the real server always has its noise"
+  [ -z "$4" ] || die "--record: only pitch writes a record (the real server writes its" \
     "game log, match.rcg)"
   [ -x "$serverpath" ] && [ ! -d "$serverpath" ] || die "--server: '$serverpath' is not a" \
     "program that can be run (pitch, or the real server's program)"
@@ -149,32 +171,10 @@ rcss_present() { :; }
 
 rcss_name() { echo "the real server"; }
 rcss_onrecord() { printf '%s\n' "$serverpath" "$serverpath"; } # played where it is
-rcss_options() { echo --server "$serverpath" --cycles "$cycles"; }
+rcss_options() { echo --server "$serverpath" --cycles "$1"; }
 rcss_seeded() { false; } # from its clock
 rcss_record() { false; }
 rcss_progress() { false; }
-
-# rcss_freeport: a port P such that P, P + 1 and P + 2 are free for UDP on every address,
-# below the ephemeral ports (which players' sockets take), from 10000 up.
-rcss_freeport() {
-  python3 - <<'EOF'
-import random, socket
-low = int(open("/proc/sys/net/ipv4/ip_local_port_range").read().split()[0])
-for _ in range(200):
-    port = random.randrange(10000, max(10003, low - 3))
-    socks = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(3)]
-    try:
-        for i, s in enumerate(socks):
-            s.bind(("0.0.0.0", port + i))
-    except OSError:
-        continue
-    finally:
-        for s in socks:
-            s.close()
-    print(port)
-    break
-EOF
-}
 
 # rcss_startlock, rcss_startunlock: the real server seeds its random source from its clock
 # in whole seconds when it starts (its source at the head of its history takes no seed:
@@ -209,35 +209,27 @@ rcss_startunlock() {
 }
 
 rcss_start() {
-  local home=$dir/server tries line got
+  local home=$dir/server tries line got words
   serverseed=""
   mkdir -p "$home/conf" || { startproblem="cannot create '$home'"; return 1; }
   serverout=$dir/server.txt
   rcss_startlock
   for tries in 1 2 3 4 5; do
-    port=$(rcss_freeport)
-    if [ -z "$port" ]; then
+    # Three free ports, the first of them first, then the command (env and the server).
+    mapfile -d '' words < <(python3 "$serverspy" rcss "$serverpath" "$dir" match "$home" \
+      "connect_wait=$((kickoffafter * 10))" kick_off_wait=20 game_over_wait=10 \
+      "half_time=$((10#$cycles / 20))" synch_mode=false verbose=true)
+    if [ ${#words[@]} -lt 2 ]; then
       rcss_startunlock
       startproblem="no three free ports in a row for the server"
       return 1
     fi
-    local args=("server::port=$port" "server::coach_port=$((port + 1))"
-      "server::olcoach_port=$((port + 2))" server::auto_mode=true
-      "server::connect_wait=$((kickoffafter * 10))" server::kick_off_wait=20
-      server::game_over_wait=10 server::nr_extra_halfs=0 server::penalty_shoot_outs=false
-      "server::half_time=$((10#$cycles / 20))" server::synch_mode=false
-      server::game_logging=true server::text_logging=true
-      "server::game_log_dir=$dir" "server::text_log_dir=$dir" server::game_log_fixed=true
-      server::text_log_fixed=true server::game_log_fixed_name=match
-      server::text_log_fixed_name=match server::game_log_compression=0
-      server::text_log_compression=0 server::verbose=true
-      player::allow_mult_default_type=true)
+    port=${words[0]}
     : >"$serverout"
     # Line by line (stdbuf), so that every player's "connected" is read as it comes; the
     # start lock is not its to hold.
     (cd "$home" && { [ -z "$rcsslock" ] || exec {rcsslock}>&-; } &&
-      exec setpriv --pdeathsig TERM env -u USER -u USERNAME HOME="$home" RCSS_CONF_DIR="$home/conf" \
-        stdbuf -oL -eL "$serverpath" "${args[@]}") >"$serverout" 2>&1 &
+      exec setpriv --pdeathsig TERM stdbuf -oL -eL "${words[@]:1}") >"$serverout" 2>&1 &
     server=$!
     followserver
     startclock

@@ -33,20 +33,11 @@ set -uo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$here/scripts/common.sh"
+source "$here/scripts/servers.sh"
 cycles=6000 first=100 last="" growth=1024 grace=10 dir="" bin="${VORN_BIN:-$here/build/bin}"
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --cycles) needvalue "$@"; cycles=$2; shift 2 ;;
-    --first) needvalue "$@"; first=$2; shift 2 ;;
-    --last) needvalue "$@"; last=$2; shift 2 ;;
-    --growth) needvalue "$@"; growth=$2; shift 2 ;;
-    --grace) needvalue "$@"; grace=$2; shift 2 ;;
-    --dir) needvalue "$@"; dir=$2; shift 2 ;;
-    --bin) needvalue "$@"; bin=$2; shift 2 ;;
-    --help|-h) usage; exit 0 ;;
-    *) die "unknown option '$1' (see --help)" ;;
-  esac
-done
+declare -A optiontable=([--cycles]=cycles [--first]=first [--last]=last [--growth]=growth
+  [--grace]=grace [--dir]=dir [--bin]=bin)
+parseoptions "$@"
 checkcount --cycles "$cycles" 200 1000000
 [ -n "$last" ] || last=$((cycles - 100))
 checkcount --first "$first" 100 "$cycles"
@@ -94,15 +85,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$bin/pitch" --port 0 --bind 127.0.0.1 --cycles "$cycles" --opponent chasers \
-  --wait-players 11 --record "$dir/match.jsonl" >"$dir/pitch.txt" 2>&1 &
+pitch_command "$bin/pitch" "cycles=$cycles" opponent=chasers wait-players=11 \
+  "record=$dir/match.jsonl" ||
+  { warn "$prog: pitch did not start: $serverspy gave no command line"; exit 1; }
+"${pitchargv[@]}" >"$dir/pitch.txt" 2>&1 &
 pitch=$!
 echo "$pitch" >>"$started"
 port=""
 for _ in $(seq 1 100); do
   [ -z "$stopped" ] || break
-  port=$(sed -n 's/^pitch: listening on port \([0-9]*\).*/\1/p' "$dir/pitch.txt")
-  [ -n "$port" ] && break
+  port=$(pitch_portin "$dir/pitch.txt") && break
   sleep 0.05
 done
 [ -n "$port" ] || [ -z "$stopped" ] || exit $((128 + $(kill -l "$stopped")))

@@ -55,19 +55,8 @@ host=localhost port=6000 players=11 dir="" bin=$(binfolder)
 answerwait=5 # seconds
 matchend=6000 # the players end themselves from this cycle on
 
-parseoptions() {
-  while [ $# -gt 0 ]; do
-    case "$1" in
-      --host) needvalue "$@"; host=$2; shift 2 ;;
-      --port) needvalue "$@"; port=$2; shift 2 ;;
-      --players) needvalue "$@"; players=$2; shift 2 ;;
-      --dir) needvalue "$@"; dir=$2; shift 2 ;;
-      --bin) needvalue "$@"; bin=$2; shift 2 ;;
-      --help|-h) usage; exit 0 ;;
-      *) die "unknown option '$1' (see --help)" ;;
-    esac
-  done
-}
+# The options, as parseoptions (scripts/common.sh) reads them.
+declare -A optiontable=([--host]=host [--port]=port [--players]=players [--dir]=dir [--bin]=bin)
 
 checkoptions() {
   checkhost --host "$host"

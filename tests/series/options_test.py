@@ -2,15 +2,19 @@
 """The seed, server and opponent options of scripts/series.sh and scripts/match.sh on a
 table of values: each bad one is refused before anything starts, with status 2 and one
 line naming the option, and nothing is created (--check refuses what the run would); each good one passes --check. /bin/true stands in for the real server's program:
-only what --check looks at is asked of it.
+only what --check looks at is asked of it. The seed at every level (series-match.sh too),
+the shapes of the options' tables, and per kind of opponent the sides it declares against the
+sides its check lets vorn play on (scripts/opponents.sh).
 
 usage: tests/series/options_test.py BIN_DIR
 """
 import os
+import subprocess
 import tempfile
 
-from harness import BIN, finish, run
+from harness import BIN, REPO, finish, run
 SERIES, MATCH = "scripts/series.sh", "scripts/match.sh"
+ONE, FUZZ = "scripts/series-match.sh", "scripts/fuzz.sh"
 # script, arguments, exit status, the one line it prints (empty: none)
 CASES = [
     (SERIES, "--seed -1", 2, "series.sh: --seed must be a whole number from 0 to 999999989, "
@@ -93,8 +97,37 @@ CASES = [
      "both builds against one opponent: --opponent vorn:DIR is a third build (play it as A or "
      "B)"),
     (SERIES, f"--compare {BIN} {BIN} --cycles 40", 0, ""),
+    # The one range of the seed (scripts/common.sh) at every level; a series' largest seed is
+    # its top less the matches.
+    (ONE, "--index 1 --seed 1000000000", 2, "series-match.sh: --seed must be a whole number "
+     "from 0 to 999999999, not '1000000000'"),
+    (SERIES, "--matches 10000 --seed 999989999", 0, ""),
+    (SERIES, "--matches 10000 --seed 999990000", 2, "series.sh: --seed must be "
+     "a whole number from 0 to 999989999, not '999990000'"),
+    # The options' tables (parseoptions): an option that reads its value itself, one checked
+    # after the table, a switch; a refusal writes its line nowhere else (no file in the folder).
+    (ONE, "--index 2 --opponent-file", 2, "series-match.sh: --opponent-file needs a value (see "
+     "--help)"),
+    (ONE, "--index 0", 2, "series-match.sh: --index must be a whole number from 1 to 99999, not "
+     "'0'"),
+    (FUZZ, "--runs -1", 2, "fuzz.sh: --runs must be a whole number from 1 to 999999999, not "
+     "'-1'"),
+    (SERIES, "--keep-traces --jobs 0", 2, "series.sh: --jobs must be a whole number from 1 to "
+     "64, or auto, not '0'"),
 ]
+# Every kind of opponent on either side: the sides its kind declares (oppside, which series.sh
+# asks) must be those its check lets vorn play on.
+KINDS = ["chasers", "none", f"vorn:{BIN}", "/bin/true {port}"]
+SIDES = ('for side in left right; do oppside "$(oppkind "$1")" $side; declared=$?; '
+         '(oppcheck "$1" pitch $side 11) 2>/dev/null; echo "$side $declared $?"; done')
 failures = []
+for value in KINDS:
+    got = subprocess.run(["bash", "-c", f"source {REPO}/scripts/common.sh; source {REPO}/scripts/"
+                          f"opponents.sh; {SIDES}", "bash", value], capture_output=True, text=True)
+    sides = [line.split() for line in got.stdout.splitlines()]
+    if len(sides) != 2 or any((d == "0") != (c == "0") for _, d, c in sides):
+        failures.append(f"--opponent {value}: the sides declared and checked (side, declared, "
+                        f"checked; 0: allowed): {sides} {got.stderr}")
 with tempfile.TemporaryDirectory() as d:
     for script, args, status, line in CASES:
         check = " --check" if script == SERIES and "--check" not in args else ""
@@ -103,4 +136,4 @@ with tempfile.TemporaryDirectory() as d:
         if got.returncode != status or out != ([line] if line else []) or os.listdir(d):
             failures.append(f"{script} {args}: status {got.returncode} (expected {status}), "
                             f"output {out} (expected {line!r}), left {os.listdir(d)}")
-finish(failures, len(CASES), "every option as expected")
+finish(failures, len(CASES) + len(KINDS), "every option as expected")
