@@ -11,6 +11,7 @@ import html
 import json
 import os
 
+from vornkit import joblog
 from vornkit import matchfolder
 from vornkit import series_compare
 from vornkit import series_page as pages
@@ -36,11 +37,11 @@ def startedtimes(folder):
     epoch}, from GNU parallel's log of the jobs (its Seq is the line of the plan)."""
     plan = [line.split() for line in matchfolder.readlines(os.path.join(folder, "plan.txt"))]
     out = {}
-    for line in matchfolder.readlines(os.path.join(folder, "joblog.txt"))[1:]:
-        fields = line.split("\t")
+    for job in joblog.jobs(folder):
+        n, start = job["seq"], job["start"]
         try:
-            n, start = int(fields[0]), float(fields[2])
-            out[(plan[n - 1][3], int(plan[n - 1][0]))] = start
+            if n is not None and start is not None:
+                out[(plan[n - 1][3], int(plan[n - 1][0]))] = start
         except (IndexError, ValueError):
             continue
     return out
