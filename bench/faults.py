@@ -34,7 +34,8 @@ real server the players heard it), report (the team's table is in report.txt: th
 makes the figures and the replay page).
 
 The bound is measured from the signal for the targets whose signal ends the match; for a
-player and the opponent, whose end the match outlives, from the later of the signal and the
+player and the opponent, whose end the match outlives, and for SIGHUP to GNU parallel (which
+finishes its running matches and starts no more), from the later of the signal and the
 time over. A trial that never reached its moment (the match ended first, a goal that did
 not come) or whose target was not there is counted as missed, not as a failure. Matches are
 short (100 to 300 cycles, or 300 for a goal), so that a trial takes half a minute or less.
@@ -100,8 +101,14 @@ MOMENTS = ["startup", "kickoff", "play", "goal", "halftime", "timeover", "report
 # Targets that have ended by the report (the team's table is written once every player has
 # ended; pitch has ended before it): no trial of theirs at that moment.
 GONE_AT_REPORT = {"team", "player", "server", "opponent"}
-# Targets whose end the match outlives: their trials measure from the time over.
+# Targets whose end the match outlives: their trials measure from the time over. SIGHUP is
+# GNU parallel's own "finish the running jobs, start no new one": the running match plays
+# to its end, the ones not started never start.
 OUTLIVED = {"player", "opponent"}
+
+
+def outlived(trial):
+    return trial.target in OUTLIVED or (trial.target, trial.signal) == ("parallel", "HUP")
 
 # The runner's exit status (match.sh's, series.sh's for the series' targets) that each case
 # gives by the help texts, by (target, signal, phase): phase "on" before the time over,
@@ -529,7 +536,7 @@ def run_trial(trial, out, bin_dir, bound=BOUND_S, say=None):
         alive_target = trial.target not in ("group", "series-group")
         end = None
         hard = t0 + bound + GRACE_S
-        if trial.target in OUTLIVED:
+        if outlived(trial):
             hard += trial.cycles * 0.1 + 40  # the rest of the match, its pauses
         checked_bound = False
         last_alive = t0  # the last scan that saw a process of the trial (or the runner)
@@ -544,7 +551,7 @@ def run_trial(trial, out, bin_dir, bound=BOUND_S, say=None):
                                         all(p.pid != target for p in procs)):
                 target_gone = now
             ref = t0
-            if trial.target in OUTLIVED:
+            if outlived(trial):
                 ref = max(t0, over_at) if over_at is not None else None
             if not checked_bound and ref is not None and now >= ref + bound:
                 checked_bound = True
@@ -563,7 +570,7 @@ def run_trial(trial, out, bin_dir, bound=BOUND_S, say=None):
                 break
             time.sleep(0.2)
         ref = t0
-        if trial.target in OUTLIVED and over_at is not None:
+        if outlived(trial) and over_at is not None:
             ref = max(t0, over_at)
         if end is not None:
             # Between the last scan that saw a process and the first that saw none: the

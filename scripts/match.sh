@@ -376,12 +376,23 @@ startteam() {
     kill -TERM "$team" 2>/dev/null
     waitfor "$team" 2>/dev/null
     team=""
+    serverended
     last=$(grep -v '^ *$' "$dir/team.txt" | tail -n 1 | cut -c 1-200)
     warn "$prog: the team did not start: $why; the last line of team.txt: ${last:-none}"
     warn "$(cat "$dir/team.txt")"
     exit 1
   fi
   say "$started"
+}
+
+# serverended: when the server has ended as a team joined (stopped or killed), the match ends
+# as it did: the server's last lines taken, its ending said, its status.
+serverended() {
+  [ -z "$refused$sidegone" ] && ! kill -0 "$server" 2>/dev/null || return 0
+  followmatch
+  [ "$status" != 0 ] || return 0 # ended by itself before the match: one that did not start
+  warn "$(ending)"
+  quit
 }
 
 # startopponent: the opponent, once its side is free; the match is invalid when it has not
@@ -398,7 +409,7 @@ startopponent() {
     invalid="the opponent was refused: $refused"
     [[ $refused != "pitch serves protocol 6 only"* ]] ||
       invalid+="; play on the real server with --server PATH"
-  elif [ -n "$sidegone" ]; then
+  elif serverended; [ -n "$sidegone" ]; then
     invalid="the opponent ended before it joined: ${sidejoins[$where]} of its $needed players"
     invalid+=" had joined (its output: opponent.txt)"
   elif [ -z "$interrupted" ]; then
@@ -635,6 +646,9 @@ ending() {
 interrupted=""
 interrupt() {
   [ "$1" != PIPE ] || [ -z "$interrupted" ] || return 0
+  # One signal may come twice: to the whole group and from series-match.sh, which passes on
+  # what it gets. The server has it already.
+  [ "$1" != "$interrupted" ] || return 0
   interrupted=$1
   local signal=$1
   [ "$signal" != PIPE ] || signal=INT

@@ -24,8 +24,8 @@
 # in the folder above scripts/: series.sh copies another build of vorn there. Without --seed
 # the server chooses its own (the real server does).
 #
-# Ctrl-C, SIGINT or SIGTERM stops the match (match.sh ends pitch and the team); what was
-# played is still summed up and reported as stopped. The exit status is 0 once the end is
+# Ctrl-C, SIGINT, SIGTERM or SIGHUP stops the match (match.sh ends pitch and the team); what
+# was played is still summed up and reported as stopped. The exit status is 0 once the end is
 # reported, however the match went: GNU parallel plays a job again on another machine when
 # it fails, and a match that failed on its own would fail there too; a status other than 0
 # means that the match could not be played here at all (or, through ssh, that the
@@ -93,15 +93,24 @@ host=${PARALLEL_SSHHOST:-:}
 [ "$host" != : ] || host="this machine"
 rm -rf "$folder" && mkdir -p "$folder" || die "cannot create the folder '$folder'"
 echo "started $index $side $host"
-# The match ends by itself on a signal; this script only has to outlive it.
-trap : INT TERM
 # The programs beside these scripts, whatever VORN_BIN said where the series was started.
-# The match gets SIGTERM should this script be killed (GNU parallel killed with it).
-said=$(VORN_BIN="$here/build/bin" setpriv --pdeathsig TERM "$here/scripts/match.sh" --cycles "$cycles" \
+# The match gets SIGTERM should this script be killed (GNU parallel killed with it). A
+# signal to this script goes on to the match (match.sh takes a signal it already has once),
+# and the script outlives it to sum up what was played: so a match ends whether the signal
+# comes to its whole group (Ctrl-C, timeout) or to this script alone (GNU parallel's end,
+# which series.sh makes a SIGTERM).
+said=$(mktemp) || die "cannot make a temporary file"
+VORN_BIN="$here/build/bin" setpriv --pdeathsig TERM "$here/scripts/match.sh" --cycles "$cycles" \
   --opponent "$opponent" --side "$side" --server "$server" --connect-wait "$connectwait" \
-  ${seed:+--seed "$seed"} --dir "$folder" 2>&1)
-status=$?
-[ -s "$folder/report.txt" ] || printf '%s\n' "$said" >"$folder/report.txt"
+  ${seed:+--seed "$seed"} --dir "$folder" >"$said" 2>&1 &
+match=$!
+for signal in INT TERM HUP; do
+  trap "kill -$signal $match 2>/dev/null" "$signal"
+done
+# wait returns early (above 128) when a trapped signal comes: wait again while match.sh runs.
+while wait "$match"; status=$?; [ "$status" -gt 128 ] && kill -0 "$match" 2>/dev/null; do :; done
+[ -s "$folder/report.txt" ] || cp "$said" "$folder/report.txt"
+rm -f "$said"
 # The figures, and how the match ended; a result.json that could not be written makes the
 # match failed, said so on the line.
 outcome=$(python3 "$here/scripts/series_summary.py" match "$folder" --side "$side" \

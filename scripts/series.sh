@@ -98,7 +98,9 @@
 # closed) stops the series: every running match is stopped (pitch and every player ended),
 # and the summary covers the matches that were played to the end. An output whose reader has
 # gone ("| head", or a "| tee" ended by Ctrl-C) stops the series the same way, and the
-# summary still goes to its files. Exit status 0 when every match was played; after a stop
+# summary still goes to its files. SIGHUP to GNU parallel alone is GNU parallel's own: it
+# starts no more matches, lets the running ones play to their end, and the series sums up
+# what was played. Exit status 0 when every match was played; after a stop
 # 130 (Ctrl-C, SIGINT), 143 (SIGTERM), 129 (SIGHUP) or 141 (the output closed), as
 # scripts/match.sh and scripts/start-team.sh give; 1 when a match failed or was invalid, or
 # the summary could not be made (a match whose result.json is missing or broken is named
@@ -380,11 +382,14 @@ play() {
     for file in "${oppfiles[@]}"; do args+=(--basefile "$stage/./$file"); done
     command=scripts/series-match.sh
   fi
+  # Here, a match gets SIGTERM should GNU parallel be killed (series-match.sh passes it on).
+  local run=()
+  [ -n "$hosts" ] || run=(setpriv --pdeathsig TERM)
   cd "$dir" || exit 1
   local seeds=()
   [ -z "$seed" ] || seeds=(--seed '{5}')
   # GNU parallel gets SIGTERM should this script be killed, and stops its matches.
-  exec setpriv --pdeathsig TERM setsid parallel "${args[@]}" -a "$stage/plan.txt" "$command" --index '{1}' \
+  exec setpriv --pdeathsig TERM setsid parallel "${args[@]}" -a "$stage/plan.txt" "${run[@]}" "$command" --index '{1}' \
     --side '{2}' "${seeds[@]}" --cycles "$cycles" --opponent-file opponent.arg \
     --server "$(printf '%q' "$serverpath")" --connect-wait "$connectwait" $keep
 }

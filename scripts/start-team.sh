@@ -157,6 +157,8 @@ startplayers() {
     (trap '' INT && trap : TERM HUP && cd "$folder" && { "$bin/$(program "$n")" "$host" "$port" <input \
       >console.txt 2>&1; echo $? >status; }) &
     pids+=($!) inputs+=("$fd")
+    # A signal that came while this player was being started found it not yet in inputs.
+    [ $stopping = 0 ] || echo quit >&"$fd"
     if [ "$n" = 1 ]; then
       calls "$!" "$folder/console.txt" &
       follower=$!

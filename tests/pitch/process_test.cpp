@@ -25,18 +25,6 @@ static double secs() {
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
-// Server: a pitch that is stopped when the test ends, however it ends.
-struct Server {
-    PitchProcess p;
-    explicit Server(const std::vector<std::string> &args) {
-        started = startpitch(p, args);
-    }
-    ~Server() {
-        stoppitch(p);
-    }
-    bool started = false;
-};
-
 static std::string errorfor(int port, const std::string &init, int *fromport = nullptr) {
     Client c;
     openclient(c, port);

@@ -11,18 +11,6 @@ using namespace pitchtest;
 
 namespace {
 
-// Server: a pitch that is stopped when the test ends, however it ends.
-struct Server {
-    PitchProcess p;
-    explicit Server(const std::vector<std::string> &args) {
-        started = startpitch(p, args);
-    }
-    ~Server() {
-        stoppitch(p);
-    }
-    bool started = false;
-};
-
 const char NoMorePlayer[] = "(error no_more_player_or_goalie_or_illegal_client_version)";
 
 // refusal: the line pitch says of an init from port refused for reason.

@@ -25,6 +25,19 @@ bool startpitch(PitchProcess &p, const std::vector<std::string> &args);
 // stoppitch: SIGTERM, wait (bounded), collect the rest of its output; returns the exit
 // status or -1 when it had to be killed.
 int stoppitch(PitchProcess &p);
+
+// Server: a pitch that is stopped when the test ends, however it ends.
+struct Server {
+    PitchProcess p;
+    explicit Server(const std::vector<std::string> &args) {
+        started = startpitch(p, args);
+    }
+    ~Server() {
+        stoppitch(p);
+    }
+    bool started = false;
+};
+
 // waitexit: wait up to ms for pitch to end by itself; output collected as above.
 int waitexit(PitchProcess &p, int ms);
 // waitline: read pitch's output until it holds the whole line (its newline added), at most

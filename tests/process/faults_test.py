@@ -71,48 +71,36 @@ def started(argv, folder, out, **kw):
                                 **kw)
 
 
-def soak_killed(bin_dir, out):
-    """soak.sh killed outright while its players play: its watchdog ends pitch and them."""
-    folder = os.path.join(out, "soak")
-    os.makedirs(folder)
-    soak = started([os.path.join(REPO, "scripts", "soak.sh"), "--cycles", "300", "--dir",
-                    os.path.join(folder, "match"), "--bin", bin_dir], folder,
-                   os.path.join(folder, "soak.txt"))
-    try:
-        pitch = os.path.join(folder, "match", "pitch.txt")
-        waitfor(lambda: "joined" in faults.head(pitch) and
-                faults.head(pitch).count(" joined on the ") == 11, "11 players joined")
-        t0 = time.monotonic()
-        os.kill(soak.pid, signal.SIGKILL)
-        soak.wait()
-        left = ended_within(folder, t0, BOUND_S)
-        return [f"left {BOUND_S:g} s after soak.sh was killed: {left}"] if left else []
-    finally:
-        faults.stop_all(soak, folder)
-
-
-def soak_stopped(bin_dir, out):
-    """soak.sh alone gets SIGINT in play: pitch and the players stop, status 130."""
-    folder = os.path.join(out, "soak")
-    os.makedirs(folder)
-    soak = started([os.path.join(REPO, "scripts", "soak.sh"), "--cycles", "300", "--dir",
-                    os.path.join(folder, "match"), "--bin", bin_dir], folder,
-                   os.path.join(folder, "soak.txt"))
-    try:
-        pitch = os.path.join(folder, "match", "pitch.txt")
-        waitfor(lambda: "pitch: cycle 100 " in faults.head(pitch), "cycle 100")
-        t0 = time.monotonic()
-        soak.send_signal(signal.SIGINT)
-        left = ended_within(folder, t0, BOUND_S)
-        status = soak.wait(timeout=WAIT)
-        last = faults.head(os.path.join(folder, "soak.txt")).splitlines()[-1:]
-        bad = [f"left {BOUND_S:g} s after the signal: {left}"] if left else []
-        if status != 130 or not re.fullmatch(r"soak: stopped \(SIGINT\) at cycle [0-9]+ of 300",
-                                             "".join(last)):
-            bad.append(f"status {status}, last line {last}")
-        return bad
-    finally:
-        faults.stop_all(soak, folder)
+def soak(signum, awaited, what):
+    """soak.sh gets a signal once its match shows the awaited state: pitch and the players
+    end with it within the bound; stopped (not killed), it says so and ends with 128 + N."""
+    def case(bin_dir, out):
+        folder = os.path.join(out, "soak")
+        os.makedirs(folder)
+        soak = started([os.path.join(REPO, "scripts", "soak.sh"), "--cycles", "300", "--dir",
+                        os.path.join(folder, "match"), "--bin", bin_dir], folder,
+                       os.path.join(folder, "soak.txt"))
+        try:
+            pitch = os.path.join(folder, "match", "pitch.txt")
+            waitfor(lambda: awaited(faults.head(pitch)), what)
+            t0 = time.monotonic()
+            soak.send_signal(signum)
+            if signum == signal.SIGKILL:
+                soak.wait()  # reaped, as its parent would: its watchdog sees it gone
+            left = ended_within(folder, t0, BOUND_S)
+            status = soak.wait(timeout=WAIT)
+            bad = [f"left {BOUND_S:g} s after the signal: {left}"] if left else []
+            if signum == signal.SIGKILL:
+                return bad
+            name = signal.Signals(signum).name
+            last = faults.head(os.path.join(folder, "soak.txt")).splitlines()[-1:]
+            if status != 128 + signum or not re.fullmatch(
+                    rf"soak: stopped \({name}\) at cycle [0-9]+ of 300", "".join(last)):
+                bad.append(f"status {status}, last line {last}")
+            return bad
+        finally:
+            faults.stop_all(soak, folder)
+    return case
 
 
 def live_orphaned(bin_dir, out):
@@ -169,8 +157,12 @@ def live_twice(bin_dir, out):
 CASES = {
     "player-KILL-startup": trial("player", "KILL", "startup", pick=0.0, cycles=100),
     "team-TERM-play": trial("team", "TERM", "play"),
-    "soak-KILL-play": soak_killed,
-    "soak-INT-play": soak_stopped,
+    "server-KILL-startup": trial("server", "KILL", "startup"),
+    "parallel-KILL-play": trial("parallel", "KILL", "play"),
+    # killed outright while its players join, its watchdog ends pitch and them
+    "soak-KILL-play": soak(signal.SIGKILL, lambda t: t.count(" joined on the ") == 11,
+                           "11 players joined"),
+    "soak-INT-play": soak(signal.SIGINT, lambda t: "pitch: cycle 100 " in t, "cycle 100"),
     "live-parent-KILL": live_orphaned,
     "live-INT-TERM": live_twice,
 }
