@@ -56,6 +56,8 @@ MISSED_LIMIT = 0.001
 
 
 def readlines(path):
+    """The lines of a file of the folder (latin-1: a server's output may hold any byte); []
+    when it cannot be read."""
     try:
         with open(path, encoding="latin-1") as f:
             return f.read().splitlines()
