@@ -120,7 +120,8 @@ def outlived(trial):
 #   server: "the status is the server's": pitch ends with 128 plus the signal (pitch --help),
 #     and a killed server is one that failed with its signal. A server stopped before it
 #     said that it listens is one that did not start: status 1 (phase "start"). One stopped
-#     after the time over ends as it would have: 0 (killed: its signal's).
+#     after the time over ends as it would have: 0 (killed: its signal's). The real server
+#     ends with 0 however it is stopped: one that ends before time over gives 1.
 #   team (start-team.sh) before the time over: its players are stopped or orphaned, so the
 #     match cannot go on: the runner ends it, status 1 (the team failed). After the time
 #     over it was being stopped anyway: 0, the match was played; but killed, its table of
@@ -462,6 +463,8 @@ def command(trial, folder, bin_dir):
 def expected(trial, phase):
     if trial.target == "opponent" and trial.opponent.startswith("vorn:") and trial.signal == "KILL":
         return 0  # its start-team.sh killed, its players play on: the match stays valid
+    if trial.target == "server" and trial.server and trial.signal != "KILL" and phase == "on":
+        return 1  # the real server ends with 0 however it is stopped: it ended early
     return EXPECTED[trial.target, trial.signal, phase]
 
 

@@ -22,7 +22,9 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(REPO, "tests", "replay"))
+sys.path.insert(0, os.path.join(REPO, "scripts"))
 from browser import Browser, find_chromium  # noqa: E402
+from vornkit import showline  # noqa: E402
 
 
 def watch(port, arrivals, done):
@@ -35,8 +37,13 @@ def watch(port, arrivals, done):
             data = s.recv(1 << 16)
         except socket.timeout:
             continue
-        if data.startswith(b"(show ") and b" (pm 3) " in data:  # play_on
-            arrivals.setdefault(int(data.split()[1]), time.time() * 1000)
+        now = time.time() * 1000  # before the reading, which takes a while
+        try:
+            show = showline.read(data.decode("latin-1"))
+        except ValueError:
+            continue
+        if show["mode"] == "play_on":
+            arrivals.setdefault(show["cycle"], now)
 
 
 def main(argv):

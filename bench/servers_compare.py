@@ -72,7 +72,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(REPO, "scripts"))
-import figures  # noqa: E402
+from vornkit import figures  # noqa: E402
 from vornkit import matchlog  # noqa: E402
 from vornkit import series_stats  # noqa: E402
 import real_server  # noqa: E402

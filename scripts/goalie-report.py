@@ -24,6 +24,7 @@ sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # vornkit besid
 from vornkit import helptext  # noqa: E402
 from vornkit import matchlog  # noqa: E402
 from vornkit import outputs  # noqa: E402
+from vornkit import showline  # noqa: E402
 
 # The penalty area: 16.5 m deep from the goal line at |x| = 52.5, 40.32 m wide.
 AREA_DEPTH_X = 36.0
@@ -69,8 +70,8 @@ def main(argv):
         value = args.pop(0) if a in ("--side", "--unum") and args else None
         if a == "--side" and value in ("l", "r"):
             side = value
-        elif a == "--unum" and value in matchlog.UNUM_WORDS:
-            unum = matchlog.UNUM_WORDS[value]
+        elif a == "--unum" and value in showline.UNUM_WORDS:
+            unum = showline.UNUM_WORDS[value]
         elif a in ("--side", "--unum"):
             what = "l or r" if a == "--side" else "a whole number from 1 to 11"
             problem = "needs a value" if value is None else f"must be {what}, not '{value}'"

@@ -5,10 +5,11 @@ or the real one) and serves a page that draws every step as it comes.
 The monitor side asks with "(dispinit version 5)" and reads the server's show lines (the
 play mode and the teams are inside each); when the server falls silent for two seconds (it
 ended, or it restarts) it asks again every second from a fresh socket until a server
-answers. The page side is an HTTP server on a local address: "/" is the page (live-page.html
-with the replay page's field drawing, nothing loaded from elsewhere), "/events" a stream of
-server-sent events, one per step and per change of the connection's state, to any number of
-browsers at once; a browser that falls behind gets the newest step, never a queue.
+answers. The page side is an HTTP server on a local address: "/" is the page (page.html,
+which the replay page shares, with live-page.html's parts: vornkit.pages; nothing loaded
+from elsewhere), "/events" a stream of server-sent events, one per step and per change of
+the connection's state, to any number of browsers at once; a browser that falls behind gets
+the newest step, never a queue.
 Standard library only.
 """
 
@@ -25,75 +26,32 @@ import threading
 import time
 
 HERE = os.path.dirname(os.path.realpath(__file__))  # the script, not a link to it
-PAGE = os.path.join(HERE, "live-page.html")
 sys.path.insert(0, HERE)
 from vornkit import helptext  # noqa: E402
-import replay  # noqa: E402  (the field drawing the two pages share)
+from vornkit import pages  # noqa: E402
+from vornkit import showline  # noqa: E402
 
 SILENT_S = 2.0  # no datagram for this long: the server has gone, ask again
 ASK_EVERY_S = 1.0  # how often to ask while nobody answers
 KEEPALIVE_S = 5.0  # a comment line to idle browsers, so a closed one is noticed
 STOP_S = 5.0  # a stop that takes longer than this ends the process at once
 STOPS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)  # each ends it as Ctrl-C does
-GOALIE = 0x8  # the goalie's bit in a player's state
-
-# The play modes by the number a show line gives them (0 is none).
-MODES = ["", "before_kick_off", "time_over", "play_on", "kick_off_l", "kick_off_r",
-         "kick_in_l", "kick_in_r", "free_kick_l", "free_kick_r", "corner_kick_l",
-         "corner_kick_r", "goal_kick_l", "goal_kick_r", "goal_l", "goal_r", "drop_ball",
-         "offside_l", "offside_r", "penalty_kick_l", "penalty_kick_r", "first_half_over",
-         "pause", "human_judge", "foul_charge_l", "foul_charge_r", "foul_push_l", "foul_push_r",
-         "foul_multiple_attack_l", "foul_multiple_attack_r", "foul_ballout_l", "foul_ballout_r",
-         "back_pass_l", "back_pass_r", "free_kick_fault_l", "free_kick_fault_r",
-         "catch_fault_l", "catch_fault_r", "indirect_free_kick_l", "indirect_free_kick_r",
-         "penalty_setup_l", "penalty_setup_r", "penalty_ready_l", "penalty_ready_r",
-         "penalty_taken_l", "penalty_taken_r", "penalty_miss_l", "penalty_miss_r",
-         "penalty_score_l", "penalty_score_r", "illegal_defense_l", "illegal_defense_r"]
-
-
-def number(text):
-    """A finite number of a show line; ValueError for anything else (nan, inf, words)."""
-    v = float(text)
-    if not math.isfinite(v):
-        raise ValueError(f"not a finite number: {text}")
-    return v
 
 
 def parse_show(line):
     """A show line as the page draws it: cycle, mode, teams, score, ball, players on the field
-    as [side, unum, x, y, body, stamina, goalie]. ValueError when it is not one."""
-    parts = line.rstrip("\0\n").split(" ((")
-    head = parts[0].split()
-    if len(parts) < 2 or head[0] != "(show":
-        raise ValueError("not a show line")
-    frame = {"t": int(head[1]), "mode": None, "teams": None, "score": None, "ball": None,
-             "players": []}
-    words = parts[0].replace("(", " ").replace(")", " ").split()
-    if "pm" in words:
-        n = int(words[words.index("pm") + 1])
-        frame["mode"] = MODES[n] if 0 <= n < len(MODES) else f"mode {n}"
-    if "tm" in words:
-        i = words.index("tm")
-        names = ["" if w == "null" else w for w in words[i + 1:i + 3]]
-        frame["teams"], frame["score"] = names, [int(words[i + 3]), int(words[i + 4])]
-    for part in parts[1:]:
-        who, _, rest = part.partition(")")
-        fields = rest.split("(")[0].split()
-        if who == "b":
-            frame["ball"] = [number(fields[0]), number(fields[1])]
-            continue
-        side, unum = who.split()
-        state = int(fields[1], 0)
-        if side not in ("l", "r") or not state:
-            continue
-        stamina = None
-        if "(s " in rest:
-            stamina = number(rest.split("(s ", 1)[1].split()[0])
-        frame["players"].append([side, int(unum), number(fields[2]), number(fields[3]),
-                                 round(number(fields[6])), stamina, bool(state & GOALIE)])
-    if frame["ball"] is None:
-        raise ValueError("a show line without the ball")
-    return frame
+    as [side, unum, x, y, body, stamina, goalie]. ValueError when it is not one, or when a
+    number the page draws is not finite (nan, inf)."""
+    show = showline.read(line)
+    ball, players = show["ball"], show["players"]
+    drawn = [ball["x"], ball["y"]] + [p.get(k, 0) for p in players
+                                      for k in ("x", "y", "body", "stamina")]
+    if not all(map(math.isfinite, drawn)):
+        raise ValueError("a show line with a number that is not finite")
+    return {"t": show["cycle"], "mode": show["mode"], "teams": show["teams"],
+            "score": show["score"], "ball": [ball["x"], ball["y"]],
+            "players": [[p["side"], p["unum"], p["x"], p["y"], round(p["body"]),
+                         p.get("stamina"), bool(p.get("goalie"))] for p in players]}
 
 
 class Watch:
@@ -155,11 +113,9 @@ class Watch:
                 self.frame = frame
                 self.changed()
         elif text.startswith("(playmode "):
-            self.mode = text.split()[2].rstrip(")\0")
+            self.mode = showline.playmode(text) or self.mode
         elif text.startswith("(team "):
-            w = text.rstrip(")\0").split()
-            self.teams = ["" if n == "null" else n for n in w[2:4]]
-            self.score = [int(w[4]), int(w[5])]
+            self.teams, self.score = showline.team(text) or (self.teams, self.score)
         elif text.startswith("(msg "):
             quoted = text.rstrip(")\0").partition('"')[2]  # (msg T BOARD "TEXT")
             with self.cond:
@@ -276,25 +232,25 @@ def handler_for(watch, page):
     return Handler
 
 
+def port_number(word, lowest, text, shape):
+    """The port a word of an option gives (text the whole value, shape what it must look
+    like), lowest to 65535; argparse's error otherwise."""
+    try:
+        port = int(word)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not {shape}: {text}")
+    if not lowest <= port <= 65535:
+        raise argparse.ArgumentTypeError(f"a port {lowest}..65535, not {port}")
+    return port
+
+
 def listen_address(text):
     host, _, port = text.rpartition(":")
-    try:
-        port = int(port)
-    except ValueError:
-        raise argparse.ArgumentTypeError(f"not [ADDRESS:]PORT: {text}")
-    if not 0 <= port <= 65535:
-        raise argparse.ArgumentTypeError(f"a port 0..65535, not {port}")
-    return host or "127.0.0.1", port
+    return host or "127.0.0.1", port_number(port, 0, text, "[ADDRESS:]PORT")
 
 
 def server_port(text):
-    try:
-        port = int(text)
-    except ValueError:
-        raise argparse.ArgumentTypeError(f"not a port: {text}")
-    if not 1 <= port <= 65535:
-        raise argparse.ArgumentTypeError(f"a port 1..65535, not {port}")
-    return port
+    return port_number(text, 1, text, "a port")
 
 
 def resolve(parser, host):
@@ -368,8 +324,7 @@ def main(argv):
     parent = os.getppid()
     address = (resolve(p, a.host), a.port)
     try:
-        with open(PAGE, encoding="utf-8") as f:
-            page = replay.with_drawing(f.read(), PAGE)
+        page = pages.page("live-page.html", "vorn live")
     except (OSError, ValueError) as e:
         print(f"live.py: {e}", file=sys.stderr)
         return 1

@@ -16,7 +16,9 @@
 # the server) is reported as played so far, with a last line "the match was stopped at cycle
 # N of M" and the exit status 130 after Ctrl-C (143 after SIGTERM, 129 after SIGHUP); when
 # the server fails (killed, say) the last line says so, the players are told to quit, and the
-# status is the server's. A team of vorn that ends before time over ends the match: "the team
+# status is the server's; the real server, which ends with 0 however it is stopped, ending
+# before time over is said so ("the real server ended at cycle N before time over"), status
+# 1. A team of vorn that ends before time over ends the match: "the team
 # ended at cycle N before time over (how its players ended)", status 1. A player killed or
 # failed, a team or server that does not start (the line says what was awaited, for how long,
 # and the last line seen; a start-up is awaited as long as it runs, up to 120 s), or a report
@@ -80,7 +82,8 @@ bin=$(binfolder)
 side=left # vorn's side
 cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0 live=0 liveview=""
 seed="" pitchdir=$bin pitchgiven="" serverpath=pitch connectwait=30
-server="" team="" follower="" events="" seen=0 status=0 overtold="" invalid="" refused=""
+server="" team="" follower="" events="" seen=0 status=0 overtold="" invalid="" refused="" serverdone="" sidegone=""
+early=""
 gone="" oppwatch=0
 declare -A sidename=() sidejoins=([left]=0 [right]=0)
 
@@ -268,19 +271,21 @@ take() {
 # awaitjoins SIDE COUNT SECONDS PROGRESS LIVES: the server's lines taken until COUNT
 # players have joined on SIDE; fails when SECONDS passed first (with PROGRESS "progress":
 # SECONDS since the last of them joined, and startbound in all), when the server's output
-# ended, on a signal, as soon as the server refused a player (refused says why), or once a
-# second the command LIVES fails: the team that was to join has ended (sidegone says so).
+# ended (serverdone says so), on a signal, as soon as the server refused a player (refused
+# says why), or once a second the command LIVES fails: the team that was to join has ended
+# (sidegone says so).
 awaitjoins() {
   local line left why got joins=${sidejoins[$1]} now=${EPOCHREALTIME/./}
   local end=$((now + $3 * 1000000)) bound=$((now + startbound * 1000000))
-  sidegone=""
+  sidegone="" serverdone=""
   while [ "${sidejoins[$1]}" -lt "$2" ]; do
     left=$(((end - ${EPOCHREALTIME/./} + 999999) / 1000000))
     ((left > 0)) || return 1
     nextline 1 line
     got=$?
     if [ $got != 0 ]; then
-      [ $got -gt 128 ] && [ -z "$interrupted" ] || return 1
+      [ $got -gt 128 ] || { serverdone=1 && return 1; }
+      [ -z "$interrupted" ] || return 1
       $5 || { sidegone=1 && return 1; }
       continue
     fi
@@ -388,9 +393,13 @@ startteam() {
 # serverended: when the server has ended as a team joined (stopped or killed), the match ends
 # as it did: the server's last lines taken, its ending said, its status.
 serverended() {
-  [ -z "$refused$sidegone" ] && ! kill -0 "$server" 2>/dev/null || return 0
+  [ -n "$serverdone" ] || return 0
   followmatch
-  [ "$status" != 0 ] || return 0 # ended by itself before the match: one that did not start
+  if [ "$status" = 0 ]; then # the real server ends so however it is stopped
+    warn "$prog: $("${serverkind}_name") ended as the players joined, before the match (exit" \
+      "status 0)"
+    exit 1
+  fi
   warn "$(ending)"
   quit
 }
@@ -451,6 +460,7 @@ followmatch() {
       break
     fi
     watchsides
+    overdue
   done
   waitfor "$server" 2>/dev/null # its own lines say how it ended, not the shell's notice
   status=$waited
@@ -458,6 +468,41 @@ followmatch() {
   exec {events}<&-
   follower="" events=""
   while IFS= read -r line; do take "$line"; done < <(tail -n +$((seen + 1)) "$serverout")
+}
+
+# stopserver SIGNAL: the server told to stop; from the first time on, it has serverbound
+# seconds to end (overdue).
+serverbound=10 stoppedat=""
+stopserver() {
+  [ -n "$server" ] || return 0
+  kill "-$1" "$server" 2>/dev/null
+  [ -n "$stoppedat" ] || stoppedat=${EPOCHREALTIME/./}
+}
+
+# overdue: a server told to stop that still runs serverbound seconds later is killed (the
+# real server has been seen to hang after it saved its results).
+overdue() {
+  [ -n "$stoppedat" ] && running "$server" || return 0
+  ((${EPOCHREALTIME/./} - stoppedat >= serverbound * 1000000)) || return 0
+  warn "$prog: $("${serverkind}_name") did not end within $serverbound s of its stop: killed"
+  kill -KILL "$server" 2>/dev/null
+  stoppedat=""
+}
+
+# endserver: the server stopped and waited for, killed when overdue.
+endserver() {
+  stopserver TERM
+  while [ -n "$stoppedat" ] && running "$server"; do
+    sleep 0.2
+    overdue
+  done
+  waitfor "$server" 2>/dev/null
+}
+
+# running PID: whether the process PID runs (a zombie, ended but not yet waited for, does not).
+running() {
+  local stat
+  [ -n "$1" ] && stat=$(<"/proc/$1/stat") 2>/dev/null && [[ ! $stat =~ \)\ Z ]]
 }
 
 # watchsides: once a second during the match, whether a team has ended before time over:
@@ -472,7 +517,7 @@ watchsides() {
     ! opplives; then
     gone=opponent
   fi
-  [ -z "$gone" ] || [ -z "$server" ] || kill -TERM "$server" 2>/dev/null
+  [ -z "$gone" ] || stopserver TERM
 }
 
 # goneline: the line on a team that ended before time over, at the cycle the match got to:
@@ -653,7 +698,7 @@ interrupt() {
   local signal=$1
   [ "$signal" != PIPE ] || signal=INT
   [ "$signal" != HUP ] || signal=TERM # the servers end on INT and TERM
-  [ -z "$server" ] || kill "-$signal" "$server" 2>/dev/null
+  stopserver "$signal"
 }
 outputclosed() { interrupt PIPE; }
 
@@ -668,7 +713,7 @@ quit() {
     PIPE) exit 141 ;;
   esac
   [ -z "$invalid" ] || exit 3
-  [ -z "$gone" ] || exit 1
+  [ -z "$gone$early" ] || exit 1
   [ "$status" = 0 ] || exit "$status"
   [ -z "$reportfailed" ] || exit 1
   # The team stopped at the time over is stopped at the end of the match, also when its
@@ -679,7 +724,7 @@ quit() {
 
 cleanup() {
   [ -z "$liveview" ] || kill -TERM "$liveview" 2>/dev/null
-  [ -z "$server" ] || { kill "$server" && waitfor "$server"; } 2>/dev/null
+  [ -z "$server" ] || endserver
   [ -z "$follower" ] || kill "$follower" 2>/dev/null
   [ -z "$team" ] || { kill -TERM "$team" 2>/dev/null && wait "$team" 2>/dev/null; }
   [ -z "$opppid" ] || { kill -TERM -- "-$opppid"; oppend; } 2>/dev/null
@@ -704,10 +749,13 @@ startserver
 [ "$live" = 0 ] || startlive
 startsides
 if [ -n "$invalid" ]; then
-  kill -TERM "$server" 2>/dev/null # no match to play
+  stopserver TERM # no match to play
   echo "$invalid" >"$dir/invalid.txt"
 fi
 followmatch
+# A server that ended by itself before time over: the real server ends with 0 however it
+# was stopped.
+[ -n "$overtold$interrupted$gone$invalid" ] || [ "$status" != 0 ] || early=1
 stopteam
 [ "$gone" != opponent ] || [ -n "$invalid" ] || invalid=$(goneline)
 report
@@ -718,6 +766,8 @@ if [ -n "$invalid" ]; then
   warn "$prog: the match is invalid: $invalid"
 elif [ "$gone" = team ]; then
   warn "$prog: $(goneline)"
+elif [ -n "$early" ]; then
+  warn "$prog: $("${serverkind}_name") ended at $(played) before time over (exit status 0)"
 elif [ "$status" != 0 ]; then
   warn "$(ending)"
 fi

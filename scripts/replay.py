@@ -8,14 +8,13 @@ position, and every player's position and facing, and its stamina where the matc
 whole units, as little-endian 16-bit integers in base64, one column per player that was
 ever on the field; the cycle, step, play mode and score change rarely and go in as runs.
 With 22 players that is about 0.18 MB per 1000 steps (0.24 MB with stamina). Under the
-field a panel shows the match's figures (scripts/figures.py: of the match file, or of the
-file --figures names), each goal a link to its step. The page itself is replay-page.html
-beside this script, with the data put in place of its placeholder and the field's drawing
-(field-drawing.html, shared with the live page) in place of its own.
+field a panel shows the match's figures (vornkit.figures: of the match file, or of the
+file --figures names), each goal a link to its step. The page is made of page.html, which
+the live page shares, and replay-page.html beside this script (vornkit.pages), with the
+data put in place of its placeholder.
 """
 
 import base64
-import html
 import json
 import math
 import os
@@ -23,22 +22,19 @@ import struct
 import sys
 
 HERE = os.path.dirname(os.path.realpath(__file__))  # the script, not a link to it
-TEMPLATE = os.path.join(HERE, "replay-page.html")
+TEMPLATE = "replay-page.html"  # beside this script
 PLACEHOLDER = "/*REPLAY-DATA*/null"
-DRAWING = os.path.join(HERE, "field-drawing.html")
-DRAWING_PLACEHOLDER = "<!--FIELD-DRAWING-->"
-STYLE = os.path.join(HERE, "page-style.html")
-STYLE_PLACEHOLDER = "<!--PAGE-STYLE-->"
 UNIT = 100  # stored units per metre
 ABSENT = -32768  # a player not on the field in that frame
 LIMIT = 32767
 STAMINA_MAX = 8000  # a full stamina bar
 
 sys.path.insert(0, HERE)
-import figures  # noqa: E402
+from vornkit import figures  # noqa: E402
 from vornkit import helptext  # noqa: E402
 from vornkit import matchlog  # noqa: E402
 from vornkit import outputs  # noqa: E402
+from vornkit import pages  # noqa: E402
 
 
 def quantise(value, unit=1, otherwise=ABSENT):
@@ -112,27 +108,14 @@ def encode(match, source):
     }
 
 
-def with_drawing(text, template):
-    """The page template's text with the field's drawing and the shared style in place of
-    their placeholders."""
-    for path, placeholder in ((DRAWING, DRAWING_PLACEHOLDER), (STYLE, STYLE_PLACEHOLDER)):
-        if placeholder not in text:
-            raise ValueError(f"{template} has no {placeholder}")
-        with open(path, encoding="utf-8") as f:
-            text = text.replace(placeholder, f.read(), 1)
-    return text
-
-
 def page(data, title):
-    with open(TEMPLATE, encoding="utf-8") as f:
-        text = with_drawing(f.read(), TEMPLATE)
+    text = pages.page(TEMPLATE, title)
     if PLACEHOLDER not in text:
-        raise ValueError(f"{TEMPLATE} has no {PLACEHOLDER}")
+        raise ValueError(f"{os.path.join(HERE, TEMPLATE)} has no {PLACEHOLDER}")
     # Inside a script element "</script" would end it early and "<!--" would change how it
     # is read; no "<" at all can do neither ("\u003c" means the same in a JSON string).
     blob = json.dumps(data, separators=(",", ":")).replace("<", "\\u003c")
-    text = text.replace(PLACEHOLDER, blob, 1)
-    return text.replace("<title>vorn replay</title>", f"<title>{html.escape(title)}</title>", 1)
+    return text.replace(PLACEHOLDER, blob, 1)
 
 
 def main(argv):

@@ -71,9 +71,6 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))  # vornkit beside
-import figures  # noqa: E402
-from vornkit import matchfolder  # noqa: E402
-from vornkit import matchlog  # noqa: E402
 from vornkit import matchresult  # noqa: E402
 from vornkit import series_page  # noqa: E402
 from vornkit import series_record  # noqa: E402
@@ -83,25 +80,10 @@ from vornkit import series_totals  # noqa: E402
 from vornkit import wholefile  # noqa: E402
 
 
-def gamefigures(folder, side):
-    """vorn's and the opponent's figures of the match (scripts/figures.py): from the
-    folder's figures.json, which scripts/match.sh writes, else from its game log; None when
-    it has neither."""
-    try:
-        found = figures.load(os.path.join(folder, "figures.json"))
-    except ValueError:
-        try:
-            found = figures.figures(matchlog.read(matchfolder.gamelog(folder)))
-        except matchlog.MatchError:
-            return None
-    ours, theirs = ("l", "r") if side == "left" else ("r", "l")
-    return {"vorn": found[ours], "opponent": found[theirs]}
-
-
 def compared(folder):
     """series.sh --compare's summary: each build's series, then the run's summary.json and page,
     then its table; the status as summary() gives it."""
-    run = series_run.runsummary(folder, figures)
+    run = series_run.runsummary(folder)
     return written(folder, run, series_run.runpage, series_run.printrun)
 
 
@@ -143,7 +125,6 @@ def main(argv):
     try:
         if a.what == "match":
             r = matchresult.result(a.folder, a.side, a.status, a.cycles, a.seed)
-            r["figures"] = gamefigures(a.folder, r["side"])
             try:
                 wholefile.writefile(os.path.join(a.folder, "result.json"),
                                     json.dumps(r, indent=1) + "\n")
@@ -167,7 +148,7 @@ def main(argv):
                                  "compare the series of one of them, D/a or D/b, with a "
                                  "baseline")
             return compared(a.folder)
-        r = series_totals.summarise(a.folder, figures, a.baseline)
+        r = series_totals.summarise(a.folder, a.baseline)
         return summary(r, a.folder)
     except OSError as e:
         print(f"series_summary.py: {wholefile.oserror(e)}", file=sys.stderr)
@@ -181,8 +162,7 @@ def summary(r, folder):
     """The summary's files first, then the table, which is printed also when a file cannot
     be written (a full disk), and whose reader may have gone: 141 then, as for a program that
     a closed pipe ends, once the files are written; 1 when a file could not be."""
-    return written(folder, r, lambda s: series_page.page(s, figures),
-                   lambda s, out: series_tables.printsummary(s, out, figures))
+    return written(folder, r, series_page.page, series_tables.printsummary)
 
 
 def written(folder, r, makepage, printer):

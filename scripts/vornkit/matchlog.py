@@ -25,7 +25,8 @@ Unknown lines and items are skipped, and so are players other than l or r 1 to 1
 cut off (a server stopped mid-match, a gzip stream that ends early) gives the steps before
 the cut, and match.cut says so. A record's step line that is JSON but not a step as above
 (a field missing or of the wrong kind) refuses the file, naming the line. The file is read
-once, front to back, so a pipe (<(zcat match.rcg.gz)) reads as well as a file.
+once, front to back, so a pipe (<(zcat match.rcg.gz)) reads as well as a file. A game
+log's show, playmode and team lines are read by vornkit.showline.
 """
 
 import gzip
@@ -33,22 +34,16 @@ import io
 import itertools
 import json
 import re
-import sys
 import zlib
+
+from vornkit import showline
 
 GZIP_MAGIC = b"\x1f\x8b"
 COUNT_NAMES = ("kick", "dash", "turn", "catch", "move", "turn_neck", "change_view", "say")
 
-PLAYMODE = re.compile(r"\(playmode (\d+) (\w+)\)")
-# Newer servers may add fields after the score: the first five are read.
-TEAM = re.compile(r"\(team (\d+) (\S+) (\S+) (\d{1,9}) (\d{1,9})[ )]", re.ASCII)
 HEADER = re.compile(r"ULG(\d+)$")
 OLDEST_VERSION = 6
-SIDES = ("l", "r")
-UNUMS = range(1, 12)
-UNUM_WORDS = {str(n): n for n in UNUMS}
-PAREN = re.compile(r"[()]")
-CATCH_BIT = 0x10  # of a player's state: a catch command was carried out in the step
+SIDES, UNUMS = showline.SIDES, showline.UNUMS
 
 
 class MatchError(Exception):
@@ -229,97 +224,19 @@ def _gamelog(first, lines):
             if line is None or not line.rstrip().endswith(")"):
                 break
         if line.startswith("(show "):
-            step = _show(line, len(match.steps) + 1)
-            if step is None:
+            try:
+                show = showline.read(line)
+            except ValueError:
                 match.broken += 1
                 continue
-            step.update(mode=mode, score=score, teams=teams)
-            match.steps.append(step)
+            match.steps.append({"step": len(match.steps) + 1, "cycle": show["cycle"],
+                                "mode": mode, "score": score, "teams": teams,
+                                "ball": show["ball"], "players": show["players"]})
         elif line.startswith("(playmode "):
-            p = PLAYMODE.match(line)
-            mode = p.group(2) if p else mode
+            mode = showline.playmode(line) or mode
         elif line.startswith("(team "):
-            t = TEAM.match(line)
-            if t:
-                teams = ["" if n == "null" else n for n in (t.group(2), t.group(3))]
-                score = [int(t.group(4)), int(t.group(5))]
+            teams, score = showline.team(line) or (teams, score)
     return match
-
-
-def _objects(text):
-    """The objects of a show line, each as (start, end, groups): where it begins and ends,
-    and where the groups directly inside it do (its name, (b) or (l 1), and its items);
-    groups nested deeper are within those. None when the parentheses do not pair."""
-    objects, depth = [], 0
-    for m in PAREN.finditer(text):
-        at = m.start()
-        if text[at] == "(":
-            depth += 1
-            if depth == 2:
-                begin, groups = at, []
-            elif depth == 3:
-                inner = at
-        else:
-            if depth == 3:
-                groups.append((inner, at + 1))
-            elif depth == 2:
-                objects.append((begin, at + 1, groups))
-            elif depth < 1 or depth == 1 and at != len(text) - 1:
-                return None  # closes more than it opened, or the show line ends early
-            depth -= 1
-    return objects if depth == 0 else None
-
-
-def _show(line, number):
-    """One show line as a step, or None when it is not one. An object's first group names
-    it: the ball (b) and the players (l N) and (r N) are read, any other object is passed
-    over."""
-    text = line.rstrip()
-    objects = _objects(text)
-    if not objects:
-        return None
-    try:
-        ball, players = None, []
-        for start, end, groups in objects:
-            if not groups or groups[0][0] != start + 1:
-                continue
-            name = text[start + 2:groups[0][1] - 1].split()
-            if name == ["b"]:
-                numbers = text[groups[0][1]:end - 1].split()
-                ball = dict(zip(("x", "y", "vx", "vy"), map(float, numbers[:4])))
-            elif len(name) == 2 and name[0] in SIDES and name[1] in UNUM_WORDS:
-                players.append(_player(text, name, groups, end))
-        if ball is None or len(ball) < 4:
-            return None
-        return {"step": number, "cycle": int(text[len("(show "):objects[0][0]]),
-                "ball": ball, "players": [p for p in players if p]}
-    except (ValueError, IndexError):
-        return None
-
-
-def _player(text, name, groups, end):
-    """One player of a show line, whose groups are its name ((l 1)) and its items ((v h 90),
-    (s ...), ...), or None for a player not in the match. Its numbers are the words between
-    the name and the first item: TYPE STATE X Y VX VY BODY NECK."""
-    head = text[groups[0][1]:groups[1][0] if len(groups) > 1 else end - 1].split()
-    state = int(head[1], 16)
-    if state == 0:
-        return None
-    p = {"side": name[0], "unum": UNUM_WORDS[name[1]], "x": float(head[2]), "y": float(head[3]),
-         "body": float(head[6]), "neck": float(head[7]), "vx": float(head[4]),
-         "vy": float(head[5]), "type": int(head[0]), "state": state}
-    if state & 0x8:
-        p["goalie"] = True
-    for start, stop in groups[1:]:
-        item = text[start + 1:start + 3]  # the items read, (s ...) and (c ...), once each
-        if item == "s " and "stamina" not in p:
-            values = text[start + 3:stop - 1].split()
-            if len(values) >= 3:
-                p["stamina"], p["effort"], p["recovery"] = map(float, values[:3])
-                p["capacity"] = float(values[3]) if len(values) > 3 else None
-        elif item == "c " and "counts" not in p:
-            p["counts"] = text[start + 3:stop - 1].split()  # words: few readers need them
-    return p
 
 
 def count(player, kind):
@@ -346,7 +263,7 @@ def executed_steps(match, side, unum, kind):
         p = next((p for p in step["players"] if p["side"] == side and p["unum"] == unum), None)
         n = count(p, kind) if p else None
         rose = n is not None and last is not None and n > last
-        if seen and (rose or kind == "catch" and p and p["state"] & CATCH_BIT):
+        if seen and (rose or kind == "catch" and p and p["state"] & showline.CATCH_BIT):
             out.append(step["step"] - 1)
         last = n if n is not None else last
         seen = True

@@ -2,8 +2,6 @@
 says (vornkit/series_tables.py), the chart of the goal differences split by side, the match
 figures, and a link per match to its replay; the page's style and tables, which the page of
 a run of two builds (vornkit/series_run.py) shares.
-
-figs is the module of the match figures (scripts/figures.py), handed in by the command.
 """
 
 import html
@@ -90,14 +88,14 @@ def htmltable(head, rows, links=None):
     return "\n".join(out + ["</table>"])
 
 
-def page(s, figs):
+def page(s):
     """The page of the series summed up in s."""
     played = [m for m in s["matches"] if m["status"] == "played"]
     links = [f"{m['dir']}/replay.html" if os.path.isfile(
         os.path.join(s["dir"], m["dir"], "replay.html")) else None for m in s["matches"]]
     notes = [x for x in tables.opponentlines(s) + [tables.p99line(s), tables.sharedseedline(s),
                                                     tables.replayline(s)] if x]
-    figurerows = tables.figurerows(s, figs)
+    figurerows = tables.figurerows(s)
     compared = tables.comparison(s)
     return "\n".join([
         "<!DOCTYPE html>", '<html lang="en"><head><meta charset="utf-8">',

@@ -3,8 +3,6 @@ series of each in D/a and D/b, summed up (B's against A's) with their summary.js
 and in D the run's own summary: the pairs of the same seed and side, B against A, and the
 order's own effect (the match started first in its pair minus the one started second), as a
 table, D/summary.json and D/index.html.
-
-figs is the module of the match figures (scripts/figures.py), handed in by the command.
 """
 
 import html
@@ -47,7 +45,7 @@ def startedtimes(folder):
     return out
 
 
-def runsummary(folder, figs):
+def runsummary(folder):
     """An interleaved run: each build's series summed up (its summary.json and page written,
     B's against A), and the run's own summary."""
     rec = wholefile.readjson(os.path.join(folder, "series.json"))
@@ -57,9 +55,9 @@ def runsummary(folder, figs):
     sides = {}
     for x in ("a", "b"):
         part = os.path.join(folder, x)
-        sides[x] = series_totals.summarise(part, figs, os.path.join(folder, "a") if x == "b"
-                                           else None, across_time=False)
-        writesummary(sides[x], part, figs)
+        sides[x] = series_totals.summarise(part, os.path.join(folder, "a") if x == "b" else None,
+                                           across_time=False)
+        writesummary(sides[x], part)
     a, b = sides["a"], sides["b"]
     run = {"dir": os.path.abspath(folder), "compare": rec["compare"],
            **{k: rec[k] for k in ("seed", "planned", "cycles", "opponent", "jobs",
@@ -81,10 +79,10 @@ def runsummary(folder, figs):
     return run
 
 
-def writesummary(s, folder, figs):
+def writesummary(s, folder):
     """A series' summary.json and page; OSError names the file."""
     wholefile.writefile(os.path.join(folder, "summary.json"), json.dumps(s, indent=1) + "\n")
-    wholefile.writefile(os.path.join(folder, "index.html"), pages.page(s, figs))
+    wholefile.writefile(os.path.join(folder, "index.html"), pages.page(s))
 
 
 PAIR_HEAD = ("pair", "seed", "vorn side", "first", "A", "B", "B - A", "A started", "B started")

@@ -4,10 +4,9 @@ over them, all and by side, the match figures, the seeds and programs on record,
 that say who the opponent was, which matches were invalid or had no result, how busy the
 machine was, which seeds were shared, which matches were played again, and the comparison
 with a baseline. With the opponent under test every figure is its own ("your team").
-
-figs is the module of the match figures (scripts/figures.py), handed in by the command.
 """
 
+from vornkit import figures
 from vornkit import matchfolder
 from vornkit import series_compare
 
@@ -22,7 +21,7 @@ def team(s):
     return "your team" if opponentundertest(s) else "vorn"
 
 
-def figurerows(s, figs):
+def figurerows(s):
     """The rows of the figures' table: a figure, the side under test's mean and the other's
     (vorn's and the opponent's, or the other way round), each with its interval; the set
     plays that came about."""
@@ -31,8 +30,8 @@ def figurerows(s, figs):
         return []
     first, second = ("opponent", "vorn") if opponentundertest(s) else ("vorn", "opponent")
     rows = [(row, interval(f[first][k]), interval(f[second][k])) for row, k in
-            zip(figs.ROWS + figs.SET_PLAY_ROWS, figs.NUMBERS + figs.SET_PLAYS)
-            if k in figs.NUMBERS or f["vorn"][k]["mean"] or f["opponent"][k]["mean"]]
+            zip(figures.ROWS + figures.SET_PLAY_ROWS, figures.NUMBERS + figures.SET_PLAYS)
+            if k in figures.NUMBERS or f["vorn"][k]["mean"] or f["opponent"][k]["mean"]]
     return rows
 
 
@@ -260,7 +259,7 @@ def counts(s):
     return text + (f", {s['invalid']} invalid" if s.get("invalid") else "")
 
 
-def printsummary(s, out, figs):
+def printsummary(s, out):
     print(f"series in {s['dir']}: {matchcount(len(s['matches']))}, {counts(s)}", file=out)
     for line in opponentlines(s):
         print(line, file=out)
@@ -272,10 +271,10 @@ def printsummary(s, out, figs):
     printtable(matchhead(s), matchrows(s), out)
     print("over the matches played to the end (means with their 95% intervals):", file=out)
     printtable(overhead(s), overrows(s), out)
-    if figurerows(s, figs):
+    if figurerows(s):
         print("the match figures, means per match played to the end with their 95% intervals "
               "(scripts/figures.py):", file=out)
-        printtable(figurehead(s), figurerows(s, figs), out)
+        printtable(figurehead(s), figurerows(s), out)
     for line in [p99line(s), sharedseedline(s), replayline(s)] + comparison(s):
         if line:
             print(line, file=out)

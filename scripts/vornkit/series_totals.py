@@ -5,14 +5,13 @@ their intervals, over all and by side; the means of the match figures; the worst
 p99; the seeds matches shared; the matches played again; the record (series.json) carried
 over; the head-to-head and the comparison with a baseline (vornkit/series_compare.py). This is
 what D/summary.json holds; vornkit/series_tables.py and series_page.py show it.
-
-figs is the module of the match figures (scripts/figures.py), handed in by the command.
 """
 
 import datetime
 import glob
 import os
 
+from vornkit import figures
 from vornkit import matchfolder
 from vornkit import series_compare
 from vornkit import series_record
@@ -38,7 +37,7 @@ def outcomes(matches):
 SHARES = ("possession",)
 
 
-def figuremeans(matches, figs):
+def figuremeans(matches):
     """The means of vorn's and the opponent's figures over the matches that have them, each
     with its 95% interval, cut to what the figure can be (0 to 100 for a share, 0 and up
     for a count); None when none has."""
@@ -46,9 +45,9 @@ def figuremeans(matches, figs):
     if not rows:
         return None
     return {who: {name: series_stats.mean_ci(
-        [v for v in (figs.numbers(r[who])[name] for r in rows) if v is not None],
+        [v for v in (figures.numbers(r[who])[name] for r in rows) if v is not None],
         low=0, high=100 if name in SHARES else None)
-        for name in figs.NUMBERS + figs.SET_PLAYS} for who in ("vorn", "opponent")}
+        for name in figures.NUMBERS + figures.SET_PLAYS} for who in ("vorn", "opponent")}
 
 
 def baselinesummary(folder):
@@ -121,7 +120,7 @@ def lastend(folders):
         timespec="seconds")
 
 
-def summarise(folder, figs, baseline=None, across_time=True):
+def summarise(folder, baseline=None, across_time=True):
     """The summary of the series in folder, against the baseline series in another folder
     when one is given (across_time: the two series were played at different times)."""
     try:
@@ -145,7 +144,7 @@ def summarise(folder, figs, baseline=None, across_time=True):
     s["ended"] = lastend(folders)
     s["replayed"] = replays(folder)
     s.update(outcomes(played))
-    s["figures"] = figuremeans(played, figs)
+    s["figures"] = figuremeans(played)
     s["by_side"] = {side: outcomes([m for m in played if m["side"] == side])
                     for side in ("left", "right")}
     s["worst_p99"] = worstp99(played)

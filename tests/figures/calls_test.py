@@ -18,7 +18,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(REPO, "scripts"))
 sys.path.insert(0, os.path.join(REPO, "bench"))
-import figures  # noqa: E402
+from vornkit import figures  # noqa: E402
 from vornkit import matchlog  # noqa: E402
 import servers_compare  # noqa: E402
 

@@ -24,7 +24,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(REPO, "scripts"))
-import figures  # noqa: E402
+from vornkit import figures  # noqa: E402
 from vornkit import matchlog  # noqa: E402
 
 SAMPLE = os.path.join(REPO, "tests", "data", "gamelogs", "real-server-300.rcg.gz")

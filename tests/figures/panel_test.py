@@ -15,7 +15,7 @@ import time
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path[:0] = [os.path.join(REPO, "tests", "replay"), os.path.join(REPO, "scripts")]
 from browser import Browser, BrowserError, find_chromium  # noqa: E402
-import figures  # noqa: E402
+from vornkit import figures  # noqa: E402
 from vornkit import matchlog  # noqa: E402
 
 SAMPLE = os.path.join(REPO, "tests", "data", "gamelogs", "real-server-300.rcg.gz")

@@ -60,7 +60,7 @@ else
     "$r $s/vornkit/series_stats.py" "$r $s/replay-page.html" "$r $d/README.md" "$r $d/copyright" \
     "$r $d/changelog.gz" "$r $d/docs/players.md" "$r $d/docs/replay.png" \
     "$l-live -> ../share/vorn/scripts/live.py" "$x $s/live.py" "$r $s/live-page.html" \
-    "$r $s/field-drawing.html" "$r $s/page-style.html"; do
+    "$r $s/page.html"; do
     grep -qxF -- "$e" "$tmp/contents" || echo "$e"
   done)
   [ -z "$missing" ] || { cat "$tmp/contents" >>"$tmp/out.txt"; fail "not in $deb: $missing"; }

@@ -107,16 +107,23 @@ ENDINGS = [
     ("pitch", signal.SIGKILL, 137, r"match\.sh: pitch failed \(killed by SIGKILL\) at cycle \d+"),
     ("start-team.sh", signal.SIGTERM, 1,
      r"match\.sh: the team ended at cycle \d+ before time over \(quit \(1\)\)"),
+    # the real server (here its stand-in) ends with 0 however it is stopped; its game log
+    # may not yet hold the cycle
+    ("rcss_standin.py", signal.SIGINT, 1, r"match\.sh: the real server ended at cycle (\?|\d+) "
+     r"of 1000( \(score \d+ : \d+\))? before time over \(exit status 0\)"),
 ]
 # pitch started through a stand-in (a script in the place of --pitch DIR/pitch, the real
 # pitch in "$PITCH"): one slower to start than a loaded machine ever was, which must still
 # be waited for and play; one that ends before it listens, which must be said with its
-# status and its last line. The runner's status and a line of its output.
+# status and its last line; one that hangs once stopped (the runner gets SIGTERM in play),
+# which must be killed. The runner's status and a line of its output.
 STARTS = [
     ('sleep 12; exec "$PITCH" "$@"', 0, r"result: vorn \d+ : \d+ chasers .*\(time_over\)"),
     ("echo 'pitch: warming up'; exit 7", 1, r"match\.sh: pitch did not start: pitch ended with "
      r"status 7 after \d+ s, before its line 'pitch: listening on port N'; its last line: "
      r"pitch: warming up"),
+    ('trap \'kill -TERM $p\' TERM; "$PITCH" "$@" & p=$!; wait $p; wait $p; exec sleep 300',
+     143, r"match\.sh: pitch did not end within 10 s of its stop: killed"),
 ]
 # A team of as many players as it has endings, started by hand against pitch or against a port
 # where nobody listens; what is done once the team's own output has told the kick-off (while
@@ -264,7 +271,9 @@ def stopmatch(root, who, sig, status, last):
     def act(proc, work):
         if waitfile(os.path.join(work, "m", "player1", "console.txt"), "referee kick_off"):
             os.kill(proc.pid if who == MATCH else pidof(who, proc.pid), sig)
-    got, out, _ = run(root, MATCH, "--cycles 1000 --players 1 --dir m", during=act)
+    server = "" if who != "rcss_standin.py" else \
+        f"--server {os.path.join(REPO, 'tests', 'support', who)} --opponent none "
+    got, out, _ = run(root, MATCH, server + "--cycles 1000 --players 1 --dir m", during=act)
     if got != status or not re.match(last, out.splitlines()[-1]):
         failures.append(f"{who} sent {sig.name}: status {got}, output ends {out[-300:]!r}")
 
@@ -275,8 +284,13 @@ def slowstart(root, script, status, line):
     with open(os.path.join(stand, "pitch"), "w") as f:
         f.write(f"#!/bin/sh\n{script}\n")
     os.chmod(os.path.join(stand, "pitch"), 0o755)
-    got, out, _ = run(root, MATCH, f"--cycles 20 --players 1 --dir m --pitch {stand}",
-                      env={"PITCH": os.path.join(BIN, "pitch")}, timeout=90)
+    def act(proc, work):
+        if "sleep 300" in script and waitfile(os.path.join(work, "m", "player1", "console.txt"),
+                                              "referee kick_off", 60):
+            os.kill(proc.pid, signal.SIGTERM)
+    cycles = 1000 if "sleep 300" in script else 20
+    got, out, _ = run(root, MATCH, f"--cycles {cycles} --players 1 --dir m --pitch {stand}",
+                      env={"PITCH": os.path.join(BIN, "pitch")}, timeout=90, during=act)
     if got != status or not any(re.fullmatch(line, o) for o in out.splitlines()):
         failures.append(f"pitch by {script!r}: status {got} (expected {status}), no line "
                         f"{line!r} in {out[-600:]!r}")

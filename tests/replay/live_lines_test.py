@@ -25,6 +25,10 @@ READ = [
                   ["r", 7, 10.25, -3.5, -90, 4000.5, False]]}),
     (f"(show 0 ((b) 0 0 0 0) {EMPTY})",  # the game log's form: no (pm), no (tm)
      {"t": 0, "mode": None, "teams": None, "score": None, "ball": [0.0, 0.0], "players": []}),
+    # The state is hexadecimal also without its 0x: 19 is a goalie (0x8) who caught (0x10).
+    ("(show 4 ((b) 0 0 0 0) ((l 1) 0 19 -50 0 0 0 0 0 (v h 90)))",
+     {"t": 4, "mode": None, "teams": None, "score": None, "ball": [0.0, 0.0],
+      "players": [["l", 1, -50.0, 0.0, 0, None, True]]}),
     ("(show 3 (pm 99) (tm a b 0 0) ((b) 0 0 0 0))",
      {"t": 3, "mode": "mode 99", "teams": ["a", "b"], "score": [0, 0], "ball": [0.0, 0.0],
       "players": []}),

@@ -28,8 +28,9 @@ half_time * 20 cycles, kicks off when 22 players are in or connect_wait / 10 s a
 start, and writes the game log and the text log to DIR/NAME.rcg and DIR/NAME.rcl. Its lines
 are said as the real server says them: "Simulator Random Seed: N", "Hit CTRL-C to exit",
 "A new (v6) player (TEAM UNUM) connected.", "Waiting after end of match" at time over and
-"Game Over. Exiting..." at the end; SIGINT and SIGTERM go to pitch, and the stand-in ends
-with its status. The options are kept in HOME/options.txt, one a line, for a test to read.
+"Game Over. Exiting..." at the end; SIGINT and SIGTERM go to pitch, and the stand-in then
+says "Server Killed. Exiting..." and ends with 0, as the real server does however it is
+stopped; else it ends with pitch's status. The options are kept in HOME/options.txt, one a line, for a test to read.
 
 The players pitch refuses are said on standard error as the real server says them: with
 server::verbose on, "Warning:Too many teams. [teamname = 'NAME']" for a third team,
@@ -218,8 +219,13 @@ def main(argv):
          "--game-log", os.path.join(got["game_log_dir"], got["game_log_fixed_name"] + ".rcg"),
          "--text-log", os.path.join(got["text_log_dir"], got["text_log_fixed_name"] + ".rcl"),
          "--quiet"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    stopped = []
+
+    def stop(number, frame):
+        stopped.append(number)
+        pitch.send_signal(number)
     for s in (signal.SIGINT, signal.SIGTERM):
-        signal.signal(s, lambda number, frame: pitch.send_signal(number))
+        signal.signal(s, stop)
     joined = re.compile(r"pitch: (\S+) (\d+)(?: \(goalie\))? joined on the (?:left|right)$")
     for line in pitch.stdout:
         line = line.rstrip("\n")
@@ -236,6 +242,9 @@ def main(argv):
     status = pitch.wait()
     for s in held:
         s.close()
+    if stopped:  # the real server, stopped, saves its results and ends with 0
+        say("\nServer Killed. Exiting...")
+        return 0
     if status == 0:
         say("\nGame Over. Exiting...")
     return status if status >= 0 else 128 - status
