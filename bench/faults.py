@@ -319,8 +319,9 @@ def pick_target(trial, procs, runner_pid, match):
         for p in team:
             if has(p, "scripted_team.py") and p.comm.startswith("python"):
                 return p.pid
+        # The scripted team not yet there: its shell, which it outlives, is not the opponent.
         for p in team:
-            if p.pid == p.sid:
+            if p.pid == p.sid and "scripted_team.py" not in trial.opponent:
                 return p.pid
     elif trial.target == "parallel":
         for p in sorted(procs, key=lambda p: p.pid):
