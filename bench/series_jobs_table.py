@@ -27,6 +27,9 @@ import re
 import statistics
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "scripts"))
+from vornkit import joblog  # noqa: E402
+
 LOAD = re.compile(r"^# load at the (start|end): (\S+)")
 # The warnings a series prints, by when: the pre-start one, a busy match's, the end's.
 WARNINGS = [("start", re.compile(r"^warning: --jobs \d+ is more than this machine holds")),
@@ -51,20 +54,11 @@ def readjson(path):
 def walltime(folder):
     """Seconds from the first match's start to the last one's end in the folder's
     joblog.txt, or None without one."""
-    starts, ends = [], []
-    try:
-        with open(os.path.join(folder, "joblog.txt")) as f:
-            for line in f.readlines()[1:]:
-                fields = line.split("\t")
-                try:
-                    start, took = float(fields[2]), float(fields[3])
-                except (IndexError, ValueError):
-                    continue
-                starts.append(start)
-                ends.append(start + took)
-    except OSError:
+    timed = [j for j in joblog.jobs(folder) if j["start"] is not None and
+             j["runtime"] is not None]
+    if not timed:
         return None
-    return max(ends) - min(starts) if starts else None
+    return max(j["start"] + j["runtime"] for j in timed) - min(j["start"] for j in timed)
 
 
 def console(path):

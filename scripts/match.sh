@@ -590,17 +590,17 @@ made() {
 # "N L R LEFT RIGHT"; nothing when it printed none (killed) or on the real server.
 summaryline() {
   "${serverkind}_record" || return 0
-  awk '/^pitch: match (over|stopped) at cycle [0-9]+/ { cycle = $6 }
-    cycle != "" && /^score: [^ ]+ [0-9]+ : [0-9]+ [^ ]+$/ { print cycle, $3, $5, $2, $6; exit }' \
-    "$serverout" 2>/dev/null
+  matchfolder summary "$dir"
 }
+
+# matchfolder WHAT ARGS...: what the match's files tell (scripts/vornkit/matchfolder.py).
+matchfolder() { python3 "$here/scripts/vornkit/matchfolder.py" "$@" 2>/dev/null; }
 
 # gamelogcut: the reason, from pitch's lines, why its game log ends early: it could not be
 # written to the end (a full disk); nothing when it was written whole.
 gamelogcut() {
   "${serverkind}_record" || return 0
-  grep -a -m 1 '^pitch: cannot write the game log ' "$serverout" 2>/dev/null |
-    sed 's/^pitch: //'
+  matchfolder cut "$dir"
 }
 
 # result: the score, the sides and the opponent's name from the game log, and whether the
@@ -646,11 +646,9 @@ played() {
 # lastlogged: the cycle and score of the last step the server logged, as "N L R".
 lastlogged() {
   if "${serverkind}_record"; then
-    [ ! -f "$record" ] || tac "$record" 2>/dev/null | grep -a -m 1 -F '"type":"cycle"' |
-      sed -n 's/.*"cycle":\([0-9]*\).*"score":\[\([0-9]*\),\([0-9]*\)\].*/\1 \2 \3/p'
+    [ ! -f "$record" ] || matchfolder last --record "$record"
   else
-    python3 "$here/scripts/matchlog.py" "$dir/match.rcg" 2>/dev/null |
-      sed -n 's/.* \([0-9]*\) : \([0-9]*\) .*, last cycle \([0-9]*\).*/\3 \1 \2/p'
+    matchfolder last --gamelog "$dir/match.rcg"
   fi
 }
 

@@ -469,16 +469,7 @@ busymark() {
   [ -z "$busy" ] || return 0
   local number=${1//[!0-9]/} folder
   folder=$dir/${tag:+$tag/}match-$(printf '%03d' "$((10#$number))")
-  busy=$(python3 - "$folder/result.json" <<'PY' 2>/dev/null
-import json, sys
-r = json.load(open(sys.argv[1]))
-p99, missed, slots = r.get("p99_ms"), r.get("missed_slots") or 0, r.get("slots") or 0
-if p99 is not None and p99 > 20:
-    print(f"its send-slot p99 was {p99:.1f} ms, above 20 ms")
-elif slots and missed / slots > 0.001:
-    print(f"it missed {missed} of {slots} send slots ({100 * missed / slots:.2f}%), above 0.1%")
-PY
-)
+  busy=$(python3 "$here/scripts/vornkit/matchfolder.py" busy "$folder" 2>/dev/null)
   [ -z "$busy" ] || warn "warning: match $1 shows a machine too busy: $busy; fewer matches" \
     "at once (--jobs), or less else running beside them, would mean more"
 }
@@ -526,10 +517,8 @@ reconcile() {
     line=$((line + 1)) folder=$dir/match-$number tag="" key=$n
     [ "$x" = - ] || folder=$dir/$x/match-$number tag=$x$'\t' key=${x^^}$n
     [ -z "${ended[$key]:-}" ] || continue
-    if [ -f "$folder/result.json" ] && value=$(python3 -c 'import json, sys
-r = json.load(open(sys.argv[1]))
-print(r["status"], r["side"], int(r["for"]), int(r["against"]), r.get("why") or "")' \
-      "$folder/result.json" 2>/dev/null); then
+    if [ -f "$folder/result.json" ] &&
+      value=$(python3 "$here/scripts/vornkit/matchfolder.py" ended "$folder" 2>/dev/null); then
       progress "${tag}ended $n $value"
       continue
     fi

@@ -25,7 +25,7 @@ import tempfile
 from harness import BIN, REPO, finish
 
 sys.path.insert(0, os.path.join(REPO, "scripts"))
-import series_summary  # noqa: E402
+from vornkit import programs  # noqa: E402
 
 failures = []
 TEAM = os.path.join(REPO, "tests", "support", "scripted_team.py")
@@ -200,9 +200,9 @@ with tempfile.TemporaryDirectory() as d:
         out.write(f.read(200))
     told = re.search(r"Build ID: ([0-9a-f]+)", subprocess.run(
         ["readelf", "-n", os.path.join(BIN, "Vorn")], capture_output=True, text=True).stdout)
-    ids = [series_summary.buildid(p) for p in (os.path.join(BIN, "Vorn"), copy, TEAM, cut)]
+    ids = [programs.buildid(p) for p in (os.path.join(BIN, "Vorn"), copy, TEAM, cut)]
     if not told or ids != [told.group(1), told.group(1), None, None] or \
-            series_summary.sha256(copy) == series_summary.sha256(os.path.join(BIN, "Vorn")):
+            programs.sha256(copy) == programs.sha256(os.path.join(BIN, "Vorn")):
         failures.append(f"build-ids {ids}, readelf: {told and told.group(1)}")
 
 # An opponent's command and the program it starts (None: none can be told).
@@ -218,7 +218,7 @@ COMMANDS = [
     ("'unclosed {port}", None),
 ]
 for command, path in COMMANDS:
-    got = series_summary.commandprogram(command)
+    got = programs.commandprogram(command)
     if got != path:
         failures.append(f"the program of {command!r}: {got}, not {path}")
 
