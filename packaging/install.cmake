@@ -52,24 +52,19 @@ file(GLOB vorn_scripts RELATIVE ${PROJECT_SOURCE_DIR}/scripts LIST_DIRECTORIES f
 set(vorn_links ${CMAKE_BINARY_DIR}/commands)
 file(MAKE_DIRECTORY ${vorn_links})
 foreach(script ${vorn_scripts})
-  if(script MATCHES "^vornkit/")
-    continue() # the package, installed as a folder below
-  elseif(NOT (script MATCHES "\\.(py|html)$" OR script IN_LIST VORN_COMMANDS OR
+  if(NOT (script MATCHES "\\.(py|html)$" OR script IN_LIST VORN_COMMANDS OR
           script MATCHES "^(common|servers|opponents|series-match)\\.sh$"))
     continue()
   endif()
+  # scripts/vornkit/, the package the Python commands share, goes into a folder of its own.
+  get_filename_component(folder ${CMAKE_INSTALL_DATADIR}/vorn/scripts/${script} DIRECTORY)
   file(READ ${PROJECT_SOURCE_DIR}/scripts/${script} start LIMIT 2 HEX)
   if(start STREQUAL "2321") # #!
-    install(PROGRAMS scripts/${script} DESTINATION ${CMAKE_INSTALL_DATADIR}/vorn/scripts
-            COMPONENT scripts)
+    install(PROGRAMS scripts/${script} DESTINATION ${folder} COMPONENT scripts)
   else()
-    install(FILES scripts/${script} DESTINATION ${CMAKE_INSTALL_DATADIR}/vorn/scripts
-            COMPONENT scripts)
+    install(FILES scripts/${script} DESTINATION ${folder} COMPONENT scripts)
   endif()
 endforeach()
-# The Python package the commands share (scripts/vornkit/), read, never run on its own.
-install(DIRECTORY scripts/vornkit DESTINATION ${CMAKE_INSTALL_DATADIR}/vorn/scripts
-        COMPONENT scripts FILES_MATCHING PATTERN "*.py" PATTERN "__pycache__" EXCLUDE)
 set(vorn_command_names "")
 foreach(script ${VORN_COMMANDS})
   string(REGEX REPLACE "\\.[a-z]+$" "" name ${script})

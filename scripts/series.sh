@@ -525,8 +525,7 @@ reconcile() {
     [ $stopping = 0 ] || [ -n "${started[$key]:-}" ] || [ -d "$folder" ] || continue
     host="" value=""
     # GNU parallel's Seq is the job's line of the plan.
-    read -r host value < <(awk -F '\t' -v n="$line" '$1 == n { print $2, $7 }' \
-      "$dir/joblog.txt" 2>/dev/null)
+    read -r host value < <(python3 "$here/scripts/vornkit/joblog.py" "$dir" "$line" 2>/dev/null)
     [ -n "$host" ] || host=${started[$key]:-}
     [ "$host" != : ] || host="this machine"
     note="match $key ($(whoside "$side")) failed: it never reported its end"

@@ -77,7 +77,7 @@ from vornkit import series_record  # noqa: E402
 from vornkit import series_run  # noqa: E402
 from vornkit import series_tables  # noqa: E402
 from vornkit import series_totals  # noqa: E402
-from vornkit import wholefile  # noqa: E402
+from vornkit import outputs  # noqa: E402
 
 
 def compared(folder):
@@ -126,16 +126,16 @@ def main(argv):
         if a.what == "match":
             r = matchresult.result(a.folder, a.side, a.status, a.cycles, a.seed)
             try:
-                wholefile.writefile(os.path.join(a.folder, "result.json"),
+                outputs.writefile(os.path.join(a.folder, "result.json"),
                                     json.dumps(r, indent=1) + "\n")
             except OSError as e:
                 # the series counts a match without its result.json as failed: so does the line
-                print("failed", r["for"], r["against"], wholefile.oserror(e))
+                print("failed", r["for"], r["against"], outputs.oserror(e))
                 raise
             print(r["status"], r["for"], r["against"], *([r["why"]] if r["why"] else []))
             return 0
         if a.what == "record":
-            wholefile.writefile(os.path.join(a.folder, "series.json"),
+            outputs.writefile(os.path.join(a.folder, "series.json"),
                                 json.dumps(series_record.record(a), indent=1) + "\n")
             return 0
         if a.what == "baseline":
@@ -151,7 +151,7 @@ def main(argv):
         r = series_totals.summarise(a.folder, a.baseline)
         return summary(r, a.folder)
     except OSError as e:
-        print(f"series_summary.py: {wholefile.oserror(e)}", file=sys.stderr)
+        print(f"series_summary.py: {outputs.oserror(e)}", file=sys.stderr)
         return 1
     except (ValueError, KeyError) as e:
         print(f"series_summary.py: {e}", file=sys.stderr)
@@ -172,9 +172,9 @@ def written(folder, r, makepage, printer):
     for name, text in (("summary.json", json.dumps(r, indent=1) + "\n"),
                        ("index.html", makepage(r))):
         try:
-            wholefile.writefile(os.path.join(folder, name), text)
+            outputs.writefile(os.path.join(folder, name), text)
         except OSError as e:
-            failed.append(wholefile.oserror(e))
+            failed.append(outputs.oserror(e))
     status = 1 if failed else 0
     try:
         printer(r, sys.stdout)

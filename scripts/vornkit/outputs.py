@@ -7,8 +7,12 @@ and a reader of standard output that goes away (head) ends the command quietly.
                                    # overwrite the input)
   sys.exit(outputs.run(main))      # main(argv) -> status; 141 when standard output's
                                    # reader has gone, as for a command that SIGPIPE ends
+  outputs.writefile(path, text)    # the same, but written beside and renamed into place:
+                                   # for the series' files, which others read as they change
+  outputs.readjson(path), outputs.oserror(e)   # JSON read; an OSError in words
 """
 
+import json
 import os
 import signal
 import sys
@@ -53,6 +57,34 @@ def run(main, argv=None):
         devnull = os.open(os.devnull, os.O_WRONLY)
         os.dup2(devnull, sys.stdout.fileno())
         return BROKEN_PIPE_STATUS
+
+
+def writefile(path, text):
+    """The file written whole or not at all: a file beside it, renamed into its place once
+    it is complete. OSError names the file."""
+    part = os.path.join(os.path.dirname(path) or ".", f".{os.path.basename(path)}.{os.getpid()}")
+    try:
+        with open(part, "w", encoding="utf-8") as f:
+            f.write(text)
+        os.replace(part, path)
+    except OSError as e:
+        try:
+            os.remove(part)
+        except OSError:
+            pass
+        raise OSError(e.errno, f"cannot write {path}: {e.strerror}") from None
+
+
+def readjson(path):
+    with open(path, encoding="utf-8") as f:
+        return json.load(f)
+
+
+def oserror(e):
+    """An OSError in words, with the file it is about."""
+    if e.filename and e.strerror:
+        return f"{e.filename}: {e.strerror}"
+    return e.strerror or str(e)
 
 
 if __name__ == "__main__":

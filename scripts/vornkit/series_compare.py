@@ -482,8 +482,8 @@ def interleaved(a, b, started=None, first=None):
 
 def orderlines(o):
     """The order's effect in lines: its estimate with the interval, and what it says."""
-    text = (f"order: the match started first in its pair minus the one started second, in goal "
-            f"difference per match, net of the builds' difference: ")
+    text = ("order: the match started first in its pair minus the one started second, in goal "
+            "difference per match, net of the builds' difference: ")
     if o["mean"] is None:
         return [text + "- (no pair played to the end with each build first)"]
     if o["difference"] is None:

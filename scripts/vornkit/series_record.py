@@ -9,7 +9,7 @@ import os
 import shlex
 
 from vornkit import programs
-from vornkit import wholefile
+from vornkit import outputs
 
 
 def record(a):
@@ -45,7 +45,7 @@ RECORD_KEYS = ("seed", "planned", "cycles", "opponent", "other_build", "jobs", "
 def readrecord(folder):
     """A series folder's series.json as a dict; {} when it has none that can be read."""
     try:
-        r = wholefile.readjson(os.path.join(folder, "series.json"))
+        r = outputs.readjson(os.path.join(folder, "series.json"))
     except (OSError, ValueError):
         return {}
     return r if isinstance(r, dict) else {}

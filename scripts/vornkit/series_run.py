@@ -15,7 +15,7 @@ from vornkit import series_compare
 from vornkit import series_page as pages
 from vornkit import series_tables as tables
 from vornkit import series_totals
-from vornkit import wholefile
+from vornkit import outputs
 
 
 def planorder(folder):
@@ -48,7 +48,7 @@ def startedtimes(folder):
 def runsummary(folder):
     """An interleaved run: each build's series summed up (its summary.json and page written,
     B's against A), and the run's own summary."""
-    rec = wholefile.readjson(os.path.join(folder, "series.json"))
+    rec = outputs.readjson(os.path.join(folder, "series.json"))
     if not isinstance(rec, dict) or not isinstance(rec.get("compare"), dict):
         raise ValueError(f"{os.path.join(folder, 'series.json')} is not the record of a run of "
                          "two builds (series.sh --compare)")
@@ -81,8 +81,8 @@ def runsummary(folder):
 
 def writesummary(s, folder):
     """A series' summary.json and page; OSError names the file."""
-    wholefile.writefile(os.path.join(folder, "summary.json"), json.dumps(s, indent=1) + "\n")
-    wholefile.writefile(os.path.join(folder, "index.html"), pages.page(s))
+    outputs.writefile(os.path.join(folder, "summary.json"), json.dumps(s, indent=1) + "\n")
+    outputs.writefile(os.path.join(folder, "index.html"), pages.page(s))
 
 
 PAIR_HEAD = ("pair", "seed", "vorn side", "first", "A", "B", "B - A", "A started", "B started")

@@ -16,7 +16,7 @@ from vornkit import matchfolder
 from vornkit import series_compare
 from vornkit import series_record
 from vornkit import series_stats
-from vornkit import wholefile
+from vornkit import outputs
 
 
 def outcomes(matches):
@@ -55,7 +55,7 @@ def baselinesummary(folder):
     the file when it is not a series' summary."""
     path = os.path.join(folder, "summary.json")
     try:
-        base = wholefile.readjson(path)
+        base = outputs.readjson(path)
         ok = all(type(m["goal_difference"]) in (int, float) for m in base["matches"]
                  if m["status"] == "played")
     except OSError as e:
@@ -124,7 +124,7 @@ def summarise(folder, baseline=None, across_time=True):
     """The summary of the series in folder, against the baseline series in another folder
     when one is given (across_time: the two series were played at different times)."""
     try:
-        onrecord = wholefile.readjson(os.path.join(folder, "series.json"))
+        onrecord = outputs.readjson(os.path.join(folder, "series.json"))
     except OSError:
         onrecord = {}
     except ValueError as e:
