@@ -297,9 +297,12 @@ def pick_target(trial, procs, runner_pid, match):
     if trial.target in ("group", "series-group"):
         return runner_pid
     if trial.target == "team":
-        for p in procs:
-            if has(p, "start-team.sh") and "--dir" in p.cmd and \
-                    p.cmd[p.cmd.index("--dir") + 1].rstrip("/") == match:
+        # The starter itself, not one of its subshells (a player's, the follower's), which
+        # carry its command line too.
+        starters = {p.pid: p for p in procs if has(p, "start-team.sh") and "--dir" in p.cmd and
+                    p.cmd[p.cmd.index("--dir") + 1].rstrip("/") == match}
+        for p in starters.values():
+            if p.ppid not in starters:
                 return p.pid
     elif trial.target == "player":
         players = sorted((p for p in procs if p.comm in ("Vorn", "Vorng") and
