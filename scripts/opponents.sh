@@ -123,8 +123,13 @@ opp_vorn_resolve() {
 }
 opp_vorn_players() { echo 11; }
 # Its team is the one pitch calls vorn-b, on either side: the build under test stays vorn.
+# For a series as a whole (side "either") its side is the opponent's, whichever that is.
 opp_vorn_pitch() {
-  echo --twin-teams --twin-b-side "$([ "$1" = left ] && echo right || echo left)"
+  case $1 in
+    left) echo --twin-teams --twin-b-side right ;;
+    right) echo --twin-teams --twin-b-side left ;;
+    *) echo "--twin-teams --twin-b-side OPPONENT'S-SIDE" ;;
+  esac
 }
 opp_vorn_joins() { echo 11; }
 opp_vorn_kickoff() { echo $(($1 + 15)); }

@@ -244,7 +244,7 @@ checkcompare() {
 holdsseries() { [ -e "$1/series.json" ] || compgen -G "$1/match-*" >/dev/null; }
 
 # serveroptions: what every match asks of the server, beside its seed and side.
-serveroptions() { "${serverkind}_options" "$cycles" "$oppkind" left; }
+serveroptions() { "${serverkind}_options" "$cycles" "$oppkind" either; }
 
 # makestage: the series folder, claimed by creating its series.json, which fails when the
 # file is there (of two series given one folder at once, one plays and the other is
