@@ -377,7 +377,8 @@ startteam() {
 # serverended: when the server has ended as a team joined (stopped or killed), the match ends
 # as it did: the server's last lines taken, its ending said, its status.
 serverended() {
-  [ -n "$serverdone" ] || return 0
+  # A signal to the whole group ends the server too: then the match was stopped.
+  [ -n "$serverdone" ] && [ -z "$interrupted" ] || return 0
   followmatch
   if [ "$status" = 0 ]; then # the real server ends so however it is stopped
     warn "$prog: $("${serverkind}_name") ended as the players joined, before the match (exit" \
