@@ -301,6 +301,8 @@ startserver() {
     warn "$prog: $startproblem"
     exit 1
   fi
+  # A signal that came while the server was being started found none to stop.
+  [ -z "$interrupted" ] || stopforsignal
 }
 
 # startlive: the live page (scripts/live.py) watching the server on a free local port;
@@ -660,8 +662,8 @@ ending() {
   local signal name
   name=$("${serverkind}_name")
   signal=$(signalname "$status")
-  [ "$signal:$interrupted" != INT:PIPE ] || signal=PIPE
-  [ "$signal:$interrupted" != TERM:HUP ] || signal=HUP
+  # Stopped by this script: the signal it had (the real server ends with 0 however stopped).
+  [ -z "$interrupted" ] || signal=$interrupted
   case $signal in
     PIPE) echo "$prog: the match was stopped (its output was closed) at $(played)" ;;
     INT|TERM|HUP) echo "$prog: the match was stopped (SIG$signal) at $(played)" ;;
@@ -680,10 +682,16 @@ interrupt() {
   # what it gets. The server has it already.
   [ "$1" != "$interrupted" ] || return 0
   interrupted=$1
-  local signal=$1
-  [ "$signal" != PIPE ] || signal=INT
-  [ "$signal" != HUP ] || signal=TERM # the servers end on INT and TERM
-  stopserver "$signal"
+  stopforsignal
+}
+
+# stopforsignal: the server told to stop as the signal in interrupted asks: SIGINT for
+# SIGINT and a closed output, else SIGTERM (the servers end on INT and TERM).
+stopforsignal() {
+  case $interrupted in
+    INT | PIPE) stopserver INT ;;
+    *) stopserver TERM ;;
+  esac
 }
 outputclosed() { interrupt PIPE; }
 
@@ -753,7 +761,7 @@ elif [ "$gone" = team ]; then
   warn "$prog: $(goneline)"
 elif [ -n "$early" ]; then
   warn "$prog: $("${serverkind}_name") ended at $(played) before time over (exit status 0)"
-elif [ "$status" != 0 ]; then
+elif [ "$status" != 0 ] || { [ -n "$interrupted" ] && [ -z "$overtold" ]; }; then
   warn "$(ending)"
 fi
 if [ -n "$reportfailed" ]; then
