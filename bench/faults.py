@@ -379,8 +379,10 @@ def server_started(match):
 
 
 def timeover(match):
+    # The real server says it too: its players may not have heard it (the goalie killed, say).
     return ("pitch: time over" in head(os.path.join(match, "pitch.txt")) or
-            "referee: time over" in head(os.path.join(match, "team.txt")))
+            "referee: time over" in head(os.path.join(match, "team.txt")) or
+            "Waiting after end of match" in head(os.path.join(match, "server.txt")))
 
 
 def too_large(folder):

@@ -83,7 +83,7 @@ side=left # vorn's side
 cycles=6000 opponent=chasers players=11 record="" dir="" noise="" checkonly=0 live=0 liveview=""
 seed="" pitchdir=$bin serverpath=pitch connectwait=30
 server="" team="" follower="" events="" seen=0 status=0 overtold="" invalid="" refused="" serverdone="" sidegone=""
-early=""
+early="" teamkilled=""
 gone="" oppwatch=0
 declare -A sidename=() sidejoins=([left]=0 [right]=0)
 
@@ -532,6 +532,9 @@ stopteam() {
     waitfor "$team" 2>/dev/null
     teamstatus=$waited
     team=""
+    # Killed by another signal than the SIGTERM above (which it takes as a stop): the team
+    # failed, its table of the players lost.
+    [ "$teamstatus" -le 128 ] || [ "$teamstatus" = 143 ] || teamkilled=$(signalname "$teamstatus")
     say ""
     if "${serverkind}_progress"; then
       shown grep -v -e '^team started' -e '^referee: ' "$dir/team.txt"
@@ -706,7 +709,7 @@ quit() {
     PIPE) exit 141 ;;
   esac
   [ -z "$invalid" ] || exit 3
-  [ -z "$gone$early" ] || exit 1
+  [ -z "$gone$early$teamkilled" ] || exit 1
   [ "$status" = 0 ] || exit "$status"
   [ -z "$reportfailed" ] || exit 1
   # The team stopped at the time over is stopped at the end of the match, also when its
@@ -759,6 +762,8 @@ if [ -n "$invalid" ]; then
   warn "$prog: the match is invalid: $invalid"
 elif [ "$gone" = team ]; then
   warn "$prog: $(goneline)"
+elif [ -n "$teamkilled" ]; then
+  warn "$prog: start-team.sh was killed (SIG$teamkilled): the table of the players is lost"
 elif [ -n "$early" ]; then
   warn "$prog: $("${serverkind}_name") ended at $(played) before time over (exit status 0)"
 elif [ "$status" != 0 ] || { [ -n "$interrupted" ] && [ -z "$overtold" ]; }; then
