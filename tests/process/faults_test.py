@@ -159,6 +159,7 @@ CASES = {
     "player-KILL-startup": trial("player", "KILL", "startup", pick=0.0, cycles=100),
     "team-TERM-play": trial("team", "TERM", "play"),
     "server-KILL-startup": trial("server", "KILL", "startup"),
+    "team-KILL-timeover": trial("team", "KILL", "timeover", cycles=100),
     "parallel-KILL-play": trial("parallel", "KILL", "play"),
     # killed outright while its players join, its watchdog ends pitch and them
     "soak-KILL-play": soak(signal.SIGKILL, lambda t: t.count(" joined on the ") == 11,
