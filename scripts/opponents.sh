@@ -177,7 +177,12 @@ opp_command_kickoff() { echo $(($1 + 15)); }
 opp_command_start() {
   local command=${1//\{host\}/127.0.0.1}
   command=${command//\{port\}/$2}
-  (cd "$3" && exec setpriv --pdeathsig TERM setsid /bin/sh -c "$command") >"$3/opponent.txt" 2>&1 </dev/null &
+  # The command leads a session of its own under a shell that, told to stop (SIGTERM, which
+  # it gets too should the runner be killed), stops the whole of it: a command that starts
+  # its players and ends, or a shell that forks its program, leaves nothing behind.
+  (cd "$3" && exec setpriv --pdeathsig TERM setsid bash -c \
+    'trap "trap - TERM; kill -TERM 0; exit 143" TERM; /bin/sh -c "$1" & wait $!' \
+    opponent "$command") >"$3/opponent.txt" 2>&1 </dev/null &
   opppid=$!
 }
 opp_command_stop() { [ -z "$opppid" ] || kill -TERM -- "-$opppid" 2>/dev/null; }
