@@ -532,9 +532,12 @@ stopteam() {
     waitfor "$team" 2>/dev/null
     teamstatus=$waited
     team=""
-    # Killed by another signal than the SIGTERM above (which it takes as a stop): the team
-    # failed, its table of the players lost.
-    [ "$teamstatus" -le 128 ] || [ "$teamstatus" = 143 ] || teamkilled=$(signalname "$teamstatus")
+    # Killed (by a signal it does not take as a stop, as it takes SIGINT, SIGTERM and
+    # SIGHUP): the team failed, its table of the players lost.
+    case $teamstatus in
+      129 | 130 | 143) ;;
+      1[3-9][0-9] | 2[0-5][0-9]) teamkilled=$(signalname "$teamstatus") ;;
+    esac
     say ""
     if "${serverkind}_progress"; then
       shown grep -v -e '^team started' -e '^referee: ' "$dir/team.txt"
