@@ -190,10 +190,16 @@ def kickoff_form(text):
 
 def from_kickoff(record):
     """The record counted as pitch's game log is: from the step after the kick-off's own
-    (a real server's log starts there too)."""
+    (a real server's log starts there too), without the wait before the second half and
+    that kick-off's own step (a kick-off still not taken at half time is one in the log)."""
     rec = matchlog.read(record)
     first = next(s["step"] for s in rec.steps if s["mode"] != "before_kick_off")
-    rec.steps = [s for s in rec.steps if s["step"] > first]
+    kept, before = [], "before_kick_off"
+    for s in rec.steps:
+        if s["step"] > first and "before_kick_off" not in (s["mode"], before):
+            kept.append(s)
+        before = s["mode"]
+    rec.steps = kept
     rec.commands = [c for c in rec.commands if c["step"] > first]
     return rec
 
