@@ -726,7 +726,9 @@ cleanup() {
   [ -z "$server" ] || endserver
   [ -z "$follower" ] || kill "$follower" 2>/dev/null
   [ -z "$team" ] || { kill -TERM "$team" 2>/dev/null && wait "$team" 2>/dev/null; }
-  [ -z "$opppid" ] || { kill -TERM -- "-$opppid"; oppend; } 2>/dev/null
+  # The opponent's session, and its first process itself: one still starting has no
+  # session of its own yet.
+  [ -z "$opppid" ] || { kill -TERM -- "-$opppid" "$opppid"; oppend; } 2>/dev/null
 }
 
 trap : PIPE

@@ -185,7 +185,7 @@ opp_command_start() {
     opponent "$command") >"$3/opponent.txt" 2>&1 </dev/null &
   opppid=$!
 }
-opp_command_stop() { [ -z "$opppid" ] || kill -TERM -- "-$opppid" 2>/dev/null; }
+opp_command_stop() { [ -z "$opppid" ] || kill -TERM -- "-$opppid" "$opppid" 2>/dev/null; }
 opp_command_stage() { printf '%s\n' "$1"; }
 opp_command_build() { :; }
 
@@ -206,17 +206,24 @@ oppsession() {
 oppalive() { [ -n "$(oppsession)" ]; }
 
 # oppend: the opponent's session ended: what is left of it 5 s after it was asked to end
-# gets SIGTERM, and after 2 s more SIGKILL.
+# gets SIGTERM, and after 2 s more SIGKILL. The waits are counted in time, not in rounds: a
+# scan of /proc on a machine running many matches takes long.
 oppend() {
   [ -n "$opppid" ] || return 0
-  local i pids signal
-  for i in $(seq 50); do oppalive || break; sleep 0.1; done
+  local pids signal
+  oppwait 5
   for signal in TERM KILL; do
     pids=$(oppsession)
     [ -n "$pids" ] || break
     kill "-$signal" $pids 2>/dev/null
-    for i in $(seq 20); do oppalive || break; sleep 0.1; done
+    oppwait 2
   done
   { wait "$opppid"; } 2>/dev/null
   opppid=""
+}
+
+# oppwait SECONDS: until nothing of the opponent's session is left, at most SECONDS.
+oppwait() {
+  local end=$((${EPOCHREALTIME/./} + $1 * 1000000))
+  while oppalive && ((${EPOCHREALTIME/./} < end)); do sleep 0.1; done
 }
