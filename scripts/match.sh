@@ -164,27 +164,33 @@ followserver() {
   [ -z "$events" ] || exec {events}<&-
   [ -z "$follower" ] || kill "$follower" 2>/dev/null
   exec {events}< <(follow "$serverout" "$server")
-  follower=$! seen=0
+  follower=$! seen=0 pending=""
 }
 
 # nextline SECONDS NAME: the server's next line into NAME, within SECONDS (whole ones), or
 # for as long as it takes when SECONDS is empty. Fails with status 1 when the output ended,
 # above 128 when none came in time or a signal came (interrupted says so). A wait with a
 # time is made of reads of a second at most: bash reaps a child that has ended (a server that
-# failed; tail follows its output until then) only between them.
+# failed; tail follows its output until then) only between them. A line that comes in pieces
+# (a busy machine) is put together: what a read cut off keeps waits in pending for the rest.
+pending="" # the start of a line that a read's timeout or a signal cut off
 nextline() {
-  local got end=$((${EPOCHREALTIME/./} + ${1:-0} * 1000000))
+  local got part end=$((${EPOCHREALTIME/./} + ${1:-0} * 1000000))
   while :; do
+    part=""
     if [ -z "$1" ]; then
-      IFS= read -r -u "$events" "$2"
+      IFS= read -r -u "$events" part
     else
-      IFS= read -r -t 1 -u "$events" "$2"
+      IFS= read -r -t 1 -u "$events" part
     fi
     got=$?
+    pending+=$part # a read cut off keeps what it had of the line: the rest comes next
     [ $got -gt 128 ] && [ -z "$interrupted" ] && { [ -z "$1" ] || ((${EPOCHREALTIME/./} < end)); } ||
       break
   done
   [ $got = 0 ] || return $got
+  printf -v "$2" '%s' "$pending"
+  pending=""
   seen=$((seen + 1))
 }
 

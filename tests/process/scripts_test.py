@@ -115,13 +115,17 @@ ENDINGS = [
 # pitch started through a stand-in (a script in the place of --pitch DIR/pitch, the real
 # pitch in "$PITCH"): one slower to start than a loaded machine ever was, which must still
 # be waited for and play; one that ends before it listens, which must be said with its
-# status and its last line; one that hangs once stopped (the runner gets SIGTERM in play),
-# which must be killed. The runner's status and a line of its output.
+# status and its last line; one whose first line comes in two pieces; one that hangs once
+# stopped (the runner gets SIGTERM in play), which must be killed. The runner's status and a line of its output.
 STARTS = [
     ('sleep 12; exec "$PITCH" "$@"', 0, r"result: vorn \d+ : \d+ chasers .*\(time_over\)"),
     ("echo 'pitch: warming up'; exit 7", 1, r"match\.sh: pitch did not start: pitch ended with "
      r"status 7 after \d+ s, before its line 'pitch: listening on port N'; its last line: "
      r"pitch: warming up"),
+    # its first line in two pieces two seconds apart, as a busy machine may give it
+    ('"$PITCH" "$@" | { IFS= read -r l; printf %s "${l%%port*}"; sleep 2; '
+     'printf "%s\\n" "port${l#*port}"; exec cat; }', 0,
+     r"result: vorn \d+ : \d+ chasers .*\(time_over\)"),
     ('trap \'kill -TERM $p\' TERM; "$PITCH" "$@" & p=$!; wait $p; wait $p; exec sleep 300',
      143, r"match\.sh: pitch did not end within 10 s of its stop: killed"),
 ]
