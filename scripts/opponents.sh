@@ -179,9 +179,11 @@ opp_command_start() {
   command=${command//\{port\}/$2}
   # The command leads a session of its own under a shell that, told to stop (SIGTERM, which
   # it gets too should the runner be killed), stops the whole of it: a command that starts
-  # its players and ends, or a shell that forks its program, leaves nothing behind.
+  # its players and ends, or a shell that forks its program, leaves nothing behind. Started
+  # in the background, the command would ignore SIGINT: env gives it back.
   (cd "$3" && exec setpriv --pdeathsig TERM setsid bash -c \
-    'trap "trap - TERM; kill -TERM 0; exit 143" TERM; /bin/sh -c "$1" & wait $!' \
+    'trap "trap - TERM; kill -TERM 0; exit 143" TERM
+     env --default-signal=INT /bin/sh -c "$1" & wait $!' \
     opponent "$command") >"$3/opponent.txt" 2>&1 </dev/null &
   opppid=$!
 }
