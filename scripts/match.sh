@@ -407,11 +407,14 @@ startopponent() {
   "opp_${oppkind}_start" "$opponent" "$port" "$dir"
   if awaitjoins "$where" "$needed" "$connectwait" "" opplives; then
     say "opponent ${sidename[$where]} joined on the $where (its output: $dir/opponent.txt)"
-  elif [ -n "$refused" ]; then
+    return 0
+  fi
+  serverended
+  if [ -n "$refused" ]; then
     invalid="the opponent was refused: $refused"
     [[ $refused != "pitch serves protocol 6 only"* ]] ||
       invalid+="; play on the real server with --server PATH"
-  elif serverended; [ -n "$sidegone" ]; then
+  elif [ -n "$sidegone" ]; then
     invalid="the opponent ended before it joined: ${sidejoins[$where]} of its $needed players"
     invalid+=" had joined (its output: opponent.txt)"
   elif [ -z "$interrupted" ]; then
