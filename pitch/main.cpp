@@ -23,6 +23,7 @@ int main(int argc, char **argv) {
     int r = parseoptions(argc, argv, stdout, stderr);
     if (r != 0)
         return r == 1 ? 0 : 2;
+    catchstops();
     initworld();
     initreferee();
     resetstats();

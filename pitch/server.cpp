@@ -159,11 +159,15 @@ static void onsignal(int signal) {
     StopRequested = signal;
 }
 
-int runserver() {
+void catchstops() {
     struct sigaction sa {};
     sa.sa_handler = onsignal;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr); // a closed terminal or a group's hang-up: a stop too
+}
+
+int runserver() {
     prctl(PR_SET_TIMERSLACK, 1UL); // wake at the deadline, not up to 50 us after it
     const int64_t step = static_cast<int64_t>(Opt.stepms) * 1000;
     const int64_t tick = static_cast<int64_t>(Opt.stepms) * 375; // 3 steps = 8 ticks

@@ -13,12 +13,15 @@
 namespace vorn::pitch {
 
 // Globals
-extern volatile sig_atomic_t StopRequested; // SIGINT/SIGTERM: finish, print the summary
+extern volatile sig_atomic_t StopRequested; // SIGINT/SIGTERM/SIGHUP: finish, print the summary
 
 int64_t nowus();      // monotonic clock, microseconds
 void readdatagrams(); // handle everything waiting on all sockets, without blocking
 void sendsenses();    // sense_body to every connected player, after a step
 void visualtick();    // count a tick for every player and send the sees that are due
-int runserver();      // the loop until the match is over; returns the exit status
+// catchstops: from here on Ctrl-C, SIGTERM and SIGHUP stop the match with its summary;
+// set before the port is said, so that a caller may stop pitch as soon as it listens.
+void catchstops();
+int runserver(); // the loop until the match is over; returns the exit status
 
 } // namespace vorn::pitch
