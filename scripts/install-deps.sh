@@ -7,7 +7,7 @@
 #   scripts/install-deps.sh [--browser] [--package] [--tests] [--list]
 #
 #   (always)    building and the tests: g++, clang, CMake, GoogleTest, Google Benchmark,
-#               zlib, python3, GNU parallel and rsync
+#               zlib, python3, GNU parallel, procps and rsync
 #   --browser   also chromium, for the browser test of the replay page
 #   --package   also what the Debian package needs (scripts/package.sh): dpkg-dev, file,
 #               binutils and help2man
@@ -31,6 +31,7 @@ table="\
 - zlib1g-dev pitch's compressed game log (--game-log FILE.gz)
 - python3 the scripts and the Python tests
 - parallel plays series of matches (scripts/series.sh)
+- procps ps, pgrep and pkill: what is left of an opponent, a series' matches
 - rsync copies a series to other machines and back (series.sh --hosts)
 browser chromium the browser test of the replay page (headless)
 package dpkg-dev dpkg-shlibdeps, which finds the libraries the package depends on

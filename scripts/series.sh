@@ -363,14 +363,17 @@ play() {
     command=scripts/series-match.sh
   fi
   # Here, a match gets SIGTERM should GNU parallel be killed (series-match.sh passes it on).
+  # GNU parallel and its matches get SIGINT back: a series started with it ignored (under
+  # nohup, or in a script's background) would pass that on, and GNU parallel's stop would
+  # not reach its matches.
   local run=()
-  [ -n "$hosts" ] || run=(setpriv --pdeathsig TERM)
+  [ -n "$hosts" ] || run=(setpriv --pdeathsig TERM env --default-signal=INT)
   cd "$dir" || exit 1
   local seeds=()
   [ -z "$seed" ] || seeds=(--seed '{5}')
   # GNU parallel gets SIGTERM should this script be killed, and stops its matches.
-  exec setpriv --pdeathsig TERM setsid parallel "${args[@]}" -a "$stage/plan.txt" "${run[@]}" "$command" --index '{1}' \
-    --side '{2}' "${seeds[@]}" --cycles "$cycles" --opponent-file opponent.arg \
+  exec setpriv --pdeathsig TERM setsid env --default-signal=INT parallel "${args[@]}" \
+    -a "$stage/plan.txt" "${run[@]}" "$command" --index '{1}' --side '{2}' "${seeds[@]}" --cycles "$cycles" --opponent-file opponent.arg \
     --server "$(printf '%q' "$serverpath")" --connect-wait "$connectwait" $traces
 }
 
