@@ -9,7 +9,6 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <memory>
 #include <numeric>
 #include <set>
 #include <sstream>
@@ -344,36 +343,22 @@ TEST(Match, EndsWithTimeOverAndASummary) {
 }
 
 // Ctrl-C, SIGTERM and a hang-up stop a match early with the summary and 128 plus the
-// signal; after time over the match was played, and pitch ends as it would have.
+// signal; after time over (ten steps of 50 ms before pitch's own end) it ends as played.
 TEST(Match, ASignalStopsItWithTheSummaryOrAfterTimeOverEndsItAsPlayed) {
-    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
-    for (int sig : signals) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(strsignal(sig));
-        Server waiting({"--wait-players", "1", "--kickoff-after", "0", "--quiet"});
-        ASSERT_TRUE(waiting.started);
+        Server waiting({"--wait-players", "1", "--kickoff-after", "0", "--quiet"}),
+            over({"--opponent", "chasers", "--kickoff-after", "1", "--step-ms", "50", "--cycles",
+                  "4", "--quiet"});
+        ASSERT_TRUE(waiting.started && over.started);
         kill(waiting.p.pid, sig);
         EXPECT_EQ(waitexit(waiting.p, 5000), 128 + sig);
-        EXPECT_NE(waiting.p.text.find("pitch: match stopped at cycle 0 of 6000\n"),
+        EXPECT_NE(waiting.p.text.find("pitch: match stopped at cycle 0 of 6000\nscore: "),
                   std::string::npos)
             << waiting.p.text;
-        EXPECT_NE(waiting.p.text.find("score: "), std::string::npos) << waiting.p.text;
-    }
-    // Ten steps of 50 ms between the time over and pitch's own end: the signal comes within
-    // them (one that came later would find pitch ended with 0 all the same). The three
-    // matches are played at once.
-    std::vector<std::unique_ptr<Server>> over;
-    for (size_t i = 0; i < std::size(signals); i++)
-        over.push_back(std::make_unique<Server>(
-            std::vector<std::string>{"--opponent", "chasers", "--kickoff-after", "1", "--step-ms",
-                                     "50", "--cycles", "4", "--quiet"}));
-    for (size_t i = 0; i < std::size(signals); i++) {
-        SCOPED_TRACE(strsignal(signals[i]));
-        PitchProcess &p = over[i]->p;
-        ASSERT_TRUE(over[i]->started);
-        ASSERT_TRUE(waitline(p, "pitch: time over at cycle 4", 30000)) << p.text;
-        kill(p.pid, signals[i]);
-        EXPECT_EQ(waitexit(p, 5000), 0);
-        EXPECT_NE(p.text.find("pitch: match over at cycle 4\n"), std::string::npos) << p.text;
+        ASSERT_TRUE(waitline(over.p, "pitch: time over at cycle 4", 30000)) << over.p.text;
+        kill(over.p.pid, sig);
+        EXPECT_EQ(waitexit(over.p, 5000), 0) << over.p.text;
     }
 }
 
