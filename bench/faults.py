@@ -47,25 +47,6 @@ within the bound, the slowest end, trials with processes left, statuses as expec
 the reproducer of every failure. The folders of failed trials are kept under --out (all of
 them with --keep). Exit status 0 when every trial that reached its moment held, 1 when one
 failed, 2 for a bad option.
-
-  --trials N      trials to run (default 20)
-  --first I       the number of the first trial (default 0): with --only and --trials 1,
-                  one trial of a campaign played again
-  --seed S        the campaign's seed (default a fresh one, printed)
-  --jobs K        trials at once (default 2)
-  --only T/S/M    only trials of target T, signal S and moment M; each part may be '*'
-  --server PATH   the real server's program: a third of the match trials play on it
-                  (default $REAL_SERVER when set; else pitch only)
-  --opponent X    match.sh's --opponent for the opponent's trials (default the scripted
-                  team); 'vorn:DIR' plays another build of vorn
-  --out DIR       where the trials' folders and results.jsonl go (default a new
-                  /tmp/vorn-faults.*)
-  --keep          keep every trial's folder, not only the failed ones
-  --list          print the trials drawn and exit
-  --table FILE    write the table (Markdown) to FILE too
-  --bin DIR       vorn's programs and pitch (default build/bin)
-  --summarize RESULTS  print the table of a results.jsonl (of a campaign that was stopped,
-                  say) and exit
 """
 
 import argparse
@@ -677,19 +658,35 @@ def main(argv):
     p = argparse.ArgumentParser(prog="bench/faults.py", description=__doc__.split("\n\n")[0],
                                 formatter_class=argparse.RawDescriptionHelpFormatter,
                                 epilog="\n\n".join(__doc__.split("\n\n")[2:]))
-    p.add_argument("--trials", type=int, default=20)
-    p.add_argument("--seed", type=int)
-    p.add_argument("--first", type=int, default=0)
-    p.add_argument("--jobs", type=int, default=2)
-    p.add_argument("--only", default="*/*/*")
-    p.add_argument("--server", default=os.environ.get("REAL_SERVER") or None)
-    p.add_argument("--opponent")
-    p.add_argument("--out")
-    p.add_argument("--keep", action="store_true")
-    p.add_argument("--list", action="store_true")
-    p.add_argument("--table")
-    p.add_argument("--bin", default=os.path.join(REPO, "build", "bin"))
-    p.add_argument("--summarize", metavar="RESULTS")
+    p.add_argument("--trials", type=int, default=20, metavar="N",
+                   help="trials to run (default 20)")
+    p.add_argument("--seed", type=int, metavar="S",
+                   help="the campaign's seed (default a fresh one, printed)")
+    p.add_argument("--first", type=int, default=0, metavar="I",
+                   help="the number of the first trial (default 0): with --only and "
+                   "--trials 1, one trial of a campaign played again")
+    p.add_argument("--jobs", type=int, default=2, metavar="K",
+                   help="trials at once (default 2)")
+    p.add_argument("--only", default="*/*/*", metavar="T/S/M",
+                   help="only trials of target T, signal S and moment M; each part may be '*'")
+    p.add_argument("--server", default=os.environ.get("REAL_SERVER") or None, metavar="PATH",
+                   help="the real server's program: a third of the match trials play on it "
+                   "(default $REAL_SERVER when set; else pitch only)")
+    p.add_argument("--opponent", metavar="X",
+                   help="match.sh's --opponent for the opponent's trials (default the "
+                   "scripted team); 'vorn:DIR' plays another build of vorn")
+    p.add_argument("--out", metavar="DIR",
+                   help="where the trials' folders and results.jsonl go (default a new "
+                   "/tmp/vorn-faults.*)")
+    p.add_argument("--keep", action="store_true",
+                   help="keep every trial's folder, not only the failed ones")
+    p.add_argument("--list", action="store_true", help="print the trials drawn and exit")
+    p.add_argument("--table", metavar="FILE", help="write the table (Markdown) to FILE too")
+    p.add_argument("--bin", default=os.path.join(REPO, "build", "bin"), metavar="DIR",
+                   help="vorn's programs and pitch (default build/bin)")
+    p.add_argument("--summarize", metavar="RESULTS",
+                   help="print the table of a results.jsonl (of a campaign that was "
+                   "stopped, say) and exit")
     a = p.parse_args(argv)
     if a.summarize:
         try:
