@@ -14,6 +14,7 @@ import concurrent.futures
 import os
 import re
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -148,13 +149,38 @@ def live_twice(bin_dir, out):
         faults.stop_all(live, folder)
 
 
+def scripted_joining(bin_dir, out):
+    """The scripted opponent stopped while its goalie asks a server that never answers to
+    join (one that has just ended): it ends at once, saying so, and does not ask on for the
+    30 s it gives a server to answer."""
+    folder = os.path.join(out, "scripted")
+    os.makedirs(folder)
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as silent:
+        silent.bind(("127.0.0.1", 0))
+        silent.settimeout(WAIT)
+        said = os.path.join(folder, "opponent.txt")
+        team = started([sys.executable, os.path.join(REPO, "tests", "support",
+                                                     "scripted_team.py"),
+                        "--port", str(silent.getsockname()[1])], folder, said)
+        try:
+            silent.recv(8192)  # its first "(init ...)": the stop is caught by then
+            team.send_signal(signal.SIGTERM)
+            status = team.wait(timeout=WAIT)
+            text = faults.head(said)
+            if (status, text) != (0, "scripted_team.py: stopped with 0 of 11 players joined\n"):
+                return [f"status {status}, it said {text!r}"]
+            return []
+        finally:
+            faults.stop_all(team, folder)
+
+
 # Each fault the campaign found, as the case that shows it. A player killed as the team
 # starts (or a whole group stopped by SIGHUP before the kick-off, less often) left
 # start-team.sh writing "wait: PID: no such job" into team.txt for ever; SIGTERM to the team
 # alone left pitch playing on and the runner saying 0; soak.sh ignored SIGINT to itself
 # alone and left pitch and the players playing when killed; live.py, orphaned by a killed
 # runner, asked for a server for ever, and a second signal during its stop ended it with a
-# traceback.
+# traceback; the scripted opponent stopped as the server ended went on asking it to join.
 CASES = {
     "player-KILL-startup": trial("player", "KILL", "startup", pick=0.0, cycles=100),
     "team-TERM-play": trial("team", "TERM", "play"),
@@ -167,6 +193,7 @@ CASES = {
     "soak-INT-play": soak(signal.SIGINT, lambda t: "pitch: cycle 100 " in t, "cycle 100"),
     "live-parent-KILL": live_orphaned,
     "live-INT-TERM": live_twice,
+    "scripted-TERM-joining": scripted_joining,
 }
 
 

@@ -22,9 +22,9 @@ sees the goal); the others turn to follow the ball. The goalie catches a ball wi
 in play, kicks a ball it holds toward the other goal and runs at a ball within 12 m. After a
 goal and at half time every player goes back to its place.
 
-It ends when the server has been silent for 5 s (it ended), on Ctrl-C or SIGTERM, or at
---leave-at, with status 0; when the server refuses a player or answers none within 30 s,
-with one line saying so and status 1.
+It ends when the server has been silent for 5 s (it ended), on Ctrl-C or SIGTERM (also
+while its players are still asking to join), or at --leave-at, with status 0; when the
+server refuses a player or answers none within 30 s, with one line saying so and status 1.
 """
 import argparse
 import re
@@ -59,6 +59,8 @@ class Player:
                 reply, self.server = self.sock.recvfrom(8192)
                 break
             except socket.timeout:
+                if team.stop:  # a server that does not answer must not hold a stop up
+                    raise Stopped()
                 if time.monotonic() > end:
                     raise SystemExit(f"scripted_team.py: no answer from {host}:{port} in "
                                      f"{ANSWER_WAIT} s")
@@ -120,10 +122,15 @@ class Player:
             self.send(command)
 
 
+class Stopped(Exception):
+    """Ctrl-C or SIGTERM came while the players were still joining."""
+
+
 class Team:
     def __init__(self, name):
         self.name, self.side, self.mode, self.cycle = name, "?", "before_kick_off", 0
         self.version = "6.02"
+        self.stop = []  # the signals that asked the team to end
         self.near = {}  # field player: (distance to the ball, cycle it saw it)
 
     def chaser(self):
@@ -143,12 +150,19 @@ def main(argv):
     p.add_argument("--leave-at", type=int, metavar="CYCLE")
     p.add_argument("--version", default="6.02", metavar="V")
     a = p.parse_args(argv)
-    stop = []
-    for s in (signal.SIGINT, signal.SIGTERM):
-        signal.signal(s, lambda number, frame: stop.append(number))
     team = Team(a.name)
     team.version = a.version
-    players = [Player(team, unum, a.host, a.port) for unum in range(1, a.players + 1)]
+    stop = team.stop
+    for s in (signal.SIGINT, signal.SIGTERM):
+        signal.signal(s, lambda number, frame: stop.append(number))
+    players = []
+    try:
+        for unum in range(1, a.players + 1):
+            players.append(Player(team, unum, a.host, a.port))
+    except Stopped:
+        print(f"scripted_team.py: stopped with {len(players)} of {a.players} players joined",
+              flush=True)
+        return 0
     print(f"scripted_team.py: {a.players} players of {a.name} joined on the "
           f"{'left' if team.side == 'l' else 'right'}", flush=True)
     sel = selectors.DefaultSelector()
