@@ -563,76 +563,61 @@ gamelogplayed() { grep -q -m 1 '^(show ' "$dir/match.rcg" 2>/dev/null; }
 
 # report: the send-slot figures (from pitch's record: vorn's commands only; on the real
 # server the slots missed from Vorne.log), the match's figures (figures.json, from the game
-# log: the record has no commands of the chasers), the replay page with them and the result
-# from the game log; all next to the record. Sets reportfailed when one cannot be made; a
-# file whose maker failed (a full disk, say) is removed rather than left half written.
+# log: the record has no commands of the chasers), the replay page with them; all next to the
+# record, made in one Python process (scripts/report.py: a start can take seconds on a loaded
+# machine). Sets reportfailed when one cannot be made; a file whose maker failed (a full
+# disk, say) is removed rather than left half written.
 reportfailed=""
 report() {
-  local where figures=() match=$record letter=${side:0:1}
-  where=$(dirname "$record")
+  local args=()
   say ""
-  if "${serverkind}_record"; then
-    if [ -f "$record" ]; then
-      made "$where/slots.json" python3 "$here/scripts/slots.py" "$record" --side "$letter" \
-        --json "$where/slots.json"
-    else
-      warn "$prog: the record $record is not a file: no send-slot figures"
-      reportfailed=1
-    fi
+  if ! "${serverkind}_record"; then
+    args=(--logs "$dir"/player*/Vorne.log)
+  elif [ -f "$record" ]; then
+    args=(--record "$record" --side "${side:0:1}")
   else
-    match=$dir/match.rcg
-    made "$where/slots.json" python3 "$here/scripts/slots.py" --logs "$dir"/player*/Vorne.log \
-      --json "$where/slots.json"
+    warn "$prog: the record $record is not a file: no send-slot figures"
+    reportfailed=1
   fi
-  gamelogplayed || return 0
-  made "$where/figures.json" python3 "$here/scripts/figures.py" "$dir/match.rcg" \
-    --json "$where/figures.json" && figures=(--figures "$where/figures.json")
-  [ -f "$match" ] || return 0
-  made "$where/replay.html" python3 "$here/scripts/replay.py" "$match" -o "$where/replay.html" \
-    "${figures[@]}"
+  if gamelogplayed; then
+    args+=(--gamelog "$dir/match.rcg")
+    if ! "${serverkind}_record"; then
+      args+=(--replay "$dir/match.rcg")
+    elif [ -f "$record" ]; then
+      args+=(--replay "$record")
+    fi
+  fi
+  [ ${#args[@]} = 0 ] ||
+    shown python3 "$here/scripts/report.py" "$(dirname "$record")" "${args[@]}" ||
+    reportfailed=1
 }
 
-# made FILE COMMAND...: the command that makes FILE, its output said; when it fails,
-# reportfailed is set and what it left of FILE removed.
-made() {
-  local file=$1
-  shift
-  shown "$@" && return 0
-  reportfailed=1
-  [ ! -f "$file" ] || { rm -f "$file" && warn "$prog: $file was not made whole and is removed"; }
-  return 1
-}
-
-# summaryline: pitch's own last word on the match, from its summary ("pitch: match over at
-# cycle N" or "pitch: match stopped at cycle N of M", then "score: LEFT L : R RIGHT"), as
-# "N L R LEFT RIGHT"; nothing when it printed none (killed) or on the real server.
-summaryline() {
+# pitchend: pitch's own last word on the match, read once the server has ended (one Python
+# start, scripts/vornkit/matchfolder.py): its summary ("pitch: match over at cycle N" or
+# "pitch: match stopped at cycle N of M", then "score: LEFT L : R RIGHT") as "N L R LEFT
+# RIGHT" in pitchsummary, nothing when it printed none (killed) or on the real server; why its
+# game log ends early in pitchcut (it could not be written to the end: a full disk), nothing
+# when it was written whole.
+pitchsummary="" pitchcut=""
+pitchend() {
   "${serverkind}_record" || return 0
-  matchfolder summary "$dir"
+  { read -r pitchsummary; read -r pitchcut; } <<<"$(matchfolder pitchend "$dir")"
 }
 
 # matchfolder WHAT ARGS...: what the match's files tell (scripts/vornkit/matchfolder.py).
 matchfolder() { python3 "$here/scripts/vornkit/matchfolder.py" "$@" 2>/dev/null; }
 
-# gamelogcut: the reason, from pitch's lines, why its game log ends early: it could not be
-# written to the end (a full disk); nothing when it was written whole.
-gamelogcut() {
-  "${serverkind}_record" || return 0
-  matchfolder cut "$dir"
-}
-
 # result: the score, the sides and the opponent's name from the game log, and whether the
 # opponent stayed to the end; an opponent that left makes the match invalid. A game log that
 # pitch could not write to the end tells no result: the line says so and gives pitch's own.
 result() {
-  local line check=() cut cycle left right leftname rightname
+  local line check=() cycle left right leftname rightname
   [ -z "$invalid" ] || return 0
   gamelogplayed || return 0
-  cut=$(gamelogcut)
-  if [ -n "$cut" ]; then
+  if [ -n "$pitchcut" ]; then
     reportfailed=1
-    read -r cycle left right leftname rightname <<<"$(summaryline)"
-    line="result: none from the game log, which is incomplete (pitch: $cut)"
+    read -r cycle left right leftname rightname <<<"$pitchsummary"
+    line="result: none from the game log, which is incomplete (pitch: $pitchcut)"
     [ -z "$cycle" ] ||
       line+="; pitch's summary: $leftname $left : $right $rightname at cycle $cycle"
     warn "$line"
@@ -652,7 +637,7 @@ result() {
 # them from its first step).
 played() {
   local cycle left right
-  read -r cycle left right _ <<<"$(summaryline)"
+  read -r cycle left right _ <<<"$pitchsummary"
   [ -n "$cycle" ] || read -r cycle left right <<<"$(lastlogged)"
   if [ -n "$cycle" ]; then
     echo "cycle $cycle of $cycles (score $left : $right)"
@@ -763,6 +748,7 @@ if [ -n "$invalid" ]; then
   echo "$invalid" >"$dir/invalid.txt"
 fi
 followmatch
+pitchend
 # A server that ended by itself before time over: the real server ends with 0 however it
 # was stopped.
 [ -n "$overtold$interrupted$gone$invalid" ] || [ "$status" != 0 ] || early=1

@@ -13,11 +13,14 @@
   result.json   what the series keeps of the match (vornkit/matchresult.py writes it)
 
 Used by vornkit/matchresult.py, vornkit/ending.py and the series' modules, and by the bash
-scripts through this file as a command (nothing printed when the folder does not tell):
+scripts through this file as a command (nothing printed when the folder does not tell, but
+for pitchend's two lines):
 
-  python3 scripts/vornkit/matchfolder.py summary DIR   pitch's summary as "N L R LEFT RIGHT"
-  python3 scripts/vornkit/matchfolder.py cut DIR       why pitch's game log ends early
-                                                       ("cannot write the game log ...")
+  python3 scripts/vornkit/matchfolder.py pitchend DIR  pitch's summary as "N L R LEFT RIGHT",
+                                                       and on a second line why its game log
+                                                       ends early ("cannot write the game
+                                                       log ..."): each line empty when pitch
+                                                       did not say
   python3 scripts/vornkit/matchfolder.py last --record FILE | --gamelog FILE
                                                        the last step logged, as "N L R"
   python3 scripts/vornkit/matchfolder.py ended DIR     result.json as "STATUS SIDE FOR AGAINST
@@ -222,10 +225,10 @@ def ended(r):
 def main(argv):
     what, args = (argv[0], argv[1:]) if argv else (None, [])
     try:
-        if what == "summary" and len(args) == 1:
-            said = pitchsummary(args[0])
-        elif what == "cut" and len(args) == 1:
-            said = cannotwrite(args[0], "the game log ")
+        if what == "pitchend" and len(args) == 1:
+            summary = pitchsummary(args[0])
+            said = "\n".join((" ".join(map(str, summary or ())),
+                              cannotwrite(args[0], "the game log ") or ""))
         elif what == "last" and len(args) == 2 and args[0] in ("--record", "--gamelog"):
             said = (recordend if args[0] == "--record" else gamelogend)(args[1])
         elif what == "ended" and len(args) == 1:

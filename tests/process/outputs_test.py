@@ -5,6 +5,9 @@ line, status 1, and no part of it is left; a reader of standard output that has 
 head does) ends the command quietly with status 141, the files it wrote kept.
 
   tests/process/outputs_test.py
+
+The match's report in one process (scripts/report.py) keeps each command's ways: a file that
+cannot be made leaves the others made, and a stop ends it at once with the stop's status.
 """
 import os
 import resource
@@ -65,6 +68,39 @@ class Outputs(unittest.TestCase):
                 _, err = p.communicate(timeout=60)
                 wrote = "OUT" not in args or os.path.getsize(path) > LIMIT / 2
                 self.assertEqual((p.returncode, err, wrote), (141, "", True))
+
+
+class Report(unittest.TestCase):
+    def report(self, tmp, *replay):
+        return subprocess.Popen(
+            [sys.executable, os.path.join(REPO, "scripts", "report.py"), tmp, "--record",
+             RECORD, "--side", "l", "--gamelog", RECORD, "--replay", *replay],
+            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, env=ENV)
+
+    def made(self, tmp):
+        return sorted(f for f in os.listdir(tmp) if os.path.isfile(os.path.join(tmp, f)))
+
+    def test_a_file_not_made_leaves_the_others_made(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            os.mkdir(os.path.join(tmp, "figures.json"))  # figures.py cannot write there
+            p = self.report(tmp, RECORD)
+            _, err = p.communicate(timeout=60)
+            self.assertEqual((p.returncode, err, self.made(tmp)),
+                             (1, f"figures.py: {tmp}/figures.json: Is a directory\n",
+                              ["replay.html", "slots.json"]))
+
+    def test_a_stop_ends_it_at_once(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            match = os.path.join(tmp, "match.jsonl")
+            os.mkfifo(match)
+            p = self.report(tmp, match)
+            # Open for writing: it returns once the replay's reading of the match has begun,
+            # which then waits for ever.
+            with open(match, "w"):
+                p.send_signal(signal.SIGTERM)
+                _, err = p.communicate(timeout=60)
+            self.assertEqual((p.returncode, err, self.made(tmp)),
+                             (128 + signal.SIGTERM, "", ["figures.json", "slots.json"]))
 
 
 if __name__ == "__main__":

@@ -53,22 +53,26 @@ def said(*args):
 
 with tempfile.TemporaryDirectory() as d:
     at_once([(play, (d, name, options)) for name, options in SERVERS.items()])
-    pitch, real, empty = (os.path.join(d, name) for name in ("pitch", "real", "empty"))
+    pitch, real, empty, cut = (os.path.join(d, name) for name in ("pitch", "real", "empty",
+                                                                  "cut"))
     os.mkdir(empty)
+    os.mkdir(cut)
+    with open(os.path.join(cut, "pitch.txt"), "w") as f:  # pitch's lines after a full disk
+        f.write("pitch: cannot write the game log m.rcg: No space left on device\n"
+                "pitch: match stopped at cycle 7 of 40\nscore: a 1 : 0 b\n")
     p, r = logged(os.path.join(pitch, "match.rcg")), logged(os.path.join(real, "match.rcg"))
     # the command and its arguments, its status and its output
     CASES = [
-        (["summary", pitch], 0, " ".join(p)),
+        (["pitchend", pitch], 0, " ".join(p)),
+        (["pitchend", cut], 0,
+         "7 1 0 a b\ncannot write the game log m.rcg: No space left on device"),
         (["last", "--record", os.path.join(pitch, "match.jsonl")], 0, " ".join(p[:3])),
         (["last", "--gamelog", os.path.join(pitch, "match.rcg")], 0, " ".join(p[:3])),
-        (["cut", pitch], 0, ""),
         (["ended", pitch], 0, f"played left {p[1]} {p[2]} "),
-        (["summary", real], 0, ""),
+        (["pitchend", real], 0, ""),
         (["last", "--gamelog", os.path.join(real, "match.rcg")], 0, " ".join(r[:3])),
-        (["cut", real], 0, ""),
         (["ended", real], 0, f"played left {r[1]} {r[2]} "),
-        (["summary", empty], 0, ""),
-        (["cut", empty], 0, ""),
+        (["pitchend", empty], 0, ""),
         (["busy", empty], 1, ""),
         (["ended", empty], 1, ""),
     ]
