@@ -531,6 +531,18 @@ goneline() {
   fi
 }
 
+# quitplayers: "quit" typed to each of vorn's players through its FIFO, as start-team.sh types
+# it: a starter that was killed has not, and its players would play on until the server had
+# been silent for 10 s. Opened read-write, a FIFO takes the line at once also when its player
+# has gone.
+quitplayers() {
+  local fifo fd
+  for fifo in "$dir"/player*/input; do
+    [ -p "$fifo" ] || continue
+    exec {fd}<>"$fifo" && { echo quit >&"$fd"; exec {fd}>&-; }
+  done 2>/dev/null
+}
+
 # stopteam: "quit" to every player (start-team.sh types it on SIGTERM) if not done yet, then
 # the team's table without its start, and without the referee's calls when the server's own
 # lines told the match's progress; sets teamstatus to start-team's exit status. The opponent
@@ -547,6 +559,7 @@ stopteam() {
       129 | 130 | 143) ;;
       1[3-9][0-9] | 2[0-5][0-9]) teamkilled=$(signalname "$teamstatus") ;;
     esac
+    [ -z "$teamkilled" ] || quitplayers
     say ""
     if "${serverkind}_progress"; then
       shown grep -v -e '^team started' -e '^referee: ' "$dir/team.txt"

@@ -11,6 +11,7 @@ Prints a line per case and "N passed, N failed"; status 0 when all passed, 1 oth
 """
 
 import concurrent.futures
+import glob
 import os
 import re
 import signal
@@ -34,8 +35,9 @@ WAIT = 90.0  # seconds a state awaited may take on a busy machine
 BOUND_S = 2 * faults.BOUND_S
 
 
-def trial(target, sig, moment, players=11, side="left", pick=0.5, cycles=600):
-    """A case that plays one of the campaign's trials and asks that it held."""
+def trial(target, sig, moment, players=11, side="left", pick=0.5, cycles=600, told=False):
+    """A case that plays one of the campaign's trials and asks that it held; told: and that
+    no player was left to find the server silent (each one was told to quit)."""
     def case(bin_dir, out):
         trial = faults.Trial(index=0, target=target, signal=sig, moment=moment, cycles=cycles,
                            seed=1, server=None, opponent="chasers", players=players,
@@ -43,7 +45,10 @@ def trial(target, sig, moment, players=11, side="left", pick=0.5, cycles=600):
         r = faults.run_trial(trial, out, bin_dir, bound=BOUND_S)
         if not r["reached"]:
             return [f"the trial never reached its moment ({moment}): see {r['folder']}"]
-        return r["failures"]
+        consoles = glob.glob(os.path.join(r["folder"], "match", "player*", "console.txt"))
+        silent = [os.path.basename(os.path.dirname(c)) for c in sorted(consoles)
+                  if told and "No message from the server for " in faults.head(c)[-200:]]
+        return r["failures"] + ([f"not told to quit: {' '.join(silent)}"] if silent else [])
     return case
 
 
@@ -174,18 +179,48 @@ def scripted_joining(bin_dir, out):
             faults.stop_all(team, folder)
 
 
+def series_match_INT(bin_dir, out):
+    """SIGINT to a series' match (series-match.sh, as GNU parallel's first stop sends it) once
+    its team has started: match.sh stops the match (it had been started ignoring SIGINT, and
+    the match played on until the SIGTERM that comes 10 s later)."""
+    folder = os.path.join(out, "series")
+    os.makedirs(folder)
+    match = os.path.join(folder, "series", "match-001")
+    series = started([os.path.join(REPO, "scripts", "series.sh"), "--matches", "1", "--cycles",
+                      "300", "--dir", os.path.join(folder, "series"), "--bin", bin_dir,
+                      "--pitch", bin_dir], folder, os.path.join(folder, "series.txt"))
+    try:
+        waitfor(lambda: "team started:" in faults.head(os.path.join(match, "team.txt")),
+                "the team started")
+        jobs = [p.pid for p in faults.processes(folder, folder)
+                if any(a.endswith("/series-match.sh") for a in p.cmd[:2])]
+        for pid in set(jobs):
+            os.kill(pid, signal.SIGINT)
+        series.wait(timeout=WAIT)
+        last = faults.head(os.path.join(match, "report.txt")).splitlines()[-1:]
+        if not (jobs and re.fullmatch(r"match\.sh: the match was stopped \(SIGINT\) at cycle "
+                                      r"[0-9]+ of 300 .*", "".join(last))):
+            return [f"SIGINT to {jobs}: the match's last line {last}"]
+        return []
+    finally:
+        faults.stop_all(series, folder)
+
+
 # Each fault the campaign found, as the case that shows it. A player killed as the team
 # starts (or a whole group stopped by SIGHUP before the kick-off, less often) left
 # start-team.sh writing "wait: PID: no such job" into team.txt for ever; SIGTERM to the team
 # alone left pitch playing on and the runner saying 0; soak.sh ignored SIGINT to itself
 # alone and left pitch and the players playing when killed; live.py, orphaned by a killed
 # runner, asked for a server for ever, and a second signal during its stop ended it with a
-# traceback; the scripted opponent stopped as the server ended went on asking it to join.
+# traceback; the scripted opponent stopped as the server ended went on asking it to join;
+# start-team.sh killed left its players playing on, to end 10 s after the server; a series'
+# match ignored GNU parallel's SIGINT.
 CASES = {
     "player-KILL-startup": trial("player", "KILL", "startup", pick=0.0, cycles=100),
     "team-TERM-play": trial("team", "TERM", "play"),
     "server-KILL-startup": trial("server", "KILL", "startup"),
     "team-KILL-timeover": trial("team", "KILL", "timeover", cycles=100),
+    "team-KILL-play": trial("team", "KILL", "play", told=True),
     "parallel-KILL-play": trial("parallel", "KILL", "play"),
     # killed outright while its players join, its watchdog ends pitch and them
     "soak-KILL-play": soak(signal.SIGKILL, lambda t: t.count(" joined on the ") == 11,
@@ -194,6 +229,7 @@ CASES = {
     "live-parent-KILL": live_orphaned,
     "live-INT-TERM": live_twice,
     "scripted-TERM-joining": scripted_joining,
+    "series-match-INT": series_match_INT,
 }
 
 
