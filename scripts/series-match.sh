@@ -91,11 +91,15 @@ echo "started $index $side $host"
 # signal to this script goes on to the match (match.sh takes a signal it already has once),
 # and the script outlives it to sum up what was played: so a match ends whether the signal
 # comes to its whole group (Ctrl-C, timeout) or to this script alone (GNU parallel's end,
-# which series.sh makes a SIGTERM).
+# which series.sh makes a SIGTERM). Started in the background, bash would have it ignore
+# SIGINT, which a script cannot trap then: GNU parallel's first stop (SIGINT) would reach
+# only a pitch already started, and a match still starting would play on until the SIGTERM
+# 10 s later. It gets SIGINT back.
 said=$(mktemp) || die "cannot make a temporary file"
-VORN_BIN="$here/build/bin" setpriv --pdeathsig TERM "$here/scripts/match.sh" --cycles "$cycles" \
-  --opponent "$opponent" --side "$side" --server "$server" --connect-wait "$connectwait" \
-  ${seed:+--seed "$seed"} --dir "$folder" >"$said" 2>&1 &
+VORN_BIN="$here/build/bin" setpriv --pdeathsig TERM env --default-signal=INT \
+  "$here/scripts/match.sh" --cycles "$cycles" --opponent "$opponent" --side "$side" \
+  --server "$server" --connect-wait "$connectwait" ${seed:+--seed "$seed"} --dir "$folder" \
+  >"$said" 2>&1 &
 match=$!
 for signal in INT TERM HUP; do
   trap "kill -$signal $match 2>/dev/null" "$signal"
