@@ -373,6 +373,8 @@ startteam() {
     kill -TERM "$team" 2>/dev/null
     waitfor "$team" 2>/dev/null
     team=""
+    # A starter that was killed has not told the players it started to quit.
+    quitplayers
     serverended
     last=$(grep -v '^ *$' "$dir/team.txt" | tail -n 1 | cut -c 1-200)
     warn "$prog: the team did not start: $why; the last line of team.txt: ${last:-none}"
