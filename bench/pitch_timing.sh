@@ -45,7 +45,8 @@ fi
 python3 "$here/pitch_clients.py" "$port" $((cycles / 10 + 60))
 wait "$pid"
 pid=
-echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)"
+cores=$(nproc)
+echo "machine: $cores cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)"
 echo "cycles: $cycles, clients: 22, monitors: ${MONITORS:-0}${PITCH_WRAP:+, pitch run under: $PITCH_WRAP}"
 grep -E '^(score|step timing|cpu):' "$out"
 if [ -n "$watchers" ]; then

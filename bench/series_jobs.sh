@@ -56,8 +56,9 @@ EOF
 }
 
 cores=$(nproc)
-echo "$(uname -n): $cores cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs);" \
-  "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
+host=$(uname -n)
+model=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)
+echo "$host: $cores cores, $model; load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "series of at least $matches matches of $cycles cycles in $dir"
 echo
 echo "| matches at once | matches | wall time | missed slots | p99 median / max (ms) |" \

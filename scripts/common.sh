@@ -231,4 +231,9 @@ waitfor() {
 }
 
 # abspath PATH: the absolute path of a file whose folder exists.
-abspath() { echo "$(cd -- "$(dirname -- "$1")" && pwd)/$(basename -- "$1")"; }
+abspath() {
+  local folder name
+  folder=$(cd -- "$(dirname -- "$1")" && pwd) || return
+  name=$(basename -- "$1")
+  echo "$folder/$name"
+}

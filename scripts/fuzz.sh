@@ -56,17 +56,20 @@ log() { echo "$build/fuzz-$1.log"; }
 # fuzz TARGET: one run of the target, which takes the place of the shell it is called in (so
 # that a signal sent to that pid reaches libFuzzer); its status is libFuzzer's.
 fuzz() {
-  local corpus="$build/fuzz-corpus/$1"
+  local corpus="$build/fuzz-corpus/$1" seeds dict log
   mkdir -p "$corpus"
+  seeds=$(seeds "$1")
+  dict=$(dict "$1")
+  log=$(log "$1")
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    exec "$build/bin/$1" "$corpus" "$here/fuzz/corpus/$(seeds "$1")" \
-    -dict="$here/fuzz/$(dict "$1").dict" -max_total_time="$seconds" -runs="$runs" \
-    -timeout=10 -print_final_stats=1 -artifact_prefix="$findings/$1-" >"$(log "$1")" 2>&1
+    exec "$build/bin/$1" "$corpus" "$here/fuzz/corpus/$seeds" -dict="$here/fuzz/$dict.dict" \
+    -max_total_time="$seconds" -runs="$runs" -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$findings/$1-" >"$log" 2>&1
 }
 
 # result TARGET STATUS: one line of the summary, from the target's log.
 result() {
-  local file runs rate last cov ft corp what="nothing found"
+  local file runs rate last cov ft corp files what="nothing found"
   file=$(log "$1")
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$file")
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$file")
@@ -75,7 +78,8 @@ result() {
   ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
   corp=$(sed -n 's/.* corp: \([^ ]*\).*/\1/p' <<<"$last")
   if [ "$2" != 0 ]; then
-    what="FOUND: $(grep -a -m1 -E '^(==[0-9]+==ERROR|SUMMARY)' "$file") ($(ls "$findings" | grep -c "^$1-") files in $findings)"
+    files=$(ls "$findings" | grep -c "^$1-")
+    what="FOUND: $(grep -a -m1 -E '^(==[0-9]+==ERROR|SUMMARY)' "$file") ($files files in $findings)"
   fi
   printf '%-20s %10s executions %7s/s  cov %s ft %s corpus %s  %s\n' "$1" "${runs:-?}" \
     "${rate:-?}" "${cov:-?}" "${ft:-?}" "${corp:-?}" "$what"

@@ -107,7 +107,8 @@ checkoptions() {
     checkfolder --dir "$dir"
     ! holdsmatch "$dir" || die "--dir '$dir' holds a match already; give another folder"
   fi
-  oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
+  oppkind=$(oppkind "$opponent")
+  serverkind=$(serverkind "$serverpath")
   oppcheck "$opponent" "$serverkind" "$side" "$players"
   opponent=$(oppresolve "$opponent" "$PWD")
   "${serverkind}_check" "$cycles" "$seed" "$noise" "$record"
@@ -780,7 +781,8 @@ elif [ "$gone" = team ]; then
 elif [ -n "$teamkilled" ]; then
   warn "$prog: start-team.sh was killed (SIG$teamkilled): the table of the players is lost"
 elif [ -n "$early" ]; then
-  warn "$prog: $("${serverkind}_name") ended at $(played) before time over (exit status 0)"
+  servername=$("${serverkind}_name")
+  warn "$prog: $servername ended at $(played) before time over (exit status 0)"
 elif [ "$status" != 0 ] || { [ -n "$interrupted" ] && [ -z "$overtold" ]; }; then
   warn "$(ending)"
 fi

@@ -159,8 +159,9 @@ autojobs() { holds 6; }
 
 # machineline: the cores and the matches the machine holds, in words.
 machineline() {
-  echo "$(nproc 2>/dev/null || echo 1) cores, $(holds 8) matches at once (8 a core, 256 MB" \
-    "each)"
+  local cores
+  cores=$(nproc 2>/dev/null || echo 1)
+  echo "$cores cores, $(holds 8) matches at once (8 a core, 256 MB each)"
 }
 
 checkoptions() {
@@ -181,7 +182,8 @@ checkoptions() {
   checkseed --seed "$seed" $((10#$matches))
   # The checks of a match (scripts/match.sh's): every match plays eleven, on both sides when
   # the opponent's kind lets vorn play on the right.
-  oppkind=$(oppkind "$opponent") serverkind=$(serverkind "$serverpath")
+  oppkind=$(oppkind "$opponent")
+  serverkind=$(serverkind "$serverpath")
   oppside "$oppkind" right || sides=left
   oppcheck "$opponent" "$serverkind" left 11
   opponent=$(oppresolve "$opponent" "$PWD")
@@ -236,7 +238,8 @@ checkcompare() {
     "vorn:DIR is a third build (play it as A or B)"
   [ "$undertest" = vorn ] || die "--compare compares two builds of vorn: leave out" \
     "--under-test opponent"
-  compare=("$(cd "${compare[0]}" && pwd)" "$(cd "${compare[1]}" && pwd)")
+  compare[0]=$(cd "${compare[0]}" && pwd)
+  compare[1]=$(cd "${compare[1]}" && pwd)
   bin=${compare[0]}
 }
 
@@ -406,8 +409,10 @@ replayed() {
   printf '%s\t%s\t%s\n' "$n" "${started[$n]}" "$host" >>"$dir/replayed.txt"
   rm -rf "${dir:?}/match-$number"
   [ "$host" = "this machine" ] || rm -rf "${dir:?}/${stage:?}/match-$number"
-  say "$(date +%H:%M:%S) match $n ($(whoside "$side")) lost with ${started[$n]}: played" \
-    "again on $host (try ${attempts[$n]} of at most $tries)"
+  local when
+  when=$(date +%H:%M:%S)
+  say "$when match $n ($(whoside "$side")) lost with ${started[$n]}: played again on $host" \
+    "(try ${attempts[$n]} of at most $tries)"
 }
 
 # whoside SIDE: the side under test on a match whose vorn plays on SIDE, in words: "vorn
@@ -614,7 +619,8 @@ main() {
   fi
   local atonce=$jobs how=""
   if [ "$jobs" = auto ]; then
-    jobs=$(autojobs) how=" (--jobs auto: $jobs on $(nproc 2>/dev/null || echo 1) cores)"
+    jobs=$(autojobs)
+    how=" (--jobs auto: $jobs on $(nproc 2>/dev/null || echo 1) cores)"
   fi
   atonce=$jobs total=$matches
   [ ${#compare[@]} = 0 ] || total=$((2 * matches))

@@ -89,10 +89,13 @@ pitch_record() { :; }
 pitch_progress() { :; }
 
 pitch_start() {
+  local theirs options
+  theirs=$("opp_${oppkind}_players")
+  options=$("opp_${oppkind}_pitch" "$side")
   pitch_command "$pitchdir/pitch" "cycles=$cycles" "record=$record" \
-    "wait-players=$((players + $("opp_${oppkind}_players")))" "kickoff-after=$kickoffafter" \
+    "wait-players=$((players + theirs))" "kickoff-after=$kickoffafter" \
     "seed=$seed" "game-log=$dir/match.rcg" "text-log=$dir/match.rcl" ${noise:+no-noise} \
-    -- $("opp_${oppkind}_pitch" "$side") ||
+    -- $options ||
     { startproblem="pitch did not start: $serverspy gave no command line" && return 1; }
   serverout=$dir/pitch.txt
   : >"$serverout" # there before tail follows it

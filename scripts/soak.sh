@@ -118,11 +118,12 @@ done
 
 # One line per sample: cycle, player (0 for pitch), VmRSS in KiB, processor ticks.
 sample() {
-  local n pid
+  local n pid rss
   for n in $(seq 0 11); do
     if [ "$n" = 0 ]; then pid=$pitch; else pid=${pids[$((n - 1))]}; fi
-    echo "$1 $n $(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo -)" \
-      "$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo -)" >>"$dir/samples.txt"
+    rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo -)
+    echo "$1 $n $rss $(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo -)" \
+      >>"$dir/samples.txt"
   done
 }
 seen=""
@@ -176,7 +177,8 @@ for n in $(seq 1 ${#pids[@]}); do
     exit_text="$status, by itself"
     [ "$status" = 0 ] || ok=0
   fi
-  a=$(at "$first" "$n" 3) b=$(at "$last" "$n" 3)
+  a=$(at "$first" "$n" 3)
+  b=$(at "$last" "$n" 3)
   if [ -n "$a" ] && [ -n "$b" ] && [ "$a" != - ] && [ "$b" != - ]; then
     grown="$((b - a)) KiB"
     [ $((b - a)) -le "$growth" ] || ok=0
@@ -187,9 +189,10 @@ for n in $(seq 1 ${#pids[@]}); do
   ticks=$(awk -v n="$n" '$2 == n && $4 != "-" {t = $4} END {print t + 0}' "$dir/samples.txt")
   team_ticks=$((team_ticks + ticks))
   missed=$(grep -c -a '^Missed slot' "$dir/player$n/Vorne.log" 2>/dev/null)
+  doubled=$(summary "$n")
+  seconds=$(echo "$ticks $tick" | awk '{print $1 / $2}')
   printf '%-6s %-6s %-22s %6s KiB %6s KiB %8s %7s %7s %6.2f s\n' "$n" "$(program "$n")" \
-    "$exit_text" "${a:-?}" "${b:-?}" "$grown" "${missed:-0}" "$(summary "$n")" \
-    "$(echo "$ticks $tick" | awk '{print $1 / $2}')"
+    "$exit_text" "${a:-?}" "${b:-?}" "$grown" "${missed:-0}" "$doubled" "$seconds"
 done
 echo "team processor time: $(echo "$team_ticks $tick" | awk '{printf "%.2f", $1 / $2}') s" \
   "(last sample, cycle $seen)"

@@ -210,7 +210,8 @@ def series_match_INT(bin_dir, out):
 # starts (or a whole group stopped by SIGHUP before the kick-off, less often) left
 # start-team.sh writing "wait: PID: no such job" into team.txt for ever; SIGTERM to the team
 # alone left pitch playing on and the runner saying 0; soak.sh ignored SIGINT to itself
-# alone and left pitch and the players playing when killed; live.py, orphaned by a killed
+# alone (and later lost it, once in ten, to bash: see traps_test.py) and left pitch and the
+# players playing when killed; live.py, orphaned by a killed
 # runner, asked for a server for ever, and a second signal during its stop ended it with a
 # traceback; the scripted opponent stopped as the server ended went on asking it to join;
 # start-team.sh killed left its players playing on, to end 10 s after the server; a series'

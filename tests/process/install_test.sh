@@ -11,7 +11,8 @@
 #            package's version naming every command, and lintian silent
 #   tests/process/install_test.sh BUILD_DIR prefix|package
 set -uo pipefail
-build=$(cd "$1" && pwd) here=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")/../.." && pwd)
 tmp=$(mktemp -d /tmp/vorn-installtest.XXXXXX)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $1"; cat "$tmp/out.txt"; exit 1; }
@@ -34,7 +35,8 @@ if [ "$2" = prefix ]; then
   # Where the repository's help names a command's script (scripts/match.sh), the installed
   # one names the command (vorn-match).
   for link in "$tmp/prefix/bin"/vorn-*; do
-    command=$(basename "$link") script=$(basename "$(readlink "$link")")
+    command=$(basename "$link")
+    script=$(basename "$(readlink "$link")")
     installed "$link" --help >"$tmp/help" 2>&1 ||
       fail "$command --help: status $?"
     grep -nE "$repository" "$tmp/help" | sed "s/^/$command --help: /" >>"$tmp/leftover"
