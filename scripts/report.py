@@ -46,19 +46,18 @@ def made(path, main, argv):
     """Whether main(argv) made path; what it said is said (standard output first, as it
     goes). A maker that fails, or raises, leaves no part of path."""
     try:
-        try:
-            status = main(argv)
-        except SystemExit as e:  # its arguments refused
-            status = e.code if isinstance(e.code, int) else 1
-        except (Stopped, BrokenPipeError):
-            raise
-        except Exception as e:  # a fault of the maker: said, and the next one made
-            print(f"report.py: {os.path.basename(path)}: {type(e).__name__}: {e}",
-                  file=sys.stderr)
-            status = 1
+        status = main(argv)
+    except SystemExit as e:  # its arguments refused
+        status = e.code if isinstance(e.code, int) else 1
     except Stopped:
         remove(path, said=False)
         raise
+    except BrokenPipeError:
+        raise
+    except Exception as e:  # a fault of the maker: said, and the next one made
+        print(f"report.py: {os.path.basename(path)}: {type(e).__name__}: {e}",
+              file=sys.stderr)
+        status = 1
     finally:
         sys.stdout.flush()
     if status == 0:
