@@ -29,23 +29,31 @@ def closing(text, i, quote):
     return len(text) if j < 0 else j + 1
 
 
+def skipped(text, i, quoted):
+    """The index past what starts at i and is read whole (an escaped character, a string in
+    single quotes, a comment), or None."""
+    c = text[i]
+    if c == "\\":
+        return i + 2
+    if c == "'" and not quoted:
+        return closing(text, i + 1, "'")
+    if c == "#" and not quoted and (i == 0 or text[i - 1] in " \t\n;("):
+        return closing(text, i, "\n") - 1
+    return None
+
+
 def substitution_end(text, i):
     """The index after the ')' that closes the substitution whose body starts at i; what is
     inside (quotes, nested substitutions, comments) is skipped whole."""
     depth, quoted = 1, False
     while i < len(text):
-        c = text[i]
-        if c == "\\":
-            i += 2
+        j = skipped(text, i, quoted)
+        if j is not None:
+            i = j
             continue
+        c = text[i]
         if c == '"':
             quoted = not quoted
-        elif c == "'" and not quoted:
-            i = closing(text, i + 1, "'")
-            continue
-        elif c == "#" and not quoted and text[i - 1] in " \t\n;(":
-            i = closing(text, i, "\n") - 1
-            continue
         elif c == "(" and not quoted:
             depth += 1
         elif c == ")" and not quoted:
@@ -64,39 +72,29 @@ def crowded(text):
     expanded by the shell that runs the command."""
     found, count, first, quoted, arithmetic, i = [], 0, 0, False, 0, 0
     while i < len(text):
-        c = text[i]
-        if c == "\\":
-            i += 2
-            continue
-        if text.startswith("$((", i):
+        j = skipped(text, i, quoted)
+        if j is not None:
+            i = j
+        elif text.startswith("$((", i):
             arithmetic += 1
             i += 3
-            continue
-        if arithmetic and text.startswith("))", i):
+        elif arithmetic and text.startswith("))", i):
             arithmetic -= 1
             i += 2
-            continue
-        if text.startswith("$(", i) or (not quoted and text[i:i + 2] in ("<(", ">(")):
+        elif text.startswith("$(", i) or (not quoted and text[i:i + 2] in ("<(", ">(")):
             count += 1
             first = first or text.count("\n", 0, i) + 1
             i = substitution_end(text, i + 2)
-            continue
-        if text.startswith("${", i):
+        elif text.startswith("${", i):
             i = closing(text, i + 2, "}")
-            continue
-        if c == '"':
-            quoted = not quoted
-        elif c == "'" and not quoted:
-            i = closing(text, i + 1, "'")
-            continue
-        elif c == "#" and not quoted and (i == 0 or text[i - 1] in " \t\n;"):
-            i = closing(text, i, "\n") - 1
-            continue
-        elif not quoted and not arithmetic and c in ";|&\n(){}":
-            if count >= 2:
-                found.append(first)
-            count, first = 0, 0
-        i += 1
+        else:
+            if text[i] == '"':
+                quoted = not quoted
+            elif not quoted and not arithmetic and text[i] in ";|&\n(){}":
+                if count >= 2:
+                    found.append(first)
+                count, first = 0, 0
+            i += 1
     return found + ([first] if count >= 2 else [])
 
 
