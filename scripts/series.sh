@@ -518,9 +518,11 @@ outputclosed() { interrupt PIPE; }
 # the job or lost it, which GNU parallel may count as a success, or a match killed before its
 # end (after a stop, matches that never started are left out). A lost match gets a folder of
 # its own summed up as failed, with a note in lost.txt, and is named on a line; missing
-# counts them.
+# counts them. After a stop, a match ended before it could report (its report outlasted the
+# stop's 13 s) is summed up as stopped, from pitch's summary without the game log: a long
+# game log takes seconds to read, and there may be a match a core.
 reconcile() {
-  local n side number x seed host value note folder tag key line=0
+  local n side number x seed host value note folder tag key how line=0
   while read -r n side number x seed; do
     line=$((line + 1)) folder=$dir/match-$number tag="" key=$n
     [ "$x" = - ] || folder=$dir/$x/match-$number tag=$x$'\t' key=${x^^}$n
@@ -536,15 +538,23 @@ reconcile() {
     read -r host value < <(python3 "$here/scripts/vornkit/joblog.py" "$dir" "$line" 2>/dev/null)
     [ -n "$host" ] || host=${started[$key]:-}
     [ "$host" != : ] || host="this machine"
-    note="match $key ($(whoside "$side")) failed: it never reported its end"
+    if [ $stopping = 0 ]; then
+      note="match $key ($(whoside "$side")) failed: it never reported its end"
+      how=(--status 255)
+      missing=$((missing + 1))
+    else
+      # Stopped with the series and ended before its report was made: summed up as stopped
+      # (the status of a runner stopped by Ctrl-C), and quickly, from pitch's summary.
+      note="match $key ($(whoside "$side")) stopped: ended with the series before it reported"
+      how=(--status 130 --no-game-log)
+    fi
     [ -z "$host" ] || note+=" from $host"
     [ -z "$value" ] || note+=" (GNU parallel's exit value for it: $value)"
     note+="; see $dir/joblog.txt"
     mkdir -p "$folder" && echo "$note" >"$folder/lost.txt"
-    python3 "$here/scripts/series_summary.py" match "$folder" --side "$side" \
-      --status 255 --cycles "$cycles" ${seed:+--seed "$seed"} >/dev/null
+    python3 "$here/scripts/series_summary.py" match "$folder" --side "$side" "${how[@]}" \
+      --cycles "$cycles" ${seed:+--seed "$seed"} >/dev/null
     say "$(date +%H:%M:%S) $note"
-    missing=$((missing + 1))
   done <"$dir/$stage/plan.txt"
 }
 

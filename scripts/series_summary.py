@@ -98,6 +98,8 @@ def main(argv):
     m.add_argument("--status", type=int, required=True)
     m.add_argument("--cycles", type=int, required=True)
     m.add_argument("--seed", type=int)
+    m.add_argument("--no-game-log", action="store_true",
+                   help="leave the game log unread: the score from pitch's summary, no figures")
     r = sub.add_parser("record", help="the seed, plan and programs of a series: series.json")
     r.add_argument("folder")
     for name in ("matches", "cycles", "jobs"):
@@ -124,7 +126,8 @@ def main(argv):
     a = p.parse_args(argv)
     try:
         if a.what == "match":
-            r = matchresult.result(a.folder, a.side, a.status, a.cycles, a.seed)
+            r = matchresult.result(a.folder, a.side, a.status, a.cycles, a.seed,
+                                   readlog=not a.no_game_log)
             try:
                 outputs.writefile(os.path.join(a.folder, "result.json"),
                                     json.dumps(r, indent=1) + "\n")
