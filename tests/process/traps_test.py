@@ -1,15 +1,8 @@
 #!/usr/bin/env python3
-"""No command of our bash scripts expands two command substitutions of its own.
-
-Bash (5.2, Debian 12's) runs a trap that is pending when it parses a command substitution
-for its expansion, and parses the trap's text in the middle of that parse: the trap fails
-with "unexpected EOF while looking for matching `)'", does not run, and the top-level
-command it interrupted is dropped. A signal that comes while a command's first substitution
-runs is pending when the second is parsed, so such a command loses it: soak.sh lost Ctrl-C
-that way once in ten stops (its sample line read two /proc files in one echo) and played its
-match on to the end. One substitution to a command leaves the trap to run between commands.
-A substitution inside another one, or inside arithmetic of the command's own, counts as the
-command's own only when it is expanded by the same shell (arithmetic), not in the child.
+"""No command of our bash scripts expands two command substitutions of its own: bash 5.2
+runs a trap pending when it parses a substitution inside that parse, where the trap fails
+and the command is dropped, so a signal that comes during a command's first substitution is
+lost (docs/reliability.md, "A trap that bash drops").
 
   tests/process/traps_test.py [FILE...]   (default every bash file of the repository)
 
@@ -23,76 +16,37 @@ import sys
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 
-def closing(text, i, quote):
-    """The index after the quote that closes the one before i (or the end)."""
-    j = text.find(quote, i)
-    return len(text) if j < 0 else j + 1
-
-
-def skipped(text, i, quoted):
-    """The index past what starts at i and is read whole (an escaped character, a string in
-    single quotes, a comment), or None."""
-    c = text[i]
-    if c == "\\":
-        return i + 2
-    if c == "'" and not quoted:
-        return closing(text, i + 1, "'")
-    if c == "#" and not quoted and (i == 0 or text[i - 1] in " \t\n;("):
-        return closing(text, i, "\n") - 1
-    return None
-
-
-def substitution_end(text, i):
-    """The index after the ')' that closes the substitution whose body starts at i; what is
-    inside (quotes, nested substitutions, comments) is skipped whole."""
-    depth, quoted = 1, False
-    while i < len(text):
-        j = skipped(text, i, quoted)
-        if j is not None:
-            i = j
-            continue
-        c = text[i]
-        if c == '"':
-            quoted = not quoted
-        elif c == "(" and not quoted:
-            depth += 1
-        elif c == ")" and not quoted:
-            depth -= 1
-            if depth == 0:
-                return i + 1
-        elif text.startswith("$(", i) and quoted:
-            i = substitution_end(text, i + 2)
-            continue
-        i += 1
-    return i
-
-
 def crowded(text):
-    """The line numbers of the commands with two or more command (or process) substitutions
-    expanded by the shell that runs the command."""
-    found, count, first, quoted, arithmetic, i = [], 0, 0, False, 0, 0
+    """The first lines of the commands with two or more substitutions ($(...), <(...),
+    >(...)) of their own: expanded by the shell that runs the command, not by a child."""
+    found, count, first, quoted, arith, subs, i = [], 0, 0, False, 0, [], 0
     while i < len(text):
-        j = skipped(text, i, quoted)
-        if j is not None:
-            i = j
-        elif text.startswith("$((", i):
-            arithmetic += 1
-            i += 3
-        elif arithmetic and text.startswith("))", i):
-            arithmetic -= 1
+        c, at = text[i], text.startswith
+        if c == "\\":
             i += 2
-        elif text.startswith("$(", i) or (not quoted and text[i:i + 2] in ("<(", ">(")):
-            count += 1
-            first = first or text.count("\n", 0, i) + 1
-            i = substitution_end(text, i + 2)
-        elif text.startswith("${", i):
-            i = closing(text, i + 2, "}")
+        elif not quoted and (c == "'" or c == "#" and text[i - 1:i] in ("", " ", "\t", "\n", ";")):
+            end = text.find("'" if c == "'" else "\n", i + 1)  # a string or a comment
+            i = len(text) if end < 0 else end + (c == "'")
+        elif not subs and at("${", i):
+            i = (text.find("}", i) + 1) or len(text)
+        elif not subs and at("$((", i):
+            arith, i = arith + 1, i + 3
+        elif not subs and arith and at("))", i):
+            arith, i = arith - 1, i + 2
+        elif at("$(", i) or not quoted and text[i:i + 2] in ("<(", ">("):
+            if not subs:
+                count, first = count + 1, first or text.count("\n", 0, i) + 1
+            subs.append([quoted, 1])  # the quoting around it, its open parentheses
+            quoted, i = False, i + 2
         else:
-            if text[i] == '"':
+            if c == '"':
                 quoted = not quoted
-            elif not quoted and not arithmetic and text[i] in ";|&\n(){}":
-                if count >= 2:
-                    found.append(first)
+            elif subs and not quoted and c in "()":
+                subs[-1][1] += 1 if c == "(" else -1
+                if subs[-1][1] == 0:
+                    quoted = subs.pop()[0]
+            elif not subs and not quoted and not arith and c in ";|&\n(){}":
+                found += [first] if count >= 2 else []
                 count, first = 0, 0
             i += 1
     return found + ([first] if count >= 2 else [])
@@ -118,9 +72,7 @@ CASES = [
     ("diff <(a) <(b)", True),
     ('n=$((1 + $(a))) m=$(b)', True),
     ('here=$(cd "$(dirname "$0")/.." && pwd)', False),
-    ("x=$(a); y=$(b)", False),
-    ("x=$(a)\ny=$(b)", False),
-    ("x=$(a) && y=$(b)", False),
+    ("x=$(a); y=$(b) && z=$(c)\nw=$(d) | v $(e)", False),
     ("awk '{print $(NF - 1)}' $(a)", False),
     ("echo '$(a)' $(b)  # $(c)", False),
     ('run "${x:+y}" $(a) \\\n  -- $(b) || die', True),
