@@ -28,18 +28,8 @@ def result(folder, side, status, cycles, seed=None, readlog=True):
          "missed_slots": 0, "slots": 0, "p99_ms": None, "why": None}
     if seed is None:
         r["seed"] = matchfolder.serverseed(folder)
-    try:
-        if not readlog:
-            raise matchlog.MatchError("left unread")
-        match = matchlog.read(matchfolder.gamelog(folder))
-        o = outcome.outcome(match, side)
-        r.update({k: o[k] for k in ("for", "against", "opponent", "catches")}, cycles=o["cycle"])
-        theirs = "r" if side == "left" else "l"
-        goalie = matchlog.goalie(match, theirs)
-        r["opponent_catches"] = matchlog.catches(match, theirs, goalie)["catches"] if goalie \
-            else 0
-    except matchlog.MatchError:
-        pass
+    if readlog:
+        r.update(logged(folder, side))
     ended = matchfolder.pitchsummary(folder)
     if ended:
         cycle, left, right, lname, rname = ended
@@ -54,6 +44,22 @@ def result(folder, side, status, cycles, seed=None, readlog=True):
     r["goal_difference"] = r["for"] - r["against"]
     r["figures"] = gamefigures(folder, side) if readlog else None
     return r
+
+
+def logged(folder, side):
+    """The score, opponent, last cycle and both goalies' catches that the game log tells;
+    nothing when it cannot be read."""
+    try:
+        match = matchlog.read(matchfolder.gamelog(folder))
+        o = outcome.outcome(match, side)
+        theirs = "r" if side == "left" else "l"
+        goalie = matchlog.goalie(match, theirs)
+        return {**{k: o[k] for k in ("for", "against", "opponent", "catches")},
+                "cycles": o["cycle"],
+                "opponent_catches": matchlog.catches(match, theirs, goalie)["catches"]
+                if goalie else 0}
+    except matchlog.MatchError:
+        return {}
 
 
 def gamefigures(folder, side):
